@@ -1,0 +1,167 @@
+#include "Instrument.h"
+
+#include <cctype>
+
+namespace korda::sim {
+
+namespace {
+
+constexpr std::size_t kErrorQueueSize = 20;
+
+std::string upper(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+} // namespace
+
+Instrument::Instrument(Model model) : model_(model) {
+    modules_.assign(3, "");
+    setModule(0, "MUX22");
+    setModule(1, "MUX22");
+    if (model_ == Model::M5129A) setModule(2, "MUX22");
+    registerCommands();
+    reset();
+}
+
+void Instrument::registerCommands() {
+    CommandTable& t = table_;
+    t.add("*IDN?", [](Instrument& in, const Request&, Reply& r) {
+        r.lines.push_back(std::string("KORDA-SIM,") + in.modelName() + ",SIM00001,1.00");
+    });
+    t.add("*OPT?", [](Instrument& in, const Request&, Reply& r) {
+        std::string reply;
+        for (int slot = 0; slot < in.slotCount(); ++slot) {
+            if (slot > 0) reply += ",";
+            const std::string m = in.module(slot);
+            reply += m.empty() ? "NONE,0" : m + ",0";
+        }
+        r.lines.push_back(reply);
+    });
+    t.add("*RST", [](Instrument& in, const Request&, Reply&) { in.reset(); });
+    t.add("*CLS", [](Instrument& in, const Request&, Reply&) { in.errors_.clear(); });
+    t.add("*OPC?", [](Instrument&, const Request&, Reply& r) { r.lines.push_back("1"); });
+    t.add("SYSTem:ERRor?", [](Instrument& in, const Request&, Reply& r) {
+        const auto e = in.popError();
+        r.lines.push_back(std::to_string(e.first) + ",\"" + e.second + "\"");
+    });
+    t.add("SYSTem:COMMunicate:TERMinator", [](Instrument& in, const Request& q, Reply& r) {
+        const std::string a = upper(q.args);
+        if (a == "CRLF")
+            in.crlf = true;
+        else if (a == "LF")
+            in.crlf = false;
+        else
+            r.error(-224, "Illegal parameter value");
+    });
+    t.add("SYSTem:COMMunicate:TERMinator?", [](Instrument& in, const Request&, Reply& r) {
+        r.lines.push_back(in.crlf ? "CRLF" : "LF");
+    });
+}
+
+void Instrument::reset() {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    // The line end is a communication setting and survives *RST.
+}
+
+std::string Instrument::lineEnd() const { return crlf ? "\r\n" : "\n"; }
+
+std::vector<std::string> Instrument::execute(const std::string& line) {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    ++lines_;
+    const Request req = parseRequest(line);
+    if (req.header.empty()) return {};
+    const auto forced = faults_.forcedErrors.find(upper(req.header));
+    if (forced != faults_.forcedErrors.end()) {
+        pushError(forced->second.first, forced->second.second);
+        return {};
+    }
+    const Handler* h = table_.find(req.header);
+    if (h == nullptr) {
+        pushError(-113, "Undefined header");
+        return {};
+    }
+    Reply reply;
+    (*h)(*this, req, reply);
+    if (reply.errorCode != 0) pushError(reply.errorCode, reply.errorText);
+    return reply.lines;
+}
+
+Faults Instrument::faults() const {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    return faults_;
+}
+
+void Instrument::setFaults(const Faults& f) {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    faults_ = f;
+    std::map<std::string, std::pair<int, std::string>> forced;
+    for (const auto& [k, v] : faults_.forcedErrors) forced[upper(k)] = v;
+    faults_.forcedErrors = std::move(forced);
+}
+
+void Instrument::forceError(const std::string& header, int code, const std::string& text) {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    faults_.forcedErrors[upper(header)] = {code, text};
+}
+
+std::string Instrument::takeGarbage() {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    std::string out;
+    out.swap(faults_.garbage);
+    return out;
+}
+
+void Instrument::pushError(int code, const std::string& text) {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    if (errors_.size() >= kErrorQueueSize) {
+        errors_.back() = {-350, "Queue overflow"};
+        return;
+    }
+    errors_.emplace_back(code, text);
+}
+
+std::pair<int, std::string> Instrument::popError() {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    if (errors_.empty()) return {0, "No error"};
+    auto e = errors_.front();
+    errors_.pop_front();
+    return e;
+}
+
+void Instrument::setModule(int slot, const std::string& name) {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    if (slot >= 0 && slot < static_cast<int>(modules_.size())) modules_[slot] = name;
+}
+
+std::string Instrument::module(int slot) const {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    if (slot < 0 || slot >= slotCount()) return "";
+    return modules_[slot];
+}
+
+std::uint64_t Instrument::linesExecuted() const {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    return lines_;
+}
+
+std::string Session::feed(const char* data, std::size_t length) {
+    std::string out;
+    for (std::size_t i = 0; i < length; ++i) {
+        const char c = data[i];
+        if (c == '\r') continue;
+        if (c != '\n') {
+            pending_.push_back(c);
+            continue;
+        }
+        std::string line;
+        line.swap(pending_);
+        for (const auto& reply : instrument_.execute(line)) {
+            out += reply;
+            out += instrument_.lineEnd();
+        }
+    }
+    return out;
+}
+
+} // namespace korda::sim

@@ -1,0 +1,94 @@
+// The virtual instrument: a stateful model of the 7043A and 5129A that
+// answers the SCPI dialogue. Transports (TCP, pseudo-terminal) feed it lines
+// through a Session and write back what it answers.
+#pragma once
+
+#include "CommandTable.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace korda::sim {
+
+enum class Model { M7043A, M5129A };
+
+// Transport-level faults, set by tests or by the command line.
+struct Faults {
+    unsigned replyDelayMs = 0;     // wait before each reply is written
+    bool silent = false;           // read commands, never answer
+    long disconnectAfterBytes = -1; // close the connection after this many reply bytes
+    std::string garbage;           // written once before the next reply (may hold NULs)
+    // Commands (header, any letter case) that the instrument rejects with an error.
+    std::map<std::string, std::pair<int, std::string>> forcedErrors;
+};
+
+class Instrument {
+  public:
+    explicit Instrument(Model model);
+
+    Model model() const { return model_; }
+    const char* modelName() const { return model_ == Model::M7043A ? "7043A" : "5129A"; }
+    int slotCount() const { return model_ == Model::M7043A ? 2 : 3; }
+
+    // Executes one program line; returns the reply lines (each without line end).
+    std::vector<std::string> execute(const std::string& line);
+    // The line end of replies: "\n" at power-on, "\r\n" after SYST:COMM:TERM CRLF.
+    std::string lineEnd() const;
+
+    // Fault injection (thread-safe copies).
+    Faults faults() const;
+    void setFaults(const Faults& f);
+    void forceError(const std::string& header, int code, const std::string& text);
+    // Takes the garbage to write before the next reply (empties it).
+    std::string takeGarbage();
+
+    // Error queue.
+    void pushError(int code, const std::string& text);
+    std::pair<int, std::string> popError();
+
+    // Module fitted in a slot ("" = empty). Slots beyond the model's count are ignored.
+    void setModule(int slot, const std::string& name);
+    std::string module(int slot) const;
+
+    // Counts of program lines executed, for diagnostics.
+    std::uint64_t linesExecuted() const;
+
+    // Restores the power-on settings (what "*RST" does).
+    void reset();
+
+    std::recursive_mutex& mutex() { return mutex_; }
+
+    // ---- State of the instrument (guarded by mutex()) ----
+    bool crlf = false;
+
+  private:
+    void registerCommands();
+
+    Model model_;
+    CommandTable table_;
+    mutable std::recursive_mutex mutex_;
+    Faults faults_;
+    std::deque<std::pair<int, std::string>> errors_;
+    std::vector<std::string> modules_;
+    std::uint64_t lines_ = 0;
+};
+
+// Splits received bytes into program lines (ended by "\n", carriage returns
+// dropped) and collects the instrument's replies with their line ends.
+class Session {
+  public:
+    explicit Session(Instrument& instrument) : instrument_(instrument) {}
+    // Feeds received bytes; returns the reply text to write.
+    std::string feed(const char* data, std::size_t length);
+
+  private:
+    Instrument& instrument_;
+    std::string pending_;
+};
+
+} // namespace korda::sim

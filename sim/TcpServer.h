@@ -1,0 +1,81 @@
+// The virtual instrument's TCP/IP interface: a server on loopback (or on every
+// interface) that serves each connection with its own session.
+#pragma once
+
+#include "Instrument.h"
+
+#include <atomic>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace korda::sim {
+
+// Writes a reply to a byte stream, applying the instrument's transport faults.
+// write(data, length) returns false when the stream failed. Returns false when
+// the connection must end (failure or injected disconnect).
+class FaultyWriter {
+  public:
+    explicit FaultyWriter(Instrument& instrument) : instrument_(instrument) {}
+    template <class Write> bool write(const std::string& reply, Write&& writeBytes);
+
+  private:
+    Instrument& instrument_;
+    long written_ = 0;
+};
+
+class TcpServer {
+  public:
+    // Listens on port (0 = any free port) and starts serving at once.
+    TcpServer(Instrument& instrument, std::uint16_t port = 0, bool loopbackOnly = true);
+    ~TcpServer();
+    TcpServer(const TcpServer&) = delete;
+    TcpServer& operator=(const TcpServer&) = delete;
+
+    bool listening() const { return listener_ != -1; }
+    std::uint16_t port() const { return port_; }
+    // Connections accepted so far.
+    int connectionsAccepted() const { return accepted_.load(); }
+    // Closes every open connection (the listener stays).
+    void dropConnections();
+    void stop();
+
+  private:
+    void acceptLoop();
+    void serve(std::intptr_t socket);
+
+    Instrument& instrument_;
+    std::intptr_t listener_ = -1;
+    std::uint16_t port_ = 0;
+    std::atomic<bool> running_{true};
+    std::atomic<int> accepted_{0};
+    std::atomic<unsigned> dropGeneration_{0};
+    std::thread acceptThread_;
+    std::mutex threadsMutex_;
+    std::list<std::thread> threads_;
+};
+
+template <class Write> bool FaultyWriter::write(const std::string& reply, Write&& writeBytes) {
+    const Faults f = instrument_.faults();
+    if (f.silent || reply.empty()) return true;
+    std::string out = instrument_.takeGarbage() + reply;
+    if (f.replyDelayMs > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(f.replyDelayMs));
+    }
+    if (f.disconnectAfterBytes >= 0) {
+        const long room = f.disconnectAfterBytes - written_;
+        if (room <= 0) return false;
+        if (static_cast<long>(out.size()) >= room) {
+            writeBytes(out.data(), static_cast<std::size_t>(room));
+            written_ += room;
+            return false;
+        }
+    }
+    written_ += static_cast<long>(out.size());
+    return writeBytes(out.data(), out.size());
+}
+
+} // namespace korda::sim

@@ -1,0 +1,226 @@
+#include "comm/SCPIHandler.h"
+
+#include "frontend/GlobalData.h"
+#include "frontend/StatusCodes.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace korda32ex {
+
+using platform::LockGuard;
+using platform::tickCount;
+
+namespace {
+
+const std::string kLineEnd = "\r\n";
+const std::string kNoErrorLine = "0,\"No error\"\r";
+
+// Each line followed by the line end, all in one message.
+std::string buildMessage(const std::vector<std::string>& lines) {
+    std::size_t size = 0;
+    for (const auto& l : lines) size += l.size() + kLineEnd.size();
+    std::string message;
+    message.reserve(size);
+    for (const auto& l : lines) {
+        message += l;
+        message += kLineEnd;
+    }
+    return message;
+}
+
+// Reads a decimal integer the way atoi does, but reports whether there was one.
+bool readInteger(const std::string& text, long& value) {
+    const char* p = text.c_str();
+    while (*p == ' ' || *p == '\t') ++p;
+    const char* digits = p + ((*p == '+' || *p == '-') ? 1 : 0);
+    if (!std::isdigit(static_cast<unsigned char>(*digits))) return false;
+    value = std::strtol(p, nullptr, 10);
+    return true;
+}
+
+} // namespace
+
+void ReplyLineCounter::feed(const char* data, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        const char c = data[i];
+        if (c == '\r') continue;
+        if (c == '\n') {
+            if (pending_) ++lines_;
+            pending_ = false;
+        } else {
+            pending_ = true;
+        }
+    }
+}
+
+std::vector<std::string> splitReplyLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string current;
+    for (const char c : text) {
+        if (c == '\r') continue;
+        if (c == '\n') {
+            if (!current.empty()) lines.push_back(std::move(current));
+            current.clear();
+        } else {
+            current.push_back(c);
+        }
+    }
+    if (!current.empty()) lines.push_back(std::move(current));
+    return lines;
+}
+
+SCPIHandler::SCPIHandler(std::shared_ptr<CommunicationInterface> transport)
+    : transport_(std::move(transport)) {}
+
+SCPIHandler::~SCPIHandler() = default;
+
+void SCPIHandler::drainInput() {
+    LockGuard g(lock_);
+    // Stops at the first read that delivers nothing, whatever its status, and
+    // never spends more than the library timeout in total.
+    const std::uint32_t limit = libraryTimeoutMs();
+    const std::uint32_t start = tickCount();
+    for (;;) {
+        std::string chunk;
+        transport_->receive(10, chunk);
+        if (chunk.empty()) return;
+        if (tickCount() - start > limit) return;
+    }
+}
+
+int SCPIHandler::transact(const std::vector<std::string>& lines, std::size_t expectedLines,
+                          std::vector<std::string>& replies) {
+    LockGuard g(lock_);
+    const std::uint64_t perLines = std::uint64_t{kMillisecondsPerLine} * lines.size();
+    const std::uint64_t t = std::max<std::uint64_t>(libraryTimeoutMs(), perLines);
+    const std::uint32_t limit = static_cast<std::uint32_t>(std::min<std::uint64_t>(t, 0xFFFFFFFFu));
+
+    const std::string message = buildMessage(lines);
+    drainInput();
+    const int sent = transport_->send(message, limit);
+    if (sent != status::kOk) return sent;
+
+    std::string collected;
+    if (expectedLines > 0) {
+        ReplyLineCounter counter;
+        std::uint32_t start = tickCount();
+        while (counter.lines() < expectedLines) {
+            const std::uint32_t now = tickCount();
+            if (now < start) start = now;
+            if (now - start > limit) return status::kTimeout;
+            const std::size_t before = collected.size();
+            const int st = transport_->receive(limit, collected);
+            if (st != status::kOk) return st;
+            counter.feed(collected.data() + before, collected.size() - before);
+        }
+    }
+    replies = splitReplyLines(collected);
+    return status::kOk;
+}
+
+int SCPIHandler::transactWithRetry(const std::vector<std::string>& lines,
+                                   std::size_t expectedLines, std::vector<std::string>& replies) {
+    const int st = transact(lines, expectedLines, replies);
+    if (st != status::kTimeout) return st;
+    replies.clear();
+    return transact(lines, expectedLines, replies);
+}
+
+int SCPIHandler::query(const std::string& command, std::string& reply) {
+    LockGuard g(lock_);
+    std::vector<std::string> replies;
+    const int st = transactWithRetry({command}, 1, replies);
+    if (st != status::kOk) return st;
+    reply = replies.empty() ? std::string() : replies.front();
+    return status::kOk;
+}
+
+int SCPIHandler::queryLines(const std::vector<std::string>& queries,
+                            std::vector<std::string>& replies) {
+    LockGuard g(lock_);
+    return transactWithRetry(queries, queries.size(), replies);
+}
+
+int SCPIHandler::queryJoined(const std::vector<std::string>& queries, std::string& out) {
+    LockGuard g(lock_);
+    std::vector<std::string> replies;
+    const int st = queryLines(queries, replies);
+    if (st != status::kOk) return st;
+    for (const auto& r : replies) {
+        out += r;
+        out += '\n';
+    }
+    return status::kOk;
+}
+
+int SCPIHandler::sendCommand(const std::string& command) {
+    return sendCommands({command});
+}
+
+int SCPIHandler::sendCommands(const std::vector<std::string>& commands) {
+    LockGuard g(lock_);
+    for (std::size_t first = 0; first < commands.size(); first += kBatchSize) {
+        const std::size_t last = std::min(commands.size(), first + kBatchSize);
+        const std::vector<std::string> batch(commands.begin() + static_cast<long>(first),
+                                             commands.begin() + static_cast<long>(last));
+        const int st = sendCheckedBatch(batch);
+        if (st != status::kOk) return st;
+    }
+    return status::kOk;
+}
+
+int SCPIHandler::sendCheckedBatch(const std::vector<std::string>& commands) {
+    LockGuard g(lock_);
+    std::vector<std::string> lines;
+    lines.reserve(1 + 2 * commands.size());
+    lines.push_back("*CLS");
+    for (const auto& c : commands) {
+        lines.push_back(c);
+        lines.push_back("SYST:ERR?");
+    }
+    std::vector<std::string> replies;
+    const int st = transactWithRetry(lines, commands.size(), replies);
+    if (st != status::kOk) return st;
+    if (replies.size() != commands.size()) return status::kInvalidResponse;
+
+    int result = status::kOk;
+    for (std::size_t i = 0; i < replies.size(); ++i) {
+        const std::string& line = replies[i];
+        const auto comma = line.find(',');
+        if (comma == std::string::npos || line.find(',', comma + 1) != std::string::npos)
+            return status::kInvalidResponse;
+        const std::string number = line.substr(0, comma);
+        std::string message = line.substr(comma + 1);
+        long code = 0;
+        if (!readInteger(number, code) || message.empty()) return status::kInvalidResponse;
+        if (code == 0) continue;
+        result = static_cast<int>(code);
+        message.pop_back(); // the closing quotation mark
+        recordErrorMessage(result, commands[i] + " => " + message);
+    }
+    return result;
+}
+
+int SCPIHandler::readUntilNoError(const std::string& command, std::string& out) {
+    LockGuard g(lock_);
+    const std::string message = "*CLS" + kLineEnd + command + kLineEnd + "SYST:ERR?" + kLineEnd;
+    drainInput();
+    const int sent = transport_->sendRaw(message);
+    if (sent != status::kOk) return sent;
+    const std::size_t base = out.size();
+    for (;;) {
+        const std::size_t before = out.size();
+        const int st = transport_->receive(libraryTimeoutMs(), out);
+        if (st != status::kOk) return st;
+        // Look for the no-error line only where it can newly complete.
+        const std::size_t from =
+            std::max(base, before >= kNoErrorLine.size() ? before - kNoErrorLine.size() + 1 : 0);
+        if (out.find(kNoErrorLine, from) != std::string::npos)
+            return out.size() >= kMinimumLongReply ? status::kOk : status::kInvalidResponse;
+        if (out.size() - base > kLongReplyLimit) return status::kInvalidResponse;
+    }
+}
+
+} // namespace korda32ex

@@ -1,0 +1,154 @@
+#include "comm/TCPCommunication.h"
+
+#include "frontend/GlobalData.h"
+#include "frontend/StatusCodes.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace korda32ex {
+
+using namespace platform;
+
+TCPCommunication::TCPCommunication(int port, const std::array<std::uint8_t, 4>& ipAddress)
+    : port_(port), ipAddress_(ipAddress) {}
+
+TCPCommunication::~TCPCommunication() {
+    if (isOpen()) close();
+}
+
+int TCPCommunication::open(std::uint32_t timeoutMs) {
+    if (isOpen()) return status::kCannotOpenSocket;
+
+    const std::string dotted = std::to_string(ipAddress_[0]) + "." + std::to_string(ipAddress_[1]) +
+                               "." + std::to_string(ipAddress_[2]) + "." +
+                               std::to_string(ipAddress_[3]);
+    std::uint32_t address = 0;
+    if (!parseIPv4(dotted.c_str(), address)) return status::kCannotOpenSocket;
+
+    const SocketHandle s = socketCreate();
+    if (s == kInvalidSocket) return status::kCannotOpenSocket;
+    // A failed open never keeps its socket, so that a later open can succeed.
+    auto fail = [s](int code) {
+        socketClose(s);
+        return code;
+    };
+    if (!socketSetNonBlocking(s)) return fail(status::kCannotOpenSocket);
+
+    switch (socketConnect(s, address, static_cast<std::uint16_t>(port_))) {
+    case ConnectStart::Connected:
+        socket_ = s;
+        return status::kOk;
+    case ConnectStart::Refused:
+        return fail(status::kConnectionRefused);
+    case ConnectStart::Failed:
+        return fail(status::kSocketRead);
+    case ConnectStart::InProgress:
+        break;
+    }
+    switch (socketWaitConnected(s, timeoutMs)) {
+    case WaitResult::Ready:
+        socket_ = s;
+        return status::kOk;
+    case WaitResult::Timeout:
+        return fail(status::kTimeout);
+    case WaitResult::Exception:
+        return fail(status::kConnectionRefused);
+    case WaitResult::Failed:
+        break;
+    }
+    return fail(status::kWinsockGeneral);
+}
+
+int TCPCommunication::close() {
+    if (!isOpen()) return status::kWinsockGeneral;
+    socketClose(socket_);
+    socket_ = kInvalidSocket;
+    return status::kOk;
+}
+
+void TCPCommunication::reopen(std::uint32_t timeoutMs) {
+    if (isOpen()) close();
+    open(timeoutMs); // the result is not used: the next exchange tries again
+}
+
+int TCPCommunication::writeAll(const std::string& text, std::uint32_t timeoutMs) {
+    if (!isOpen()) {
+        const int st = open(kSendReconnectMs);
+        if (st != status::kOk) return st;
+    }
+    const std::uint32_t start = tickCount();
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const long n = socketSend(socket_, text.data() + done, text.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n == kIoError) return status::kSocketSend;
+        // The send buffer is full: wait for room within the exchange's limit.
+        const std::uint32_t elapsed = tickCount() - start;
+        if (elapsed >= timeoutMs) return status::kTimeout;
+        const WaitResult w = socketWaitWritable(socket_, timeoutMs - elapsed);
+        if (w == WaitResult::Timeout) return status::kTimeout;
+        if (w != WaitResult::Ready) return status::kSocketSend;
+    }
+    return status::kOk;
+}
+
+int TCPCommunication::send(const std::string& text, std::uint32_t timeoutMs) {
+    return writeAll(text, timeoutMs);
+}
+
+int TCPCommunication::sendRaw(const std::string& text) {
+    return writeAll(text, libraryTimeoutMs());
+}
+
+int TCPCommunication::receive(std::uint32_t timeoutMs, std::string& text) {
+    if (!isOpen()) return status::kSocketRead;
+    const std::uint32_t limit = std::max<std::uint32_t>(timeoutMs, 1);
+    switch (socketWaitReadable(socket_, limit)) {
+    case WaitResult::Ready:
+        break;
+    case WaitResult::Timeout:
+        // The drain's short look leaves the connection alone; any other
+        // silence gets a fresh connection for the next exchange.
+        if (timeoutMs != kDrainTimeoutMs) reopen(timeoutMs);
+        return status::kTimeout;
+    default:
+        close();
+        return status::kSocketRead;
+    }
+
+    // Read everything that has arrived, in large chunks. NUL bytes are
+    // dropped: reading byte by byte up to the first NUL keeps exactly the rest.
+    char buffer[4096];
+    bool gotBytes = false;
+    for (;;) {
+        const long n = socketRecv(socket_, buffer, sizeof buffer);
+        if (n > 0) {
+            gotBytes = true;
+            const char* p = buffer;
+            const char* end = buffer + n;
+            while (p < end) {
+                const char* nul = static_cast<const char*>(std::memchr(p, '\0', end - p));
+                const char* stop = nul ? nul : end;
+                text.append(p, stop);
+                p = nul ? nul + 1 : end;
+            }
+            continue;
+        }
+        if (n == kIoWouldBlock) return status::kOk;
+        if (n == kIoClosed) {
+            // The peer closed the stream. Bytes that came first are handed
+            // over; the next read sees the end again with nothing new.
+            if (gotBytes) return status::kOk;
+            reopen(timeoutMs);
+            return status::kSocketRead;
+        }
+        reopen(timeoutMs);
+        return status::kSocketRead;
+    }
+}
+
+} // namespace korda32ex

@@ -1,0 +1,67 @@
+// Library start and stop, and the status texts.
+#include "frontend/ApiFrame.h"
+#include "korda32ext.h"
+
+#include <cstring>
+#include <vector>
+
+using namespace korda32ex;
+
+namespace korda32ex {
+
+void copyTruncated(const std::string& text, char* buffer, std::size_t capacity) {
+    if (buffer == nullptr || capacity == 0) return;
+    const std::size_t n = std::min(text.size(), capacity - 1);
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+}
+
+namespace {
+
+// The detailed text recorded for the code, else its fixed text.
+std::string errorText(int code) {
+    std::string text;
+    if (const auto g = globalData(); g && g->errorMessageFor(code, text)) return text;
+    return statusText(code);
+}
+
+} // namespace
+} // namespace korda32ex
+
+extern "C" {
+
+KORDA_API int KORDA_CALL dlxVmrLibInit(uint32_t /*reserved*/) {
+    return guardedCall([]() -> int {
+        auto& holder = globalHolder();
+        if (holder) return status::kAlreadyInitialized;
+        holder = std::make_shared<GlobalData>();
+        if (!platform::netStartup()) {
+            holder.reset();
+            return status::kWinsockInit;
+        }
+        return status::kOk;
+    });
+}
+
+KORDA_API int KORDA_CALL dlxVmrLibExit(void) {
+    return guardedCall([]() -> int {
+        auto& holder = globalHolder();
+        if (!holder) return status::kNotInitialized;
+        holder.reset();
+        platform::netCleanup();
+        return status::kOk;
+    });
+}
+
+KORDA_API void KORDA_CALL dlxVmrGetErrorStringA(int code, char* buffer, uint32_t size) {
+    guardedVoid([&] { copyTruncated(errorText(code), buffer, size); });
+}
+
+KORDA_API void KORDA_CALL dlxVmrGetErrorStringW(int code, wchar_t* buffer, uint32_t size) {
+    guardedVoid([&] {
+        if (buffer == nullptr || size == 0) return;
+        platform::narrowToWide(errorText(code).c_str(), buffer, size);
+    });
+}
+
+} // extern "C"

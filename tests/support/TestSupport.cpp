@@ -1,0 +1,124 @@
+#include "TestSupport.h"
+
+#include "platform/platform.h"
+
+namespace korda::test {
+
+namespace pf = korda32ex::platform;
+
+std::string errorString(int code) {
+    char text[512];
+    dlxVmrGetErrorStringA(code, text, sizeof text);
+    return text;
+}
+
+int openLoopback(int bcn, std::uint16_t port, int model) {
+    const uint8_t loopback[4] = {127, 0, 0, 1};
+    dlxVmrCCFsetBCN(bcn, DLXVMR_INTERFACE_TCPIP, port, loopback, model);
+    return dlxVmrCommOpen(bcn);
+}
+
+VirtualInstrumentSession::VirtualInstrumentSession(sim::Model model, int bcn)
+    : instrument_(model), server_(instrument_), bcn_(bcn) {
+    dlxVmrLibInit(0);
+    openStatus_ = openLoopback(bcn, server_.port(),
+                               model == sim::Model::M7043A ? DLXVMR_MODEL_7043A
+                                                           : DLXVMR_MODEL_5129A);
+}
+
+VirtualInstrumentSession::~VirtualInstrumentSession() {
+    dlxVmrCommClose(bcn_);
+    dlxVmrLibExit();
+}
+
+std::vector<std::string> lines(const std::string& message) {
+    std::vector<std::string> out;
+    std::size_t pos = 0;
+    while (pos < message.size()) {
+        const auto end = message.find("\r\n", pos);
+        if (end == std::string::npos) {
+            out.push_back(message.substr(pos));
+            break;
+        }
+        out.push_back(message.substr(pos, end - pos));
+        pos = end + 2;
+    }
+    return out;
+}
+
+ScriptedPeer::ScriptedPeer(Responder responder) : responder_(std::move(responder)) {
+    pf::netStartup();
+    listener_ = pf::socketListen(0, true, port_);
+    thread_ = std::thread([this] { run(); });
+}
+
+ScriptedPeer::~ScriptedPeer() {
+    running_ = false;
+    if (thread_.joinable()) thread_.join();
+    if (current_ != pf::kInvalidSocket) pf::socketClose(current_);
+    pf::socketClose(listener_);
+}
+
+std::vector<std::string> ScriptedPeer::messages() {
+    std::lock_guard<std::mutex> g(mutex_);
+    return messages_;
+}
+
+void ScriptedPeer::push(const std::string& bytes) {
+    std::lock_guard<std::mutex> g(mutex_);
+    if (current_ != pf::kInvalidSocket) pf::socketSend(current_, bytes.data(), bytes.size());
+}
+
+void ScriptedPeer::run() {
+    std::string pending;
+    while (running_) {
+        if (pf::socketWaitReadable(listener_, 0) == pf::WaitResult::Ready) {
+            const auto s = pf::socketAccept(listener_);
+            if (s != pf::kInvalidSocket) {
+                std::lock_guard<std::mutex> g(mutex_);
+                if (current_ != pf::kInvalidSocket) pf::socketClose(current_);
+                current_ = s;
+                pending.clear();
+                ++connections_;
+            }
+        }
+        std::intptr_t s;
+        {
+            std::lock_guard<std::mutex> g(mutex_);
+            s = current_;
+        }
+        if (s == pf::kInvalidSocket) {
+            pf::sleepMs(2);
+            continue;
+        }
+        if (pf::socketWaitReadable(s, 5) != pf::WaitResult::Ready) continue;
+        char buffer[65536];
+        const long n = pf::socketRecv(s, buffer, sizeof buffer);
+        if (n == pf::kIoWouldBlock) continue;
+        if (n <= 0) {
+            std::lock_guard<std::mutex> g(mutex_);
+            pf::socketClose(current_);
+            current_ = pf::kInvalidSocket;
+            continue;
+        }
+        pending.append(buffer, static_cast<std::size_t>(n));
+        const auto lastLf = pending.rfind('\n');
+        if (lastLf == std::string::npos) continue;
+        const std::string message = pending.substr(0, lastLf + 1);
+        pending.erase(0, lastLf + 1);
+        {
+            std::lock_guard<std::mutex> g(mutex_);
+            messages_.push_back(message);
+        }
+        const Action a = responder_(message, connections_.load());
+        std::lock_guard<std::mutex> g(mutex_);
+        if (!a.reply.empty() && current_ != pf::kInvalidSocket)
+            pf::socketSend(current_, a.reply.data(), a.reply.size());
+        if (a.closeAfter && current_ != pf::kInvalidSocket) {
+            pf::socketClose(current_);
+            current_ = pf::kInvalidSocket;
+        }
+    }
+}
+
+} // namespace korda::test

@@ -1,0 +1,78 @@
+// Shared test helpers: a virtual instrument on loopback opened through the
+// exported interface, and a scripted peer that replays exact bytes.
+#pragma once
+
+#include "Instrument.h"
+#include "TcpServer.h"
+#include "korda32ext.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace korda::test {
+
+std::string errorString(int code);
+
+// A virtual instrument served over TCP on loopback, opened as BCN `bcn`
+// through dlxVmrLibInit / dlxVmrCCFsetBCN / dlxVmrCommOpen.
+class VirtualInstrumentSession {
+  public:
+    explicit VirtualInstrumentSession(sim::Model model = sim::Model::M7043A, int bcn = 1);
+    ~VirtualInstrumentSession();
+    int bcn() const { return bcn_; }
+    int openStatus() const { return openStatus_; }
+    sim::Instrument& instrument() { return instrument_; }
+    sim::TcpServer& server() { return server_; }
+
+  private:
+    sim::Instrument instrument_;
+    sim::TcpServer server_;
+    int bcn_;
+    int openStatus_ = 0;
+};
+
+// A TCP peer on loopback that records every byte received and answers with
+// scripted bytes. The responder sees the text received since its last call
+// (complete lines only) and returns what to write back.
+class ScriptedPeer {
+  public:
+    struct Action {
+        std::string reply;
+        bool closeAfter = false;
+    };
+    using Responder = std::function<Action(const std::string& received, int connection)>;
+
+    explicit ScriptedPeer(Responder responder);
+    ~ScriptedPeer();
+    std::uint16_t port() const { return port_; }
+    // Every message handed to the responder, in order.
+    std::vector<std::string> messages();
+    int connections() const { return connections_.load(); }
+    // Writes bytes to the current connection at once (unsolicited input).
+    void push(const std::string& bytes);
+
+  private:
+    void run();
+    Responder responder_;
+    std::intptr_t listener_ = -1;
+    std::uint16_t port_ = 0;
+    std::atomic<bool> running_{true};
+    std::atomic<int> connections_{0};
+    std::mutex mutex_;
+    std::vector<std::string> messages_;
+    std::intptr_t current_ = -1;
+    std::thread thread_;
+};
+
+// Opens BCN 1 as TCP/IP to 127.0.0.1:port after dlxVmrLibInit.
+int openLoopback(int bcn, std::uint16_t port, int model = DLXVMR_MODEL_7043A);
+
+// Splits "a\r\nb\r\n" into lines without their line ends.
+std::vector<std::string> lines(const std::string& message);
+
+} // namespace korda::test

@@ -48,9 +48,11 @@ TEST(ScanApi, FrameStatusesAndNullArguments) {
         {"ScansCount", [&](int b) { return dlxVmrScansCount(b, &count); }},
         {"ScansGet", [&](int b) { return dlxVmrScansGet(b, 1, buffer.record()); }},
     };
-    for (const auto& [name, call] : calls) EXPECT_EQ(call(1), -2002) << name;
+    for (const auto& [name, call] : calls)
+        EXPECT_EQ(call(1), -2002) << name;
     VirtualInstrumentSession session;
-    for (const auto& [name, call] : calls) EXPECT_EQ(call(9), -2007) << name;
+    for (const auto& [name, call] : calls)
+        EXPECT_EQ(call(9), -2007) << name;
     const auto before = session.instrument().linesExecuted();
     EXPECT_EQ(dlxVmrGetScansCount(1, nullptr), -2);
     EXPECT_EQ(dlxVmrScansCount(1, nullptr), -2);
@@ -194,7 +196,8 @@ TEST(ScanApi, QueriesTravelInOneWriteAndRemainingIsReported) {
     EXPECT_EQ(buffer.record()->scansRemaining, 0);
     const auto m = peer.messages();
     std::string four;
-    for (int i = 0; i < 4; ++i) four += "DATA:READ?\r\n";
+    for (int i = 0; i < 4; ++i)
+        four += "DATA:READ?\r\n";
     EXPECT_EQ(m[2], four);
     EXPECT_EQ(m[4], four);
 }
@@ -204,7 +207,7 @@ TEST(ScanApi, BadRepliesStopTheFetchAndKeepTheScansBefore) {
     auto& peer = session.instrument;
     peer.script("DATA:POIN?", {"3"});
     const std::string good = "1,2,0,2026,3,7,9,5,3.5";
-    peer.script("DATA:READ?", {good, "1,2,0,2026,x,7,9,5,3.5", good, // first fetch
+    peer.script("DATA:READ?", {good, "1,2,0,2026,x,7,9,5,3.5", good,   // first fetch
                                good, "1,2,3,0,2026,3,7,9,5,3.5", good, // second fetch
                                "9.910000E+37"});
     ScanBuffer buffer(3, 3);
@@ -266,7 +269,8 @@ TEST(ScanApi, ThousandsOfScansInOneFetch) {
     VirtualInstrumentSession session;
     auto& in = session.instrument();
     std::vector<int> channels;
-    for (int c = 101; c <= 120; ++c) channels.push_back(c);
+    for (int c = 101; c <= 120; ++c)
+        channels.push_back(c);
     sim::setScanChannels(in, channels);
     in.execute("FORM:READ:TIME 1");
     in.execute("FORM:READ:ALAR 1");

@@ -22,7 +22,8 @@ class ScanBuffer {
         return v;
     }
     void fill(std::uint32_t word) {
-        for (auto& w : words_) w = word;
+        for (auto& w : words_)
+            w = word;
     }
 
   private:

@@ -22,7 +22,8 @@ TEST(DirectOperationsUnit, ClockCommands) {
 
     // The instrument reads the three digits as the fraction of the second.
     korda::sim::Instrument in(korda::sim::Model::M7043A);
-    for (const auto& command : c) EXPECT_TRUE(in.execute(command).empty());
+    for (const auto& command : c)
+        EXPECT_TRUE(in.execute(command).empty());
     EXPECT_EQ(in.popError().first, 0);
     EXPECT_EQ(in.execute("SYST:DATE?").front(), "2026,3,7");
     EXPECT_EQ(in.execute("SYST:TIME?").front().substr(0, 9), "9,5,3.042");

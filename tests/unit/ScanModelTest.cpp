@@ -12,7 +12,9 @@ std::string ask(Instrument& in, const std::string& query) {
     return r.empty() ? std::string("<none>") : r.front();
 }
 
-int lastError(Instrument& in) { return in.popError().first; }
+int lastError(Instrument& in) {
+    return in.popError().first;
+}
 
 } // namespace
 

@@ -1,7 +1,7 @@
 // The scan line parser and the scan processors on their own.
+#include "scan/ScanParser.h"
 #include "scan/EnableScansProcessor.h"
 #include "scan/MonitorProcessors.h"
-#include "scan/ScanParser.h"
 #include "scan/ScansProcessor.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +47,8 @@ struct Buffer {
 
 std::string readings(int n) {
     std::string s;
-    for (int i = 0; i < n; ++i) s += std::to_string(i) + ",";
+    for (int i = 0; i < n; ++i)
+        s += std::to_string(i) + ",";
     return s;
 }
 
@@ -67,7 +68,8 @@ TEST(ScanParser, TimeFieldsAndLayout) {
     std::int32_t fraction;
     std::memcpy(&fraction, e + 16, 4);
     EXPECT_EQ(fraction, 789);
-    for (const int zero : {0, 1, 2, 3, 4, 5, 6, 7, 12, 15, 20, 35, 51}) EXPECT_EQ(e[zero], 0);
+    for (const int zero : {0, 1, 2, 3, 4, 5, 6, 7, 12, 15, 20, 35, 51})
+        EXPECT_EQ(e[zero], 0);
     EXPECT_EQ(b.reading(0, 0), 1.0f);
     EXPECT_EQ(b.reading(0, 2), 3.0f);
     // The next entry follows at the stride, with its own fraction rules.
@@ -106,7 +108,7 @@ TEST(ScanParser, RejectionsLeaveTheRecordAlone) {
     EXPECT_EQ(b.add("9.910000e+37"), LineResult::NotAScan);
     EXPECT_EQ(b.add("0,2014,5,6,12,34"), LineResult::Malformed); // six fields
     EXPECT_EQ(b.record().entrySize, 12);
-    EXPECT_EQ(b.words[3], 0xDEADBEEFu); // nothing written into the entry
+    EXPECT_EQ(b.words[3], 0xDEADBEEFu);                          // nothing written into the entry
     ASSERT_EQ(b.add("0,2014,5,6,12,34,56"), LineResult::Stored); // seven: no readings
     EXPECT_EQ(b.record().entrySize, 52);
 
@@ -114,13 +116,13 @@ TEST(ScanParser, RejectionsLeaveTheRecordAlone) {
     ASSERT_EQ(c.add("1.5,2.5,0,2026,3,7,9,5,3.5"), LineResult::Stored);
     const std::vector<std::uint32_t> before = c.words;
     for (const char* bad : {
-             "1,2,0,x2026,3,7,9,5,3",   // year
-             "1,2,0,2026,3,7,9,5,",     // empty seconds
-             "1,2,0,2026,3,7,9,5,3.",   // empty fraction
-             "1,2,0,2026,3,7,9,5,3.x",  // fraction
+             "1,2,0,x2026,3,7,9,5,3",          // year
+             "1,2,0,2026,3,7,9,5,",            // empty seconds
+             "1,2,0,2026,3,7,9,5,3.",          // empty fraction
+             "1,2,0,2026,3,7,9,5,3.x",         // fraction
              "1,2,0,2026,3,7,9,99999999999,3", // beyond int
-             "1,0,2026,3,7,9,5,3",      // one reading after scans of two
-             "1,2,3,0,2026,3,7,9,5,3",  // three readings after scans of two
+             "1,0,2026,3,7,9,5,3",             // one reading after scans of two
+             "1,2,3,0,2026,3,7,9,5,3",         // three readings after scans of two
          }) {
         EXPECT_EQ(c.add(bad), LineResult::Malformed) << bad;
         EXPECT_EQ(c.words, before) << bad;
@@ -171,9 +173,9 @@ TEST(ScanParser, EnableScansProcessor) {
     std::string text;
     int code = 0;
     EXPECT_TRUE(EnableScansProcessor(2).buildCommands(commands, text, code));
-    EXPECT_EQ(commands, (std::vector<std::string>{"FORmat:READing:TIME 1",
-                                                  "FORMat:READing:ALARm ON", "SYSTem:KLOCk ON",
-                                                  "INIT"}));
+    EXPECT_EQ(commands,
+              (std::vector<std::string>{"FORmat:READing:TIME 1", "FORMat:READing:ALARm ON",
+                                        "SYSTem:KLOCk ON", "INIT"}));
     commands.clear();
     EnableScansProcessor stop(0);
     EXPECT_TRUE(stop.buildCommands(commands, text, code));

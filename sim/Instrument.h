@@ -3,7 +3,9 @@
 // through a Session and write back what it answers.
 #pragma once
 
+#include "ChannelModel.h"
 #include "CommandTable.h"
+#include "SettingsModel.h"
 
 #include <cstdint>
 #include <deque>
@@ -65,6 +67,11 @@ class Instrument {
 
     // ---- State of the instrument (guarded by mutex()) ----
     bool crlf = false;
+    InstrumentSettings settings;
+    ChannelModel channels;
+
+    // The channels to scan, in the order of "ROUT:SCAN" (a copy, thread-safe).
+    std::vector<int> scanList() const;
 
   private:
     void registerCommands();

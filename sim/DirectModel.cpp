@@ -2,6 +2,7 @@
 
 #include "Instrument.h"
 #include "ScanArgs.h"
+#include "ScpiArgs.h"
 
 #include <cstdio>
 
@@ -9,33 +10,57 @@ namespace korda::sim {
 
 namespace {
 
-void dataOutOfRange(Reply& r) {
-    r.error(-222, "Data out of range");
+constexpr int kSyntaxError = -102;
+constexpr int kTooMuchData = -223;
+
+void fail(Reply& r, int code) {
+    r.error(code, code == kSyntaxError   ? "Syntax error"
+                  : code == kTooMuchData ? "Too much data"
+                                         : scpi_error::text(code));
+}
+
+// Exactly `count` whole numbers separated by commas; reports the error itself.
+bool integers(const std::string& args, std::size_t count, long long* out, Reply& r) {
+    const auto parts = splitParams(args);
+    if (parts.size() < count) {
+        fail(r, scpi_error::kMissingParameter);
+        return false;
+    }
+    if (parts.size() > count) {
+        fail(r, scpi_error::kParameterNotAllowed);
+        return false;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!parseInteger(parts[i], out[i])) {
+            fail(r, scpi_error::kDataType);
+            return false;
+        }
+    }
+    return true;
 }
 
 // "SYST:DATE y,m,d".
 void setDate(Instrument& in, const Request& q, Reply& r) {
-    const auto parts = args::split(q.args);
-    if (parts.size() != 3) return r.error(-109, "Missing parameter");
-    const auto y = args::integer(parts[0]), m = args::integer(parts[1]),
-               d = args::integer(parts[2]);
-    if (!y || !m || !d) return r.error(-104, "Data type error");
-    if (*y < 2000 || *y > 2099 || *m < 1 || *m > 12 || *d < 1 ||
-        *d > daysInMonth(static_cast<int>(*y), static_cast<int>(*m)))
-        return dataOutOfRange(r);
-    in.clock.setDate(static_cast<int>(*y), static_cast<int>(*m), static_cast<int>(*d));
+    long long v[3];
+    if (!integers(q.args, 3, v, r)) return;
+    if (v[0] < 2000 || v[0] > 2099 || v[1] < 1 || v[1] > 12 || v[2] < 1 ||
+        v[2] > daysInMonth(static_cast<int>(v[0]), static_cast<int>(v[1])))
+        return fail(r, scpi_error::kDataOutOfRange);
+    in.clock.setDate(static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[2]));
 }
 
 // "SYST:TIME h,m,s[.fff]": the seconds are a decimal number.
 void setTime(Instrument& in, const Request& q, Reply& r) {
-    const auto parts = args::split(q.args);
-    if (parts.size() != 3) return r.error(-109, "Missing parameter");
-    const auto h = args::integer(parts[0]), m = args::integer(parts[1]);
-    const auto s = args::real(parts[2]);
-    if (!h || !m || !s) return r.error(-104, "Data type error");
-    if (*h < 0 || *h > 23 || *m < 0 || *m > 59 || *s < 0 || *s >= 60) return dataOutOfRange(r);
-    const auto ms = static_cast<long long>(*s * 1000.0 + 0.5);
-    in.clock.setTimeOfDay(static_cast<int>(*h), static_cast<int>(*m), static_cast<int>(ms / 1000),
+    const auto parts = splitParams(q.args);
+    if (parts.size() != 3) return fail(r, scpi_error::kMissingParameter);
+    long long h = 0, m = 0;
+    double s = 0;
+    if (!parseInteger(parts[0], h) || !parseInteger(parts[1], m) || !parseReal(parts[2], s))
+        return fail(r, scpi_error::kDataType);
+    if (h < 0 || h > 23 || m < 0 || m > 59 || !(s >= 0 && s < 60))
+        return fail(r, scpi_error::kDataOutOfRange);
+    const auto ms = static_cast<long long>(s * 1000.0 + 0.5);
+    in.clock.setTimeOfDay(static_cast<int>(h), static_cast<int>(m), static_cast<int>(ms / 1000),
                           static_cast<int>(ms % 1000));
 }
 
@@ -49,18 +74,17 @@ void queryTime(Instrument& in, const Request&, Reply& r) {
 void storeOemIdentity(Instrument& in, const Request& q, Reply& r) {
     std::string_view rest;
     const auto text = args::quotedString(q.args, rest);
-    if (!text) return r.error(-102, "Syntax error");
+    if (!text) return fail(r, kSyntaxError);
     // An optional second parameter names the store; only the flash exists.
-    while (!rest.empty() && rest.front() == ' ')
-        rest.remove_prefix(1);
-    if (!rest.empty()) {
-        if (rest.front() != ',') return r.error(-102, "Syntax error");
-        std::string_view after;
-        const auto store = args::quotedString(rest.substr(1), after);
-        if (!store || !args::split(after).front().empty()) return r.error(-102, "Syntax error");
-        if (*store != "FLASH" && *store != "flash") return r.error(-224, "Illegal parameter value");
+    const std::string after = trimmed(rest);
+    if (!after.empty()) {
+        if (after.front() != ',') return fail(r, kSyntaxError);
+        std::string_view end;
+        const auto store = args::quotedString(std::string_view(after).substr(1), end);
+        if (!store || !trimmed(end).empty()) return fail(r, kSyntaxError);
+        if (!sameWord(*store, "FLASH")) return fail(r, scpi_error::kIllegalValue);
     }
-    if (text->size() > DirectState::kOemIdentityMax) return r.error(-223, "Too much data");
+    if (text->size() > DirectState::kOemIdentityMax) return fail(r, kTooMuchData);
     in.direct.oemIdentity = *text;
 }
 
@@ -77,20 +101,18 @@ void registerDirectCommands(CommandTable& t) {
     t.add("SYSTem:TIME?", queryTime);
 
     t.add("SOURce:DIGital:DATA[:BYTE]", [](Instrument& in, const Request& q, Reply& r) {
-        const auto v = args::integer(q.args);
-        if (!v) return r.error(-104, "Data type error");
-        if (*v < 0 || *v > 255) return dataOutOfRange(r);
-        in.direct.digitalByte = static_cast<int>(*v);
+        long long v = 0;
+        if (!integers(q.args, 1, &v, r)) return;
+        if (v < 0 || v > 255) return fail(r, scpi_error::kDataOutOfRange);
+        in.direct.digitalByte = static_cast<int>(v);
     });
     t.add("SOURce:DIGital:DATA[:BYTE]?", [](Instrument& in, const Request&, Reply& r) {
         r.lines.push_back(std::to_string(in.direct.digitalByte));
     });
 
-    t.add("TOTalize:DATA?", [](Instrument& in, const Request&, Reply& r) {
-        r.lines.push_back(std::to_string(in.direct.totalizer));
-    });
+    // The count itself and its query belong to the instrument settings.
     t.add("TOTalize:CLEar",
-          [](Instrument& in, const Request&, Reply&) { in.direct.totalizer = 0; });
+          [](Instrument& in, const Request&, Reply&) { in.settings.totalizerCount = 0; });
 
     t.add("SYSTem:OEM:IDENtity:STORe", storeOemIdentity);
     t.add("SYSTem:OEM:IDENtity?", [](Instrument& in, const Request&, Reply& r) {
@@ -99,18 +121,18 @@ void registerDirectCommands(CommandTable& t) {
     });
 
     t.add("SYSTem:KLOCk", [](Instrument& in, const Request& q, Reply& r) {
-        const auto on = args::boolean(q.args);
-        if (!on) return r.error(-224, "Illegal parameter value");
-        in.direct.keysLocked = *on;
+        bool on = false;
+        if (!parseSwitch(q.args, on)) return fail(r, scpi_error::kIllegalValue);
+        in.direct.keysLocked = on;
     });
     t.add("SYSTem:KLOCk?", [](Instrument& in, const Request&, Reply& r) {
-        r.lines.push_back(in.direct.keysLocked ? "1" : "0");
+        r.lines.push_back(switchReply(in.direct.keysLocked));
     });
 }
 
-void addTotalizerCounts(Instrument& instrument, std::int64_t counts) {
+void addTotalizerCounts(Instrument& instrument, std::uint32_t counts) {
     std::lock_guard<std::recursive_mutex> g(instrument.mutex());
-    instrument.direct.totalizer += counts;
+    instrument.settings.totalizerCount += counts;
 }
 
 } // namespace korda::sim

@@ -1,5 +1,5 @@
-// The virtual instrument's clock commands, digital I/O byte, totalizer, OEM
-// identity text and front-panel key lock.
+// The virtual instrument's clock commands, digital I/O byte, totalizer
+// clearing, OEM identity text and front-panel key lock.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +14,6 @@ struct DirectState {
     static constexpr std::size_t kOemIdentityMax = 63;
 
     int digitalByte = 255;                 // "SOUR:DIG:DATA:BYTE": all lines high at power-on
-    std::int64_t totalizer = 0;            // counts until "TOT:CLE"; kept by *RST
     std::string oemIdentity = "KORDA-SIM"; // kept in flash: survives *RST
     bool keysLocked = false;               // "SYST:KLOC"
 
@@ -28,6 +27,6 @@ struct DirectState {
 void registerDirectCommands(CommandTable& table);
 
 // Test control: adds counts to the totalizer (takes the instrument's lock).
-void addTotalizerCounts(Instrument& instrument, std::int64_t counts);
+void addTotalizerCounts(Instrument& instrument, std::uint32_t counts);
 
 } // namespace korda::sim

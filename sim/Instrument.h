@@ -3,9 +3,11 @@
 // through a Session and write back what it answers.
 #pragma once
 
+#include "ChannelModel.h"
 #include "CommandTable.h"
 #include "DirectModel.h"
 #include "ScanModel.h"
+#include "SettingsModel.h"
 #include "SimClock.h"
 
 #include <cstdint>
@@ -22,10 +24,10 @@ enum class Model { M7043A, M5129A };
 
 // Transport-level faults, set by tests or by the command line.
 struct Faults {
-    unsigned replyDelayMs = 0;     // wait before each reply is written
-    bool silent = false;           // read commands, never answer
+    unsigned replyDelayMs = 0;      // wait before each reply is written
+    bool silent = false;            // read commands, never answer
     long disconnectAfterBytes = -1; // close the connection after this many reply bytes
-    std::string garbage;           // written once before the next reply (may hold NULs)
+    std::string garbage;            // written once before the next reply (may hold NULs)
     // Commands (header, any letter case) that the instrument rejects with an error.
     std::map<std::string, std::pair<int, std::string>> forcedErrors;
 };
@@ -68,9 +70,14 @@ class Instrument {
 
     // ---- State of the instrument (guarded by mutex()) ----
     bool crlf = false;
+    InstrumentSettings settings;
+    ChannelModel channels;
     SimClock clock;     // time base and real-time clock (not touched by *RST)
-    DirectState direct; // digital I/O, totalizer, OEM identity, key lock
-    ScanState scan;     // scan settings, reading memory, monitoring
+    DirectState direct; // digital I/O, OEM identity, key lock
+    ScanState scan;     // reading memory, scanning run, monitoring
+
+    // The channels to scan, in the order of "ROUT:SCAN" (a copy, thread-safe).
+    std::vector<int> scanList() const;
 
   private:
     void registerCommands();

@@ -2,9 +2,11 @@
 
 #include "Instrument.h"
 #include "ScanArgs.h"
+#include "ScpiArgs.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace korda::sim {
 
@@ -12,17 +14,22 @@ namespace {
 
 constexpr int kScanningBit = 256;
 constexpr int kMonitorReadyBit = 512;
-constexpr int kChannelsPerModule = 22;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kWavePeriodMs = 60000.0;
 
-void sweep(Instrument& in, std::int64_t at) {
+void fail(Reply& r, int code) {
+    r.error(code, code == -213 ? "Init ignored" : scpi_error::text(code));
+}
+
+// One sweep of the channels at time-base instant `at`: a scan into the
+// reading memory, and a fresh monitor reading.
+void sweep(Instrument& in, const std::vector<int>& channels, std::int64_t at) {
     ScanState& s = in.scan;
-    if (!s.scanList.empty()) {
+    if (!channels.empty()) {
         StoredScan scan;
         scan.rtcEpochMs = in.clock.rtcEpochMsAt(at);
-        scan.values.reserve(s.scanList.size());
-        for (const int c : s.scanList)
+        scan.values.reserve(channels.size());
+        for (const int c : channels)
             scan.values.push_back(channelSignal(s, c, at));
         if (s.memory.size() == ScanState::kMemoryScans) s.memory.pop_front();
         s.memory.push_back(std::move(scan));
@@ -30,16 +37,21 @@ void sweep(Instrument& in, std::int64_t at) {
     if (s.monitorOn) s.monitorReady = true;
 }
 
-std::int64_t sweepStep(const ScanState& s) {
-    return std::max<std::int64_t>(s.intervalMs, ScanState::kMinimumSweepMs);
+// The time between sweeps under the timer setting; negative for an infinite timer.
+std::int64_t timerStep(const InstrumentSettings& settings) {
+    if (settings.timerSeconds == InstrumentSettings::kTimerInfinite) return -1;
+    return std::max<std::int64_t>(settings.timerSeconds * 1000, ScanState::kMinimumSweepMs);
 }
 
 void initiate(Instrument& in, const Request&, Reply& r) {
     catchUpScanning(in);
     ScanState& s = in.scan;
-    if (s.initiated) return r.error(-213, "Init ignored");
-    if (s.scanList.empty() && !s.monitorOn) return r.error(-221, "Settings conflict");
+    if (s.initiated) return fail(r, -213);
+    if (in.channels.scanList.empty() && !s.monitorOn) return fail(r, scpi_error::kSettingsConflict);
     s.initiated = true;
+    s.runList = in.channels.scanList;
+    s.runCount = static_cast<std::uint64_t>(std::max<long long>(in.settings.triggerCount, 0));
+    s.runIntervalMs = timerStep(in.settings);
     s.sweepsDone = 0;
     s.nextSweepMs = in.clock.nowMs(); // the first sweep starts at once
     catchUpScanning(in);
@@ -70,34 +82,37 @@ void operationStatus(Instrument& in, const Request&, Reply& r) {
 }
 
 void selectMonitorChannel(Instrument& in, const Request& q, Reply& r) {
-    const auto list = args::channelList(q.args);
-    if (!list || list->size() != 1) return r.error(-224, "Illegal parameter value");
-    if (!channelExists(in, list->front())) return r.error(-222, "Data out of range");
+    ChannelArgs a;
+    if (!parseChannelArgs(q.args, a)) return fail(r, scpi_error::kIllegalValue);
+    if (!a.hasList || a.channels.empty()) return fail(r, scpi_error::kMissingParameter);
+    if (a.channels.size() > 1) return fail(r, scpi_error::kParameterNotAllowed);
+    if (channelKind(in, a.channels.front()) == ChannelKind::None)
+        return fail(r, scpi_error::kDataOutOfRange);
     catchUpScanning(in);
-    in.scan.monitorChannel = list->front();
+    in.scan.monitorChannel = a.channels.front();
     in.scan.monitorReady = false;
 }
 
 void switchMonitor(Instrument& in, const Request& q, Reply& r) {
-    const auto on = args::boolean(q.args);
-    if (!on) return r.error(-224, "Illegal parameter value");
+    bool on = false;
+    if (!parseSwitch(q.args, on)) return fail(r, scpi_error::kIllegalValue);
     catchUpScanning(in);
     ScanState& s = in.scan;
-    if (*on && s.monitorChannel == 0) return r.error(-221, "Settings conflict");
-    if (s.monitorOn != *on) s.monitorReady = false;
-    s.monitorOn = *on;
+    if (on && s.monitorChannel == 0) return fail(r, scpi_error::kSettingsConflict);
+    if (s.monitorOn != on) s.monitorReady = false;
+    s.monitorOn = on;
 }
 
 void monitorData(Instrument& in, const Request&, Reply& r) {
     const ScanState& s = in.scan;
-    if (!s.monitorOn) return r.error(-221, "Settings conflict");
+    if (!s.monitorOn) return fail(r, scpi_error::kSettingsConflict);
     r.lines.push_back(args::formatReading(channelSignal(s, s.monitorChannel, in.clock.nowMs())));
 }
 
 void formatFlag(bool ScanState::*flag, Instrument& in, const Request& q, Reply& r) {
-    const auto on = args::boolean(q.args);
-    if (!on) return r.error(-224, "Illegal parameter value");
-    in.scan.*flag = *on;
+    bool on = false;
+    if (!parseSwitch(q.args, on)) return fail(r, scpi_error::kIllegalValue);
+    in.scan.*flag = on;
 }
 
 } // namespace
@@ -106,15 +121,6 @@ void ScanState::reset() {
     const auto keep = std::move(fixedValues);
     *this = ScanState();
     fixedValues = keep;
-}
-
-bool channelExists(const Instrument& in, int channel) {
-    if (channel == 1) return true;
-    if (channel >= 501 && channel <= 520) return true;
-    const int slot = channel / 100 - 1;
-    const int index = channel % 100;
-    return slot >= 0 && slot < in.slotCount() && index >= 1 && index <= kChannelsPerModule &&
-           !in.module(slot).empty();
 }
 
 double channelSignal(const ScanState& s, int channel, std::int64_t ms) {
@@ -127,26 +133,29 @@ double channelSignal(const ScanState& s, int channel, std::int64_t ms) {
 void catchUpScanning(Instrument& in) {
     ScanState& s = in.scan;
     if (!s.initiated) return;
-    if (s.triggerCount > 0 && s.sweepsDone >= s.triggerCount) {
-        s.initiated = false;
-        return;
-    }
     const std::int64_t now = in.clock.nowMs();
     if (s.nextSweepMs > now) return;
-    const std::int64_t step = sweepStep(s);
-    // More sweeps due than the memory holds: only the newest ones matter.
-    std::uint64_t due = static_cast<std::uint64_t>((now - s.nextSweepMs) / step) + 1;
-    if (s.triggerCount > 0) due = std::min<std::uint64_t>(due, s.triggerCount - s.sweepsDone);
-    if (due > ScanState::kMemoryScans) {
-        const std::uint64_t skipped = due - ScanState::kMemoryScans;
-        s.nextSweepMs += static_cast<std::int64_t>(skipped) * step;
-        s.sweepsDone += skipped;
+    const std::int64_t step = s.runIntervalMs;
+    if (step > 0) {
+        // More sweeps due than the memory holds: only the newest ones matter.
+        std::uint64_t due = static_cast<std::uint64_t>((now - s.nextSweepMs) / step) + 1;
+        if (s.runCount > 0) due = std::min<std::uint64_t>(due, s.runCount - s.sweepsDone);
+        if (due > ScanState::kMemoryScans) {
+            const std::uint64_t skipped = due - ScanState::kMemoryScans;
+            s.nextSweepMs += static_cast<std::int64_t>(skipped) * step;
+            s.sweepsDone += skipped;
+        }
     }
     while (s.initiated && s.nextSweepMs <= now) {
-        sweep(in, s.nextSweepMs);
+        sweep(in, s.runList, s.nextSweepMs);
         ++s.sweepsDone;
+        if (s.runCount > 0 && s.sweepsDone >= s.runCount) s.initiated = false;
+        if (step < 0) {
+            // An infinite timer: no further timed sweep; the run waits for ABORt.
+            s.nextSweepMs = std::numeric_limits<std::int64_t>::max();
+            break;
+        }
         s.nextSweepMs += step;
-        if (s.triggerCount > 0 && s.sweepsDone >= s.triggerCount) s.initiated = false;
     }
 }
 
@@ -213,7 +222,7 @@ void registerScanCommands(CommandTable& t) {
 
 void setScanChannels(Instrument& in, std::vector<int> channels) {
     std::lock_guard<std::recursive_mutex> g(in.mutex());
-    in.scan.scanList = std::move(channels);
+    in.channels.scanList = std::move(channels);
 }
 
 void setChannelValue(Instrument& in, int channel, double value) {
@@ -226,17 +235,12 @@ void clearChannelValues(Instrument& in) {
     in.scan.fixedValues.clear();
 }
 
-void setScanIntervalMs(Instrument& in, std::uint32_t ms) {
-    std::lock_guard<std::recursive_mutex> g(in.mutex());
-    in.scan.intervalMs = ms;
-}
-
 void storeScans(Instrument& in, std::size_t count) {
     std::lock_guard<std::recursive_mutex> g(in.mutex());
     const std::int64_t now = in.clock.nowMs();
-    const std::int64_t step = sweepStep(in.scan);
+    const std::int64_t step = std::max<std::int64_t>(timerStep(in.settings), 0);
     for (std::size_t i = 0; i < count; ++i)
-        sweep(in, now + static_cast<std::int64_t>(i) * step);
+        sweep(in, in.channels.scanList, now + static_cast<std::int64_t>(i) * step);
 }
 
 std::size_t storedScanCount(Instrument& in) {

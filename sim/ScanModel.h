@@ -28,14 +28,8 @@ struct StoredScan {
 
 struct ScanState {
     static constexpr std::size_t kMemoryScans = 50000; // the oldest scan goes when full
-    static constexpr std::uint32_t kMinimumSweepMs = 10;
-    static constexpr std::uint32_t kResetIntervalMs = 1000;
+    static constexpr std::int64_t kMinimumSweepMs = 10;
 
-    // Settings: scan list, trigger count (0 = until ABORt) and timer interval
-    // (commands in ScanSettingsModel.cpp).
-    std::vector<int> scanList;
-    std::uint32_t triggerCount = 0;
-    std::uint32_t intervalMs = kResetIntervalMs;
     // Reading format: time stamp and alarm state fields.
     bool timeStamp = false;
     bool alarmState = false;
@@ -45,8 +39,12 @@ struct ScanState {
     bool monitorOn = false;
     bool monitorReady = false; // a sweep has measured the monitored channel
 
-    // Scanning.
+    // The scanning run, with the scan list, trigger count and timer taken
+    // from the settings at "INIT".
     bool initiated = false;
+    std::vector<int> runList;
+    std::uint64_t runCount = 0;     // sweeps to make, 0 = until ABORt
+    std::int64_t runIntervalMs = 0; // between sweeps; negative: the first sweep only
     std::int64_t nextSweepMs = 0;
     std::uint64_t sweepsDone = 0;
     std::deque<StoredScan> memory;
@@ -58,15 +56,10 @@ struct ScanState {
     void reset();
 };
 
+// "INIT", "ABORt", "DATA:...", "STAT:OPER?", "FORM:READ:...", "ROUT:MON...".
+// The scan list, trigger count and timer are the instrument's settings
+// ("ROUT:SCAN", "TRIG:COUN", "TRIG:TIM"), taken when scanning starts.
 void registerScanCommands(CommandTable& table);
-// The scan list, trigger count and timer commands ("ROUT:SCAN", "TRIG:COUN",
-// "TRIG:TIM" and their queries): a separate piece, so that one owner of these
-// settings can replace it.
-void registerScanSettingsCommands(CommandTable& table);
-
-// A channel number that exists on this instrument: 1, the 22 channels of each
-// fitted module (101-122, 201-222, 301-322), and the computed channels 501-520.
-bool channelExists(const Instrument& instrument, int channel);
 // The signal at a channel at time-base instant ms: a fixed value when a test
 // set one, otherwise a slow deterministic wave around a level of its own.
 double channelSignal(const ScanState& state, int channel, std::int64_t ms);
@@ -76,12 +69,12 @@ void catchUpScanning(Instrument& instrument);
 std::string formatScanLine(const Instrument& instrument, const StoredScan& scan);
 
 // ---- Test control (each takes the instrument's lock) ----
+// Sets the scan list as "ROUT:SCAN" would.
 void setScanChannels(Instrument& instrument, std::vector<int> channels);
 void setChannelValue(Instrument& instrument, int channel, double value);
 void clearChannelValues(Instrument& instrument);
-void setScanIntervalMs(Instrument& instrument, std::uint32_t ms);
-// Stores count scans of the scan list at once, stamped one interval apart
-// from the real-time clock's present reading.
+// Stores count scans of the scan list at once, stamped one timer interval
+// apart from the real-time clock's present reading.
 void storeScans(Instrument& instrument, std::size_t count);
 std::size_t storedScanCount(Instrument& instrument);
 bool scanning(Instrument& instrument);

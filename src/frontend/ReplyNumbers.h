@@ -1,5 +1,5 @@
-// Reading numbers out of instrument replies. Always the classic "C" rules,
-// whatever locale the application has set.
+// Reading numbers and words out of instrument replies, on top of the wire
+// number rules (classic "C" rules whatever the application's locale).
 #pragma once
 
 #include <cstdint>
@@ -18,8 +18,8 @@ std::optional<int> readLeadingInt(std::string_view text);
 
 // Reads a decimal real number the way stream extraction does: leading blanks,
 // an optional sign, digits with an optional point and exponent. Empty when the
-// text does not begin with a number. A magnitude beyond the double range gives
-// an infinity (or 0 for an underflow).
+// text does not begin with a number. A magnitude beyond the double range reads
+// as the largest double (an infinity once narrowed to float), an underflow as 0.
 std::optional<double> readLeadingReal(std::string_view text);
 
 // A double narrowed to float; a magnitude beyond the float range becomes an

@@ -84,6 +84,7 @@ TEST(ScanApi, TimedScansAreFetchedIntoTheRecord) {
     sim::setChannelValue(in, 102, -2.25);
     sim::setChannelValue(in, 103, 1e38); // overload
     in.execute("TRIG:TIM 1");
+    in.execute("TRIG:COUN 0"); // until stopped
 
     ASSERT_EQ(dlxVmrScansEnable(1, 1), 1);
     EXPECT_TRUE(sim::scanning(in));

@@ -57,11 +57,14 @@ void Instrument::registerCommands() {
     t.add("SYSTem:COMMunicate:TERMinator?", [](Instrument& in, const Request&, Reply& r) {
         r.lines.push_back(in.crlf ? "CRLF" : "LF");
     });
+    registerChannelSettingsCommands(t);
+    registerComputedCommands(t);
 }
 
 void Instrument::reset() {
     std::lock_guard<std::recursive_mutex> g(mutex_);
     // The line end is a communication setting and survives *RST.
+    channelSettings.reset();
 }
 
 std::string Instrument::lineEnd() const { return crlf ? "\r\n" : "\n"; }

@@ -3,6 +3,7 @@
 // through a Session and write back what it answers.
 #pragma once
 
+#include "ChannelSettings.h"
 #include "CommandTable.h"
 
 #include <cstdint>
@@ -65,6 +66,7 @@ class Instrument {
 
     // ---- State of the instrument (guarded by mutex()) ----
     bool crlf = false;
+    ChannelSettingsModel channelSettings;
 
   private:
     void registerCommands();

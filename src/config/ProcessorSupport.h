@@ -1,0 +1,40 @@
+// Small pieces shared by the configuration processors: reply matching,
+// token tables, channel lists and the immediate queries some processors make
+// while they build their query lists.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace korda32ex {
+
+class SCPIHandler;
+
+// Whole-text comparison ignoring letter case (ASCII).
+bool equalsIgnoreCase(std::string_view a, std::string_view b);
+
+// One entry of a token table: the word as it travels and the code it stands for.
+struct TokenCode {
+    std::string_view token;
+    std::uint32_t code;
+};
+
+// The entry whose token equals the reply (ignoring case), or null.
+const TokenCode* findToken(std::string_view reply, std::span<const TokenCode> table);
+// The entry whose code equals code, or null.
+const TokenCode* findCode(std::uint32_t code, std::span<const TokenCode> table);
+
+// "(@" number ")" as every channel list of a command is written.
+std::string channelList(int number);
+
+// Asks the instrument at once and returns its reply; nothing when there is no
+// instrument or the exchange failed.
+std::optional<std::string> immediateQuery(SCPIHandler* handler, const std::string& query);
+// True when an immediate query answers expected (ignoring case); a failed
+// query counts as any other reply.
+bool immediateReplyIs(SCPIHandler* handler, const std::string& query, std::string_view expected);
+
+} // namespace korda32ex

@@ -1,8 +1,8 @@
 #include "channels/ChannelRules.h"
 
-#include "comm/SCPIHandler.h"
 #include "comm/WireNumbers.h"
 #include "config/IProcessor.h"
+#include "config/ProcessorSupport.h"
 #include "platform/platform.h"
 
 #include <cctype>
@@ -67,15 +67,15 @@ const char* alarmStateWord(std::uint32_t alarmFlags, int alarm) {
 bool parseAlarmState(const std::string& reply, std::uint32_t& alarmFlags, int alarm,
                      std::string& errorText, int& errorCode) {
     if (!validAlarm(alarm)) return invalidResponse(reply, errorText, errorCode);
-    if (equalsNoCase(reply, "HIGH")) {
+    if (equalsIgnoreCase(reply, "HIGH")) {
         alarmFlags |= kAlarmHighBit[alarm];
         return true;
     }
-    if (equalsNoCase(reply, "LOW")) {
+    if (equalsIgnoreCase(reply, "LOW")) {
         alarmFlags |= kAlarmLowBit[alarm];
         return true;
     }
-    if (equalsNoCase(reply, "OFF")) return true;
+    if (equalsIgnoreCase(reply, "OFF")) return true;
     return invalidResponse(reply, errorText, errorCode);
 }
 
@@ -94,7 +94,7 @@ bool outputNumber(std::uint32_t v, int& k) {
 bool parseOutput(const std::string& reply, std::uint32_t& field, std::string& errorText,
                  int& errorCode) {
     const std::string_view t = trimmed(reply);
-    if (t.empty() || equalsNoCase(t, "NONE")) {
+    if (t.empty() || equalsIgnoreCase(t, "NONE")) {
         field = 0;
         return true;
     }
@@ -120,22 +120,6 @@ bool parseNonNegative(const std::string& reply, double& field, std::string& erro
     return true;
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-bool containsNoCase(std::string_view text, std::string_view part) {
-    if (part.empty()) return true;
-    for (std::size_t i = 0; i + part.size() <= text.size(); ++i)
-        if (equalsNoCase(text.substr(i, part.size()), part)) return true;
-    return false;
-}
-
 std::string commandText(const VmrChar16* units, std::size_t maxBytes) {
     std::string out;
     std::size_t i = 0;
@@ -152,23 +136,6 @@ std::string commandText(const VmrChar16* units, std::size_t maxBytes) {
         out += narrow;
     }
     return out;
-}
-
-bool immediateReplyIs(SCPIHandler* handler, const std::string& query, std::string_view expected) {
-    if (handler == nullptr) return false;
-    std::string reply;
-    return handler->query(query, reply) == 1 && equalsNoCase(reply, expected);
-}
-
-bool channelStateOn(SCPIHandler* handler, int number) {
-    return immediateReplyIs(handler, "ROUT:CHAN:STAT? " + channelList(number), "1");
-}
-
-bool channelIsThermocouple(SCPIHandler* handler, int number) {
-    if (handler == nullptr) return false;
-    std::string reply;
-    return handler->query("CONF? " + channelList(number), reply) == 1 &&
-           containsNoCase(reply, "TEMP TC");
 }
 
 } // namespace korda32ex::channelrules

@@ -1,6 +1,5 @@
-// Rules shared by the analog and computed channel processors: channel lists,
-// alarm states, digital outputs, reply numbers, texts placed in commands and
-// the immediate queries that decide which read-back queries are sent.
+// Rules shared by the analog and computed channel processors: alarm states,
+// digital outputs, reply numbers and texts placed in commands.
 #pragma once
 
 #include "korda32ext.h"
@@ -12,12 +11,7 @@
 
 namespace korda32ex {
 
-class SCPIHandler;
-
 namespace channelrules {
-
-// "(@" n ")".
-std::string channelList(int number);
 
 // A function code that is set and not switched off.
 inline bool isOn(std::uint32_t function) {
@@ -56,10 +50,6 @@ double replyNumber(std::string_view reply);
 bool parseNonNegative(const std::string& reply, double& field, std::string& errorText,
                       int& errorCode);
 
-// Texts compared as whole texts ignoring letter case.
-bool equalsNoCase(std::string_view a, std::string_view b);
-bool containsNoCase(std::string_view text, std::string_view part);
-
 // The 16-bit record text as it goes into a command: read up to its terminator
 // or its 256 units, control characters (below 0x20, and 0x7F) removed,
 // converted to narrow text in the current locale and cut to at most maxBytes
@@ -69,15 +59,6 @@ std::string commandText(const VmrChar16* units, std::size_t maxBytes);
 
 inline constexpr std::size_t kAnalogNameBytes = 15;
 inline constexpr std::size_t kShortTextBytes = 9;
-
-// Asks the instrument at once; true when the query succeeded and the reply
-// equals expected (ignoring case). A null handler counts as a failed query.
-bool immediateReplyIs(SCPIHandler* handler, const std::string& query, std::string_view expected);
-// The "ROUT:CHAN:STAT? (@n)" gate: true when the channel answers "1".
-bool channelStateOn(SCPIHandler* handler, int number);
-// The thermocouple gate: true when "CONF? (@n)" answers a text containing
-// "TEMP TC".
-bool channelIsThermocouple(SCPIHandler* handler, int number);
 
 } // namespace channelrules
 } // namespace korda32ex

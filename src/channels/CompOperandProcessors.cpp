@@ -3,6 +3,7 @@
 #include "channels/ChannelRules.h"
 #include "channels/CompProcessors.h"
 #include "comm/WireNumbers.h"
+#include "config/ProcessorSupport.h"
 
 #include <cctype>
 #include <string_view>
@@ -67,10 +68,7 @@ bool CompChannelFunctionProcessor::buildCommands(const VmrInstConfig& record, Co
 }
 
 bool CompChannelFunctionProcessor::buildQueries(CommandList& queries, SCPIHandler* handler) {
-    if (channelStateOn(handler, number()))
-        queries.push_back("CALC:MATH:FUNC? " + list());
-    else
-        skipped_ = true;
+    if (channelStateGate(handler)) queries.push_back("CALC:MATH:FUNC? " + list());
     return true;
 }
 
@@ -84,7 +82,7 @@ bool CompChannelFunctionProcessor::parseResponse(const std::string& reply, VmrIn
         return true;
     }
     for (const auto& f : kFunctions) {
-        if (equalsNoCase(reply, f.parsed)) {
+        if (equalsIgnoreCase(reply, f.parsed)) {
             rec->function = f.code;
             return true;
         }
@@ -145,10 +143,7 @@ bool CompChannelPolyCoeffProcessor::buildCommands(const VmrInstConfig& record,
 }
 
 bool CompChannelPolyCoeffProcessor::buildQueries(CommandList& queries, SCPIHandler* handler) {
-    if (channelStateOn(handler, number()))
-        queries.push_back("CALC:MATH:COEF? " + list());
-    else
-        skipped_ = true;
+    if (channelStateGate(handler)) queries.push_back("CALC:MATH:COEF? " + list());
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "channels/ChannelRules.h"
 #include "channels/CompProcessors.h"
+#include "config/ProcessorSupport.h"
 
 #include <memory>
 
@@ -24,19 +25,28 @@ ComputedChannelProcessor::ComputedChannelProcessor(int slot, int index)
     addChild(std::make_shared<CompSelectedChannelsProcessor>(slot, index));
     addChild(std::make_shared<CompUnitProcessor>(slot, index));
     addChild(std::make_shared<CompNameProcessor>(slot, index));
-    count_ = CompositeProcessor::responseCount();
 }
 
 ComputedChannelProcessor::ComputedChannelProcessor(int slot, int index, Child)
-    : slot_(slot), index_(index), count_(1) {}
+    : slot_(slot), index_(index) {}
 
 bool ComputedChannelProcessor::channelOn(const VmrInstConfig& r) const {
     const ComputedChannelRecord* rec = recordIn(r);
     return rec != nullptr && channelrules::isOn(rec->function);
 }
 
+int ComputedChannelProcessor::responseCount() {
+    return children_.empty() ? 1 : CompositeProcessor::responseCount();
+}
+
 std::string ComputedChannelProcessor::list() const {
-    return channelrules::channelList(number());
+    return channelList(number());
+}
+
+bool ComputedChannelProcessor::channelStateGate(SCPIHandler* handler) {
+    if (immediateReplyIs(handler, "ROUT:CHAN:STAT? " + list(), "1")) return true;
+    skipped_ = true;
+    return false;
 }
 
 } // namespace korda32ex

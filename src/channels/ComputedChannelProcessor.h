@@ -14,7 +14,9 @@ class ComputedChannelProcessor : public CompositeProcessor {
     // (always 4), with its fifteen children in order.
     ComputedChannelProcessor(int slot, int index);
 
-    int responseCount() override { return count_; }
+    // A child answers one line; the composite the lines of its children that
+    // appended their query (a skipped child takes none).
+    int responseCount() override;
     bool isSkipped() override { return skipped_; }
 
     int slot() const { return slot_; }
@@ -37,10 +39,12 @@ class ComputedChannelProcessor : public CompositeProcessor {
     bool channelOn(const VmrInstConfig& r) const;
     // "(@" n ")" of this channel.
     std::string list() const;
+    // Asks "ROUT:CHAN:STAT? (@n)" at once: true when the channel is on at the
+    // instrument; otherwise (or when the query fails) marks this skipped.
+    bool channelStateGate(SCPIHandler* handler);
 
     int slot_;
     int index_;
-    int count_;
     bool skipped_ = false;
 };
 

@@ -4,52 +4,22 @@
 
 namespace korda::sim {
 
-bool channelExists(Instrument& in, int number) {
-    if (number == 1) return true;
-    if (number >= kFirstComputedChannel && number < kFirstComputedChannel + kComputedChannels)
-        return true;
-    const int slot = number / 100 - 1, index = number % 100 - 1;
-    return number >= 100 && number <= 999 && slot < in.slotCount() && index >= 0 &&
-           index < kChannelsPerSlot && !in.module(slot).empty();
-}
-
-bool inScope(int number, ChannelScope scope) {
-    const bool computed =
-        number >= kFirstComputedChannel && number < kFirstComputedChannel + kComputedChannels;
-    switch (scope) {
-    case ChannelScope::Analog:
-        return !computed;
-    case ChannelScope::Computed:
-        return computed;
-    case ChannelScope::Any:
-        break;
-    }
-    return true;
-}
-
-void missingParameter(Reply& r) {
-    r.error(-109, "Missing parameter");
-}
-void illegalValue(Reply& r) {
-    r.error(-224, "Illegal parameter value");
-}
-void outOfRange(Reply& r) {
-    r.error(-222, "Data out of range");
-}
-void settingsConflict(Reply& r) {
-    r.error(-221, "Settings conflict");
+void reportError(Reply& r, int code) {
+    r.error(code, scpi_error::text(code));
 }
 
 namespace {
 
 bool checkChannels(Instrument& in, const std::vector<int>& channels, ChannelScope scope, Reply& r) {
     for (const int n : channels) {
-        if (!channelExists(in, n)) {
-            outOfRange(r);
+        const ChannelKind kind = channelKind(in, n);
+        if (kind == ChannelKind::None) {
+            reportError(r, scpi_error::kDataOutOfRange);
             return false;
         }
-        if (!inScope(n, scope)) {
-            settingsConflict(r);
+        if ((scope == ChannelScope::Analog && kind != ChannelKind::Analog) ||
+            (scope == ChannelScope::Computed && kind != ChannelKind::Computed)) {
+            reportError(r, scpi_error::kSettingsConflict);
             return false;
         }
     }
@@ -59,41 +29,58 @@ bool checkChannels(Instrument& in, const std::vector<int>& channels, ChannelScop
 } // namespace
 
 bool settingTargets(Instrument& in, const Request& q, Reply& r, ChannelScope scope,
-                    ChannelArgs& out) {
-    if (!splitChannelArgs(q.args, out)) {
-        missingParameter(r);
+                    SettingTargets& out) {
+    const std::size_t open = q.args.rfind("(@");
+    ChannelArgs list;
+    if (open == std::string::npos) {
+        reportError(r, scpi_error::kMissingParameter);
         return false;
     }
+    if (!parseChannelArgs(q.args.substr(open), list) || list.channels.empty()) {
+        reportError(r, scpi_error::kIllegalValue);
+        return false;
+    }
+    std::string value = trimmed(q.args.substr(0, open));
+    if (!value.empty() && value.back() == ',') value = trimmed(value.substr(0, value.size() - 1));
+    if (value.empty()) {
+        reportError(r, scpi_error::kMissingParameter);
+        return false;
+    }
+    out.value = value;
+    out.channels = list.channels;
     return checkChannels(in, out.channels, scope, r);
 }
 
 void answerEach(Instrument& in, const Request& q, Reply& r, ChannelScope scope,
-                const std::function<std::string(int number)>& piece) {
-    std::vector<int> channels;
-    if (!parseChannelList(q.args, channels)) {
-        missingParameter(r);
-        return;
-    }
-    if (!checkChannels(in, channels, scope, r)) return;
+                const std::function<std::string(const ChannelState&)>& piece) {
+    ChannelArgs list;
+    if (!parseChannelArgs(q.args, list)) return reportError(r, scpi_error::kIllegalValue);
+    if (!list.hasList || list.channels.empty())
+        return reportError(r, scpi_error::kMissingParameter);
+    if (!checkChannels(in, list.channels, scope, r)) return;
     std::string reply;
-    for (std::size_t i = 0; i < channels.size(); ++i) {
+    for (std::size_t i = 0; i < list.channels.size(); ++i) {
         if (i > 0) reply += ",";
-        reply += piece(channels[i]);
+        reply += piece(in.channels.state(list.channels[i]));
     }
     r.lines.push_back(reply);
 }
 
-bool booleanArgument(const std::string& value, bool& on) {
-    const std::string v = upperCase(value);
-    if (v == "ON" || v == "1") {
-        on = true;
-        return true;
+bool quotedText(const std::string& value, std::string& text) {
+    const std::size_t first = value.find('"');
+    const std::size_t last = value.rfind('"');
+    if (first == std::string::npos || last == first) return false;
+    text = value.substr(first + 1, last - first - 1);
+    return true;
+}
+
+std::string channelListReply(const std::vector<int>& channels) {
+    std::string out = "(@";
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        if (i > 0) out += ",";
+        out += std::to_string(channels[i]);
     }
-    if (v == "OFF" || v == "0") {
-        on = false;
-        return true;
-    }
-    return false;
+    return out + ")";
 }
 
 } // namespace korda::sim

@@ -1,10 +1,12 @@
-// Helpers of the virtual instrument's channel commands: which channels a
-// command may address, and how settings and queries walk their channel lists.
+// Helpers of the virtual instrument's alarm, scaling, text and computed
+// channel commands. Their channel list is the last one of the arguments, as
+// in "CALC:MATH:SOUR:ACH (@101),(@501)" or a name holding "(@":
+//   "LOW,(@101)", "2.5, (@101)", "\"name\", (@501)", "(@101,205,1), (@503)".
 #pragma once
 
-#include "ChannelArgs.h"
-#include "ChannelSettings.h"
+#include "ChannelState.h"
 #include "CommandTable.h"
+#include "ScpiArgs.h"
 
 #include <functional>
 #include <string>
@@ -16,25 +18,25 @@ class Instrument;
 
 enum class ChannelScope { Any, Analog, Computed };
 
-// Channel 1, the channels of fitted modules (s01..s22) and 501..520.
-bool channelExists(Instrument& in, int number);
-bool inScope(int number, ChannelScope scope);
+struct SettingTargets {
+    std::string value;         // the text before the last channel list, blanks and comma removed
+    std::vector<int> channels; // the channels of the last list
+};
 
-// Splits a setting's arguments and checks every channel; on failure the reply
-// carries the instrument error and false is returned.
+// Splits a setting's arguments at its last channel list and checks every
+// channel; on failure the reply carries the instrument error and false is
+// returned.
 bool settingTargets(Instrument& in, const Request& q, Reply& r, ChannelScope scope,
-                    ChannelArgs& out);
+                    SettingTargets& out);
 // Answers a query over its channel list: one piece per channel, joined by ",".
 void answerEach(Instrument& in, const Request& q, Reply& r, ChannelScope scope,
-                const std::function<std::string(int number)>& piece);
+                const std::function<std::string(const ChannelState&)>& piece);
 
-// Instrument errors of channel commands.
-void missingParameter(Reply& r);
-void illegalValue(Reply& r);
-void outOfRange(Reply& r);
-void settingsConflict(Reply& r);
+// The text between the first and the last double quote; false without two quotes.
+bool quotedText(const std::string& value, std::string& text);
+// A channel list written as the instrument answers it: "(@101,205,1)".
+std::string channelListReply(const std::vector<int>& channels);
 
-// "ON"/"1" and "OFF"/"0" (any letter case); false for anything else.
-bool booleanArgument(const std::string& value, bool& on);
+void reportError(Reply& r, int code);
 
 } // namespace korda::sim

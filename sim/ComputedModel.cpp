@@ -1,7 +1,6 @@
 // The virtual instrument's computed (math) channels 501 to 520: function,
 // operands, coefficients, channel list and unit.
 #include "ChannelCommandSupport.h"
-#include "ChannelSettings.h"
 #include "Instrument.h"
 
 namespace korda::sim {
@@ -22,146 +21,133 @@ constexpr FunctionWord kFunctionWords[] = {
     {"AVER", "AVER"}, {"MAX", "MAX"}, {"MIN", "MIN"},   {"SUM", "SUM"},
 };
 
-ComputedChannelState& computedOf(Instrument& in, int number) {
-    return *in.channelSettings.computedChannel(number); // callers have checked the channel
-}
+using Apply = std::function<bool(Instrument&, const std::string& value, ChannelState&)>;
 
-std::string listText(const std::vector<int>& channels) {
-    std::string out = "(@";
-    for (std::size_t i = 0; i < channels.size(); ++i) {
-        if (i > 0) out += ",";
-        out += std::to_string(channels[i]);
-    }
-    return out + ")";
-}
-
-// Sources of a computed channel: channel 1 and the channels of fitted modules.
-bool validSources(Instrument& in, const std::vector<int>& channels) {
-    for (const int n : channels)
-        if (!channelExists(in, n) || !inScope(n, ChannelScope::Analog)) return false;
-    return true;
-}
-
-// A setting addressed to computed channels: value checked by `apply` on a
+// A setting addressed to computed channels. `apply` is tried on a scratch
 // copy first, so that a rejected value changes no channel.
-void addComputedSetting(
-    CommandTable& t, const std::string& pattern,
-    std::function<bool(Instrument&, const std::string&, ComputedChannelState&)> apply) {
+void addComputedSetting(CommandTable& t, const std::string& pattern, Apply apply) {
     t.add(pattern, [apply](Instrument& in, const Request& q, Reply& r) {
-        ChannelArgs a;
+        SettingTargets a;
         if (!settingTargets(in, q, r, ChannelScope::Computed, a)) return;
-        ComputedChannelState probe;
-        if (!apply(in, a.value, probe)) return illegalValue(r);
+        ChannelState scratch;
+        if (!apply(in, a.value, scratch)) return reportError(r, scpi_error::kIllegalValue);
         for (const int n : a.channels)
-            apply(in, a.value, computedOf(in, n));
+            apply(in, a.value, in.channels.state(n));
     });
 }
 
 void addComputedQuery(CommandTable& t, const std::string& pattern,
-                      std::function<std::string(const ComputedChannelState&)> answer) {
+                      std::function<std::string(const ChannelState&)> answer) {
     t.add(pattern, [answer](Instrument& in, const Request& q, Reply& r) {
-        answerEach(in, q, r, ChannelScope::Computed,
-                   [&](int n) { return answer(computedOf(in, n)); });
+        answerEach(in, q, r, ChannelScope::Computed, answer);
     });
 }
 
-bool operandInto(Instrument& in, const std::string& value, int& field) {
-    std::vector<int> channels;
-    if (!parseChannelList(value, channels) || channels.size() != 1 || !validSources(in, channels))
-        return false;
-    field = channels[0];
+// Operands of a computed channel: channel 1 and the channels of fitted modules.
+bool validSources(Instrument& in, const std::vector<int>& channels) {
+    for (const int n : channels)
+        if (channelKind(in, n) != ChannelKind::Analog) return false;
     return true;
 }
 
-} // namespace
+bool operandInto(Instrument& in, const std::string& value, int& field) {
+    ChannelArgs list;
+    if (!parseChannelArgs(value, list) || !list.params.empty() || list.channels.size() != 1 ||
+        !validSources(in, list.channels))
+        return false;
+    field = list.channels.front();
+    return true;
+}
 
-void registerComputedCommands(CommandTable& t) {
-    // A computed channel is on once a function is configured.
-    t.add("ROUTe:CHANnel:STATe?", [](Instrument& in, const Request& q, Reply& r) {
-        answerEach(in, q, r, ChannelScope::Computed, [&](int n) {
-            return std::string(computedOf(in, n).function.empty() ? "0" : "1");
-        });
-    });
+std::string operandReply(int channel) {
+    return channel == 0 ? std::string("NONE") : channelListReply({channel});
+}
+
+void addFunction(CommandTable& t) {
+    // Choosing a function switches the computed channel on.
     addComputedSetting(t, "CALCulate:MATH:FUNCtion",
-                       [](Instrument&, const std::string& v, ComputedChannelState& c) {
-                           const std::string w = upperCase(v);
+                       [](Instrument&, const std::string& v, ChannelState& c) {
                            for (const auto& f : kFunctionWords) {
-                               if (w == f.accepted) {
-                                   c.function = f.answered;
+                               if (sameWord(v, f.accepted)) {
+                                   c.math.function = f.answered;
+                                   c.on = true;
                                    return true;
                                }
                            }
                            return false;
                        });
-    addComputedQuery(t, "CALCulate:MATH:FUNCtion?", [](const ComputedChannelState& c) {
-        return c.function.empty() ? std::string("NONE") : c.function;
+    addComputedQuery(t, "CALCulate:MATH:FUNCtion?", [](const ChannelState& c) {
+        return c.math.function.empty() ? std::string("NONE") : c.math.function;
     });
+}
 
+void addOperands(CommandTable& t) {
     addComputedSetting(t, "CALCulate:MATH:SOURce:ACHannel",
-                       [](Instrument& in, const std::string& v, ComputedChannelState& c) {
-                           return operandInto(in, v, c.sourceA);
+                       [](Instrument& in, const std::string& v, ChannelState& c) {
+                           return operandInto(in, v, c.math.sourceA);
                        });
-    addComputedQuery(t, "CALCulate:MATH:SOURce:ACHannel?", [](const ComputedChannelState& c) {
-        return c.sourceA == 0 ? std::string("NONE") : listText({c.sourceA});
-    });
+    addComputedQuery(t, "CALCulate:MATH:SOURce:ACHannel?",
+                     [](const ChannelState& c) { return operandReply(c.math.sourceA); });
     addComputedSetting(t, "CALCulate:MATH:SOURce:BCHannel",
-                       [](Instrument& in, const std::string& v, ComputedChannelState& c) {
-                           return operandInto(in, v, c.sourceB);
+                       [](Instrument& in, const std::string& v, ChannelState& c) {
+                           return operandInto(in, v, c.math.sourceB);
                        });
-    addComputedQuery(t, "CALCulate:MATH:SOURce:BCHannel?", [](const ComputedChannelState& c) {
-        return c.sourceB == 0 ? std::string("NONE") : listText({c.sourceB});
-    });
-
+    addComputedQuery(t, "CALCulate:MATH:SOURce:BCHannel?",
+                     [](const ChannelState& c) { return operandReply(c.math.sourceB); });
     addComputedSetting(t, "CALCulate:MATH:SOURce:LIST",
-                       [](Instrument& in, const std::string& v, ComputedChannelState& c) {
-                           std::vector<int> channels;
-                           if (!parseChannelList(v, channels) || !validSources(in, channels))
+                       [](Instrument& in, const std::string& v, ChannelState& c) {
+                           ChannelArgs list;
+                           if (!parseChannelArgs(v, list) || !list.params.empty() ||
+                               list.channels.empty() || !validSources(in, list.channels))
                                return false;
-                           c.list = std::move(channels);
+                           c.math.list = list.channels;
                            return true;
                        });
     addComputedQuery(t, "CALCulate:MATH:SOURce:LIST?",
-                     [](const ComputedChannelState& c) { return listText(c.list); });
+                     [](const ChannelState& c) { return channelListReply(c.math.list); });
+}
 
+void addCoefficients(CommandTable& t) {
     // Up to seven polynomial coefficients c0.. (those not given become 0).
     addComputedSetting(t, "CALCulate:MATH:COEFficients",
-                       [](Instrument&, const std::string& v, ComputedChannelState& c) {
+                       [](Instrument&, const std::string& v, ChannelState& c) {
+                           const auto pieces = splitParams(v);
+                           if (pieces.empty() || pieces.size() > kCoefficients) return false;
                            std::array<double, kCoefficients> values{};
-                           std::size_t count = 0, start = 0;
-                           while (start <= v.size()) {
-                               std::size_t comma = v.find(',', start);
-                               if (comma == std::string::npos) comma = v.size();
-                               if (count == kCoefficients ||
-                                   !argumentNumber(v.substr(start, comma - start), values[count]))
-                                   return false;
-                               ++count;
-                               start = comma + 1;
-                           }
-                           c.coefficients = values;
+                           for (std::size_t i = 0; i < pieces.size(); ++i)
+                               if (!parseReal(pieces[i], values[i])) return false;
+                           c.math.coefficients = values;
                            return true;
                        });
-    addComputedQuery(t, "CALCulate:MATH:COEFficients?", [](const ComputedChannelState& c) {
+    addComputedQuery(t, "CALCulate:MATH:COEFficients?", [](const ChannelState& c) {
         std::string out;
         for (std::size_t i = 0; i < kCoefficients; ++i) {
             if (i > 0) out += ",";
-            out += replyNumber(c.coefficients[i]);
+            out += realReply(c.math.coefficients[i]);
         }
         return out;
     });
     // The exponent of the power function is coefficient c0.
     addComputedSetting(t, "CALCulate:MATH:EXPonent",
-                       [](Instrument&, const std::string& v, ComputedChannelState& c) {
-                           return argumentNumber(v, c.coefficients[0]);
+                       [](Instrument&, const std::string& v, ChannelState& c) {
+                           return parseReal(v, c.math.coefficients[0]);
                        });
     addComputedQuery(t, "CALCulate:MATH:EXPonent?",
-                     [](const ComputedChannelState& c) { return replyNumber(c.coefficients[0]); });
+                     [](const ChannelState& c) { return realReply(c.math.coefficients[0]); });
+}
 
+} // namespace
+
+void registerComputedCommands(CommandTable& t) {
+    addFunction(t);
+    addOperands(t);
+    addCoefficients(t);
     addComputedSetting(t, "CALCulate:MATH:UNIT",
-                       [](Instrument&, const std::string& v, ComputedChannelState& c) {
+                       [](Instrument&, const std::string& v, ChannelState& c) {
                            return quotedText(v, c.settings.unit);
                        });
     addComputedQuery(t, "CALCulate:MATH:UNIT?",
-                     [](const ComputedChannelState& c) { return "\"" + c.settings.unit + "\""; });
+                     [](const ChannelState& c) { return "\"" + c.settings.unit + "\""; });
 }
 
 } // namespace korda::sim

@@ -57,6 +57,8 @@ void Instrument::registerCommands() {
     t.add("SYSTem:COMMunicate:TERMinator?", [](Instrument& in, const Request&, Reply& r) {
         r.lines.push_back(in.crlf ? "CRLF" : "LF");
     });
+    registerSettingsCommands(t);
+    registerChannelCommands(t);
     registerChannelSettingsCommands(t);
     registerComputedCommands(t);
 }
@@ -64,7 +66,13 @@ void Instrument::registerCommands() {
 void Instrument::reset() {
     std::lock_guard<std::recursive_mutex> g(mutex_);
     // The line end is a communication setting and survives *RST.
-    channelSettings.reset();
+    settings.reset();
+    channels.reset();
+}
+
+std::vector<int> Instrument::scanList() const {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    return channels.scanList;
 }
 
 std::string Instrument::lineEnd() const { return crlf ? "\r\n" : "\n"; }

@@ -3,8 +3,9 @@
 // through a Session and write back what it answers.
 #pragma once
 
-#include "ChannelSettings.h"
+#include "ChannelModel.h"
 #include "CommandTable.h"
+#include "SettingsModel.h"
 
 #include <cstdint>
 #include <deque>
@@ -66,7 +67,11 @@ class Instrument {
 
     // ---- State of the instrument (guarded by mutex()) ----
     bool crlf = false;
-    ChannelSettingsModel channelSettings;
+    InstrumentSettings settings;
+    ChannelModel channels;
+
+    // The channels to scan, in the order of "ROUT:SCAN" (a copy, thread-safe).
+    std::vector<int> scanList() const;
 
   private:
     void registerCommands();

@@ -1,6 +1,7 @@
 #include "config/ProcessorSupport.h"
 
 #include "comm/SCPIHandler.h"
+#include "config/IProcessor.h"
 
 #include <cctype>
 
@@ -41,6 +42,26 @@ std::optional<std::string> immediateQuery(SCPIHandler* handler, const std::strin
 bool immediateReplyIs(SCPIHandler* handler, const std::string& query, std::string_view expected) {
     const auto reply = immediateQuery(handler, query);
     return reply && equalsIgnoreCase(*reply, expected);
+}
+
+bool parseFlagBit(const std::string& reply, std::uint32_t& bits, std::uint32_t bit,
+                  std::string_view setWord, std::string_view clearWord, std::string& errorText,
+                  int& errorCode) {
+    if (equalsIgnoreCase(reply, setWord))
+        bits |= bit;
+    else if (equalsIgnoreCase(reply, clearWord))
+        bits &= ~bit;
+    else
+        return invalidResponse(reply, errorText, errorCode);
+    return true;
+}
+
+bool parseTokenField(const std::string& reply, std::span<const TokenCode> table,
+                     std::uint32_t& field, std::string& errorText, int& errorCode) {
+    const TokenCode* entry = findToken(reply, table);
+    if (entry == nullptr) return invalidResponse(reply, errorText, errorCode);
+    field = entry->code;
+    return true;
 }
 
 } // namespace korda32ex

@@ -289,16 +289,21 @@ TEST(ComputedChannelVirtualInstrument, RoundTrip) {
         ASSERT_TRUE(p.buildCommands(*sent, commands, text, code));
     }
     ASSERT_EQ(sim.handler().sendCommands(commands), 1);
-    EXPECT_EQ(sim.instrument().channelSettings.computed[2].list,
-              (std::vector<int>{101, 102, 205, 1}));
-    EXPECT_EQ(sim.instrument().channelSettings.computed[0].settings.name, "Sum \"A\"+B");
+    EXPECT_EQ(sim.instrument().channels.state(503).math.list, (std::vector<int>{101, 102, 205, 1}));
+    EXPECT_EQ(sim.instrument().channels.state(501).settings.name, "Sum \"A\"+B");
 
+    // All twenty read back in one exchange under one parent, as the module of
+    // the computed channels does: a channel that is not on asks neither its
+    // function nor its coefficients, and hands on exactly the lines it asked.
+    CompositeProcessor all;
+    for (int i = 0; i < 20; ++i)
+        all.addChild(std::make_shared<ComputedChannelProcessor>(4, i));
     auto back = zeroRecord();
-    for (const int i : {0, 1, 2, 3, 19}) {
-        ComputedChannelProcessor p(4, i);
-        CommandList queries;
-        ASSERT_TRUE(sim.readBack(p, *back, text, code, &queries)) << text;
-        EXPECT_EQ(queries.size(), 15u);
+    CommandList queries;
+    ASSERT_TRUE(sim.readBack(all, *back, text, code, &queries)) << text;
+    EXPECT_EQ(queries.size(), 5u * 15u + 15u * 13u);
+    EXPECT_EQ(all.responseCount(), static_cast<int>(queries.size()));
+    for (int i = 0; i < 20; ++i) {
         const ComputedChannelRecord& s = sent->computed[i];
         const ComputedChannelRecord& b = back->computed[i];
         EXPECT_EQ(b.function, s.function) << i;
@@ -309,20 +314,13 @@ TEST(ComputedChannelVirtualInstrument, RoundTrip) {
         EXPECT_EQ(b.alarm2Output, s.alarm2Output) << i;
         EXPECT_EQ(b.scaleM, s.scaleM) << i;
         EXPECT_EQ(b.scaleB, s.scaleB) << i;
-        EXPECT_EQ(b.sourceA, s.function <= 0x500A ? s.sourceA : 0u) << i;
-        EXPECT_EQ(b.sourceB, s.function >= 0x5007 && s.function <= 0x500A ? s.sourceB : 0u) << i;
+        const bool usesA = s.function >= 0x5000 && s.function <= 0x500A;
+        const bool usesB = s.function >= 0x5007 && s.function <= 0x500A;
+        EXPECT_EQ(b.sourceA, usesA ? s.sourceA : 0u) << i;
+        EXPECT_EQ(b.sourceB, usesB ? s.sourceB : 0u) << i;
         for (int k = 0; k < 6; ++k)
             EXPECT_EQ(b.coefficients[k], s.coefficients[k]) << i << "/" << k;
     }
     EXPECT_EQ(back->modules[4].moduleState, 5u);
-
-    // A channel that is not on: no function or coefficient query, the other
-    // thirteen still asked and parsed; the function keeps the record's value.
-    ComputedChannelProcessor idle(4, 5);
-    CommandList queries;
-    ASSERT_TRUE(sim.readBack(idle, *back, text, code, &queries)) << text;
-    EXPECT_EQ(queries.size(), 13u);
-    EXPECT_EQ(queries.front(), "CALC:LIM1:STAT? (@506)");
-    EXPECT_EQ(back->computed[5].function, 0u);
-    EXPECT_EQ(back->computed[5].scaleM, 1);
+    EXPECT_EQ(queries[4 * 15], "CALC:LIM1:STAT? (@505)"); // 505 is not on
 }

@@ -29,17 +29,21 @@ class SimConnection {
     korda32ex::SCPIHandler& handler() { return *handler_; }
 
     // Builds the queries of p, asks them in one exchange and parses the
-    // replies into record. Returns the parse result.
+    // replies into record the way a parent composite hands them out (so a
+    // single processor gets its line without the line end). Returns the
+    // parse result.
     bool readBack(korda32ex::IProcessor& p, VmrInstConfig& record, std::string& errorText,
                   int& errorCode, korda32ex::CommandList* queriesOut = nullptr) {
+        korda32ex::CompositeProcessor parent;
+        parent.addChild(std::shared_ptr<korda32ex::IProcessor>(&p, [](korda32ex::IProcessor*) {}));
         korda32ex::CommandList queries;
-        EXPECT_TRUE(p.buildQueries(queries, handler_.get()));
+        EXPECT_TRUE(parent.buildQueries(queries, handler_.get()));
         if (queriesOut != nullptr) *queriesOut = queries;
         std::string replies;
         if (!queries.empty()) {
             EXPECT_EQ(handler_->queryJoined(queries, replies), 1);
         }
-        return p.parseResponse(replies, record, errorText, errorCode);
+        return parent.parseResponse(replies, record, errorText, errorCode);
     }
 
   private:

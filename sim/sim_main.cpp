@@ -15,16 +15,17 @@ using namespace korda::sim;
 namespace {
 
 std::atomic<bool> stopRequested{false};
-void onSignal(int) { stopRequested = true; }
+void onSignal(int) {
+    stopRequested = true;
+}
 
 void usage() {
-    std::fprintf(stderr,
-                 "usage: korda-sim [--model 7043A|5129A] [--port N] [--any]\n"
-                 "                 [--delay MS] [--error HEADER=CODE,TEXT]\n"
-                 "  --port N    TCP port to listen on (default 5025; 0 picks a free port)\n"
-                 "  --any       listen on every interface instead of loopback only\n"
-                 "  --delay MS  wait MS milliseconds before every reply\n"
-                 "  --error     make the instrument reject HEADER with CODE and TEXT\n");
+    std::fprintf(stderr, "usage: korda-sim [--model 7043A|5129A] [--port N] [--any]\n"
+                         "                 [--delay MS] [--error HEADER=CODE,TEXT]\n"
+                         "  --port N    TCP port to listen on (default 5025; 0 picks a free port)\n"
+                         "  --any       listen on every interface instead of loopback only\n"
+                         "  --delay MS  wait MS milliseconds before every reply\n"
+                         "  --error     make the instrument reject HEADER with CODE and TEXT\n");
 }
 
 } // namespace
@@ -45,8 +46,10 @@ int main(int argc, char** argv) {
         };
         if (a == "--model") {
             const std::string m = next();
-            if (m == "7043A") model = Model::M7043A;
-            else if (m == "5129A") model = Model::M5129A;
+            if (m == "7043A")
+                model = Model::M7043A;
+            else if (m == "5129A")
+                model = Model::M5129A;
             else {
                 usage();
                 return 2;
@@ -84,7 +87,8 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
-    while (!stopRequested) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    while (!stopRequested)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     server.stop();
     return 0;
 }

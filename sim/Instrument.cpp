@@ -60,6 +60,8 @@ void Instrument::registerCommands() {
     });
     registerSettingsCommands(t);
     registerChannelCommands(t);
+    registerChannelSettingsCommands(t);
+    registerComputedCommands(t);
     registerDirectCommands(t);
     registerScanCommands(t);
 }

@@ -29,28 +29,15 @@ TEST(DirectOperationsUnit, ClockCommands) {
     EXPECT_EQ(in.execute("SYST:TIME?").front().substr(0, 9), "9,5,3.042");
 }
 
-TEST(DirectOperationsUnit, DigitalIOArithmetic) {
-    EXPECT_EQ(digitalIOCommandValue(0, 1, 1), 254);
-    EXPECT_EQ(digitalIOCommandValue(0xFF, 0x0F, 0x00), 0x0F);
-    EXPECT_EQ(digitalIOCommandValue(0x3C, 0x300, 0x300), 0xFF - 0x3C);
-    EXPECT_EQ(withoutControlCharacters(std::string("a\0b\x1f\x20\x7f\x80", 7)), "ab \x80");
-}
-
-TEST(DirectOperationsUnit, NumbersIgnoreTheLocale) {
+TEST(DirectOperationsUnit, ReplyNumbersIgnoreTheLocale) {
     const std::string saved = std::setlocale(LC_ALL, nullptr);
     const bool comma = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
-    EXPECT_EQ(readLeadingInteger(" \t+42abc"), 42);
-    EXPECT_EQ(readLeadingInteger("-9223372036854775808"), std::numeric_limits<std::int64_t>::min());
-    EXPECT_FALSE(readLeadingInteger("9223372036854775808"));
-    EXPECT_FALSE(readLeadingInteger("+ 1"));
-    EXPECT_FALSE(readLeadingInteger(""));
     EXPECT_FALSE(readLeadingInt("2147483648"));
     EXPECT_EQ(readLeadingInt("-2147483648"), std::numeric_limits<int>::min());
-    EXPECT_EQ(readLeadingReal("1.5"), 1.5);
     EXPECT_EQ(readLeadingReal("1,5"), 1.0);
     EXPECT_EQ(readLeadingReal("-2.5E+01x"), -25.0);
-    EXPECT_FALSE(readLeadingReal("e5"));
-    EXPECT_TRUE(equalsIgnoringCase("9.900000E+37", "9.900000e+37"));
+    EXPECT_EQ(readLeadingReal("1e-400"), 0.0);
+    EXPECT_EQ(toFloat(*readLeadingReal("-1e400")), -std::numeric_limits<float>::infinity());
     EXPECT_TRUE(containsIgnoringCase(" x-9.9E+37", "-9.9e+37"));
     std::setlocale(LC_ALL, saved.c_str());
     if (!comma) GTEST_SKIP() << "checked in the C locale only: no decimal-comma locale installed";

@@ -162,41 +162,19 @@ TEST(ScanParser, ScansProcessorParseResponse) {
     EXPECT_FALSE(p.parseResponse("1,2,3,4,5,6,", &b.record(), text, code));
     EXPECT_EQ(code, -1);
     EXPECT_EQ(text, "Invalid response received");
-    std::vector<std::string> commands;
-    EXPECT_TRUE(p.buildCommands(commands, text, code));
-    EXPECT_TRUE(commands.empty());
-    EXPECT_EQ(p.responseCount(), 1);
 }
 
-TEST(ScanParser, EnableScansProcessor) {
-    std::vector<std::string> commands;
+TEST(ScanParser, ProcessorReplies) {
     std::string text;
     int code = 0;
-    EXPECT_TRUE(EnableScansProcessor(2).buildCommands(commands, text, code));
-    EXPECT_EQ(commands,
-              (std::vector<std::string>{"FORmat:READing:TIME 1", "FORMat:READing:ALARm ON",
-                                        "SYSTem:KLOCk ON", "INIT"}));
-    commands.clear();
-    EnableScansProcessor stop(0);
-    EXPECT_TRUE(stop.buildCommands(commands, text, code));
-    EXPECT_EQ(commands, (std::vector<std::string>{"SYSTem:KLOCk OFF", "ABORt"}));
-    EXPECT_TRUE(stop.parseResponse("256", nullptr, text, code));
-    EXPECT_TRUE(stop.parseResponse(" 768", nullptr, text, code));
-    EXPECT_FALSE(stop.parseResponse("255", nullptr, text, code));
+    EnableScansProcessor scans(0);
+    EXPECT_TRUE(scans.parseResponse("256", nullptr, text, code));
+    EXPECT_TRUE(scans.parseResponse(" 768", nullptr, text, code));
+    EXPECT_FALSE(scans.parseResponse("255", nullptr, text, code));
     EXPECT_EQ(code, -1);
     EXPECT_EQ(text, "Invalid response: 255");
-    EXPECT_FALSE(stop.parseResponse("busy", nullptr, text, code));
-}
+    EXPECT_FALSE(scans.parseResponse("busy", nullptr, text, code));
 
-TEST(ScanParser, MonitorProcessors) {
-    std::vector<std::string> list;
-    std::string text;
-    int code = 0;
-    EXPECT_TRUE(SpyEnableProcessor(1).buildCommands(list, text, code));
-    EXPECT_TRUE(SpyEnableProcessor(0).buildCommands(list, text, code));
-    EXPECT_TRUE(SpyEnableProcessor(0).buildQueries(list));
-    EXPECT_EQ(list, (std::vector<std::string>{"ROUT:MON:STAT ON", "ROUT:MON:STAT OFF",
-                                              "ROUT:MON:STAT?"}));
     int state = -1;
     EXPECT_TRUE(SpyEnableProcessor(0).parseResponse("1", state, text, code));
     EXPECT_EQ(state, 1);

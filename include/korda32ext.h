@@ -265,6 +265,18 @@ KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, modules) == 24624, "modules");
 
 /* ---- Log memory and USB-drive files ------------------------------------ */
 
+/* Recording directories copied from the instrument's USB drive. A directory is
+ * given with a trailing separator ("/" or "\\" on every system), or as the path
+ * of any file inside it; a bare name means the current directory. The bcn
+ * argument is not used: no library start and no open instrument are needed. */
+
+/* Reads the directory's "setup.csv" into config, changing only the fields the
+ * file carries. 1, or -2034 when the file is missing, empty or not a setup
+ * file; -2 for a null directory or config. */
+KORDA_API int KORDA_CALL dlxVmrPCCardConfigFile(int bcn, const wchar_t* directory,
+                                                VmrInstConfig* config, int reserved1,
+                                                int reserved2);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,5 +1,6 @@
 // korda-sim: the virtual instrument as a standalone program.
 #include "Instrument.h"
+#include "RecordingWriter.h"
 #include "TcpServer.h"
 
 #include <atomic>
@@ -15,16 +16,21 @@ using namespace korda::sim;
 namespace {
 
 std::atomic<bool> stopRequested{false};
-void onSignal(int) { stopRequested = true; }
+void onSignal(int) {
+    stopRequested = true;
+}
 
 void usage() {
     std::fprintf(stderr,
                  "usage: korda-sim [--model 7043A|5129A] [--port N] [--any]\n"
                  "                 [--delay MS] [--error HEADER=CODE,TEXT]\n"
+                 "       korda-sim --write-recording DIR [--model 7043A|5129A] [--scans N]\n"
                  "  --port N    TCP port to listen on (default 5025; 0 picks a free port)\n"
                  "  --any       listen on every interface instead of loopback only\n"
                  "  --delay MS  wait MS milliseconds before every reply\n"
-                 "  --error     make the instrument reject HEADER with CODE and TEXT\n");
+                 "  --error     make the instrument reject HEADER with CODE and TEXT\n"
+                 "  --write-recording DIR  write setup.csv and dat00001.csv of a recording\n"
+                 "              of N scans (default 100) into DIR, as on a USB drive, and exit\n");
 }
 
 } // namespace
@@ -34,6 +40,8 @@ int main(int argc, char** argv) {
     int port = 5025;
     bool any = false;
     Faults faults;
+    std::string recordingDir;
+    int scans = 100;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> std::string {
@@ -45,14 +53,20 @@ int main(int argc, char** argv) {
         };
         if (a == "--model") {
             const std::string m = next();
-            if (m == "7043A") model = Model::M7043A;
-            else if (m == "5129A") model = Model::M5129A;
+            if (m == "7043A")
+                model = Model::M7043A;
+            else if (m == "5129A")
+                model = Model::M5129A;
             else {
                 usage();
                 return 2;
             }
         } else if (a == "--port") {
             port = std::atoi(next().c_str());
+        } else if (a == "--write-recording") {
+            recordingDir = next();
+        } else if (a == "--scans") {
+            scans = std::atoi(next().c_str());
         } else if (a == "--any") {
             any = true;
         } else if (a == "--delay") {
@@ -72,6 +86,7 @@ int main(int argc, char** argv) {
             return a == "--help" || a == "-h" ? 0 : 2;
         }
     }
+    if (!recordingDir.empty()) return writeDemoRecording(recordingDir, model, scans);
     Instrument instrument(model);
     instrument.setFaults(faults);
     TcpServer server(instrument, static_cast<std::uint16_t>(port), !any);
@@ -84,7 +99,8 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
-    while (!stopRequested) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    while (!stopRequested)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     server.stop();
     return 0;
 }

@@ -3,8 +3,8 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <clocale>
 #include <climits>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -52,7 +52,9 @@ int pollOne(int fd, short events, std::uint32_t timeoutMs, short& revents) {
 
 // ---- Network ---------------------------------------------------------------
 
-bool netStartup() { return true; }
+bool netStartup() {
+    return true;
+}
 void netCleanup() {}
 
 SocketHandle socketCreate() {
@@ -161,8 +163,8 @@ SocketHandle socketListen(std::uint16_t port, bool loopbackOnly, std::uint16_t& 
 }
 
 SocketHandle socketAccept(SocketHandle listener) {
-    const int fd = ::accept4(static_cast<int>(listener), nullptr, nullptr,
-                             SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd =
+        ::accept4(static_cast<int>(listener), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) return kInvalidSocket;
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
@@ -265,7 +267,9 @@ void serialClose(SerialHandle h) {
 
 // ---- Time --------------------------------------------------------------------
 
-std::uint32_t tickCount() { return static_cast<std::uint32_t>(monotonicMs()); }
+std::uint32_t tickCount() {
+    return static_cast<std::uint32_t>(monotonicMs());
+}
 
 void sleepMs(std::uint32_t ms) {
     timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
@@ -275,8 +279,13 @@ void sleepMs(std::uint32_t ms) {
 
 namespace {
 CalendarTime fromTm(const std::tm& t, long nanoseconds) {
-    return CalendarTime{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour,
-                        t.tm_min,         t.tm_sec,     static_cast<int>(nanoseconds / 1000000L)};
+    return CalendarTime{t.tm_year + 1900,
+                        t.tm_mon + 1,
+                        t.tm_mday,
+                        t.tm_hour,
+                        t.tm_min,
+                        t.tm_sec,
+                        static_cast<int>(nanoseconds / 1000000L)};
 }
 } // namespace
 
@@ -310,7 +319,9 @@ RecursiveLock::RecursiveLock() {
 RecursiveLock::~RecursiveLock() {
     pthread_mutex_destroy(reinterpret_cast<pthread_mutex_t*>(storage_));
 }
-void RecursiveLock::lock() { pthread_mutex_lock(reinterpret_cast<pthread_mutex_t*>(storage_)); }
+void RecursiveLock::lock() {
+    pthread_mutex_lock(reinterpret_cast<pthread_mutex_t*>(storage_));
+}
 void RecursiveLock::unlock() {
     pthread_mutex_unlock(reinterpret_cast<pthread_mutex_t*>(storage_));
 }
@@ -383,10 +394,28 @@ std::string wideToNarrow(const wchar_t* text) {
 
 std::FILE* openFileWide(const wchar_t* path, const char* mode) {
     if (path == nullptr) return nullptr;
-    const std::string narrow = wideToNarrow(path);
+    // Paths may use "\\" as a separator, as they do on Windows. A character
+    // the locale cannot express would name another file: refuse the path.
+    std::string narrow;
+    const bool classic = classicLocale();
+    std::mbstate_t st{};
+    char buf[MB_LEN_MAX];
+    for (const wchar_t* p = path; *p != L'\0'; ++p) {
+        const wchar_t c = *p == L'\\' ? L'/' : *p;
+        if (classic) {
+            if (static_cast<std::uint32_t>(c) > 0xFF) return nullptr;
+            narrow.push_back(static_cast<char>(c));
+            continue;
+        }
+        const std::size_t r = std::wcrtomb(buf, c, &st);
+        if (r == static_cast<std::size_t>(-1)) return nullptr;
+        narrow.append(buf, r);
+    }
     return std::fopen(narrow.c_str(), mode);
 }
 
-wchar_t pathSeparator() { return L'/'; }
+wchar_t pathSeparator() {
+    return L'/';
+}
 
 } // namespace korda32ex::platform

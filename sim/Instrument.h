@@ -19,10 +19,10 @@ enum class Model { M7043A, M5129A };
 
 // Transport-level faults, set by tests or by the command line.
 struct Faults {
-    unsigned replyDelayMs = 0;     // wait before each reply is written
-    bool silent = false;           // read commands, never answer
+    unsigned replyDelayMs = 0;      // wait before each reply is written
+    bool silent = false;            // read commands, never answer
     long disconnectAfterBytes = -1; // close the connection after this many reply bytes
-    std::string garbage;           // written once before the next reply (may hold NULs)
+    std::string garbage;            // written once before the next reply (may hold NULs)
     // Commands (header, any letter case) that the instrument rejects with an error.
     std::map<std::string, std::pair<int, std::string>> forcedErrors;
 };

@@ -16,17 +16,24 @@ std::string format(double v, std::chars_format fmt, int precision) {
 
 std::size_t skipBlanks(std::string_view t) {
     std::size_t i = 0;
-    while (i < t.size() && std::isspace(static_cast<unsigned char>(t[i]))) ++i;
+    while (i < t.size() && std::isspace(static_cast<unsigned char>(t[i])))
+        ++i;
     return i;
 }
 
 } // namespace
 
-std::string fixed6(double v) { return format(v, std::chars_format::fixed, 6); }
+std::string fixed6(double v) {
+    return format(v, std::chars_format::fixed, 6);
+}
 
-std::string general(double v) { return format(v, std::chars_format::general, 6); }
+std::string general(double v) {
+    return format(v, std::chars_format::general, 6);
+}
 
-std::string scientific6(double v) { return format(v, std::chars_format::scientific, 6); }
+std::string scientific6(double v) {
+    return format(v, std::chars_format::scientific, 6);
+}
 
 bool readDouble(std::string_view text, double& value) {
     std::size_t i = skipBlanks(text);
@@ -64,7 +71,8 @@ bool readInt64(std::string_view text, std::int64_t& value) {
     const std::uint64_t limit =
         negative ? std::uint64_t{1} << 63 : std::uint64_t{std::numeric_limits<std::int64_t>::max()};
     if (magnitude > limit) return false;
-    value = negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
+    value =
+        negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
     return true;
 }
 

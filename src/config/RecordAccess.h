@@ -12,7 +12,9 @@ inline constexpr int kChannel1Slot = -1;
 inline constexpr int kComputedSlot = 4;
 
 // The SCPI channel number: 1 for channel 1 (slot -1), else 100*slot + 101 + index.
-inline int channelNumber(int slot, int index) { return slot == -1 ? 1 : 100 * slot + 101 + index; }
+inline int channelNumber(int slot, int index) {
+    return slot == -1 ? 1 : 100 * slot + 101 + index;
+}
 
 // Maps a three-digit channel number s·mm back to module area s-1 and channel
 // index mm-1. Returns false when the number is not of that form or lies
@@ -33,7 +35,8 @@ inline const ChannelRecord* channelRecord(const VmrInstConfig& r, int slot, int 
     return &r.modules[slot].channels[index];
 }
 inline ChannelRecord* channelRecord(VmrInstConfig& r, int slot, int index) {
-    return const_cast<ChannelRecord*>(channelRecord(static_cast<const VmrInstConfig&>(r), slot, index));
+    return const_cast<ChannelRecord*>(
+        channelRecord(static_cast<const VmrInstConfig&>(r), slot, index));
 }
 
 // The computed channel record i (0..19); null when outside the record.

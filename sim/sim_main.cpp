@@ -21,16 +21,17 @@ void onSignal(int) {
 }
 
 void usage() {
-    std::fprintf(stderr, "usage: korda-sim [--model 7043A|5129A] [--port N] [--any]\n"
-                         "                 [--delay MS] [--error HEADER=CODE,TEXT]\n"
-                         "       korda-sim --write-recording DIR [--model 7043A|5129A] [--scans N]\n"
-                         "  --port N    TCP port to listen on (default 5025; 0 picks a free port)\n"
-                         "  --any       listen on every interface instead of loopback only\n"
-                         "  --delay MS  wait MS milliseconds before every reply\n"
-                         "  --error     make the instrument reject HEADER with CODE and TEXT\n"
-                         "  --write-recording DIR  write setup.csv and dat00001.csv of a\n"
-                         "              recording of N scans (default 100) into DIR, as on a\n"
-                         "              USB drive, and exit\n");
+    std::fprintf(stderr,
+                 "usage: korda-sim [--model 7043A|5129A] [--port N] [--any]\n"
+                 "                 [--delay MS] [--error HEADER=CODE,TEXT]\n"
+                 "       korda-sim --write-recording DIR [--model 7043A|5129A] [--scans N]\n"
+                 "  --port N    TCP port to listen on (default 5025; 0 picks a free port)\n"
+                 "  --any       listen on every interface instead of loopback only\n"
+                 "  --delay MS  wait MS milliseconds before every reply\n"
+                 "  --error     make the instrument reject HEADER with CODE and TEXT\n"
+                 "  --write-recording DIR  write setup.csv and dat00001.csv of a\n"
+                 "              recording of N scans (default 100) into DIR, as on a\n"
+                 "              USB drive, and exit\n");
 }
 
 } // namespace

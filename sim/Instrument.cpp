@@ -58,11 +58,16 @@ void Instrument::registerCommands() {
     t.add("SYSTem:COMMunicate:TERMinator?", [](Instrument& in, const Request&, Reply& r) {
         r.lines.push_back(in.crlf ? "CRLF" : "LF");
     });
+    registerDirectCommands(t);
+    registerScanCommands(t);
+    registerScanSettingsCommands(t);
 }
 
 void Instrument::reset() {
     std::lock_guard<std::recursive_mutex> g(mutex_);
     // The line end is a communication setting and survives *RST.
+    direct.reset();
+    scan.reset();
 }
 
 std::string Instrument::lineEnd() const {

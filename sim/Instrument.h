@@ -4,6 +4,9 @@
 #pragma once
 
 #include "CommandTable.h"
+#include "DirectModel.h"
+#include "ScanModel.h"
+#include "SimClock.h"
 
 #include <cstdint>
 #include <deque>
@@ -65,6 +68,9 @@ class Instrument {
 
     // ---- State of the instrument (guarded by mutex()) ----
     bool crlf = false;
+    SimClock clock;     // time base and real-time clock (not touched by *RST)
+    DirectState direct; // digital I/O, totalizer, OEM identity, key lock
+    ScanState scan;     // scan settings, reading memory, monitoring
 
   private:
     void registerCommands();

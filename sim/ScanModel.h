@@ -1,0 +1,92 @@
+// The virtual instrument's scanning: timed sweeps of the scan list into a
+// reading memory, the reading format, the operation status, and monitoring
+// of one channel.
+//
+// Time comes from the instrument's SimClock. Sweeps are taken lazily: every
+// command that looks at the scanning state first takes the sweeps that have
+// fallen due since the last look, each stamped with the real-time clock at
+// its own instant. With a manual clock a test decides exactly when sweeps
+// happen.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace korda::sim {
+
+class CommandTable;
+class Instrument;
+
+struct StoredScan {
+    std::int64_t rtcEpochMs = 0;
+    std::vector<double> values;
+};
+
+struct ScanState {
+    static constexpr std::size_t kMemoryScans = 50000; // the oldest scan goes when full
+    static constexpr std::uint32_t kMinimumSweepMs = 10;
+    static constexpr std::uint32_t kResetIntervalMs = 1000;
+
+    // Settings: scan list, trigger count (0 = until ABORt) and timer interval
+    // (commands in ScanSettingsModel.cpp).
+    std::vector<int> scanList;
+    std::uint32_t triggerCount = 0;
+    std::uint32_t intervalMs = kResetIntervalMs;
+    // Reading format: time stamp and alarm state fields.
+    bool timeStamp = false;
+    bool alarmState = false;
+
+    // Monitoring.
+    int monitorChannel = 0;
+    bool monitorOn = false;
+    bool monitorReady = false; // a sweep has measured the monitored channel
+
+    // Scanning.
+    bool initiated = false;
+    std::int64_t nextSweepMs = 0;
+    std::uint64_t sweepsDone = 0;
+    std::deque<StoredScan> memory;
+
+    // Signal sources held at a fixed value by a test (kept by *RST).
+    std::map<int, double> fixedValues;
+
+    // What *RST restores.
+    void reset();
+};
+
+void registerScanCommands(CommandTable& table);
+// The scan list, trigger count and timer commands ("ROUT:SCAN", "TRIG:COUN",
+// "TRIG:TIM" and their queries): a separate piece, so that one owner of these
+// settings can replace it.
+void registerScanSettingsCommands(CommandTable& table);
+
+// A channel number that exists on this instrument: 1, the 22 channels of each
+// fitted module (101-122, 201-222, 301-322), and the computed channels 501-520.
+bool channelExists(const Instrument& instrument, int channel);
+// The signal at a channel at time-base instant ms: a fixed value when a test
+// set one, otherwise a slow deterministic wave around a level of its own.
+double channelSignal(const ScanState& state, int channel, std::int64_t ms);
+// Takes the sweeps that have fallen due.
+void catchUpScanning(Instrument& instrument);
+// The "DATA:READ?" line of a stored scan, in the current reading format.
+std::string formatScanLine(const Instrument& instrument, const StoredScan& scan);
+
+// ---- Test control (each takes the instrument's lock) ----
+void setScanChannels(Instrument& instrument, std::vector<int> channels);
+void setChannelValue(Instrument& instrument, int channel, double value);
+void clearChannelValues(Instrument& instrument);
+void setScanIntervalMs(Instrument& instrument, std::uint32_t ms);
+// Stores count scans of the scan list at once, stamped one interval apart
+// from the real-time clock's present reading.
+void storeScans(Instrument& instrument, std::size_t count);
+std::size_t storedScanCount(Instrument& instrument);
+bool scanning(Instrument& instrument);
+// Switches the time base to a manual clock, and advances it.
+void useManualClock(Instrument& instrument);
+void advanceClock(Instrument& instrument, std::int64_t ms);
+
+} // namespace korda::sim

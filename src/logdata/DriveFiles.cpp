@@ -24,17 +24,6 @@ std::size_t lastSeparator(std::wstring_view path) {
     return std::wstring_view::npos;
 }
 
-// Turns every CR LF into LF in place, as reading in text mode does.
-void foldCrLf(std::string& text) {
-    std::size_t out = 0;
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        if (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') continue;
-        text[out++] = text[i];
-    }
-    text.resize(out);
-}
-
 } // namespace
 
 void splitPath(std::wstring_view path, std::wstring& directory, std::wstring& name) {
@@ -63,21 +52,23 @@ std::optional<std::string> readTextFile(const wchar_t* path, const wchar_t* name
     FilePtr file(platform::openFileWide(full.c_str(), "rb"));
     if (!file) return std::nullopt;
     std::string text;
-    // The size is a hint only: a file that grows or shrinks meanwhile is read
-    // to its actual end.
+    // The size read first is a hint only: a file that grows or shrinks
+    // meanwhile is read to its actual end.
+    std::size_t filled = 0;
     if (std::fseek(file.get(), 0, SEEK_END) == 0) {
         const long size = std::ftell(file.get());
-        if (size > 0) text.reserve(static_cast<std::size_t>(size));
+        if (size > 0) text.resize(static_cast<std::size_t>(size));
         std::fseek(file.get(), 0, SEEK_SET);
     }
-    char buffer[1 << 16];
     for (;;) {
-        const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
+        if (filled == text.size()) text.resize(filled + (1 << 16));
+        const std::size_t got =
+            std::fread(text.data() + filled, 1, text.size() - filled, file.get());
         if (got == 0) break;
-        text.append(buffer, got);
+        filled += got;
     }
+    text.resize(filled);
     if (std::ferror(file.get()) || text.empty()) return std::nullopt;
-    foldCrLf(text);
     return text;
 }
 

@@ -23,10 +23,10 @@ void splitPath(std::wstring_view path, std::wstring& directory, std::wstring& na
 // leaves the path as it is.
 std::wstring siblingPath(std::wstring_view path, std::wstring_view name);
 
-// Reads a whole file as narrow text. Line ends come out as the system's text
-// mode gives them on Windows (each CR LF becomes LF) on every system. No text
-// (nullopt) when the path is empty or null, the file does not open, or it is
-// empty.
+// Reads a whole file as narrow text, byte for byte: line ends stay as they
+// are in the file (every reader of these texts takes CR LF as one line end,
+// exactly as the LF that text mode would make of it). No text (nullopt) when
+// the path is empty or null, the file does not open, or it is empty.
 std::optional<std::string> readTextFile(const wchar_t* path, const wchar_t* name);
 
 } // namespace korda32ex::logdata

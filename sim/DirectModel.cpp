@@ -9,7 +9,9 @@ namespace korda::sim {
 
 namespace {
 
-void dataOutOfRange(Reply& r) { r.error(-222, "Data out of range"); }
+void dataOutOfRange(Reply& r) {
+    r.error(-222, "Data out of range");
+}
 
 // "SYST:DATE y,m,d".
 void setDate(Instrument& in, const Request& q, Reply& r) {
@@ -33,8 +35,8 @@ void setTime(Instrument& in, const Request& q, Reply& r) {
     if (!h || !m || !s) return r.error(-104, "Data type error");
     if (*h < 0 || *h > 23 || *m < 0 || *m > 59 || *s < 0 || *s >= 60) return dataOutOfRange(r);
     const auto ms = static_cast<long long>(*s * 1000.0 + 0.5);
-    in.clock.setTimeOfDay(static_cast<int>(*h), static_cast<int>(*m),
-                          static_cast<int>(ms / 1000), static_cast<int>(ms % 1000));
+    in.clock.setTimeOfDay(static_cast<int>(*h), static_cast<int>(*m), static_cast<int>(ms / 1000),
+                          static_cast<int>(ms % 1000));
 }
 
 void queryTime(Instrument& in, const Request&, Reply& r) {
@@ -49,7 +51,8 @@ void storeOemIdentity(Instrument& in, const Request& q, Reply& r) {
     const auto text = args::quotedString(q.args, rest);
     if (!text) return r.error(-102, "Syntax error");
     // An optional second parameter names the store; only the flash exists.
-    while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+    while (!rest.empty() && rest.front() == ' ')
+        rest.remove_prefix(1);
     if (!rest.empty()) {
         if (rest.front() != ',') return r.error(-102, "Syntax error");
         std::string_view after;

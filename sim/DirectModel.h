@@ -13,10 +13,10 @@ class Instrument;
 struct DirectState {
     static constexpr std::size_t kOemIdentityMax = 63;
 
-    int digitalByte = 255;            // "SOUR:DIG:DATA:BYTE": all lines high at power-on
-    std::int64_t totalizer = 0;       // counts until "TOT:CLE"; kept by *RST
+    int digitalByte = 255;                 // "SOUR:DIG:DATA:BYTE": all lines high at power-on
+    std::int64_t totalizer = 0;            // counts until "TOT:CLE"; kept by *RST
     std::string oemIdentity = "KORDA-SIM"; // kept in flash: survives *RST
-    bool keysLocked = false;          // "SYST:KLOC"
+    bool keysLocked = false;               // "SYST:KLOC"
 
     // What *RST restores.
     void reset() {

@@ -10,8 +10,10 @@ namespace {
 constexpr double kOverload = 9.9e37;
 
 std::string_view trim(std::string_view t) {
-    while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
-    while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
+    while (!t.empty() && (t.front() == ' ' || t.front() == '\t'))
+        t.remove_prefix(1);
+    while (!t.empty() && (t.back() == ' ' || t.back() == '\t'))
+        t.remove_suffix(1);
     return t;
 }
 
@@ -77,7 +79,8 @@ std::optional<std::vector<int>> channelList(std::string_view text) {
         auto last = first;
         if (colon != std::string_view::npos) last = integer(piece.substr(colon + 1));
         if (!last || *last < *first || *last - *first > 1000) return std::nullopt;
-        for (long long c = *first; c <= *last; ++c) channels.push_back(static_cast<int>(c));
+        for (long long c = *first; c <= *last; ++c)
+            channels.push_back(static_cast<int>(c));
     }
     return channels;
 }

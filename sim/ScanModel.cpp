@@ -22,7 +22,8 @@ void sweep(Instrument& in, std::int64_t at) {
         StoredScan scan;
         scan.rtcEpochMs = in.clock.rtcEpochMsAt(at);
         scan.values.reserve(s.scanList.size());
-        for (const int c : s.scanList) scan.values.push_back(channelSignal(s, c, at));
+        for (const int c : s.scanList)
+            scan.values.push_back(channelSignal(s, c, at));
         if (s.memory.size() == ScanState::kMemoryScans) s.memory.pop_front();
         s.memory.push_back(std::move(scan));
     }
@@ -90,8 +91,7 @@ void switchMonitor(Instrument& in, const Request& q, Reply& r) {
 void monitorData(Instrument& in, const Request&, Reply& r) {
     const ScanState& s = in.scan;
     if (!s.monitorOn) return r.error(-221, "Settings conflict");
-    r.lines.push_back(
-        args::formatReading(channelSignal(s, s.monitorChannel, in.clock.nowMs())));
+    r.lines.push_back(args::formatReading(channelSignal(s, s.monitorChannel, in.clock.nowMs())));
 }
 
 void formatFlag(bool ScanState::*flag, Instrument& in, const Request& q, Reply& r) {
@@ -164,7 +164,8 @@ std::string formatScanLine(const Instrument& in, const StoredScan& scan) {
     if (in.scan.alarmState) field("0");
     if (in.scan.timeStamp) {
         const CivilTime t = fromEpochMs(scan.rtcEpochMs);
-        for (const int v : {t.year, t.month, t.day, t.hour, t.minute}) field(std::to_string(v));
+        for (const int v : {t.year, t.month, t.day, t.hour, t.minute})
+            field(std::to_string(v));
         std::string millis = std::to_string(t.millisecond);
         millis.insert(0, 3 - millis.size(), '0');
         field(std::to_string(t.second) + "." + millis);
@@ -200,8 +201,8 @@ void registerScanCommands(CommandTable& t) {
     t.add("ROUTe:MONitor", selectMonitorChannel);
     t.add("ROUTe:MONitor?", [](Instrument& in, const Request&, Reply& r) {
         const int c = in.scan.monitorChannel;
-        r.lines.push_back(args::formatChannelList(c == 0 ? std::vector<int>{}
-                                                         : std::vector<int>{c}));
+        r.lines.push_back(
+            args::formatChannelList(c == 0 ? std::vector<int>{} : std::vector<int>{c}));
     });
     t.add("ROUTe:MONitor:STATe", switchMonitor);
     t.add("ROUTe:MONitor:STATe?", [](Instrument& in, const Request&, Reply& r) {
@@ -234,7 +235,8 @@ void storeScans(Instrument& in, std::size_t count) {
     std::lock_guard<std::recursive_mutex> g(in.mutex());
     const std::int64_t now = in.clock.nowMs();
     const std::int64_t step = sweepStep(in.scan);
-    for (std::size_t i = 0; i < count; ++i) sweep(in, now + static_cast<std::int64_t>(i) * step);
+    for (std::size_t i = 0; i < count; ++i)
+        sweep(in, now + static_cast<std::int64_t>(i) * step);
 }
 
 std::size_t storedScanCount(Instrument& in) {

@@ -10,10 +10,19 @@ namespace korda::sim {
 namespace {
 constexpr long long kMaxTriggerCount = 99999;
 constexpr long long kMaxIntervalSeconds = 99 * 3600 + 59 * 60 + 59;
+// The settings cannot change while the instrument scans.
+bool scanningRefuses(Instrument& in, Reply& r) {
+    catchUpScanning(in);
+    if (!in.scan.initiated) return false;
+    r.error(-221, "Settings conflict");
+    return true;
+}
+
 } // namespace
 
 void registerScanSettingsCommands(CommandTable& t) {
     t.add("ROUTe:SCAN", [](Instrument& in, const Request& q, Reply& r) {
+        if (scanningRefuses(in, r)) return;
         const auto list = args::channelList(q.args);
         if (!list) return r.error(-224, "Illegal parameter value");
         for (const int c : *list)
@@ -24,6 +33,7 @@ void registerScanSettingsCommands(CommandTable& t) {
         r.lines.push_back(args::formatChannelList(in.scan.scanList));
     });
     t.add("TRIGger:COUNt", [](Instrument& in, const Request& q, Reply& r) {
+        if (scanningRefuses(in, r)) return;
         const auto n = args::integer(q.args);
         if (!n) return r.error(-104, "Data type error");
         if (*n < 0 || *n > kMaxTriggerCount) return r.error(-222, "Data out of range");
@@ -33,6 +43,7 @@ void registerScanSettingsCommands(CommandTable& t) {
         r.lines.push_back(std::to_string(in.scan.triggerCount));
     });
     t.add("TRIGger:TIMer", [](Instrument& in, const Request& q, Reply& r) {
+        if (scanningRefuses(in, r)) return;
         const auto n = args::integer(q.args);
         if (!n) return r.error(-104, "Data type error");
         if (*n < 0 || *n > kMaxIntervalSeconds) return r.error(-222, "Data out of range");

@@ -33,10 +33,10 @@ void civilFromDays(std::int64_t z, int& year, int& month, int& day) {
 } // namespace
 
 std::int64_t toEpochMs(const CivilTime& t) {
-    const std::int64_t days = daysFromCivil(t.year, static_cast<unsigned>(t.month),
-                                            static_cast<unsigned>(t.day));
-    return days * kMsPerDay +
-           ((std::int64_t{t.hour} * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond;
+    const std::int64_t days =
+        daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day));
+    return days * kMsPerDay + ((std::int64_t{t.hour} * 60 + t.minute) * 60 + t.second) * 1000 +
+           t.millisecond;
 }
 
 CivilTime fromEpochMs(std::int64_t ms) {

@@ -44,7 +44,7 @@ class SimClock {
     std::chrono::steady_clock::time_point start_;
     bool manual_ = false;
     std::int64_t manualMs_ = 0;
-    std::int64_t rtcBase_ = 0;  // real-time clock (epoch ms) at time-base instant rtcSetAt_
+    std::int64_t rtcBase_ = 0; // real-time clock (epoch ms) at time-base instant rtcSetAt_
     std::int64_t rtcSetAt_ = 0;
 };
 

@@ -25,8 +25,7 @@ int setOemIdentity(int bcn, const std::string* text) {
 }
 
 // Reads the OEM identity into reply; -2 for a missing buffer or size 0.
-template <class Char>
-int getOemIdentity(int bcn, Char* buffer, uint32_t size, std::string& reply) {
+template <class Char> int getOemIdentity(int bcn, Char* buffer, uint32_t size, std::string& reply) {
     return withInstrument(bcn, [&](SCPIHandler& h, GlobalData&) {
         if (buffer == nullptr || size == 0) return status::kInvalidParameter;
         return h.query("SYST:OEM:IDEN?", reply);
@@ -37,9 +36,13 @@ int getOemIdentity(int bcn, Char* buffer, uint32_t size, std::string& reply) {
 
 extern "C" {
 
-KORDA_API int KORDA_CALL dlxVmrTimeSet(int bcn) { return setClock(bcn, platform::localTime); }
+KORDA_API int KORDA_CALL dlxVmrTimeSet(int bcn) {
+    return setClock(bcn, platform::localTime);
+}
 
-KORDA_API int KORDA_CALL dlxVmrTimeSetUTC(int bcn) { return setClock(bcn, platform::utcTime); }
+KORDA_API int KORDA_CALL dlxVmrTimeSetUTC(int bcn) {
+    return setClock(bcn, platform::utcTime);
+}
 
 KORDA_API int KORDA_CALL dlxVmrDIOGet(int bcn, int* value) {
     return withInstrument(bcn, [&](SCPIHandler& h, GlobalData&) {

@@ -11,13 +11,18 @@ namespace {
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Skips leading blanks and one sign; negative tells whether it was '-'.
 std::string_view skipBlanksAndSign(std::string_view text, bool& negative) {
     std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i])) ++i;
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
     negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';
@@ -57,12 +62,12 @@ std::optional<double> readLeadingReal(std::string_view text) {
     bool negative = false;
     const std::string_view rest = skipBlanksAndSign(text, negative);
     // A number starts with a digit, or with a point followed by a digit.
-    const bool starts = !rest.empty() && (isDigit(rest[0]) || (rest[0] == '.' && rest.size() > 1 &&
-                                                               isDigit(rest[1])));
+    const bool starts = !rest.empty() && (isDigit(rest[0]) ||
+                                          (rest[0] == '.' && rest.size() > 1 && isDigit(rest[1])));
     if (!starts) return std::nullopt;
     double value = 0.0;
-    const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), value,
-                                           std::chars_format::general);
+    const auto [end, ec] =
+        std::from_chars(rest.data(), rest.data() + rest.size(), value, std::chars_format::general);
     if (ec == std::errc::result_out_of_range) {
         // Beyond the double range: an underflow when the exponent is negative.
         const std::string_view mantissaAndExponent(rest.data(),

@@ -9,8 +9,7 @@ namespace {
 constexpr std::int64_t kScanningBit = 256;
 }
 
-bool EnableScansProcessor::buildCommands(std::vector<std::string>& commands, std::string&,
-                                         int&) {
+bool EnableScansProcessor::buildCommands(std::vector<std::string>& commands, std::string&, int&) {
     if (enable != 0) {
         commands.insert(commands.end(), {"FORmat:READing:TIME 1", "FORMat:READing:ALARm ON",
                                          "SYSTem:KLOCk ON", "INIT"});

@@ -19,8 +19,8 @@ class IScanProcessor {
                                int& errorCode) = 0;
     // Takes one reply apart (into record, when the processor fills one); on
     // failure sets the error outputs and returns false.
-    virtual bool parseResponse(const std::string& reply, ScanRecord* record,
-                               std::string& errorText, int& errorCode) = 0;
+    virtual bool parseResponse(const std::string& reply, ScanRecord* record, std::string& errorText,
+                               int& errorCode) = 0;
     // Appends the queries whose replies parseResponse takes.
     virtual bool buildQueries(ScanRecord* record, unsigned requested,
                               std::vector<std::string>& queries, SCPIHandler& handler) = 0;

@@ -14,8 +14,8 @@ bool SpyEnableProcessor::buildCommands(std::vector<std::string>& commands, std::
     return true;
 }
 
-bool SpyEnableProcessor::parseResponse(const std::string& reply, int& value,
-                                       std::string& errorText, int& errorCode) const {
+bool SpyEnableProcessor::parseResponse(const std::string& reply, int& value, std::string& errorText,
+                                       int& errorCode) const {
     if (reply == "1" || reply == "0") {
         value = reply == "1" ? 1 : 0;
         return true;

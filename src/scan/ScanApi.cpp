@@ -66,23 +66,28 @@ KORDA_API int KORDA_CALL dlxVmrScansEnable(int bcn, int enable) {
     });
 }
 
-KORDA_API int KORDA_CALL dlxVmrScansClear(int bcn) { return clearScans(bcn); }
+KORDA_API int KORDA_CALL dlxVmrScansClear(int bcn) {
+    return clearScans(bcn);
+}
 
-KORDA_API int KORDA_CALL dlxVmrPCCardScansClear(int bcn) { return clearScans(bcn); }
+KORDA_API int KORDA_CALL dlxVmrPCCardScansClear(int bcn) {
+    return clearScans(bcn);
+}
 
 KORDA_API int KORDA_CALL dlxVmrGetScansCount(int bcn, int* count) {
     return scansCount(bcn, count);
 }
 
-KORDA_API int KORDA_CALL dlxVmrScansCount(int bcn, int* count) { return scansCount(bcn, count); }
+KORDA_API int KORDA_CALL dlxVmrScansCount(int bcn, int* count) {
+    return scansCount(bcn, count);
+}
 
 KORDA_API int KORDA_CALL dlxVmrScansGet(int bcn, uint32_t requested, ScanRecord* record) {
     return withInstrument(bcn, [&](SCPIHandler& h, GlobalData& g) {
         if (record == nullptr) return status::kInvalidParameter;
         ScansProcessor processor;
         std::vector<std::string> queries;
-        if (!processor.buildQueries(record, requested, queries, h))
-            return processor.countFailure();
+        if (!processor.buildQueries(record, requested, queries, h)) return processor.countFailure();
         record->scanCount = 0;
         if (queries.empty()) return status::kOk;
         // One exchange and no retry: readings the instrument has sent are gone

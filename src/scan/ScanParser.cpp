@@ -68,7 +68,9 @@ bool readTimeStamp(const std::string_view* time, TimeStamp& t) {
     return true;
 }
 
-std::uint8_t low8(int v) { return static_cast<std::uint8_t>(static_cast<unsigned>(v) & 0xFFu); }
+std::uint8_t low8(int v) {
+    return static_cast<std::uint8_t>(static_cast<unsigned>(v) & 0xFFu);
+}
 
 } // namespace
 

@@ -10,7 +10,9 @@
 
 namespace korda32ex {
 
-bool ScansProcessor::buildCommands(std::vector<std::string>&, std::string&, int&) { return true; }
+bool ScansProcessor::buildCommands(std::vector<std::string>&, std::string&, int&) {
+    return true;
+}
 
 bool ScansProcessor::parseResponse(const std::string& reply, ScanRecord* record,
                                    std::string& errorText, int& errorCode) {
@@ -53,7 +55,8 @@ bool ScansProcessor::buildQueries(ScanRecord* record, unsigned requested,
     record->scanCount = 0;
     record->scansRemaining = static_cast<std::int32_t>(held > requested ? held - requested : 0);
     queries.reserve(queries.size() + n);
-    for (unsigned i = 0; i < n; ++i) queries.emplace_back("DATA:READ?");
+    for (unsigned i = 0; i < n; ++i)
+        queries.emplace_back("DATA:READ?");
     return true;
 }
 

@@ -44,12 +44,14 @@ std::vector<std::pair<const char*, std::function<int(int)>>> directCalls() {
 } // namespace
 
 TEST(DirectOperations, FrameStatusesAndNullArguments) {
-    for (const auto& [name, call] : directCalls()) EXPECT_EQ(call(1), -2002) << name;
+    for (const auto& [name, call] : directCalls())
+        EXPECT_EQ(call(1), -2002) << name;
     dlxVmrDeleteBuffer(nullptr); // works in any state, does nothing
 
     VirtualInstrumentSession session;
     ASSERT_EQ(session.openStatus(), 1);
-    for (const auto& [name, call] : directCalls()) EXPECT_EQ(call(7), -2007) << name;
+    for (const auto& [name, call] : directCalls())
+        EXPECT_EQ(call(7), -2007) << name;
 
     // Missing out-values and texts: -2, and nothing reaches the instrument.
     const auto before = session.instrument().linesExecuted();
@@ -110,7 +112,8 @@ TEST(DirectOperations, UnusableDigitalIOReplies) {
     // A reply without digits is just as unusable, and DIOSet then sends nothing.
     EXPECT_EQ(dlxVmrDIOSet(1, 1, 1), -1);
     EXPECT_EQ(errorString(-1), "Invalid response: abc");
-    for (const auto& line : peer.received()) EXPECT_NE(line.rfind("SOUR:DIG:DATA:BYTE ", 0), 0u);
+    for (const auto& line : peer.received())
+        EXPECT_NE(line.rfind("SOUR:DIG:DATA:BYTE ", 0), 0u);
     // Leading blanks and a plus sign are fine.
     EXPECT_EQ(dlxVmrDIOGet(1, &value), 1);
     EXPECT_EQ(value, 255 - 17);
@@ -221,8 +224,7 @@ TEST(DirectOperations, ClockReachesTheInstrument) {
     const std::string date = ask(in, "SYST:DATE?");
     const auto after = korda32ex::platform::utcTime();
     const auto dateOf = [](const korda32ex::platform::CalendarTime& t) {
-        return std::to_string(t.year) + "," + std::to_string(t.month) + "," +
-               std::to_string(t.day);
+        return std::to_string(t.year) + "," + std::to_string(t.month) + "," + std::to_string(t.day);
     };
     EXPECT_TRUE(date == dateOf(pc) || date == dateOf(after)) << date;
     ASSERT_EQ(dlxVmrTimeSet(1), 1);

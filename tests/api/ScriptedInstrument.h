@@ -32,7 +32,8 @@ class ScriptedInstrument {
     }
     int count(const std::string& line) const {
         int n = 0;
-        for (const auto& l : received()) n += l == line ? 1 : 0;
+        for (const auto& l : received())
+            n += l == line ? 1 : 0;
         return n;
     }
     // The raw messages (one per write of the library).

@@ -61,6 +61,10 @@ void Instrument::registerCommands() {
     registerDirectCommands(t);
     registerScanCommands(t);
     registerScanSettingsCommands(t);
+    registerSettingsCommands(t);
+    registerChannelCommands(t);
+    registerChannelSettingsCommands(t);
+    registerComputedCommands(t);
 }
 
 void Instrument::reset() {
@@ -68,6 +72,13 @@ void Instrument::reset() {
     // The line end is a communication setting and survives *RST.
     direct.reset();
     scan.reset();
+    settings.reset();
+    channels.reset();
+}
+
+std::vector<int> Instrument::scanList() const {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    return channels.scanList;
 }
 
 std::string Instrument::lineEnd() const {

@@ -3,10 +3,12 @@
 // through a Session and write back what it answers.
 #pragma once
 
+#include "ChannelModel.h"
 #include "CommandTable.h"
 #include "DirectModel.h"
 #include "ScanModel.h"
 #include "SimClock.h"
+#include "SettingsModel.h"
 
 #include <cstdint>
 #include <deque>
@@ -71,6 +73,11 @@ class Instrument {
     SimClock clock;     // time base and real-time clock (not touched by *RST)
     DirectState direct; // digital I/O, totalizer, OEM identity, key lock
     ScanState scan;     // scan settings, reading memory, monitoring
+    InstrumentSettings settings;
+    ChannelModel channels;
+
+    // The channels to scan, in the order of "ROUT:SCAN" (a copy, thread-safe).
+    std::vector<int> scanList() const;
 
   private:
     void registerCommands();

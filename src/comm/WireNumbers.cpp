@@ -16,24 +16,17 @@ std::string format(double v, std::chars_format fmt, int precision) {
 
 std::size_t skipBlanks(std::string_view t) {
     std::size_t i = 0;
-    while (i < t.size() && std::isspace(static_cast<unsigned char>(t[i])))
-        ++i;
+    while (i < t.size() && std::isspace(static_cast<unsigned char>(t[i]))) ++i;
     return i;
 }
 
 } // namespace
 
-std::string fixed6(double v) {
-    return format(v, std::chars_format::fixed, 6);
-}
+std::string fixed6(double v) { return format(v, std::chars_format::fixed, 6); }
 
-std::string general(double v) {
-    return format(v, std::chars_format::general, 6);
-}
+std::string general(double v) { return format(v, std::chars_format::general, 6); }
 
-std::string scientific6(double v) {
-    return format(v, std::chars_format::scientific, 6);
-}
+std::string scientific6(double v) { return format(v, std::chars_format::scientific, 6); }
 
 bool readDouble(std::string_view text, double& value) {
     std::size_t i = skipBlanks(text);
@@ -46,7 +39,10 @@ bool readDouble(std::string_view text, double& value) {
     double v = 0;
     const char* first = text.data() + i;
     const char* last = text.data() + text.size();
-    if (first == last || *first == '-' || *first == '+') return false;
+    // A number starts with a digit or a point; "inf" and "nan" are words to
+    // a stream, not numbers.
+    if (first == last || !(std::isdigit(static_cast<unsigned char>(*first)) || *first == '.'))
+        return false;
     const auto r = std::from_chars(first, last, v, std::chars_format::general);
     if (r.ec == std::errc::invalid_argument || r.ptr == first) return false;
     // An out-of-range magnitude reads as the largest value, as a stream does.
@@ -71,8 +67,7 @@ bool readInt64(std::string_view text, std::int64_t& value) {
     const std::uint64_t limit =
         negative ? std::uint64_t{1} << 63 : std::uint64_t{std::numeric_limits<std::int64_t>::max()};
     if (magnitude > limit) return false;
-    value =
-        negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
+    value = negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
     return true;
 }
 

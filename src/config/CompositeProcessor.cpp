@@ -12,8 +12,7 @@ std::string takeReplyLines(const std::string& text, std::size_t& cursor, int n) 
     std::string out;
     for (int i = 0; i < n && cursor < text.size(); ++i) {
         std::size_t end = cursor;
-        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
-            ++end;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
         const bool ended = end < text.size();
         if (n == 1) {
             out.append(text, cursor, end - cursor);
@@ -45,10 +44,12 @@ bool CompositeProcessor::buildQueries(CommandList& queries, SCPIHandler* handler
     return true;
 }
 
+// A skipped child takes no reply line, so it adds nothing: a composite nested
+// in another one then hands on exactly the lines its own queries produced.
 int CompositeProcessor::responseCount() {
     int sum = 0;
     for (const auto& child : children_)
-        sum += child->responseCount();
+        if (!child->isSkipped()) sum += child->responseCount();
     return sum;
 }
 

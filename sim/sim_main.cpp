@@ -73,15 +73,16 @@ int main(int argc, char** argv) {
         } else if (a == "--delay") {
             faults.replyDelayMs = static_cast<unsigned>(std::atoi(next().c_str()));
         } else if (a == "--error") {
-            const std::string spec = next();
-            const auto eq = spec.find('=');
-            const auto comma = spec.find(',', eq == std::string::npos ? 0 : eq);
+            const std::string errorArg = next();
+            const auto eq = errorArg.find('=');
+            const auto comma = errorArg.find(',', eq == std::string::npos ? 0 : eq);
             if (eq == std::string::npos || comma == std::string::npos) {
                 usage();
                 return 2;
             }
-            faults.forcedErrors[spec.substr(0, eq)] = {
-                std::atoi(spec.substr(eq + 1, comma - eq - 1).c_str()), spec.substr(comma + 1)};
+            faults.forcedErrors[errorArg.substr(0, eq)] = {
+                std::atoi(errorArg.substr(eq + 1, comma - eq - 1).c_str()),
+                errorArg.substr(comma + 1)};
         } else {
             usage();
             return a == "--help" || a == "-h" ? 0 : 2;

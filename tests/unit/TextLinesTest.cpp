@@ -28,13 +28,6 @@ TEST(TextLines, LineEndsOfEveryKind) {
     EXPECT_EQ(lines("\n"), (V{""}));
 }
 
-TEST(TextLines, SplitAtKeepsEmptyPieces) {
-    using V = std::vector<std::string_view>;
-    EXPECT_EQ(splitAt("a,,b,", ','), (V{"a", "", "b", ""}));
-    EXPECT_EQ(splitAt("abc", ','), (V{"abc"}));
-    EXPECT_EQ(splitAt("", ','), (V{""}));
-}
-
 TEST(TextLines, SiblingPathsCutBeforeTheLastSeparator) {
     EXPECT_EQ(siblingPath(L"/usb/run1/", L"\\setup.csv"), L"/usb/run1\\setup.csv");
     EXPECT_EQ(siblingPath(L"/usb/run1/dat00001.csv", L"\\setup.csv"), L"/usb/run1\\setup.csv");

@@ -48,7 +48,9 @@ void storeCellText(std::string_view cell, VmrChar16 (&field)[VMR_TEXT_UNITS]) {
             field[n++] = static_cast<VmrChar16>(0xD800 + (v >> 10));
             field[n++] = static_cast<VmrChar16>(0xDC00 + (v & 0x3FF));
         } else {
-            if (n + 1 > VMR_TEXT_UNITS - 1) break;
+            // A high surrogate (16-bit wide characters) needs room for its pair.
+            const std::size_t units = c >= 0xD800 && c <= 0xDBFF ? 2 : 1;
+            if (n + units > VMR_TEXT_UNITS - 1) break;
             field[n++] = static_cast<VmrChar16>(c);
         }
     }

@@ -365,6 +365,35 @@ KORDA_API int KORDA_CALL dlxVmrSpyGet(int code, float* reading);
 
 /* ---- Log memory and USB-drive files ------------------------------------ */
 
+/* Recording directories copied from the instrument's USB drive. A directory is
+ * given with a trailing separator ("/" or "\\" on every system), or as the path
+ * of any file inside it; a bare name means the current directory. The bcn
+ * argument is not used: no library start and no open instrument are needed. */
+
+/* Reads the directory's "setup.csv" into config, changing only the fields the
+ * file carries. 1, or -2034 when the file is missing, empty or not a setup
+ * file; -2 for a null directory or config. */
+KORDA_API int KORDA_CALL dlxVmrPCCardConfigFile(int bcn, const wchar_t* directory,
+                                                VmrInstConfig* config, int reserved1,
+                                                int reserved2);
+
+/* Reads scans of the directory's "dat00001.csv" into record (entrySize is set
+ * to 12 first). start = 0 reads the first `count` scans and sets
+ * scansRemaining to the scans left; to continue, pass the same record back
+ * unchanged with start = the number of scans read so far. Returns the number
+ * of scans stored; -2022 when none was stored or a line could not be taken
+ * apart (scans stored before it stay counted in scanCount); -2034 when the file
+ * is missing or not a data file; -2 for null pointers or a negative count or
+ * start. The line check codes are not verified here. */
+KORDA_API int KORDA_CALL dlxVmrPCCardScansFileGet(int bcn, const wchar_t* directory, int count,
+                                                  int start, ScanRecord* record);
+
+/* Verifies every line's check code of a data file (chained from "setup.csv"
+ * of the same directory), then stores its number of scans in count. 1, or
+ * -2034 when the file is missing, fails a check, or holds no scan. */
+KORDA_API int KORDA_CALL dlxVmrPCCardScansFileCountW(int bcn, const wchar_t* dataFilePath,
+                                                     int* count);
+
 #ifdef __cplusplus
 }
 #endif

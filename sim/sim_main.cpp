@@ -1,5 +1,6 @@
 // korda-sim: the virtual instrument as a standalone program.
 #include "Instrument.h"
+#include "RecordingWriter.h"
 #include "TcpServer.h"
 
 #include <atomic>
@@ -20,12 +21,17 @@ void onSignal(int) {
 }
 
 void usage() {
-    std::fprintf(stderr, "usage: korda-sim [--model 7043A|5129A] [--port N] [--any]\n"
-                         "                 [--delay MS] [--error HEADER=CODE,TEXT]\n"
-                         "  --port N    TCP port to listen on (default 5025; 0 picks a free port)\n"
-                         "  --any       listen on every interface instead of loopback only\n"
-                         "  --delay MS  wait MS milliseconds before every reply\n"
-                         "  --error     make the instrument reject HEADER with CODE and TEXT\n");
+    std::fprintf(stderr,
+                 "usage: korda-sim [--model 7043A|5129A] [--port N] [--any]\n"
+                 "                 [--delay MS] [--error HEADER=CODE,TEXT]\n"
+                 "       korda-sim --write-recording DIR [--model 7043A|5129A] [--scans N]\n"
+                 "  --port N    TCP port to listen on (default 5025; 0 picks a free port)\n"
+                 "  --any       listen on every interface instead of loopback only\n"
+                 "  --delay MS  wait MS milliseconds before every reply\n"
+                 "  --error     make the instrument reject HEADER with CODE and TEXT\n"
+                 "  --write-recording DIR  write setup.csv and dat00001.csv of a\n"
+                 "              recording of N scans (default 100) into DIR, as on a\n"
+                 "              USB drive, and exit\n");
 }
 
 } // namespace
@@ -35,6 +41,8 @@ int main(int argc, char** argv) {
     int port = 5025;
     bool any = false;
     Faults faults;
+    std::string recordingDir;
+    int scans = 100;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> std::string {
@@ -56,6 +64,10 @@ int main(int argc, char** argv) {
             }
         } else if (a == "--port") {
             port = std::atoi(next().c_str());
+        } else if (a == "--write-recording") {
+            recordingDir = next();
+        } else if (a == "--scans") {
+            scans = std::atoi(next().c_str());
         } else if (a == "--any") {
             any = true;
         } else if (a == "--delay") {
@@ -76,6 +88,7 @@ int main(int argc, char** argv) {
             return a == "--help" || a == "-h" ? 0 : 2;
         }
     }
+    if (!recordingDir.empty()) return writeDemoRecording(recordingDir, model, scans);
     Instrument instrument(model);
     instrument.setFaults(faults);
     TcpServer server(instrument, static_cast<std::uint16_t>(port), !any);

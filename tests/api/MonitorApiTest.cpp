@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <limits>
-#include <locale>
 
 using namespace korda;
 using namespace korda::test;
@@ -14,11 +12,6 @@ using namespace korda::test;
 namespace {
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
-
-std::string ask(sim::Instrument& in, const std::string& query) {
-    const auto replies = in.execute(query);
-    return replies.empty() ? std::string() : replies.front();
-}
 
 } // namespace
 
@@ -127,17 +120,11 @@ TEST(MonitorApi, FailedReadingAbortsTheInstrument) {
 }
 
 TEST(MonitorApi, ReadingIgnoresADecimalCommaLocale) {
-    const std::string saved = std::setlocale(LC_ALL, nullptr);
-    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr)
-        GTEST_SKIP() << "no decimal-comma locale installed";
-    const std::locale savedGlobal = std::locale::global(std::locale("de_DE.UTF-8"));
-    {
-        VirtualInstrumentSession session;
-        sim::setChannelValue(session.instrument(), 110, -0.0625);
-        float reading = 0;
-        EXPECT_EQ(dlxVmrSpyGet(1110, &reading), 1);
-        EXPECT_EQ(reading, -0.0625f);
-    }
-    std::locale::global(savedGlobal);
-    std::setlocale(LC_ALL, saved.c_str());
+    CommaLocale comma;
+    if (!comma.active()) GTEST_SKIP() << "no decimal-comma locale installed";
+    VirtualInstrumentSession session;
+    sim::setChannelValue(session.instrument(), 110, -0.0625);
+    float reading = 0;
+    EXPECT_EQ(dlxVmrSpyGet(1110, &reading), 1);
+    EXPECT_EQ(reading, -0.0625f);
 }

@@ -1,6 +1,7 @@
 // Recording directories written by the virtual instrument, read back through
 // the exported file functions.
 #include "RecordingWriter.h"
+#include "ScanBuffer.h"
 #include "TempDir.h"
 #include "korda32ext.h"
 
@@ -13,25 +14,10 @@
 #include <vector>
 
 using korda::sim::Model;
+using korda::test::ScanBuffer;
 using korda::test::TempDir;
 
 namespace {
-
-struct ScanBuffer {
-    std::vector<std::uint64_t> storage;
-    ScanBuffer(int scans, int readings)
-        : storage(DLXVMR_SCAN_BUFFER_SIZE(scans, readings) / 8 + 1, 0) {}
-    ScanRecord* record() { return reinterpret_cast<ScanRecord*>(storage.data()); }
-    const unsigned char* entry(int n) {
-        return reinterpret_cast<const unsigned char*>(record()) + DLXVMR_SCAN_RECORD_HEADER_SIZE +
-               static_cast<std::size_t>(record()->entrySize) * n;
-    }
-    float reading(int n, int i) {
-        float v;
-        std::memcpy(&v, entry(n) + DLXVMR_SCAN_ENTRY_HEADER_SIZE + 4 * i, 4);
-        return v;
-    }
-};
 
 korda::sim::Recording writeDemo(const TempDir& dir, Model model, int scans) {
     korda::sim::RecordingOptions o;
@@ -53,23 +39,21 @@ korda::sim::Recording writeDemo(const TempDir& dir, Model model, int scans) {
 // Checks entry n of the buffer against scan `scan` of the recording, written
 // from 2023-12-31 23:59:50.125 every 1.5 s.
 void expectScan(ScanBuffer& b, int n, const korda::sim::Recording& rec, int scan) {
-    const unsigned char* e = b.entry(n);
+    SCOPED_TRACE("scan " + std::to_string(scan));
+    const ScanEntry& e = b.entry(n);
     const long ms = 125 + 1500L * scan;
     const long s = 50 + ms / 1000;
     const bool nextYear = s >= 60;
-    EXPECT_EQ(e[14], nextYear ? 24 : 23) << scan;
-    EXPECT_EQ(e[11], nextYear ? 1 : 12) << scan;
-    EXPECT_EQ(e[13], nextYear ? 1 : 31) << scan;
-    EXPECT_EQ(e[8], nextYear ? 0 : 23) << scan;
-    EXPECT_EQ(e[9], nextYear ? 0 : 59) << scan;
-    EXPECT_EQ(e[10], s % 60) << scan;
-    std::int32_t fraction;
-    std::memcpy(&fraction, e + 16, 4);
-    EXPECT_EQ(fraction, ms % 1000) << scan;
+    EXPECT_EQ(e.year, nextYear ? 24 : 23);
+    EXPECT_EQ(e.month, nextYear ? 1 : 12);
+    EXPECT_EQ(e.day, nextYear ? 1 : 31);
+    EXPECT_EQ(e.hour, nextYear ? 0 : 23);
+    EXPECT_EQ(e.minute, nextYear ? 0 : 59);
+    EXPECT_EQ(e.second, s % 60);
+    EXPECT_EQ(e.fraction, ms % 1000);
     const auto& values = rec.readings[static_cast<std::size_t>(scan)];
     for (std::size_t i = 0; i < values.size(); ++i)
-        EXPECT_EQ(b.reading(n, static_cast<int>(i)), static_cast<float>(values[i]))
-            << "scan " << scan << " column " << i;
+        EXPECT_EQ(b.reading(n, i), static_cast<float>(values[i])) << "column " << i;
 }
 
 class RecordingRoundTrip : public ::testing::TestWithParam<Model> {};

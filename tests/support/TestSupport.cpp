@@ -2,6 +2,9 @@
 
 #include "platform/platform.h"
 
+#include <clocale>
+#include <cstdio>
+
 namespace korda::test {
 
 namespace pf = korda32ex::platform;
@@ -10,6 +13,30 @@ std::string errorString(int code) {
     char text[512];
     dlxVmrGetErrorStringA(code, text, sizeof text);
     return text;
+}
+
+std::string ask(sim::Instrument& instrument, const std::string& line) {
+    const auto replies = instrument.execute(line);
+    return replies.empty() ? std::string() : replies.front();
+}
+
+CommaLocale::CommaLocale() : previous_(std::setlocale(LC_ALL, nullptr)) {
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8"}) {
+        if (std::setlocale(LC_ALL, name) == nullptr) continue;
+        try {
+            previousGlobal_ = std::locale::global(std::locale(name));
+        } catch (const std::runtime_error&) {
+        }
+        char probe[16];
+        std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+        active_ = std::string(probe) == "1,5"; // the comma is really in force
+        return;
+    }
+}
+
+CommaLocale::~CommaLocale() {
+    std::locale::global(previousGlobal_);
+    std::setlocale(LC_ALL, previous_.c_str());
 }
 
 int openLoopback(int bcn, std::uint16_t port, int model) {

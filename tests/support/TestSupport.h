@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <functional>
+#include <locale>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -17,6 +18,24 @@
 namespace korda::test {
 
 std::string errorString(int code);
+
+// Runs one line on the instrument and returns its first reply line ("" when none).
+std::string ask(sim::Instrument& instrument, const std::string& line);
+
+// Puts the process (C and C++ global locale) under a decimal-comma locale for
+// the scope and restores the previous one; active() is false when the
+// machine has none.
+class CommaLocale {
+  public:
+    CommaLocale();
+    ~CommaLocale();
+    bool active() const { return active_; }
+
+  private:
+    std::string previous_;
+    std::locale previousGlobal_;
+    bool active_ = false;
+};
 
 // A virtual instrument served over TCP on loopback, opened as BCN `bcn`
 // through dlxVmrLibInit / dlxVmrCCFsetBCN / dlxVmrCommOpen.

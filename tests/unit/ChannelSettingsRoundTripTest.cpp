@@ -1,6 +1,6 @@
 // Analog channel alarms, scaling and the other per-channel settings sent to
 // the virtual instrument and read back.
-#include "SimConnection.h"
+#include "ConfigSupport.h"
 #include "channels/ChannelProcessorBase.h"
 #include "channels/ChannelSettingProcessors.h"
 #include "channels/ThermoColdJunctionProcessor.h"
@@ -9,13 +9,11 @@
 #include <gtest/gtest.h>
 
 using namespace korda32ex;
-using korda::test::setText;
-using korda::test::SimConnection;
-using korda::test::zeroRecord;
+using namespace korda::test;
 
 TEST(ChannelSettingsVirtualInstrument, RoundTrip) {
-    SimConnection sim(korda::sim::Model::M5129A);
-    ASSERT_EQ(sim.openStatus(), 1);
+    SimLink sim(korda::sim::Model::M5129A);
+    ASSERT_EQ(sim.openStatus, 1);
     ModelCodeScope model(5);
     auto sent = zeroRecord();
     sent->flags = 0x6; // reading rate NPLC: the integration time of each channel is sent
@@ -63,9 +61,9 @@ TEST(ChannelSettingsVirtualInstrument, RoundTrip) {
     ASSERT_TRUE(all.buildCommands(*sent, commands, text, code));
     ThermoColdJunctionProcessor junction(0, 1);
     ASSERT_TRUE(junction.buildCommands(*sent, commands, text, code));
-    ASSERT_EQ(sim.handler().sendCommands(commands), 1);
-    EXPECT_EQ(sim.instrument().channels.state(101).settings.name, "Inlet");
-    EXPECT_EQ(sim.instrument().channels.state(101).settings.unit, "bar");
+    ASSERT_EQ(sim.handler->sendCommands(commands), 1);
+    EXPECT_EQ(sim.instrument.channels.state(101).settings.name, "Inlet");
+    EXPECT_EQ(sim.instrument.channels.state(101).settings.unit, "bar");
 
     auto back = zeroRecord();
     CommandList queries;
@@ -98,7 +96,7 @@ TEST(ChannelSettingsVirtualInstrument, RoundTrip) {
     EXPECT_EQ(back->modules[0].channels[1].refJunction, 1u);
 
     // Negative limits go out but cannot be read back.
-    ASSERT_EQ(sim.handler().sendCommand("CALC:LIM1 -1.5,(@1)"), 1);
+    ASSERT_EQ(sim.handler->sendCommand("CALC:LIM1 -1.5,(@1)"), 1);
     FirstAlarmLimitProcessor limit(-1, 1);
     EXPECT_FALSE(sim.readBack(limit, *back, text, code));
     EXPECT_EQ(text, "Invalid response: -1.50000000E+00");
@@ -106,9 +104,9 @@ TEST(ChannelSettingsVirtualInstrument, RoundTrip) {
 }
 
 TEST(ChannelSettingsVirtualInstrument, InstrumentRejectsWhatItCannotDo) {
-    SimConnection sim;
-    ASSERT_EQ(sim.openStatus(), 1);
-    korda32ex::SCPIHandler& h = sim.handler();
+    SimLink sim;
+    ASSERT_EQ(sim.openStatus, 1);
+    korda32ex::SCPIHandler& h = *sim.handler;
     ASSERT_EQ(h.sendCommand("CONF:VOLT (@101)"), 1);
     EXPECT_EQ(h.sendCommand("TEMP:TC:ODET ON, (@101)"), -221); // not a thermocouple
     EXPECT_EQ(h.sendCommand("CALC:LIM1:STAT MID,(@101)"), -224);

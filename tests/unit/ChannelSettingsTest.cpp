@@ -1,50 +1,34 @@
-// Alarms, scaling and the other per-channel settings of analog channels:
-// command texts and reply parsing.
-#include "SimConnection.h"
+// Alarms, scaling, texts and the other per-channel settings of analog
+// channels: command texts and reply parsing.
+#include "ConfigSupport.h"
+#include "TestSupport.h"
 #include "channels/ChannelProcessorBase.h"
+#include "channels/ChannelRules.h"
 #include "channels/ChannelSettingProcessors.h"
 #include "channels/ThermoColdJunctionProcessor.h"
 #include "config/RecordAccess.h"
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 using namespace korda32ex;
-using korda::test::setText;
-using korda::test::zeroRecord;
+using namespace korda::test;
 
 namespace {
 
-CommandList build(IProcessor& p, const VmrInstConfig& r) {
-    CommandList out;
-    std::string text;
-    int code = 0;
-    EXPECT_TRUE(p.buildCommands(r, out, text, code));
-    return out;
+// The text a name or unit field gives in a command, at most maxBytes long.
+std::string text(const std::u16string& s, std::size_t maxBytes) {
+    VmrChar16 field[VMR_TEXT_UNITS] = {};
+    std::copy(s.begin(), s.end(), field);
+    return channelrules::commandText(field, maxBytes);
 }
-
-struct Parse {
-    bool ok;
-    std::string text;
-    int code;
-};
-
-Parse parse(IProcessor& p, const std::string& reply, VmrInstConfig& r) {
-    Parse out{false, "", 0};
-    out.ok = p.parseResponse(reply, r, out.text, out.code);
-    return out;
-}
-
-ChannelRecord& channel101(VmrInstConfig& r) {
-    return r.modules[0].channels[0];
-}
-
-} // namespace
 
 TEST(ChannelSettingsCommands, WholeChannelInChildOrder) {
     ModelCodeScope model(5);
     auto r = zeroRecord();
     r->flags = 0x6; // reading rate NPLC
-    ChannelRecord& c = channel101(*r);
+    ChannelRecord& c = r->modules[0].channels[0];
     c.function = 1;
     c.range = 23;
     c.alarmFlags = 0x1 | 0x2 | 0x4 | 0x10; // trigger; alarm 1 low and high (low wins); alarm 2 high
@@ -60,24 +44,24 @@ TEST(ChannelSettingsCommands, WholeChannelInChildOrder) {
     setText(c.name, u"ABCDEFGHIJKLMNOPQRST");
     setText(c.unit, u"V");
     ChannelProcessor p(0, 0);
-    EXPECT_EQ(build(p, *r), (CommandList{
-                                "CONF:VOLT (@101)",
-                                "VOLT:RANG:AUTO ON,(@101)",
-                                "CALC:LIM1:STAT LOW,(@101)",
-                                "CALC:LIM2:STAT HIGH,(@101)",
-                                "CALC:SCAL:STAT ON,(@101)",
-                                "CALC:SCAL:GAIN 2.5, (@101)",
-                                "CALC:SCAL:OFFS 0, (@101)",
-                                "NPLC 10,(@101)",
-                                "ROUT:CHAN:DEL 0.5,(@101)",
-                                "CALC:LIM1 -1.5,(@101)",
-                                "CALC:LIM2 100,(@101)",
-                                "CALC:LIM1:FEED 3, (@101)",
-                                "CALC:LIM2:FEED 0, (@101)",
-                                "TRIG:ALAR:CHAN (@101)",
-                                "ROUT:CHAN:NAME \"ABCDEFGHIJKLMNO\", (@101)",
-                                "CALC:SCAL:UNIT \"V\", (@101)",
-                            }));
+    EXPECT_EQ(commandsOf(p, *r), (CommandList{
+                                     "CONF:VOLT (@101)",
+                                     "VOLT:RANG:AUTO ON,(@101)",
+                                     "CALC:LIM1:STAT LOW,(@101)",
+                                     "CALC:LIM2:STAT HIGH,(@101)",
+                                     "CALC:SCAL:STAT ON,(@101)",
+                                     "CALC:SCAL:GAIN 2.5, (@101)",
+                                     "CALC:SCAL:OFFS 0, (@101)",
+                                     "NPLC 10,(@101)",
+                                     "ROUT:CHAN:DEL 0.5,(@101)",
+                                     "CALC:LIM1 -1.5,(@101)",
+                                     "CALC:LIM2 100,(@101)",
+                                     "CALC:LIM1:FEED 3, (@101)",
+                                     "CALC:LIM2:FEED 0, (@101)",
+                                     "TRIG:ALAR:CHAN (@101)",
+                                     "ROUT:CHAN:NAME \"ABCDEFGHIJKLMNO\", (@101)",
+                                     "CALC:SCAL:UNIT \"V\", (@101)",
+                                 }));
 }
 
 TEST(ChannelSettingsCommands, ConditionsOfEachSetting) {
@@ -91,48 +75,59 @@ TEST(ChannelSettingsCommands, ConditionsOfEachSetting) {
     // Scaling off: the off state from both processors.
     FactorMProcessor m(-1, 1);
     FactorBProcessor b(-1, 1);
-    CommandList both = build(m, *r);
-    for (const auto& s : build(b, *r))
-        both.push_back(s);
-    EXPECT_EQ(both, (CommandList{"CALC:SCAL:STAT OFF,(@1)", "CALC:SCAL:STAT OFF,(@1)"}));
+    EXPECT_EQ(joined(commandsOf(m, *r)) + joined(commandsOf(b, *r)),
+              "CALC:SCAL:STAT OFF,(@1)CALC:SCAL:STAT OFF,(@1)");
 
-    // NPLC only for the 5129A with the NPLC reading rate.
+    // NPLC only for the 5129A with the NPLC reading rate (slow sets bits 1 and 2 too).
     CustomSampleRateProcessor nplc(-1, 1);
-    {
-        ModelCodeScope model(4);
-        EXPECT_TRUE(build(nplc, *r).empty());
-    }
-    {
-        ModelCodeScope model(5);
-        EXPECT_EQ(build(nplc, *r), (CommandList{"NPLC 2,(@1)"}));
-        r->flags = 0x7; // slow: bits 1 and 2 are both set all the same
-        EXPECT_EQ(build(nplc, *r).size(), 1u);
-        r->flags = 0x2;
-        EXPECT_TRUE(build(nplc, *r).empty());
+    const std::tuple<int, std::uint32_t, const char*> rates[] = {
+        {4, 0x6, ""}, {5, 0x6, "NPLC 2,(@1)"}, {5, 0x7, "NPLC 2,(@1)"}, {5, 0x2, ""}};
+    for (const auto& [model, flags, expected] : rates) {
+        ModelCodeScope scope(model);
+        r->flags = flags;
+        EXPECT_EQ(joined(commandsOf(nplc, *r)), expected) << model << " " << flags;
     }
 
     // The trigger mark needs one of the alarms.
     ChannelAlarmTriggerProcessor trig(-1, 1);
     c.alarmFlags = 0x1;
-    EXPECT_TRUE(build(trig, *r).empty());
+    EXPECT_TRUE(commandsOf(trig, *r).empty());
     c.alarmFlags = 0x11;
-    EXPECT_EQ(build(trig, *r), (CommandList{"TRIG:ALAR:CHAN (@1)"}));
+    EXPECT_EQ(joined(commandsOf(trig, *r)), "TRIG:ALAR:CHAN (@1)");
 
     // Outputs: 0 and above 64 send nothing.
     FirstAlarmIOProcessor out1(-1, 1);
     for (const std::uint32_t v : {0u, 65u, 0xFFFFFFFFu}) {
         c.alarm1Output = v;
-        EXPECT_TRUE(build(out1, *r).empty()) << v;
+        EXPECT_TRUE(commandsOf(out1, *r).empty()) << v;
     }
     c.alarm1Output = 0x20;
-    EXPECT_EQ(build(out1, *r), (CommandList{"CALC:LIM1:FEED 6, (@1)"}));
+    EXPECT_EQ(joined(commandsOf(out1, *r)), "CALC:LIM1:FEED 6, (@1)");
 
     // An empty unit is sent as two quotes; control characters never reach the wire.
     ChannelUnitProcessor unit(-1, 1);
-    EXPECT_EQ(build(unit, *r), (CommandList{"CALC:SCAL:UNIT \"\", (@1)"}));
-    const VmrChar16 injected[] = {'m', 'V', '\r', '\n', '*', 'R', 'S', 'T', 0x7F, 0};
-    std::copy(std::begin(injected), std::end(injected), c.unit);
-    EXPECT_EQ(build(unit, *r), (CommandList{"CALC:SCAL:UNIT \"mV*RST\", (@1)"}));
+    EXPECT_EQ(joined(commandsOf(unit, *r)), "CALC:SCAL:UNIT \"\", (@1)");
+    setText(c.unit, u"mV\r\n*RST\x7f");
+    EXPECT_EQ(joined(commandsOf(unit, *r)), "CALC:SCAL:UNIT \"mV*RST\", (@1)");
+
+    // Thermocouple options only for thermocouples.
+    ChannelRecord& tc = r->modules[1].channels[5]; // channel 206
+    tc.function = 12;
+    tc.range = 0x6401;
+    ThermoDetectionProcessor odet(1, 5);
+    ThermoColdJunctionProcessor rjun(1, 5);
+    EXPECT_EQ(joined(commandsOf(odet, *r)), "TEMP:TC:ODET OFF, (@206)");
+    tc.openDetect = 7;
+    EXPECT_EQ(joined(commandsOf(odet, *r)), "TEMP:TC:ODET ON, (@206)");
+    const char* junctions[] = {"INT", "FIX", "EXT", "INT"};
+    for (const std::uint32_t j : {0u, 1u, 2u, 9u}) {
+        tc.refJunction = j;
+        EXPECT_EQ(joined(commandsOf(rjun, *r)),
+                  std::string("TEMP:TC:RJUN:TYPE ") + junctions[j > 2 ? 3 : j] + ", (@206)");
+    }
+    tc.function = 7;
+    EXPECT_TRUE(commandsOf(odet, *r).empty());
+    EXPECT_TRUE(commandsOf(rjun, *r).empty());
 
     // A channel that is not on, or whose module is absent, builds nothing.
     ChannelProcessor whole(0, 3);
@@ -142,35 +137,13 @@ TEST(ChannelSettingsCommands, ConditionsOfEachSetting) {
     setText(d.name, u"x");
     for (const std::uint32_t off : {0u, 0xFFFFFFFFu}) {
         d.function = off;
-        EXPECT_TRUE(build(whole, *r).empty()) << off;
+        EXPECT_TRUE(commandsOf(whole, *r).empty()) << off;
     }
     d.function = 1;
     d.range = 23;
-    EXPECT_FALSE(build(whole, *r).empty());
+    EXPECT_FALSE(commandsOf(whole, *r).empty());
     r->modules[0].moduleState = VMR_MODULE_ABSENT;
-    EXPECT_TRUE(build(whole, *r).empty());
-}
-
-TEST(ChannelSettingsCommands, ThermocoupleOptions) {
-    auto r = zeroRecord();
-    ChannelRecord& c = r->modules[1].channels[5]; // channel 206
-    c.function = 12;
-    c.range = 0x6401;
-    ThermoDetectionProcessor odet(1, 5);
-    ThermoColdJunctionProcessor rjun(1, 5);
-    EXPECT_EQ(build(odet, *r), (CommandList{"TEMP:TC:ODET OFF, (@206)"}));
-    c.openDetect = 7;
-    EXPECT_EQ(build(odet, *r), (CommandList{"TEMP:TC:ODET ON, (@206)"}));
-    EXPECT_EQ(build(rjun, *r), (CommandList{"TEMP:TC:RJUN:TYPE INT, (@206)"}));
-    c.refJunction = 1;
-    EXPECT_EQ(build(rjun, *r), (CommandList{"TEMP:TC:RJUN:TYPE FIX, (@206)"}));
-    c.refJunction = 2;
-    EXPECT_EQ(build(rjun, *r), (CommandList{"TEMP:TC:RJUN:TYPE EXT, (@206)"}));
-    c.refJunction = 9;
-    EXPECT_EQ(build(rjun, *r), (CommandList{"TEMP:TC:RJUN:TYPE INT, (@206)"}));
-    c.function = 7;
-    EXPECT_TRUE(build(odet, *r).empty());
-    EXPECT_TRUE(build(rjun, *r).empty());
+    EXPECT_TRUE(commandsOf(whole, *r).empty());
 }
 
 TEST(ChannelSettingsParse, ReplyForms) {
@@ -178,69 +151,94 @@ TEST(ChannelSettingsParse, ReplyForms) {
     ChannelRecord& c = r->modules[0].channels[0];
 
     ChannelAlarmTriggerProcessor trig(0, 0);
-    EXPECT_TRUE(parse(trig, "101", *r).ok);
-    EXPECT_EQ(c.alarmFlags, 1u);
-    EXPECT_TRUE(parse(trig, "205", *r).ok);
-    EXPECT_EQ(c.alarmFlags, 0u);
+    EXPECT_TRUE(parsesTo(trig, "101", *r, c.alarmFlags, 1));
+    EXPECT_TRUE(parsesTo(trig, "205", *r, c.alarmFlags, 0));
     c.alarmFlags = 0x7;
-    EXPECT_TRUE(parse(trig, "000", *r).ok);
-    EXPECT_EQ(c.alarmFlags, 0x6u);
-    for (const char* bad : {"0", "", "NONE"}) {
-        const Parse p = parse(trig, bad, *r);
-        EXPECT_FALSE(p.ok) << bad;
-        EXPECT_EQ(p.text, std::string("Invalid response: ") + bad);
-        EXPECT_EQ(p.code, -1);
-    }
+    EXPECT_TRUE(parsesTo(trig, "000", *r, c.alarmFlags, 0x6));
+    for (const char* bad : {"0", "", "NONE"})
+        EXPECT_TRUE(rejects(trig, bad, *r));
     ChannelAlarmTriggerProcessor trig1(-1, 1);
-    EXPECT_TRUE(parse(trig1, "1", *r).ok);
-    EXPECT_EQ(r->channel1.alarmFlags, 1u);
+    EXPECT_TRUE(parsesTo(trig1, "1", *r, r->channel1.alarmFlags, 1));
 
     FirstAlarmFunctionProcessor al1(0, 0);
     SecondAlarmFunctionProcessor al2(0, 0);
     c.alarmFlags = 0;
-    EXPECT_TRUE(parse(al1, "LOW", *r).ok);
-    EXPECT_TRUE(parse(al2, "high", *r).ok);
-    EXPECT_EQ(c.alarmFlags, 0x2u | 0x10u);
-    EXPECT_FALSE(parse(al2, "ON", *r).ok);
+    EXPECT_TRUE(parsesTo(al1, "LOW", *r, c.alarmFlags, 0x2));
+    EXPECT_TRUE(parsesTo(al2, "high", *r, c.alarmFlags, 0x12));
+    EXPECT_TRUE(rejects(al2, "ON", *r));
 
     FactorMProcessor m(0, 0);
     ChannelDelayProcessor delay(0, 0);
-    SecondAlarmLimitProcessor lim2(0, 0);
     CustomSampleRateProcessor nplc(0, 0);
-    EXPECT_TRUE(parse(m, "+1.00000000E+00", *r).ok);
-    EXPECT_EQ(c.scaleM, 1);
-    EXPECT_TRUE(parse(delay, "+2.50000000E-01", *r).ok);
-    EXPECT_EQ(c.delay, 0.25);
-    EXPECT_TRUE(parse(nplc, "+1.00000000E+02", *r).ok);
-    EXPECT_EQ(c.nplc, 100);
+    SecondAlarmLimitProcessor lim2(0, 0);
+    EXPECT_TRUE(parsesTo(m, "+1.00000000E+00", *r, c.scaleM, 1));
+    EXPECT_TRUE(parsesTo(delay, "+2.50000000E-01", *r, c.delay, 0.25));
+    EXPECT_TRUE(parsesTo(nplc, "+1.00000000E+02", *r, c.nplc, 100));
     c.alarm2Limit = 3;
-    const Parse neg = parse(lim2, "-2.0", *r);
-    EXPECT_FALSE(neg.ok);
-    EXPECT_EQ(neg.text, "Invalid response: -2.0");
-    EXPECT_EQ(neg.code, -1);
-    EXPECT_EQ(c.alarm2Limit, 3);
+    EXPECT_TRUE(rejects(lim2, "-2.0", *r));
 
     SecondAlarmIOProcessor out2(0, 0);
-    EXPECT_TRUE(parse(out2, "3", *r).ok);
-    EXPECT_EQ(c.alarm2Output, 4u);
-    EXPECT_FALSE(parse(out2, "40", *r).ok);
-    EXPECT_EQ(c.alarm2Output, 4u);
+    EXPECT_TRUE(parsesTo(out2, "3", *r, c.alarm2Output, 4));
+    EXPECT_TRUE(rejects(out2, "40", *r));
 
     ThermoDetectionProcessor odet(0, 0);
-    EXPECT_TRUE(parse(odet, "on", *r).ok);
-    EXPECT_EQ(c.openDetect, 1u);
-    EXPECT_TRUE(parse(odet, "OFF", *r).ok);
-    EXPECT_EQ(c.openDetect, 0u);
-    EXPECT_FALSE(parse(odet, "1", *r).ok);
+    EXPECT_TRUE(parsesTo(odet, "on", *r, c.openDetect, 1));
+    EXPECT_TRUE(parsesTo(odet, "OFF", *r, c.openDetect, 0));
+    EXPECT_TRUE(rejects(odet, "1", *r));
 
     ThermoColdJunctionProcessor rjun(0, 0);
-    EXPECT_TRUE(parse(rjun, "EXT", *r).ok);
-    EXPECT_EQ(c.refJunction, 2u);
-    EXPECT_FALSE(parse(rjun, "EXTERNAL", *r).ok);
-    EXPECT_EQ(c.refJunction, 2u);
+    EXPECT_TRUE(parsesTo(rjun, "EXT", *r, c.refJunction, 2));
+    EXPECT_TRUE(rejects(rjun, "EXTERNAL", *r));
 
+    // Names and units are accepted and dropped.
     ChannelNameProcessor name(0, 0);
     ChannelUnitProcessor unit(0, 0);
-    EXPECT_TRUE(parse(name, "\"whatever\"", *r).ok);
-    EXPECT_TRUE(parse(unit, "garbage", *r).ok);
+    EXPECT_TRUE(parsesTo(name, "\"whatever\"", *r, c.name[0], 0));
+    EXPECT_TRUE(parsesTo(unit, "garbage", *r, c.unit[0], 0));
 }
+
+TEST(ChannelText, ClassicLocale) {
+    std::setlocale(LC_ALL, "C");
+    EXPECT_EQ(text(u"Temp 1", 15), "Temp 1");
+    EXPECT_EQ(text(std::u16string(20, u'x'), 15), std::string(15, 'x'));
+    EXPECT_EQ(text(u"ABCDEFGHIJKL", 9), "ABCDEFGHI");
+    EXPECT_EQ(text(u"", 15), "");
+    EXPECT_EQ(text(u"caf\u00e9", 15), "caf\xe9"); // bytes 0x80-0xFF map one to one
+    EXPECT_EQ(text(u"5 \u20ac", 15), "");         // not expressible: sent empty
+    EXPECT_EQ(text(u"a\"b", 15), "a\"b");         // quotes are not escaped
+    EXPECT_EQ(text(u"a\tb\u007fc\u0001", 15), "abc");
+
+    // A field without terminator is read to its 256 units and no further.
+    VmrChar16 full[VMR_TEXT_UNITS + 1];
+    std::fill(std::begin(full), std::end(full), VmrChar16('y'));
+    full[VMR_TEXT_UNITS] = 0x20AC; // would make the text inconvertible if it were read
+    EXPECT_EQ(channelrules::commandText(full, 1000), std::string(VMR_TEXT_UNITS, 'y'));
+}
+
+TEST(ChannelText, Utf8LocaleAndDecimalComma) {
+    CommaLocale comma;
+    if (!comma.active()) GTEST_SKIP() << "no decimal-comma locale installed";
+    EXPECT_EQ(text(u"\u20acuro", 15), "\xe2\x82\xacuro");
+    // Never cut inside a character: 8 + 2 bytes do not fit in 9.
+    EXPECT_EQ(text(u"abcdefgh\u00e9", 9), "abcdefgh");
+    EXPECT_EQ(text(u"abcdefg\u00e9", 9), "abcdefg\xc3\xa9");
+    EXPECT_EQ(text(u"\U0001F600", 15), "\xf0\x9f\x98\x80"); // surrogate pair
+    EXPECT_EQ(text(u"a\xd800"
+                   u"b",
+                   15),
+              ""); // a lone surrogate cannot be converted
+
+    // Numbers stay in the classic form whatever the locale.
+    auto r = zeroRecord();
+    r->channel1.function = 1;
+    r->channel1.alarm1Limit = 2.5;
+    r->channel1.delay = 0.125;
+    FirstAlarmLimitProcessor limit(-1, 1);
+    ChannelDelayProcessor delay(-1, 1);
+    EXPECT_EQ(joined(commandsOf(limit, *r)) + joined(commandsOf(delay, *r)),
+              "CALC:LIM1 2.5,(@1)ROUT:CHAN:DEL 0.125,(@1)");
+    FactorBProcessor b(-1, 1);
+    EXPECT_TRUE(parsesTo(b, "+1.25000000E+00", *r, r->channel1.scaleB, 1.25));
+}
+
+} // namespace

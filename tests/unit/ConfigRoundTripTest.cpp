@@ -1,6 +1,6 @@
 // Command lists built from records, sent to the virtual instrument over TCP,
 // and read back into a fresh record with the same processors.
-#include "ConfigTestSupport.h"
+#include "ConfigSupport.h"
 #include "channels/ChannelProcessorBase.h"
 #include "config/InstrumentSettingProcessors.h"
 #include "config/RecordAccess.h"
@@ -8,8 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace korda32ex;
-using korda::test::SimLink;
-using korda::test::zeroRecord;
+using namespace korda::test;
 
 namespace {
 
@@ -54,16 +53,11 @@ CommandList configurationCommands(const VmrInstConfig& r, const std::vector<Addr
     return commands;
 }
 
-// Queries one processor tree, and parses the replies into the record.
-void readBack(IProcessor& p, korda32ex::SCPIHandler& handler, VmrInstConfig& r) {
-    CommandList queries;
-    ASSERT_TRUE(p.buildQueries(queries, &handler));
-    if (queries.empty()) return;
-    std::string replies;
-    ASSERT_EQ(handler.queryJoined(queries, replies), 1);
+// Reads one processor tree back into the record.
+void readBack(IProcessor& p, SimLink& link, VmrInstConfig& r) {
     std::string text;
     int code = 0;
-    ASSERT_TRUE(p.parseResponse(replies, r, text, code)) << text;
+    ASSERT_TRUE(link.readBack(p, r, text, code)) << text;
 }
 
 ChannelRecord& setChannel(VmrInstConfig& r, int slot, int index, std::uint32_t function,
@@ -136,7 +130,7 @@ TEST(ConfigRoundTrip, SettingsAndChannelsOfA7043A) {
         settings.addChild(std::make_shared<AutoRecordingProcessor>());
         for (auto& p : settingProcessors())
             if (!std::dynamic_pointer_cast<AutoRecordingProcessor>(p)) settings.addChild(p);
-        readBack(settings, *link.handler, *back);
+        readBack(settings, link, *back);
     }
     EXPECT_EQ(back->flags, r->flags);
     EXPECT_EQ(back->recordDestination, 2u);
@@ -152,7 +146,7 @@ TEST(ConfigRoundTrip, SettingsAndChannelsOfA7043A) {
 
     for (const auto& a : channels) {
         ChannelProcessor channel(a.slot, a.index);
-        readBack(channel, *link.handler, *back);
+        readBack(channel, link, *back);
         const ChannelRecord& sent = *channelRecord(*r, a.slot, a.index);
         const ChannelRecord& got = *channelRecord(*back, a.slot, a.index);
         const bool on = sent.function != 0 && sent.function != VMR_CHANNEL_OFF;
@@ -179,7 +173,7 @@ TEST(ConfigRoundTrip, AlternatingChannelsOfA5129A) {
     auto back = zeroRecord();
     for (const auto& a : channels) {
         ChannelProcessor channel(a.slot, a.index);
-        readBack(channel, *link.handler, *back);
+        readBack(channel, link, *back);
     }
     EXPECT_EQ(back->modules[2].channels[0].function, 2u);
     EXPECT_EQ(back->modules[2].channels[0].range, 36u);
@@ -236,22 +230,19 @@ TEST(ConfigRoundTrip, QueriesFollowWhatTheInstrumentRuns) {
     EXPECT_TRUE(functionAndRangeQueries(unreachable, nullptr, lines).empty());
 
     // The automatic-trigger settings are asked only under the automatic source.
-    TriggerAutoOrderProcessor order;
-    SourceControlProcessor control;
-    queries.clear();
-    order.buildQueries(queries, link.handler.get());
-    control.buildQueries(queries, link.handler.get());
-    EXPECT_TRUE(queries.empty());
-    EXPECT_TRUE(order.isSkipped());
-    EXPECT_TRUE(control.isSkipped());
-    ASSERT_EQ(link.handler->sendCommand("TRIG:SOUR AUTO"), 1);
-    TriggerAutoOrderProcessor order2;
-    SourceControlProcessor control2;
-    order2.buildQueries(queries, link.handler.get());
-    control2.buildQueries(queries, link.handler.get());
-    EXPECT_EQ(queries, (CommandList{"TRIG:AUTO:ORD?", "TRIG:AUTO:CONT?"}));
-    EXPECT_FALSE(order2.isSkipped());
-    EXPECT_FALSE(control2.isSkipped());
+    for (const bool automatic : {false, true}) {
+        if (automatic) {
+            ASSERT_EQ(link.handler->sendCommand("TRIG:SOUR AUTO"), 1);
+        }
+        TriggerAutoOrderProcessor order;
+        SourceControlProcessor control;
+        queries.clear();
+        order.buildQueries(queries, link.handler.get());
+        control.buildQueries(queries, link.handler.get());
+        EXPECT_EQ(joined(queries), automatic ? "TRIG:AUTO:ORD?|TRIG:AUTO:CONT?" : "");
+        EXPECT_EQ(order.isSkipped(), !automatic);
+        EXPECT_EQ(control.isSkipped(), !automatic);
+    }
 }
 
 TEST(ConfigRoundTrip, InstrumentRejectsWhatItLacks) {

@@ -1,36 +1,24 @@
 // The composites that fetch what a setup file does not carry, against the
 // virtual instrument.
 #include "logdata/CsvProcessors.h"
-#include "ConfigTestSupport.h"
+#include "ConfigSupport.h"
 #include "channels/ChannelProcessorBase.h"
 #include "channels/ComputedChannelProcessor.h"
 
 #include <gtest/gtest.h>
 
 using namespace korda32ex;
-using korda::test::SimLink;
-using korda::test::zeroRecord;
+using namespace korda::test;
 
 namespace {
 
-void send(IProcessor& p, const VmrInstConfig& r, SCPIHandler& handler) {
-    CommandList commands;
-    std::string text;
-    int code = 0;
-    ASSERT_TRUE(p.buildCommands(r, commands, text, code));
-    ASSERT_FALSE(commands.empty());
-    ASSERT_EQ(handler.sendCheckedBatch(commands), 1);
-}
-
-void fetch(IProcessor& p, SCPIHandler& handler, VmrInstConfig& r) {
+// Asks p's queries (exactly as many as it expects lines) and parses the replies.
+void fetch(IProcessor& p, SimLink& link, VmrInstConfig& r) {
     CommandList queries;
-    ASSERT_TRUE(p.buildQueries(queries, &handler));
-    ASSERT_EQ(static_cast<int>(queries.size()), p.responseCount());
-    std::string replies;
-    ASSERT_EQ(handler.queryJoined(queries, replies), 1);
     std::string text;
     int code = 0;
-    ASSERT_TRUE(p.parseResponse(replies, r, text, code)) << text;
+    ASSERT_TRUE(link.readBack(p, r, text, code, &queries)) << text;
+    ASSERT_EQ(static_cast<int>(queries.size()), p.responseCount());
 }
 
 } // namespace
@@ -68,19 +56,18 @@ TEST(CsvProcessors, FetchTheSettingsASetupFileLacks) {
     InstConfigForCSVProcessor inst;
     ChannelProcessor fullChannel(0, 2);
     ComputedChannelProcessor fullComputed(4, 1);
-    send(inst, *want, *link.handler);
-    send(fullChannel, *want, *link.handler);
-    send(fullComputed, *want, *link.handler);
+    CommandList commands;
+    for (IProcessor* p : std::initializer_list<IProcessor*>{&inst, &fullChannel, &fullComputed})
+        for (const auto& c : commandsOf(*p, *want))
+            commands.push_back(c);
+    ASSERT_EQ(link.handler->sendCheckedBatch(commands), 1);
 
     auto got = zeroRecord();
     ChannelForCSVProcessor channel(0, 2);
     ComputedChannelForCSVProcessor computed(4, 1);
-    EXPECT_EQ(inst.responseCount(), 6);
-    fetch(inst, *link.handler, *got);
-    fetch(channel, *link.handler, *got);
-    fetch(computed, *link.handler, *got);
-    EXPECT_EQ(channel.responseCount(), 2);
-    EXPECT_EQ(computed.responseCount(), 8);
+    fetch(inst, link, *got);
+    fetch(channel, link, *got);
+    fetch(computed, link, *got);
 
     EXPECT_EQ(got->flags, want->flags);
     EXPECT_EQ(got->totalizerDebounce, 1u);

@@ -3,10 +3,10 @@
 #include "frontend/ReplyNumbers.h"
 
 #include "Instrument.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cmath>
 #include <limits>
 
@@ -14,9 +14,7 @@ using namespace korda32ex;
 
 TEST(DirectOperationsUnit, ClockCommands) {
     const auto c = clockCommands({2026, 3, 7, 9, 5, 3, 42});
-    ASSERT_EQ(c.size(), 2u);
-    EXPECT_EQ(c[0], "SYST:DATE 2026,3,7");
-    EXPECT_EQ(c[1], "SYST:TIME 9,5,3.042");
+    EXPECT_EQ(c, (std::vector<std::string>{"SYST:DATE 2026,3,7", "SYST:TIME 9,5,3.042"}));
     EXPECT_EQ(clockCommands({2030, 12, 31, 23, 59, 59, 999})[1], "SYST:TIME 23,59,59.999");
     EXPECT_EQ(clockCommands({2030, 1, 1, 0, 0, 0, 0})[1], "SYST:TIME 0,0,0.000");
 
@@ -30,8 +28,7 @@ TEST(DirectOperationsUnit, ClockCommands) {
 }
 
 TEST(DirectOperationsUnit, ReplyNumbersIgnoreTheLocale) {
-    const std::string saved = std::setlocale(LC_ALL, nullptr);
-    const bool comma = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+    korda::test::CommaLocale comma;
     EXPECT_FALSE(readLeadingInt("2147483648"));
     EXPECT_EQ(readLeadingInt("-2147483648"), std::numeric_limits<int>::min());
     EXPECT_EQ(readLeadingReal("1,5"), 1.0);
@@ -39,6 +36,6 @@ TEST(DirectOperationsUnit, ReplyNumbersIgnoreTheLocale) {
     EXPECT_EQ(readLeadingReal("1e-400"), 0.0);
     EXPECT_EQ(toFloat(*readLeadingReal("-1e400")), -std::numeric_limits<float>::infinity());
     EXPECT_TRUE(containsIgnoringCase(" x-9.9E+37", "-9.9e+37"));
-    std::setlocale(LC_ALL, saved.c_str());
-    if (!comma) GTEST_SKIP() << "checked in the C locale only: no decimal-comma locale installed";
+    if (!comma.active())
+        GTEST_SKIP() << "checked in the C locale only: no decimal-comma locale installed";
 }

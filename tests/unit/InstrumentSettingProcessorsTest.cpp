@@ -1,20 +1,16 @@
 // The instrument-level setting processors: commands, replies, invalid replies.
 #include "config/InstrumentSettingProcessors.h"
-#include "ConfigTestSupport.h"
+#include "ConfigSupport.h"
 
 #include <gtest/gtest.h>
 
 using namespace korda32ex;
-using korda::test::commandsOf;
-using korda::test::parseWith;
-using korda::test::zeroRecord;
+using namespace korda::test;
 
 namespace {
 
-using Commands = std::vector<std::string>;
-
-TEST(SettingProcessors, ZeroRecordBuildsTheDefaults) {
-    auto r = zeroRecord();
+// One of each instrument-level setting processor.
+struct Settings {
     TempConfigProcessor temp;
     DestinationProcessor destination;
     SampleRateProcessor rate;
@@ -30,22 +26,21 @@ TEST(SettingProcessors, ZeroRecordBuildsTheDefaults) {
     TotalizerStartCountProcessor start;
     TotalizerModeProcessor mode;
     TotalizerResetProcessor state;
-    Commands all;
-    for (IProcessor* p : std::initializer_list<IProcessor*>{
-             &temp, &destination, &rate, &count, &source, &order, &resume, &security, &control,
-             &recording, &interval, &debounce, &start, &mode, &state}) {
-        for (auto& c : commandsOf(*p, *r))
-            all.push_back(c);
-        EXPECT_EQ(p->responseCount(), 1);
-        EXPECT_FALSE(p->isSkipped());
-    }
-    EXPECT_EQ(all, (Commands{"UNIT:TEMP C", "DATA:LOG:AUTO 0", "RATE FAST", "TRIG:COUN 0",
-                             "TRIG:SOUR TIM", "ROUT:SCAN:RES 0", "MEM:LOG:SEC 0", "DATA:LOG:AUTO 0",
-                             "TRIG:TIM 0", "TOT:DEB OFF", "TOT:TYPE READ", "TOT:STAT OFF"}));
-}
+};
 
 TEST(SettingProcessors, CommandsFollowTheRecord) {
+    Settings s;
     auto r = zeroRecord();
+    std::string defaults;
+    for (IProcessor* p : std::initializer_list<IProcessor*>{
+             &s.temp, &s.destination, &s.rate, &s.count, &s.source, &s.order, &s.resume,
+             &s.security, &s.control, &s.recording, &s.interval, &s.debounce, &s.start, &s.mode,
+             &s.state})
+        defaults += joined(commandsOf(*p, *r)) + "|";
+    EXPECT_EQ(defaults, "UNIT:TEMP C|DATA:LOG:AUTO 0|RATE FAST|TRIG:COUN 0|TRIG:SOUR TIM||"
+                        "ROUT:SCAN:RES 0|MEM:LOG:SEC 0||DATA:LOG:AUTO 0|TRIG:TIM 0|TOT:DEB OFF||"
+                        "TOT:TYPE READ|TOT:STAT OFF|");
+
     r->flags = 0x10 | 0x20 | 0x40 | 0x80;
     r->recordDestination = 2;
     r->triggerCount = 99999;
@@ -57,194 +52,120 @@ TEST(SettingProcessors, CommandsFollowTheRecord) {
     r->totalizerDebounce = 7;
     r->totalizerType = 1;
     r->totalizerState = 1;
+    const std::pair<IProcessor*, const char*> cases[] = {
+        {&s.temp, "UNIT:TEMP F"},          {&s.destination, "DATA:LOG:AUTO 1|DATA:LOG:DEST MMEM"},
+        {&s.recording, "DATA:LOG:AUTO 1"}, {&s.count, "TRIG:COUN 99999"},
+        {&s.source, "TRIG:SOUR AUTO"},     {&s.order, "TRIG:AUTO:ORD REV"},
+        {&s.control, "TRIG:AUTO:CONT 1"},  {&s.resume, "ROUT:SCAN:RES 1"},
+        {&s.security, "MEM:LOG:SEC 1"},    {&s.interval, "TRIG:TIM 3725"},
+        {&s.debounce, "TOT:DEB ON"},       {&s.start, ""},
+        {&s.mode, "TOT:TYPE RRES"},        {&s.state, "TOT:STAT ON"}};
+    for (const auto& [p, expected] : cases)
+        EXPECT_EQ(joined(commandsOf(*p, *r)), expected);
 
-    TempConfigProcessor temp;
-    EXPECT_EQ(commandsOf(temp, *r), Commands{"UNIT:TEMP F"});
-    DestinationProcessor destination;
-    EXPECT_EQ(commandsOf(destination, *r), (Commands{"DATA:LOG:AUTO 1", "DATA:LOG:DEST MMEM"}));
     r->recordDestination = 1;
-    EXPECT_EQ(commandsOf(destination, *r), (Commands{"DATA:LOG:AUTO 1", "DATA:LOG:DEST MEM"}));
+    EXPECT_EQ(joined(commandsOf(s.destination, *r)), "DATA:LOG:AUTO 1|DATA:LOG:DEST MEM");
     r->recordDestination = 3;
-    EXPECT_EQ(commandsOf(destination, *r), Commands{"DATA:LOG:AUTO 0"});
-    AutoRecordingProcessor recording;
-    EXPECT_EQ(commandsOf(recording, *r), Commands{"DATA:LOG:AUTO 1"});
-    ScanCountProcessor count;
-    EXPECT_EQ(commandsOf(count, *r), Commands{"TRIG:COUN 99999"});
-    TriggerTypeProcessor source;
-    EXPECT_EQ(commandsOf(source, *r), Commands{"TRIG:SOUR AUTO"});
-    TriggerAutoOrderProcessor order;
-    EXPECT_EQ(commandsOf(order, *r), Commands{"TRIG:AUTO:ORD REV"});
+    EXPECT_EQ(joined(commandsOf(s.destination, *r)), "DATA:LOG:AUTO 0");
     r->autoTriggerOrder = 1;
-    EXPECT_EQ(commandsOf(order, *r), Commands{"TRIG:AUTO:ORD ALT"});
-    SourceControlProcessor control;
-    EXPECT_EQ(commandsOf(control, *r), Commands{"TRIG:AUTO:CONT 1"});
-    ResumeScanOnPowerProcessor resume;
-    EXPECT_EQ(commandsOf(resume, *r), Commands{"ROUT:SCAN:RES 1"});
-    DataSecurityProcessor security;
-    EXPECT_EQ(commandsOf(security, *r), Commands{"MEM:LOG:SEC 1"});
-    ScanIntervalProcessor interval;
-    EXPECT_EQ(commandsOf(interval, *r), Commands{"TRIG:TIM 3725"});
-    TotalizerDebounceProcessor debounce;
-    EXPECT_EQ(commandsOf(debounce, *r), Commands{"TOT:DEB ON"});
-    TotalizerStartCountProcessor start;
-    EXPECT_TRUE(commandsOf(start, *r).empty());
-    TotalizerModeProcessor mode;
-    EXPECT_EQ(commandsOf(mode, *r), Commands{"TOT:TYPE RRES"});
-    TotalizerResetProcessor state;
-    EXPECT_EQ(commandsOf(state, *r), Commands{"TOT:STAT ON"});
-
+    EXPECT_EQ(joined(commandsOf(s.order, *r)), "TRIG:AUTO:ORD ALT");
     // Any source but automatic: no automatic-trigger commands; 7 still means automatic.
     r->triggerSource = 7;
-    EXPECT_EQ(commandsOf(source, *r), Commands{"TRIG:SOUR AUTO"});
-    EXPECT_TRUE(commandsOf(order, *r).empty());
-    EXPECT_TRUE(commandsOf(control, *r).empty());
+    EXPECT_EQ(joined(commandsOf(s.source, *r)), "TRIG:SOUR AUTO");
+    EXPECT_TRUE(commandsOf(s.order, *r).empty());
+    EXPECT_TRUE(commandsOf(s.control, *r).empty());
     // External trigger: the interval is infinite whatever the fields hold.
     r->triggerSource = 1;
-    EXPECT_EQ(commandsOf(source, *r), Commands{"TRIG:SOUR EXT"});
-    EXPECT_EQ(commandsOf(interval, *r), Commands{"TRIG:TIM INF"});
+    EXPECT_EQ(joined(commandsOf(s.source, *r)), "TRIG:SOUR EXT");
+    EXPECT_EQ(joined(commandsOf(s.interval, *r)), "TRIG:TIM INF");
     r->triggerSource = 2;
-    EXPECT_EQ(commandsOf(source, *r), Commands{"TRIG:SOUR ALAR"});
-}
+    EXPECT_EQ(joined(commandsOf(s.source, *r)), "TRIG:SOUR ALAR");
 
-TEST(SettingProcessors, ReadingRateDecodingOrder) {
-    auto r = zeroRecord();
-    SampleRateProcessor rate;
-    const std::pair<std::uint32_t, const char*> cases[] = {
-        {0, "RATE FAST"}, {1, "RATE MEDIUM"}, {2, "RATE FAST"}, {3, "RATE SLOW"},
-        {4, "RATE FAST"}, {5, "RATE MEDIUM"}, {6, "RATE NPLC"}, {7, "RATE SLOW"}};
-    for (const auto& [bits, command] : cases) {
-        r->flags = 0xF0 | bits; // the other bits do not matter
-        EXPECT_EQ(commandsOf(rate, *r), Commands{command}) << bits;
+    // The interval is computed in 64 bits.
+    r->triggerSource = 0;
+    r->intervalHours = r->intervalMinutes = r->intervalSeconds = 0xFFFFFFFF;
+    EXPECT_EQ(joined(commandsOf(s.interval, *r)),
+              "TRIG:TIM " + std::to_string(0xFFFFFFFFull * 3661));
+
+    // The reading rate is decoded from the low three bits; the others do not matter.
+    const char* rates[] = {"FAST", "MEDIUM", "FAST", "SLOW", "FAST", "MEDIUM", "NPLC", "SLOW"};
+    for (std::uint32_t bits = 0; bits < 8; ++bits) {
+        r->flags = 0xF0 | bits;
+        EXPECT_EQ(joined(commandsOf(s.rate, *r)), std::string("RATE ") + rates[bits]) << bits;
     }
 }
 
-TEST(SettingProcessors, IntervalIsComputedInSixtyFourBits) {
+TEST(SettingProcessors, RepliesChangeOnlyTheirOwnField) {
+    Settings s;
+    using Field = std::uint32_t VmrInstConfig::*;
+    const Field flags = &VmrInstConfig::flags;
+    struct Case {
+        IProcessor* p;
+        const char* reply;
+        Field field;
+        std::uint32_t before, after;
+    };
+    const Case cases[] = {
+        {&s.temp, "f", flags, 0x01, 0x11},
+        {&s.temp, "C", flags, 0x13, 0x03},
+        {&s.rate, "slow", flags, 0x10, 0x13},
+        {&s.rate, "NPLC", flags, 0, 6},
+        {&s.rate, "Med", flags, 0, 1},
+        {&s.rate, "FAST", flags, 1, 1}, // fast sets no bit
+        {&s.destination, "mmem", &VmrInstConfig::recordDestination, 0, 2},
+        {&s.destination, "MEM", &VmrInstConfig::recordDestination, 2, 1},
+        {&s.recording, "0", &VmrInstConfig::recordDestination, 2, 0},
+        {&s.source, "alar", &VmrInstConfig::triggerSource, 0, 2},
+        {&s.order, "000", &VmrInstConfig::autoTriggerOrder, 0, 3},
+        {&s.order, "alt", &VmrInstConfig::autoTriggerOrder, 3, 1},
+        {&s.resume, "1", flags, 0x01, 0x81},
+        {&s.security, "1", flags, 0x01, 0x21},
+        {&s.security, "0", flags, 0xE1, 0xC1},
+        {&s.control, "1", flags, 0x01, 0x41},
+        {&s.mode, "rres", &VmrInstConfig::totalizerType, 0, 1},
+        {&s.debounce, "1", &VmrInstConfig::totalizerDebounce, 0, 1},
+        {&s.state, "1", &VmrInstConfig::totalizerState, 0, 1},
+        {&s.start, "123456", &VmrInstConfig::totalizerCount, 0, 123456},
+        {&s.start, "lots", &VmrInstConfig::totalizerCount, 5, 0},
+        {&s.count, "99999", &VmrInstConfig::triggerCount, 0, 99999},
+        {&s.count, "+12", &VmrInstConfig::triggerCount, 0, 12},
+        {&s.count, "none", &VmrInstConfig::triggerCount, 5, 0}, // not a number reads 0
+    };
     auto r = zeroRecord();
-    r->intervalHours = 0xFFFFFFFF;
-    r->intervalMinutes = 0xFFFFFFFF;
-    r->intervalSeconds = 0xFFFFFFFF;
-    ScanIntervalProcessor interval;
-    EXPECT_EQ(commandsOf(interval, *r),
-              Commands{"TRIG:TIM " + std::to_string(0xFFFFFFFFull * 3661)});
-}
-
-TEST(SettingProcessors, RepliesAreParsedIgnoringCase) {
-    auto r = zeroRecord();
-    TempConfigProcessor temp;
-    EXPECT_TRUE(parseWith(temp, "f", *r).ok);
-    EXPECT_EQ(r->flags, 0x10u);
-    EXPECT_TRUE(parseWith(temp, "C", *r).ok);
-    EXPECT_EQ(r->flags, 0u);
-
-    SampleRateProcessor rate;
-    EXPECT_TRUE(parseWith(rate, "slow", *r).ok);
-    EXPECT_EQ(r->flags, 3u);
-    r->flags = 0;
-    EXPECT_TRUE(parseWith(rate, "NPLC", *r).ok);
-    EXPECT_EQ(r->flags, 6u);
-    r->flags = 0;
-    EXPECT_TRUE(parseWith(rate, "Med", *r).ok);
-    EXPECT_EQ(r->flags, 1u);
-    EXPECT_TRUE(parseWith(rate, "FAST", *r).ok);
-    EXPECT_EQ(r->flags, 1u); // fast sets no bit
-
-    DestinationProcessor destination;
-    EXPECT_TRUE(parseWith(destination, "mmem", *r).ok);
-    EXPECT_EQ(r->recordDestination, 2u);
-    EXPECT_TRUE(parseWith(destination, "MEM", *r).ok);
-    EXPECT_EQ(r->recordDestination, 1u);
-    EXPECT_EQ(r->flags, 1u); // the rate bits are not touched
-
-    TriggerTypeProcessor source;
-    EXPECT_TRUE(parseWith(source, "alar", *r).ok);
-    EXPECT_EQ(r->triggerSource, 2u);
-    TriggerAutoOrderProcessor order;
-    EXPECT_TRUE(parseWith(order, "000", *r).ok);
-    EXPECT_EQ(r->autoTriggerOrder, 3u);
-    EXPECT_TRUE(parseWith(order, "alt", *r).ok);
-    EXPECT_EQ(r->autoTriggerOrder, 1u);
-
-    ResumeScanOnPowerProcessor resume;
-    DataSecurityProcessor security;
-    SourceControlProcessor control;
-    EXPECT_TRUE(parseWith(resume, "1", *r).ok);
-    EXPECT_TRUE(parseWith(security, "1", *r).ok);
-    EXPECT_TRUE(parseWith(control, "1", *r).ok);
-    EXPECT_EQ(r->flags, 0xE1u);
-    EXPECT_TRUE(parseWith(security, "0", *r).ok);
-    EXPECT_EQ(r->flags, 0xC1u);
-
-    AutoRecordingProcessor recording;
-    EXPECT_TRUE(parseWith(recording, "0", *r).ok);
-    EXPECT_EQ(r->recordDestination, 0u);
-    TotalizerModeProcessor mode;
-    EXPECT_TRUE(parseWith(mode, "rres", *r).ok);
-    EXPECT_EQ(r->totalizerType, 1u);
-    TotalizerDebounceProcessor debounce;
-    EXPECT_TRUE(parseWith(debounce, "1", *r).ok);
-    EXPECT_EQ(r->totalizerDebounce, 1u);
-    TotalizerResetProcessor state;
-    EXPECT_TRUE(parseWith(state, "1", *r).ok);
-    EXPECT_EQ(r->totalizerState, 1u);
-    TotalizerStartCountProcessor start;
-    EXPECT_TRUE(parseWith(start, "123456", *r).ok);
-    EXPECT_EQ(r->totalizerCount, 123456u);
-    EXPECT_TRUE(parseWith(start, "lots", *r).ok);
-    EXPECT_EQ(r->totalizerCount, 0u);
-}
-
-TEST(SettingProcessors, NumbersReadBack) {
-    auto r = zeroRecord();
-    ScanCountProcessor count;
-    EXPECT_TRUE(parseWith(count, "99999", *r).ok);
-    EXPECT_EQ(r->triggerCount, 99999u);
-    EXPECT_TRUE(parseWith(count, "+12", *r).ok);
-    EXPECT_EQ(r->triggerCount, 12u);
-    EXPECT_TRUE(parseWith(count, "none", *r).ok); // not a number reads 0
-    EXPECT_EQ(r->triggerCount, 0u);
-    r->triggerCount = 5;
-    for (const char* reply : {"100000", "99999999999999999999999", "-3"}) {
-        const auto result = parseWith(count, reply, *r);
-        EXPECT_FALSE(result.ok) << reply;
-        EXPECT_EQ(result.text, std::string("Invalid response: ") + reply);
-        EXPECT_EQ(result.code, -1);
-        EXPECT_EQ(r->triggerCount, 5u);
+    auto expected = zeroRecord();
+    for (const auto& c : cases) {
+        (*r).*c.field = c.before;
+        *expected = *r;
+        (*expected).*c.field = c.after;
+        EXPECT_TRUE(parseWith(*c.p, c.reply, *r).ok) << c.reply;
+        EXPECT_EQ((*r).*c.field, c.after) << c.reply;
+        EXPECT_EQ(std::memcmp(expected.get(), r.get(), sizeof *r), 0) << c.reply;
     }
 
-    ScanIntervalProcessor interval;
-    EXPECT_TRUE(parseWith(interval, "3725", *r).ok);
+    EXPECT_TRUE(parseWith(s.interval, "3725", *r).ok);
     EXPECT_EQ(r->intervalHours, 1u);
     EXPECT_EQ(r->intervalMinutes, 2u);
     EXPECT_EQ(r->intervalSeconds, 5u);
-    EXPECT_TRUE(parseWith(interval, "INF", *r).ok);
+    EXPECT_TRUE(parseWith(s.interval, "INF", *r).ok);
     EXPECT_EQ(r->intervalHours + r->intervalMinutes + r->intervalSeconds, 0u);
 }
 
 TEST(SettingProcessors, UnknownRepliesAreInvalidAndLeaveTheRecord) {
+    Settings s;
     auto r = zeroRecord();
     r->flags = 0x10;
     r->recordDestination = 2;
     r->triggerSource = 1;
+    r->triggerCount = 5;
     const auto before = *r;
-    TempConfigProcessor temp;
-    DestinationProcessor destination;
-    SampleRateProcessor rate;
-    TriggerTypeProcessor source;
-    TriggerAutoOrderProcessor order;
-    ResumeScanOnPowerProcessor resume;
-    AutoRecordingProcessor recording;
-    TotalizerModeProcessor mode;
-    TotalizerResetProcessor state;
     const std::pair<IProcessor*, const char*> cases[] = {
-        {&temp, "K"},       {&destination, "USB"}, {&destination, "0"}, {&rate, "MEDIUM"},
-        {&source, "TIMER"}, {&order, "000 "},      {&resume, "ON"},     {&recording, "2"},
-        {&mode, "RESET"},   {&state, ""}};
-    for (const auto& [p, reply] : cases) {
-        const auto result = parseWith(*p, reply, *r);
-        EXPECT_FALSE(result.ok) << reply;
-        EXPECT_EQ(result.text, std::string("Invalid response: ") + reply);
-        EXPECT_EQ(result.code, -1);
-    }
+        {&s.temp, "K"},      {&s.destination, "USB"}, {&s.destination, "0"},
+        {&s.rate, "MEDIUM"}, {&s.source, "TIMER"},    {&s.order, "000 "},
+        {&s.resume, "ON"},   {&s.recording, "2"},     {&s.mode, "RESET"},
+        {&s.state, ""},      {&s.count, "100000"},    {&s.count, "99999999999999999999999"},
+        {&s.count, "-3"}};
+    for (const auto& [p, reply] : cases)
+        EXPECT_TRUE(rejects(*p, reply, *r));
     EXPECT_EQ(std::memcmp(&before, r.get(), sizeof before), 0);
 }
 

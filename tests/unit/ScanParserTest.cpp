@@ -3,6 +3,7 @@
 #include "scan/EnableScansProcessor.h"
 #include "scan/MonitorProcessors.h"
 #include "scan/ScansProcessor.h"
+#include "ScanBuffer.h"
 
 #include <gtest/gtest.h>
 
@@ -19,30 +20,22 @@ namespace {
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-struct Buffer {
-    explicit Buffer(std::size_t bytes = 4096) : words(bytes / 4, 0xDEADBEEFu) {
-        record().entrySize = 12;
-        record().scanCount = 0;
+// A record filled with a pattern, as a fetch hands it to the parser.
+struct Buffer : korda::test::ScanBuffer {
+    explicit Buffer(std::size_t scans = 3, std::size_t readings = 3)
+        : ScanBuffer(scans, readings, 0xDEADBEEFu) {
+        record()->entrySize = 12;
+        record()->scanCount = 0;
     }
-    ScanRecord& record() { return *reinterpret_cast<ScanRecord*>(words.data()); }
-    const unsigned char* bytes() const {
-        return reinterpret_cast<const unsigned char*>(words.data());
-    }
-    const unsigned char* entry(std::size_t n) {
-        return bytes() + 12 + static_cast<std::size_t>(record().entrySize) * n;
-    }
-    float reading(std::size_t n, std::size_t i) {
-        float v;
-        std::memcpy(&v, entry(n) + 52 + 4 * i, 4);
-        return v;
+    const unsigned char* bytes(std::size_t n) {
+        return reinterpret_cast<const unsigned char*>(&entry(n));
     }
     // Stores and counts a line as a fetch does.
     LineResult add(const std::string& line) {
-        const LineResult r = storeScanLine(line, record());
-        if (r == LineResult::Stored) ++record().scanCount;
+        const LineResult r = storeScanLine(line, *record());
+        if (r == LineResult::Stored) ++record()->scanCount;
         return r;
     }
-    std::vector<std::uint32_t> words;
 };
 
 std::string readings(int n) {
@@ -57,33 +50,28 @@ std::string readings(int n) {
 TEST(ScanParser, TimeFieldsAndLayout) {
     Buffer b;
     ASSERT_EQ(b.add("1,2,3,0,2014,5,6,12,34,56.789"), LineResult::Stored);
-    EXPECT_EQ(b.record().entrySize, 64);
-    const unsigned char* e = b.entry(0);
-    EXPECT_EQ(e[8], 12);  // hour
-    EXPECT_EQ(e[9], 34);  // minute
-    EXPECT_EQ(e[10], 56); // second
-    EXPECT_EQ(e[11], 5);  // month
-    EXPECT_EQ(e[13], 6);  // day
-    EXPECT_EQ(e[14], 14); // year
-    std::int32_t fraction;
-    std::memcpy(&fraction, e + 16, 4);
-    EXPECT_EQ(fraction, 789);
-    for (const int zero : {0, 1, 2, 3, 4, 5, 6, 7, 12, 15, 20, 35, 51})
-        EXPECT_EQ(e[zero], 0);
+    EXPECT_EQ(b.record()->entrySize, 64);
+    const ScanEntry& e = b.entry(0);
+    EXPECT_EQ(e.hour, 12);
+    EXPECT_EQ(e.minute, 34);
+    EXPECT_EQ(e.second, 56);
+    EXPECT_EQ(e.month, 5);
+    EXPECT_EQ(e.day, 6);
+    EXPECT_EQ(e.year, 14);
+    EXPECT_EQ(e.fraction, 789);
+    for (const int zero : {0, 1, 2, 3, 4, 5, 6, 7, 12, 15, 20, 35, 51}) // reserved bytes
+        EXPECT_EQ(b.bytes(0)[zero], 0) << zero;
     EXPECT_EQ(b.reading(0, 0), 1.0f);
     EXPECT_EQ(b.reading(0, 2), 3.0f);
     // The next entry follows at the stride, with its own fraction rules.
     ASSERT_EQ(b.add("4,5,6,0,1999,12,31,23,59,7"), LineResult::Stored);
-    EXPECT_EQ(b.entry(1), b.bytes() + 12 + 64);
-    EXPECT_EQ(b.entry(1)[14], 255); // (1999 + 48) mod 256
-    std::memcpy(&fraction, b.entry(1) + 16, 4);
-    EXPECT_EQ(fraction, 0);
+    EXPECT_EQ(b.entry(1).year, 255); // (1999 + 48) mod 256
+    EXPECT_EQ(b.entry(1).fraction, 0);
     EXPECT_EQ(b.reading(1, 1), 5.0f);
     // The further field before the date is not read at all.
     ASSERT_EQ(b.add("1,2,3,anything,2207,1,2,3,4,05.050.9"), LineResult::Stored);
-    EXPECT_EQ(b.entry(2)[14], 207);
-    std::memcpy(&fraction, b.entry(2) + 16, 4);
-    EXPECT_EQ(fraction, 50);
+    EXPECT_EQ(b.entry(2).year, 207);
+    EXPECT_EQ(b.entry(2).fraction, 50);
 }
 
 TEST(ScanParser, ReadingWords) {
@@ -107,12 +95,12 @@ TEST(ScanParser, RejectionsLeaveTheRecordAlone) {
     EXPECT_EQ(b.add(""), LineResult::NotAScan);
     EXPECT_EQ(b.add("9.910000e+37"), LineResult::NotAScan);
     EXPECT_EQ(b.add("0,2014,5,6,12,34"), LineResult::Malformed); // six fields
-    EXPECT_EQ(b.record().entrySize, 12);
+    EXPECT_EQ(b.record()->entrySize, 12);
     EXPECT_EQ(b.words[3], 0xDEADBEEFu);                          // nothing written into the entry
     ASSERT_EQ(b.add("0,2014,5,6,12,34,56"), LineResult::Stored); // seven: no readings
-    EXPECT_EQ(b.record().entrySize, 52);
+    EXPECT_EQ(b.record()->entrySize, 52);
 
-    Buffer c;
+    Buffer c(2, 2);
     ASSERT_EQ(c.add("1.5,2.5,0,2026,3,7,9,5,3.5"), LineResult::Stored);
     const std::vector<std::uint32_t> before = c.words;
     for (const char* bad : {
@@ -132,17 +120,17 @@ TEST(ScanParser, RejectionsLeaveTheRecordAlone) {
 }
 
 TEST(ScanParser, ReadingCountLimit) {
-    Buffer b(12 + 2 * (52 + 4 * 154));
+    Buffer b(2, 154);
     const std::string tail = "0,2026,3,7,9,5,3";
     ASSERT_EQ(b.add(readings(153) + tail), LineResult::Stored);
-    EXPECT_EQ(b.record().entrySize, 52 + 4 * 153);
+    EXPECT_EQ(b.record()->entrySize, 52 + 4 * 153);
     EXPECT_EQ(b.reading(0, 152), 152.0f);
-    Buffer c(12 + 2 * (52 + 4 * 154));
+    Buffer c(2, 154);
     EXPECT_EQ(c.add(readings(154) + tail), LineResult::Malformed);
     EXPECT_EQ(c.add(std::string(100000, ',')), LineResult::Malformed);
     // A record whose stride cannot be right takes nothing.
-    c.record().scanCount = 1;
-    c.record().entrySize = -4000;
+    c.record()->scanCount = 1;
+    c.record()->entrySize = -4000;
     EXPECT_EQ(c.add("1,0,2026,3,7,9,5,3"), LineResult::Malformed);
 }
 
@@ -151,15 +139,15 @@ TEST(ScanParser, ScansProcessorParseResponse) {
     ScansProcessor p;
     std::string text;
     int code = 0;
-    EXPECT_TRUE(p.parseResponse("1,2,3,0,2026,3,7,9,5,3.5,", &b.record(), text, code));
-    EXPECT_EQ(b.record().entrySize, 64);
-    EXPECT_EQ(b.record().scanCount, 0); // the caller counts
-    EXPECT_FALSE(p.parseResponse("9.910000E+37,", &b.record(), text, code));
+    EXPECT_TRUE(p.parseResponse("1,2,3,0,2026,3,7,9,5,3.5,", b.record(), text, code));
+    EXPECT_EQ(b.record()->entrySize, 64);
+    EXPECT_EQ(b.record()->scanCount, 0); // the caller counts
+    EXPECT_FALSE(p.parseResponse("9.910000E+37,", b.record(), text, code));
     EXPECT_EQ(code, -1);
     EXPECT_EQ(text, "Invalid response: 9.910000E+37");
-    EXPECT_FALSE(p.parseResponse(",", &b.record(), text, code));
+    EXPECT_FALSE(p.parseResponse(",", b.record(), text, code));
     EXPECT_EQ(text, "Invalid response: ");
-    EXPECT_FALSE(p.parseResponse("1,2,3,4,5,6,", &b.record(), text, code));
+    EXPECT_FALSE(p.parseResponse("1,2,3,4,5,6,", b.record(), text, code));
     EXPECT_EQ(code, -1);
     EXPECT_EQ(text, "Invalid response received");
 }

@@ -1,0 +1,137 @@
+// Helpers of the configuration tests: a virtual instrument reached through the
+// library's own TCP transport and SCPI layer, and record helpers.
+#pragma once
+
+#include "Instrument.h"
+#include "TcpServer.h"
+#include "comm/SCPIHandler.h"
+#include "comm/TCPCommunication.h"
+#include "config/IProcessor.h"
+#include "platform/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+namespace korda::test {
+
+using korda32ex::CommandList;
+using korda32ex::IProcessor;
+
+// A virtual instrument on loopback with an SCPI handler connected to it.
+class SimLink {
+  public:
+    explicit SimLink(sim::Model model = sim::Model::M7043A)
+        : instrument(model), server(instrument) {
+        korda32ex::platform::netStartup();
+        auto transport = std::make_shared<korda32ex::TCPCommunication>(
+            server.port(), std::array<std::uint8_t, 4>{127, 0, 0, 1});
+        openStatus = transport->open(5000);
+        handler = std::make_shared<korda32ex::SCPIHandler>(std::move(transport));
+    }
+
+    // Asks p's queries in one exchange and parses the replies into record the
+    // way a parent composite hands them out (a single processor gets its line
+    // without the line end). Returns the parse result.
+    bool readBack(IProcessor& p, VmrInstConfig& record, std::string& errorText, int& errorCode,
+                  CommandList* queriesOut = nullptr) {
+        korda32ex::CompositeProcessor parent;
+        parent.addChild(std::shared_ptr<IProcessor>(&p, [](IProcessor*) {}));
+        CommandList queries;
+        EXPECT_TRUE(parent.buildQueries(queries, handler.get()));
+        if (queriesOut != nullptr) *queriesOut = queries;
+        std::string replies;
+        if (!queries.empty()) {
+            EXPECT_EQ(handler->queryJoined(queries, replies), 1);
+        }
+        return parent.parseResponse(replies, record, errorText, errorCode);
+    }
+
+    sim::Instrument instrument;
+    sim::TcpServer server;
+    std::shared_ptr<korda32ex::SCPIHandler> handler;
+    int openStatus = 0;
+};
+
+// A zeroed record on the heap (it is too large for comfortable stack use).
+inline std::unique_ptr<VmrInstConfig> zeroRecord() {
+    auto r = std::make_unique<VmrInstConfig>();
+    std::memset(r.get(), 0, sizeof(VmrInstConfig));
+    return r;
+}
+
+// The commands one processor builds for a record (the build must succeed).
+inline CommandList commandsOf(IProcessor& p, const VmrInstConfig& r) {
+    CommandList commands;
+    std::string text;
+    int code = 0;
+    EXPECT_TRUE(p.buildCommands(r, commands, text, code)) << text;
+    return commands;
+}
+
+// Commands joined by '|', for tables of expected command texts.
+inline std::string joined(const CommandList& commands) {
+    std::string out;
+    for (const auto& c : commands)
+        out += (out.empty() ? "" : "|") + c;
+    return out;
+}
+
+// Outcome of one parse.
+struct ParseResult {
+    bool ok = false;
+    std::string text;
+    int code = 0;
+};
+inline ParseResult parseWith(IProcessor& p, const std::string& reply, VmrInstConfig& r) {
+    ParseResult out;
+    out.ok = p.parseResponse(reply, r, out.text, out.code);
+    return out;
+}
+
+// Success when p refuses reply with "Invalid response: " + reply and code -1,
+// leaving the record as it was.
+inline ::testing::AssertionResult rejects(IProcessor& p, const std::string& reply,
+                                          VmrInstConfig& r) {
+    const auto before = std::make_unique<VmrInstConfig>(r);
+    const ParseResult out = parseWith(p, reply, r);
+    if (out.ok || out.text != "Invalid response: " + reply || out.code != -1)
+        return ::testing::AssertionFailure() << "reply \"" << reply << "\": ok " << out.ok
+                                             << ", text \"" << out.text << "\", code " << out.code;
+    if (std::memcmp(before.get(), &r, sizeof r) != 0)
+        return ::testing::AssertionFailure() << "reply \"" << reply << "\" changed the record";
+    return ::testing::AssertionSuccess();
+}
+
+// Success when p accepts reply and sets field (a member of r) to after,
+// changing nothing else in the record.
+template <class T>
+::testing::AssertionResult parsesTo(IProcessor& p, const std::string& reply, VmrInstConfig& r,
+                                    T& field, std::type_identity_t<T> after) {
+    auto expected = std::make_unique<VmrInstConfig>(r);
+    const auto offset = reinterpret_cast<char*>(&field) - reinterpret_cast<char*>(&r);
+    std::memcpy(reinterpret_cast<char*>(expected.get()) + offset, &after, sizeof after);
+    const ParseResult out = parseWith(p, reply, r);
+    if (!out.ok)
+        return ::testing::AssertionFailure() << "reply \"" << reply << "\" refused: " << out.text;
+    if (!(field == after))
+        return ::testing::AssertionFailure()
+               << "reply \"" << reply << "\" gave " << field << " instead of " << after;
+    if (std::memcmp(expected.get(), &r, sizeof r) != 0)
+        return ::testing::AssertionFailure() << "reply \"" << reply << "\" changed another field";
+    return ::testing::AssertionSuccess();
+}
+
+// Writes an ASCII text into a 16-bit record text field.
+template <std::size_t N> void setText(VmrChar16 (&field)[N], const std::u16string& text) {
+    std::size_t i = 0;
+    for (; i < text.size() && i + 1 < N; ++i)
+        field[i] = static_cast<VmrChar16>(text[i]);
+    field[i] = 0;
+}
+
+} // namespace korda::test

@@ -35,6 +35,20 @@ std::vector<std::pair<const char*, std::function<int(int)>>> directCalls() {
     };
 }
 
+// The OEM identity read into a buffer of `size` characters ("<failed>" on failure).
+template <class Char, class Get> std::basic_string<Char> oemIdentity(Get get, int size) {
+    Char text[64] = {};
+    if (get(1, text, size) == 1) return text;
+    const std::string failed = "<failed>";
+    return std::basic_string<Char>(failed.begin(), failed.end());
+}
+std::string oemA(int size) {
+    return oemIdentity<char>(dlxVmrOEMIdentityGetA, size);
+}
+std::wstring oemW(int size) {
+    return oemIdentity<wchar_t>(dlxVmrOEMIdentityGetW, size);
+}
+
 } // namespace
 
 TEST(DirectOperations, FrameStatusesAndNullArguments) {
@@ -68,30 +82,24 @@ TEST(DirectOperations, FrameStatusesAndNullArguments) {
 TEST(DirectOperations, DigitalIOIsTheComplementOfTheInstrumentByte) {
     VirtualInstrumentSession session;
     auto& in = session.instrument();
-    int value = -1;
     in.execute("SOUR:DIG:DATA:BYTE 0");
-    EXPECT_EQ(dlxVmrDIOGet(1, &value), 1);
-    EXPECT_EQ(value, 255);
+    EXPECT_EQ(statusAndValue(dlxVmrDIOGet, 1), std::pair(1, 255));
     in.execute("SOUR:DIG:DATA:BYTE 255");
-    EXPECT_EQ(dlxVmrDIOGet(1, &value), 1);
-    EXPECT_EQ(value, 0);
+    EXPECT_EQ(statusAndValue(dlxVmrDIOGet, 1), std::pair(1, 0));
 
     // Instrument at 255 (application 0): setting bit 0 writes 254.
     EXPECT_EQ(dlxVmrDIOSet(1, 1, 1), 1);
     EXPECT_EQ(ask(in, "SOUR:DIG:DATA:BYTE?"), "254");
     // Only the bits of the mask change; bits above 8 are ignored.
     EXPECT_EQ(dlxVmrDIOSet(1, 0x1F0, 0xFA0), 1); // application: 0xA1
-    EXPECT_EQ(dlxVmrDIOGet(1, &value), 1);
-    EXPECT_EQ(value, 0xA1);
+    EXPECT_EQ(statusAndValue(dlxVmrDIOGet, 1), std::pair(1, 0xA1));
     EXPECT_EQ(ask(in, "SOUR:DIG:DATA:BYTE?"), std::to_string(0xFF - 0xA1));
     EXPECT_EQ(dlxVmrDIOSet(1, 0x01, 0x00), 1);
-    EXPECT_EQ(dlxVmrDIOGet(1, &value), 1);
-    EXPECT_EQ(value, 0xA0);
+    EXPECT_EQ(statusAndValue(dlxVmrDIOGet, 1), std::pair(1, 0xA0));
 
     // *RST puts every line back high (application view 0).
     in.execute("*RST");
-    EXPECT_EQ(dlxVmrDIOGet(1, &value), 1);
-    EXPECT_EQ(value, 0);
+    EXPECT_EQ(statusAndValue(dlxVmrDIOGet, 1), std::pair(1, 0));
 }
 
 TEST(DirectOperations, UnusableDigitalIOReplies) {
@@ -99,18 +107,15 @@ TEST(DirectOperations, UnusableDigitalIOReplies) {
     ASSERT_EQ(session.openStatus(), 1);
     auto& peer = session.instrument;
     peer.script("SOUR:DIG:DATA:BYTE?", {"256", "abc", "  +17"});
-    int value = 99;
-    EXPECT_EQ(dlxVmrDIOGet(1, &value), -1);
+    EXPECT_EQ(statusAndValue(dlxVmrDIOGet, 1, 99), std::pair(-1, 99));
     EXPECT_EQ(errorString(-1), "Invalid response: 256");
-    EXPECT_EQ(value, 99);
     // A reply without digits is just as unusable, and DIOSet then sends nothing.
     EXPECT_EQ(dlxVmrDIOSet(1, 1, 1), -1);
     EXPECT_EQ(errorString(-1), "Invalid response: abc");
     for (const auto& line : peer.received())
         EXPECT_NE(line.rfind("SOUR:DIG:DATA:BYTE ", 0), 0u);
     // Leading blanks and a plus sign are fine.
-    EXPECT_EQ(dlxVmrDIOGet(1, &value), 1);
-    EXPECT_EQ(value, 255 - 17);
+    EXPECT_EQ(statusAndValue(dlxVmrDIOGet, 1), std::pair(1, 255 - 17));
     // Bit 7 is already set in the application's view 238: the byte stays 17.
     EXPECT_EQ(dlxVmrDIOSet(1, 0x80, 0x80), 1);
     EXPECT_EQ(peer.count("SOUR:DIG:DATA:BYTE 17"), 1);
@@ -119,12 +124,9 @@ TEST(DirectOperations, UnusableDigitalIOReplies) {
 TEST(DirectOperations, Totalizer) {
     VirtualInstrumentSession session;
     sim::addTotalizerCounts(session.instrument(), 42);
-    int count = -1;
-    EXPECT_EQ(dlxVmrTotalizerGet(1, &count), 1);
-    EXPECT_EQ(count, 42);
+    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, 42));
     EXPECT_EQ(dlxVmrTotalizerClear(1), 1);
-    EXPECT_EQ(dlxVmrTotalizerGet(1, &count), 1);
-    EXPECT_EQ(count, 0);
+    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, 0));
 
     session.instrument().forceError("TOT:CLE", -200, "Execution error");
     EXPECT_EQ(dlxVmrTotalizerClear(1), -200);
@@ -135,13 +137,9 @@ TEST(DirectOperations, TotalizerRepliesThatAreNoCount) {
     ScriptedSession session;
     auto& peer = session.instrument;
     peer.script("TOT:DATA?", {"abc", "99999999999", "  -7 counts"});
-    int count = 5;
-    EXPECT_EQ(dlxVmrTotalizerGet(1, &count), -2035);
-    EXPECT_EQ(count, 5);
-    EXPECT_EQ(dlxVmrTotalizerGet(1, &count), -2035);
-    EXPECT_EQ(count, 5);
-    EXPECT_EQ(dlxVmrTotalizerGet(1, &count), 1);
-    EXPECT_EQ(count, -7);
+    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1, 5), std::pair(-2035, 5));
+    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1, 5), std::pair(-2035, 5));
+    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, -7));
 }
 
 TEST(DirectOperations, OemIdentityRoundTripAndTruncation) {
@@ -149,21 +147,14 @@ TEST(DirectOperations, OemIdentityRoundTripAndTruncation) {
     auto& in = session.instrument();
     EXPECT_EQ(dlxVmrOEMIdentitySetA(1, "ACME-0123456"), 1);
     EXPECT_EQ(ask(in, "SYST:OEM:IDEN?"), "ACME-0123456");
-    char text[32];
-    EXPECT_EQ(dlxVmrOEMIdentityGetA(1, text, sizeof text), 1);
-    EXPECT_STREQ(text, "ACME-0123456");
-    EXPECT_EQ(dlxVmrOEMIdentityGetA(1, text, 5), 1);
-    EXPECT_STREQ(text, "ACME");
-    EXPECT_EQ(dlxVmrOEMIdentityGetA(1, text, 1), 1);
-    EXPECT_STREQ(text, "");
+    EXPECT_EQ(oemA(32), "ACME-0123456");
+    EXPECT_EQ(oemA(5), "ACME");
+    EXPECT_EQ(oemA(1), "");
 
     // Kept in flash: *RST leaves it.
     in.execute("*RST");
-    wchar_t wide[32];
-    EXPECT_EQ(dlxVmrOEMIdentityGetW(1, wide, 32), 1);
-    EXPECT_STREQ(wide, L"ACME-0123456");
-    EXPECT_EQ(dlxVmrOEMIdentityGetW(1, wide, 3), 1);
-    EXPECT_STREQ(wide, L"AC");
+    EXPECT_EQ(oemW(32), L"ACME-0123456");
+    EXPECT_EQ(oemW(3), L"AC");
 
     // The wide form keeps the low 8 bits of each character.
     EXPECT_EQ(dlxVmrOEMIdentitySetW(1, L"W\x0141ID"), 1); // U+0141 -> 0x41 'A'
@@ -171,8 +162,7 @@ TEST(DirectOperations, OemIdentityRoundTripAndTruncation) {
 
     // An empty text is stored too.
     EXPECT_EQ(dlxVmrOEMIdentitySetA(1, ""), 1);
-    EXPECT_EQ(dlxVmrOEMIdentityGetA(1, text, sizeof text), 1);
-    EXPECT_STREQ(text, "\"\"");
+    EXPECT_EQ(oemA(32), "\"\"");
 }
 
 TEST(DirectOperations, OemIdentityTextCannotInjectCommands) {

@@ -13,6 +13,18 @@ namespace {
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
+// dlxVmrSpyGet with the reading first set to seed: the status and the reading after.
+std::pair<int, float> spy(int code, float seed = 0) {
+    float reading = seed;
+    const int status = dlxVmrSpyGet(code, &reading);
+    return {status, reading};
+}
+
+// The monitored channel and the monitoring state of the instrument.
+std::string monitoring(sim::Instrument& in) {
+    return ask(in, "ROUT:MON?") + " " + ask(in, "ROUT:MON:STAT?");
+}
+
 } // namespace
 
 TEST(MonitorApi, FrameStatusesAndNullArguments) {
@@ -33,16 +45,14 @@ TEST(MonitorApi, SelectAndSwitchMonitoring) {
     VirtualInstrumentSession session;
     auto& in = session.instrument();
     EXPECT_EQ(dlxVmrInstMonitor(1, 1, 105), 1);
-    EXPECT_EQ(ask(in, "ROUT:MON?"), "(@105)");
-    EXPECT_EQ(ask(in, "ROUT:MON:STAT?"), "1");
+    EXPECT_EQ(monitoring(in), "(@105) 1");
     EXPECT_EQ(dlxVmrSpyEnable(1, 0), 1);
-    EXPECT_EQ(ask(in, "ROUT:MON:STAT?"), "0");
+    EXPECT_EQ(monitoring(in), "(@105) 0");
     EXPECT_EQ(dlxVmrSpyEnable(1, 7), 1);
-    EXPECT_EQ(ask(in, "ROUT:MON:STAT?"), "1");
+    EXPECT_EQ(monitoring(in), "(@105) 1");
     // Switching off still selects the channel first.
     EXPECT_EQ(dlxVmrInstMonitor(1, 0, 222), 1);
-    EXPECT_EQ(ask(in, "ROUT:MON?"), "(@222)");
-    EXPECT_EQ(ask(in, "ROUT:MON:STAT?"), "0");
+    EXPECT_EQ(monitoring(in), "(@222) 0");
     // A channel the instrument does not have.
     EXPECT_EQ(dlxVmrInstMonitor(1, 1, 305), -222);
     EXPECT_EQ(errorString(-222), "ROUT:MON (@305) => \"Data out of range");
@@ -55,26 +65,19 @@ TEST(MonitorApi, SpyReadingFromTheInstrument) {
     sim::setChannelValue(in, 105, 1.234);
     sim::setChannelValue(in, 301, 5e38);
     sim::setChannelValue(in, 302, -5e38);
-    float reading = 0;
-    ASSERT_EQ(dlxVmrSpyGet(3105, &reading), 1);
-    EXPECT_EQ(reading, 1.234f);
+    EXPECT_EQ(spy(3105), std::pair(1, 1.234f));
     // Monitoring stays on, the instrument is aborted, the trigger count is 1.
-    EXPECT_EQ(ask(in, "ROUT:MON?"), "(@105)");
-    EXPECT_EQ(ask(in, "ROUT:MON:STAT?"), "1");
+    EXPECT_EQ(monitoring(in), "(@105) 1");
     EXPECT_EQ(ask(in, "TRIG:COUN?"), "1");
     EXPECT_FALSE(sim::scanning(in));
-    ASSERT_EQ(dlxVmrSpyGet(3301, &reading), 1);
-    EXPECT_EQ(reading, kInf);
-    ASSERT_EQ(dlxVmrSpyGet(3302, &reading), 1);
-    EXPECT_EQ(reading, -kInf);
+    EXPECT_EQ(spy(3301), std::pair(1, kInf));
+    EXPECT_EQ(spy(3302), std::pair(1, -kInf));
 
     // While the instrument scans, it refuses the reading's "INIT".
     sim::setScanChannels(in, {101});
     in.execute("TRIG:COUN 0");
     ASSERT_EQ(dlxVmrScansEnable(3, 1), 1);
-    reading = 42;
-    EXPECT_EQ(dlxVmrSpyGet(3105, &reading), -213);
-    EXPECT_EQ(reading, 42);
+    EXPECT_EQ(spy(3105, 42), std::pair(-213, 42.0f));
 }
 
 TEST(MonitorApi, StatusPollAndReplyForms) {
@@ -82,28 +85,22 @@ TEST(MonitorApi, StatusPollAndReplyForms) {
     auto& peer = session.instrument;
     peer.script("STAT:OPER?", {"512"});
     peer.script("ROUT:MON:DATA?", {"1.234E+00", "-9.900000E+37", " +9.900000e+37 ", "junk"});
-    float reading = 0;
-    ASSERT_EQ(dlxVmrSpyGet(1105, &reading), 1);
-    EXPECT_EQ(reading, 1.234f);
+    EXPECT_EQ(spy(1105), std::pair(1, 1.234f));
     EXPECT_EQ(peer.count("STAT:OPER?"), 1);
     const auto m = peer.messages();
     EXPECT_EQ(m[1], "*CLS\r\nROUT:MON (@105)\r\nSYST:ERR?\r\nTRIG:COUN 1\r\nSYST:ERR?\r\n"
                     "ROUT:MON:STAT ON\r\nSYST:ERR?\r\nINIT\r\nSYST:ERR?\r\n");
     EXPECT_EQ(m.back(), "*CLS\r\nABOR\r\nSYST:ERR?\r\n");
-    ASSERT_EQ(dlxVmrSpyGet(1105, &reading), 1);
-    EXPECT_EQ(reading, -kInf);
-    ASSERT_EQ(dlxVmrSpyGet(1105, &reading), 1);
-    EXPECT_EQ(reading, kInf);
+    EXPECT_EQ(spy(1105), std::pair(1, -kInf));
+    EXPECT_EQ(spy(1105), std::pair(1, kInf));
     // A reply that is no number gives the instrument's not-a-number value.
-    ASSERT_EQ(dlxVmrSpyGet(1105, &reading), 1);
-    EXPECT_EQ(reading, 9.91e37f);
+    EXPECT_EQ(spy(1105), std::pair(1, 9.91e37f));
 
     // Any other status: exactly three further polls, then the reading anyway.
     peer.script("STAT:OPER?", {"0"});
     peer.script("ROUT:MON:DATA?", {"2.5"});
     const int before = peer.count("STAT:OPER?");
-    ASSERT_EQ(dlxVmrSpyGet(1101, &reading), 1);
-    EXPECT_EQ(reading, 2.5f);
+    EXPECT_EQ(spy(1101), std::pair(1, 2.5f));
     EXPECT_EQ(peer.count("STAT:OPER?") - before, 4);
 }
 
@@ -113,9 +110,7 @@ TEST(MonitorApi, FailedReadingAbortsTheInstrument) {
     peer.script("STAT:OPER?", {"512"});
     peer.script("ROUT:MON:DATA?", {ScriptedInstrument::kSilent});
     dlxVmrTimeoutSet(1);
-    float reading = 7;
-    EXPECT_EQ(dlxVmrSpyGet(1101, &reading), -1015);
-    EXPECT_EQ(reading, 7);
+    EXPECT_EQ(spy(1101, 7), std::pair(-1015, 7.0f));
     EXPECT_EQ(peer.count("ABOR"), 1);
 }
 
@@ -124,7 +119,5 @@ TEST(MonitorApi, ReadingIgnoresADecimalCommaLocale) {
     if (!comma.active()) GTEST_SKIP() << "no decimal-comma locale installed";
     VirtualInstrumentSession session;
     sim::setChannelValue(session.instrument(), 110, -0.0625);
-    float reading = 0;
-    EXPECT_EQ(dlxVmrSpyGet(1110, &reading), 1);
-    EXPECT_EQ(reading, -0.0625f);
+    EXPECT_EQ(spy(1110), std::pair(1, -0.0625f));
 }

@@ -16,18 +16,18 @@ namespace {
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-// The virtual instrument on a manual clock with its clock at 2026-03-07 09:05:03.042.
+// The virtual instrument on a manual clock with its clock at 2026-03-07
+// 09:05:03.042, sending time and alarm fields with its readings.
 struct ScanningInstrument {
-    explicit ScanningInstrument(int bcn = 1) : session(sim::Model::M7043A, bcn) {
+    ScanningInstrument() {
         sim::useManualClock(in());
-        in().execute("SYST:DATE 2026,3,7");
-        in().execute("SYST:TIME 9,5,3.042");
+        for (const char* line :
+             {"SYST:DATE 2026,3,7", "SYST:TIME 9,5,3.042", "FORM:READ:TIME 1", "FORM:READ:ALAR 1"})
+            in().execute(line);
     }
     sim::Instrument& in() { return session.instrument(); }
     VirtualInstrumentSession session;
 };
-
-} // namespace
 
 TEST(ScanApi, FrameStatusesAndNullArguments) {
     int count = 0;
@@ -54,12 +54,11 @@ TEST(ScanApi, FrameStatusesAndNullArguments) {
 
 TEST(ScanApi, StartAndStopSequencesOnTheWire) {
     ScriptedSession session;
-    auto& peer = session.instrument;
     EXPECT_EQ(dlxVmrScansEnable(1, 2), 1);
     EXPECT_EQ(dlxVmrScansEnable(1, 0), 1);
     EXPECT_EQ(dlxVmrScansClear(1), 1);
     EXPECT_EQ(dlxVmrPCCardScansClear(1), 1);
-    const auto m = peer.messages();
+    const auto m = session.instrument.messages();
     ASSERT_EQ(m.size(), 5u);
     EXPECT_EQ(m[1], "*CLS\r\nFORmat:READing:TIME 1\r\nSYST:ERR?\r\nFORMat:READing:ALARm ON\r\n"
                     "SYST:ERR?\r\nSYSTem:KLOCk ON\r\nSYST:ERR?\r\nINIT\r\nSYST:ERR?\r\n");
@@ -85,34 +84,17 @@ TEST(ScanApi, TimedScansAreFetchedIntoTheRecord) {
     EXPECT_EQ(ask(in, "SYST:KLOC?"), "1");
     EXPECT_EQ(ask(in, "STAT:OPER?"), "256");
     sim::advanceClock(in, 2500); // sweeps at 0, 1 and 2 seconds
-
-    int count = -1;
-    EXPECT_EQ(dlxVmrGetScansCount(1, &count), 1);
-    EXPECT_EQ(count, 3);
-    count = -1;
-    EXPECT_EQ(dlxVmrScansCount(1, &count), 1);
-    EXPECT_EQ(count, 3);
+    EXPECT_EQ(statusAndValue(dlxVmrGetScansCount, 1), std::pair(1, 3));
+    EXPECT_EQ(statusAndValue(dlxVmrScansCount, 1), std::pair(1, 3));
 
     ScanBuffer buffer(10, 5);
     ScanRecord* r = buffer.record();
     ASSERT_EQ(dlxVmrScansGet(1, 2, r), 1);
-    EXPECT_EQ(r->scanCount, 2);
-    EXPECT_EQ(r->scansRemaining, 1);
-    EXPECT_EQ(r->entrySize, 72);
+    EXPECT_EQ(buffer.counts(), std::tuple(72, 2, 1));
     for (int n = 0; n < 2; ++n) {
-        const ScanEntry& e = buffer.entry(n);
-        EXPECT_EQ(e.year, 26);
-        EXPECT_EQ(e.month, 3);
-        EXPECT_EQ(e.day, 7);
-        EXPECT_EQ(e.hour, 9);
-        EXPECT_EQ(e.minute, 5);
-        EXPECT_EQ(e.second, 3 + n);
-        EXPECT_EQ(e.fraction, 42);
-        EXPECT_EQ(buffer.reading(n, 0), 1.5f);
-        EXPECT_EQ(buffer.reading(n, 1), -2.25f);
-        EXPECT_EQ(buffer.reading(n, 2), kInf);
-        EXPECT_EQ(buffer.reading(n, 3), -kInf);
-        EXPECT_EQ(buffer.reading(n, 4), 9.91e37f); // not a number
+        EXPECT_EQ(buffer.stamp(n), std::tuple(26, 3, 7, 9, 5, 3 + n, 42));
+        // A value that is no number reads as the instrument's not-a-number.
+        EXPECT_EQ(buffer.readings(n), (std::vector<float>{1.5f, -2.25f, kInf, -kInf, 9.91e37f}));
     }
 
     // Stopping: no further sweeps, keys unlocked.
@@ -121,16 +103,13 @@ TEST(ScanApi, TimedScansAreFetchedIntoTheRecord) {
     EXPECT_EQ(ask(in, "SYST:KLOC?"), "0");
     sim::advanceClock(in, 5000);
     ASSERT_EQ(dlxVmrScansGet(1, 10, r), 1);
-    EXPECT_EQ(r->scanCount, 1);
-    EXPECT_EQ(r->scansRemaining, 0);
+    EXPECT_EQ(buffer.counts(), std::tuple(72, 1, 0));
     EXPECT_EQ(buffer.entry(0).second, 5);
 
     // Nothing held: only the count query goes out.
     const auto before = in.linesExecuted();
     ASSERT_EQ(dlxVmrScansGet(1, 10, r), 1);
-    EXPECT_EQ(r->entrySize, 12);
-    EXPECT_EQ(r->scanCount, 0);
-    EXPECT_EQ(r->scansRemaining, 0);
+    EXPECT_EQ(buffer.counts(), std::tuple(12, 0, 0));
     EXPECT_EQ(in.linesExecuted() - before, 1u);
 }
 
@@ -148,12 +127,9 @@ TEST(ScanApi, TriggerCountEndsScanningAndInstrumentRefusals) {
     sim::advanceClock(in, 10000);
     EXPECT_FALSE(sim::scanning(in));
     EXPECT_EQ(ask(in, "STAT:OPER?"), "0");
-    int count = 0;
-    EXPECT_EQ(dlxVmrGetScansCount(1, &count), 1);
-    EXPECT_EQ(count, 2);
+    EXPECT_EQ(statusAndValue(dlxVmrGetScansCount, 1), std::pair(1, 2));
     EXPECT_EQ(dlxVmrScansClear(1), 1);
-    EXPECT_EQ(dlxVmrGetScansCount(1, &count), 1);
-    EXPECT_EQ(count, 0);
+    EXPECT_EQ(statusAndValue(dlxVmrGetScansCount, 1), std::pair(1, 0));
     sim::storeScans(in, 3);
     EXPECT_EQ(dlxVmrPCCardScansClear(1), 1);
     EXPECT_EQ(sim::storedScanCount(in), 0u);
@@ -166,16 +142,12 @@ TEST(ScanApi, QueriesTravelInOneWriteAndRemainingIsReported) {
     peer.script("DATA:READ?", {"1.0,0,2026,3,7,9,5,3.5"});
     ScanBuffer buffer(10, 1);
     ASSERT_EQ(dlxVmrScansGet(1, 4, buffer.record()), 1);
-    EXPECT_EQ(buffer.record()->scanCount, 4);
-    EXPECT_EQ(buffer.record()->scansRemaining, 6);
+    EXPECT_EQ(buffer.counts(), std::tuple(56, 4, 6));
     EXPECT_EQ(buffer.entry(3).fraction, 5);
     ASSERT_EQ(dlxVmrScansGet(1, 10, buffer.record()), 1);
-    EXPECT_EQ(buffer.record()->scanCount, 4);
-    EXPECT_EQ(buffer.record()->scansRemaining, 0);
+    EXPECT_EQ(buffer.counts(), std::tuple(56, 4, 0));
     const auto m = peer.messages();
-    std::string four;
-    for (int i = 0; i < 4; ++i)
-        four += "DATA:READ?\r\n";
+    const std::string four = "DATA:READ?\r\nDATA:READ?\r\nDATA:READ?\r\nDATA:READ?\r\n";
     EXPECT_EQ(m[2], four);
     EXPECT_EQ(m[4], four);
 }
@@ -190,15 +162,13 @@ TEST(ScanApi, BadRepliesStopTheFetchAndKeepTheScansBefore) {
                                "9.910000E+37"});
     ScanBuffer buffer(3, 3);
     ScanRecord* r = buffer.record();
-    // A time field that is not a number.
+    // A time field that is not a number: the stored scan and its stride are kept.
     EXPECT_EQ(dlxVmrScansGet(1, 3, r), -1);
     EXPECT_EQ(errorString(-1), "Invalid response received");
-    EXPECT_EQ(r->scanCount, 1);
-    EXPECT_EQ(r->entrySize, 60); // the stored scan's stride is kept
+    EXPECT_EQ(buffer.counts(), std::tuple(60, 1, 0));
     // A scan with another number of readings than the first.
     EXPECT_EQ(dlxVmrScansGet(1, 3, r), -1);
-    EXPECT_EQ(r->scanCount, 1);
-    EXPECT_EQ(r->entrySize, 60);
+    EXPECT_EQ(buffer.counts(), std::tuple(60, 1, 0));
     // The instrument's not-a-number answer: no scan.
     EXPECT_EQ(dlxVmrScansGet(1, 1, r), -1);
     EXPECT_EQ(errorString(-1), "Invalid response: 9.910000E+37");
@@ -208,27 +178,22 @@ TEST(ScanApi, BadRepliesStopTheFetchAndKeepTheScansBefore) {
 TEST(ScanApi, CountRepliesAndFailures) {
     ScriptedSession session;
     auto& peer = session.instrument;
-    peer.script("DATA:POIN?", {"+25", "abc", "-3", "99999999999", ScriptedInstrument::kSilent});
-    int count = -1;
-    EXPECT_EQ(dlxVmrGetScansCount(1, &count), 1);
-    EXPECT_EQ(count, 25);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(dlxVmrScansCount(1, &count), -2035);
-        EXPECT_EQ(count, 25);
-    }
-    ScanBuffer buffer(1, 1);
-    std::fill(buffer.words.begin(), buffer.words.end(), 0xA5A5A5A5u);
+    peer.script("DATA:POIN?", {"+25", "abc", "-3", "99999999999"});
+    EXPECT_EQ(statusAndValue(dlxVmrGetScansCount, 1), std::pair(1, 25));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(statusAndValue(dlxVmrScansCount, 1, 25), std::pair(-2035, 25));
     // An unreadable count leaves the record alone.
+    ScanBuffer buffer(1, 1, 0xA5A5A5A5u);
+    const auto untouched = buffer.words;
     peer.script("DATA:POIN?", {"none"});
     EXPECT_EQ(dlxVmrScansGet(1, 1, buffer.record()), -2035);
-    EXPECT_EQ(static_cast<std::uint32_t>(buffer.record()->entrySize), 0xA5A5A5A5u);
-    // A count query that fails gives -1012.
+    EXPECT_EQ(buffer.words, untouched);
+    // A count query that fails: the timeout, and -1012 from the fetch.
     peer.script("DATA:POIN?", {ScriptedInstrument::kSilent});
     dlxVmrTimeoutSet(1);
-    EXPECT_EQ(dlxVmrGetScansCount(1, &count), -1015);
-    EXPECT_EQ(count, 25);
+    EXPECT_EQ(statusAndValue(dlxVmrGetScansCount, 1, 25), std::pair(-1015, 25));
     EXPECT_EQ(dlxVmrScansGet(1, 1, buffer.record()), -1012);
-    EXPECT_EQ(static_cast<std::uint32_t>(buffer.record()->entrySize), 0xA5A5A5A5u);
+    EXPECT_EQ(buffer.words, untouched);
 }
 
 TEST(ScanApi, ReadingTimeoutIsNotRetried) {
@@ -244,20 +209,17 @@ TEST(ScanApi, ReadingTimeoutIsNotRetried) {
 }
 
 TEST(ScanApi, ThousandsOfScansInOneFetch) {
-    VirtualInstrumentSession session;
-    auto& in = session.instrument();
+    ScanningInstrument s;
+    auto& in = s.in();
     std::vector<int> channels;
     for (int c = 101; c <= 120; ++c)
         channels.push_back(c);
     sim::setScanChannels(in, channels);
-    in.execute("FORM:READ:TIME 1");
-    in.execute("FORM:READ:ALAR 1");
     sim::setChannelValue(in, 120, 7.25);
     sim::storeScans(in, 3000);
     ScanBuffer buffer(3000, 20);
     ASSERT_EQ(dlxVmrScansGet(1, 5000, buffer.record()), 1);
-    EXPECT_EQ(buffer.record()->scanCount, 3000);
-    EXPECT_EQ(buffer.record()->entrySize, 52 + 80);
+    EXPECT_EQ(buffer.counts(), std::tuple(52 + 80, 3000, 0));
     EXPECT_EQ(buffer.reading(2999, 19), 7.25f);
     EXPECT_EQ(sim::storedScanCount(in), 0u);
 }
@@ -266,16 +228,14 @@ TEST(ScanApi, ReadingsIgnoreADecimalCommaLocale) {
     CommaLocale comma;
     if (!comma.active()) GTEST_SKIP() << "no decimal-comma locale installed";
     ScanningInstrument s;
-    auto& in = s.in();
-    sim::setScanChannels(in, {101, 102});
-    sim::setChannelValue(in, 101, 1.5);
-    sim::setChannelValue(in, 102, -1234.25);
-    in.execute("FORM:READ:TIME 1");
-    in.execute("FORM:READ:ALAR 1");
-    sim::storeScans(in, 2);
+    sim::setScanChannels(s.in(), {101, 102});
+    sim::setChannelValue(s.in(), 101, 1.5);
+    sim::setChannelValue(s.in(), 102, -1234.25);
+    sim::storeScans(s.in(), 2);
     ScanBuffer buffer(2, 2);
     EXPECT_EQ(dlxVmrScansGet(1, 2, buffer.record()), 1);
-    EXPECT_EQ(buffer.reading(1, 0), 1.5f);
-    EXPECT_EQ(buffer.reading(1, 1), -1234.25f);
+    EXPECT_EQ(buffer.readings(1), (std::vector<float>{1.5f, -1234.25f}));
     EXPECT_EQ(buffer.entry(1).fraction, 42);
 }
+
+} // namespace

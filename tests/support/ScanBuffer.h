@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 namespace korda::test {
@@ -21,6 +22,22 @@ class ScanBuffer {
         float v;
         std::memcpy(&v, reinterpret_cast<const unsigned char*>(&entry(n)) + 52 + 4 * i, 4);
         return v;
+    }
+    // entrySize, scanCount and scansRemaining.
+    std::tuple<int, int, int> counts() {
+        return {record()->entrySize, record()->scanCount, record()->scansRemaining};
+    }
+    // Year (less 2000), month, day, hour, minute, second and fraction of entry n.
+    std::tuple<int, int, int, int, int, int, int> stamp(std::size_t n) {
+        const ScanEntry& e = entry(n);
+        return {e.year, e.month, e.day, e.hour, e.minute, e.second, e.fraction};
+    }
+    // The readings of entry n.
+    std::vector<float> readings(std::size_t n) {
+        std::vector<float> out((record()->entrySize - 52) / 4);
+        for (std::size_t i = 0; i < out.size(); ++i)
+            out[i] = reading(n, i);
+        return out;
     }
     std::vector<std::uint32_t> words;
 };

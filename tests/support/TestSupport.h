@@ -13,11 +13,20 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace korda::test {
 
 std::string errorString(int code);
+
+// Calls f(bcn, &value) with value first set to seed; returns the status and
+// what value holds afterwards.
+template <class F> std::pair<int, int> statusAndValue(F f, int bcn, int seed = -1) {
+    int value = seed;
+    const int status = f(bcn, &value);
+    return {status, value};
+}
 
 // Runs one line on the instrument and returns its first reply line ("" when none).
 std::string ask(sim::Instrument& instrument, const std::string& line);

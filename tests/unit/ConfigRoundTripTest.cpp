@@ -2,10 +2,14 @@
 // and read back into a fresh record with the same processors.
 #include "ConfigSupport.h"
 #include "channels/ChannelProcessorBase.h"
+#include "channels/ChannelSettingProcessors.h"
+#include "channels/ThermoColdJunctionProcessor.h"
 #include "config/InstrumentSettingProcessors.h"
 #include "config/RecordAccess.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 using namespace korda32ex;
 using namespace korda::test;
@@ -132,17 +136,12 @@ TEST(ConfigRoundTrip, SettingsAndChannelsOfA7043A) {
             if (!std::dynamic_pointer_cast<AutoRecordingProcessor>(p)) settings.addChild(p);
         readBack(settings, link, *back);
     }
-    EXPECT_EQ(back->flags, r->flags);
-    EXPECT_EQ(back->recordDestination, 2u);
-    EXPECT_EQ(back->triggerCount, 5u);
-    EXPECT_EQ(back->triggerSource, 3u);
-    EXPECT_EQ(back->autoTriggerOrder, 1u);
-    EXPECT_EQ(back->intervalHours, 1u);
-    EXPECT_EQ(back->intervalMinutes, 2u);
-    EXPECT_EQ(back->intervalSeconds, 5u);
-    EXPECT_EQ(back->totalizerDebounce, 1u);
-    EXPECT_EQ(back->totalizerType, 1u);
-    EXPECT_EQ(back->totalizerState, 1u);
+    const auto settings = [](const VmrInstConfig& c) {
+        return std::tuple(c.flags, c.recordDestination, c.triggerCount, c.triggerSource,
+                          c.autoTriggerOrder, c.intervalHours, c.intervalMinutes, c.intervalSeconds,
+                          c.totalizerDebounce, c.totalizerType, c.totalizerState);
+    };
+    EXPECT_EQ(settings(*back), settings(*r));
 
     for (const auto& a : channels) {
         ChannelProcessor channel(a.slot, a.index);
@@ -175,11 +174,10 @@ TEST(ConfigRoundTrip, AlternatingChannelsOfA5129A) {
         ChannelProcessor channel(a.slot, a.index);
         readBack(channel, link, *back);
     }
-    EXPECT_EQ(back->modules[2].channels[0].function, 2u);
-    EXPECT_EQ(back->modules[2].channels[0].range, 36u);
-    EXPECT_EQ(back->modules[2].channels[21].function, 4u);
-    EXPECT_EQ(back->modules[2].channels[21].range, 66u);
-    EXPECT_EQ(back->modules[2].channels[1].function, 0u);
+    const auto& got = back->modules[2].channels;
+    EXPECT_EQ(std::tuple(got[0].function, got[0].range, got[21].function, got[21].range),
+              std::tuple(2u, 36u, 4u, 66u));
+    EXPECT_EQ(got[1].function, 0u);
 }
 
 // The queries of a channel's function and range processors (the other
@@ -245,19 +243,89 @@ TEST(ConfigRoundTrip, QueriesFollowWhatTheInstrumentRuns) {
     }
 }
 
-TEST(ConfigRoundTrip, InstrumentRejectsWhatItLacks) {
-    SimLink link(korda::sim::Model::M7043A);
-    ASSERT_EQ(link.openStatus, 1);
-    link.instrument.setModule(1, "");
-    auto r = zeroRecord();
-    setChannel(*r, 1, 0, 1, 18); // the record says present, the instrument has no module
-    ASSERT_EQ(link.handler->sendCommands(configurationCommands(*r, {{1, 0}}, 4, "(@201)")), -222);
+// Alarms, scaling and the other per-channel settings of a 5129A.
+TEST(ChannelSettingsVirtualInstrument, RoundTrip) {
+    SimLink sim(korda::sim::Model::M5129A);
+    ASSERT_EQ(sim.openStatus, 1);
+    ModelCodeScope model(5);
+    auto sent = zeroRecord();
+    sent->flags = 0x6; // reading rate NPLC: the integration time of each channel is sent
 
-    // AC voltage sent to a 7043A (as an unidentified model would not, but a
-    // 5129A build would).
-    EXPECT_EQ(link.handler->sendCommand("CONF:VOLT:AC (@101)"), -113);
-    // Current through module channel 1 without the shunt conversion.
-    EXPECT_EQ(link.handler->sendCommand("CONF:CURR:DC 0.100000,(@101)"), -221);
+    ChannelRecord& one = sent->channel1;
+    one.function = 1;
+    one.range = 23;
+    one.scaleM = 1;
+    one.nplc = 1;
+
+    ChannelRecord& inlet = sent->modules[0].channels[0]; // 101
+    inlet.function = 1;
+    inlet.range = 18;
+    inlet.alarmFlags = 0x1 | 0x4 | 0x8; // triggers; alarm 1 high; alarm 2 low
+    inlet.alarm1Limit = 5;
+    inlet.alarm2Limit = 0.5;
+    inlet.alarm1Output = 1; // output 1
+    inlet.alarm2Output = 8; // output 4
+    inlet.scaleM = 2.5;
+    inlet.scaleB = 0.25;
+    inlet.delay = 0.5;
+    inlet.nplc = 10;
+    setText(inlet.name, u"Inlet");
+    setText(inlet.unit, u"bar");
+
+    ChannelRecord& tc = sent->modules[0].channels[1]; // 102
+    tc.function = 12;
+    tc.range = 0x6401;
+    tc.openDetect = 1;
+    tc.refJunction = 1;
+    tc.scaleM = 1;
+    tc.nplc = 2;
+    tc.alarmFlags = 0x10;
+    tc.alarm2Limit = 300;
+
+    // 103 is not configured.
+
+    CommandList commands;
+    std::string text;
+    int code = 0;
+    CompositeProcessor all;
+    all.addChild(std::make_shared<ChannelProcessor>(-1, 1));
+    for (int c = 0; c < 3; ++c)
+        all.addChild(std::make_shared<ChannelProcessor>(0, c));
+    ASSERT_TRUE(all.buildCommands(*sent, commands, text, code));
+    ThermoColdJunctionProcessor junction(0, 1);
+    ASSERT_TRUE(junction.buildCommands(*sent, commands, text, code));
+    ASSERT_EQ(sim.handler->sendCommands(commands), 1);
+    EXPECT_EQ(sim.instrument.channels.state(101).settings.name, "Inlet");
+    EXPECT_EQ(sim.instrument.channels.state(101).settings.unit, "bar");
+
+    auto back = zeroRecord();
+    CommandList queries;
+    ASSERT_TRUE(sim.readBack(all, *back, text, code, &queries)) << text;
+    // Channel 1 and 101: 16 queries each less the thermocouple one; 102: 16;
+    // 103 (off): only the six that are always asked.
+    EXPECT_EQ(queries.size(), 15u + 15u + 16u + 6u);
+    const auto travelling = [](const ChannelRecord& c) {
+        return std::tuple(c.function, c.alarmFlags, c.alarm1Limit, c.alarm2Limit, c.alarm1Output,
+                          c.alarm2Output, c.scaleM, c.scaleB, c.delay, c.nplc, c.openDetect);
+    };
+    for (const auto& [slot, index] : {std::pair{-1, 1}, {0, 0}, {0, 1}})
+        EXPECT_EQ(travelling(*channelRecord(*back, slot, index)),
+                  travelling(*channelRecord(*sent, slot, index)))
+            << channelNumber(slot, index);
+    const ChannelRecord& idle = back->modules[0].channels[2];
+    EXPECT_EQ(idle.function, 0u);
+    EXPECT_EQ(idle.nplc, 1); // always asked: the instrument's default
+
+    // The reference junction is read by its own processor.
+    EXPECT_TRUE(sim.readBack(junction, *back, text, code)) << text;
+    EXPECT_EQ(back->modules[0].channels[1].refJunction, 1u);
+
+    // Negative limits go out but cannot be read back.
+    ASSERT_EQ(sim.handler->sendCommand("CALC:LIM1 -1.5,(@1)"), 1);
+    FirstAlarmLimitProcessor limit(-1, 1);
+    EXPECT_FALSE(sim.readBack(limit, *back, text, code));
+    EXPECT_EQ(text, "Invalid response: -1.50000000E+00");
+    EXPECT_EQ(code, -1);
 }
 
 } // namespace

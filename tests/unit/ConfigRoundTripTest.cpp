@@ -159,27 +159,6 @@ TEST(ConfigRoundTrip, SettingsAndChannelsOfA7043A) {
     EXPECT_EQ(back->modules[1].moduleState, 2u);
 }
 
-TEST(ConfigRoundTrip, AlternatingChannelsOfA5129A) {
-    SimLink link(korda::sim::Model::M5129A);
-    ASSERT_EQ(link.openStatus, 1);
-    auto r = zeroRecord();
-    setChannel(*r, 2, 0, 2, 36);
-    setChannel(*r, 2, 21, 4, 66);
-    setChannel(*r, 2, 1, 7, 80); // no SPRT on this model: nothing is sent for it
-    const std::vector<Address> channels{{2, 0}, {2, 21}, {2, 1}};
-    ASSERT_EQ(link.handler->sendCommands(configurationCommands(*r, channels, 5, "(@301,322)")), 1);
-
-    auto back = zeroRecord();
-    for (const auto& a : channels) {
-        ChannelProcessor channel(a.slot, a.index);
-        readBack(channel, link, *back);
-    }
-    const auto& got = back->modules[2].channels;
-    EXPECT_EQ(std::tuple(got[0].function, got[0].range, got[21].function, got[21].range),
-              std::tuple(2u, 36u, 4u, 66u));
-    EXPECT_EQ(got[1].function, 0u);
-}
-
 // The queries of a channel's function and range processors (the other
 // children ask their own settings).
 CommandList functionAndRangeQueries(ChannelProcessor& p, korda32ex::SCPIHandler* handler,
@@ -243,7 +222,8 @@ TEST(ConfigRoundTrip, QueriesFollowWhatTheInstrumentRuns) {
     }
 }
 
-// Alarms, scaling and the other per-channel settings of a 5129A.
+// Alarms, scaling, the other per-channel settings and the alternating
+// functions of a 5129A.
 TEST(ChannelSettingsVirtualInstrument, RoundTrip) {
     SimLink sim(korda::sim::Model::M5129A);
     ASSERT_EQ(sim.openStatus, 1);
@@ -283,14 +263,23 @@ TEST(ChannelSettingsVirtualInstrument, RoundTrip) {
     tc.alarm2Limit = 300;
 
     // 103 is not configured.
+    ChannelRecord* slot3 = sent->modules[2].channels;
+    slot3[0].function = 2; // 301: AC voltage
+    slot3[0].range = 36;
+    slot3[21].function = 4; // 322: AC current
+    slot3[21].range = 66;
+    slot3[1].function = 7; // 302: no SPRT on this model: no configure command for it
+    slot3[1].range = 80;
+    for (const int i : {0, 1, 21})
+        slot3[i].scaleM = slot3[i].nplc = 1;
 
     CommandList commands;
     std::string text;
     int code = 0;
     CompositeProcessor all;
     all.addChild(std::make_shared<ChannelProcessor>(-1, 1));
-    for (int c = 0; c < 3; ++c)
-        all.addChild(std::make_shared<ChannelProcessor>(0, c));
+    for (const auto& [slot, index] : {std::pair{0, 0}, {0, 1}, {0, 2}, {2, 0}, {2, 21}, {2, 1}})
+        all.addChild(std::make_shared<ChannelProcessor>(slot, index));
     ASSERT_TRUE(all.buildCommands(*sent, commands, text, code));
     ThermoColdJunctionProcessor junction(0, 1);
     ASSERT_TRUE(junction.buildCommands(*sent, commands, text, code));
@@ -301,19 +290,22 @@ TEST(ChannelSettingsVirtualInstrument, RoundTrip) {
     auto back = zeroRecord();
     CommandList queries;
     ASSERT_TRUE(sim.readBack(all, *back, text, code, &queries)) << text;
-    // Channel 1 and 101: 16 queries each less the thermocouple one; 102: 16;
-    // 103 (off): only the six that are always asked.
-    EXPECT_EQ(queries.size(), 15u + 15u + 16u + 6u);
+    // 16 queries a channel less the thermocouple one, 16 for 102; 103 and 302
+    // (off): only the six that are always asked.
+    EXPECT_EQ(queries.size(), 15u + 15u + 16u + 6u + 15u + 15u + 6u);
     const auto travelling = [](const ChannelRecord& c) {
         return std::tuple(c.function, c.alarmFlags, c.alarm1Limit, c.alarm2Limit, c.alarm1Output,
                           c.alarm2Output, c.scaleM, c.scaleB, c.delay, c.nplc, c.openDetect);
     };
-    for (const auto& [slot, index] : {std::pair{-1, 1}, {0, 0}, {0, 1}})
+    for (const auto& [slot, index] : {std::pair{-1, 1}, {0, 0}, {0, 1}, {2, 0}, {2, 21}})
         EXPECT_EQ(travelling(*channelRecord(*back, slot, index)),
                   travelling(*channelRecord(*sent, slot, index)))
             << channelNumber(slot, index);
     const ChannelRecord& idle = back->modules[0].channels[2];
     EXPECT_EQ(idle.function, 0u);
+    const ChannelRecord* back3 = back->modules[2].channels;
+    EXPECT_EQ(std::tuple(back3[0].range, back3[21].range, back3[1].function),
+              std::tuple(36u, 66u, 0u));
     EXPECT_EQ(idle.nplc, 1); // always asked: the instrument's default
 
     // The reference junction is read by its own processor.

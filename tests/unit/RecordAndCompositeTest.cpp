@@ -42,40 +42,32 @@ TEST(RecordAccess, AddressesStayInsideTheRecord) {
     EXPECT_FALSE(modulePresent(*r, 6));
 }
 
-TEST(ReplyLines, SingleLinesComeWithoutTheirEnding) {
-    const std::string text = "a\r\nb\n\rc\rd\ne";
+// The pieces takeReplyLines hands out for the given line counts, in turn.
+std::vector<std::string> take(const std::string& text, std::initializer_list<int> counts) {
+    std::vector<std::string> out;
     std::size_t cursor = 0;
-    EXPECT_EQ(takeReplyLines(text, cursor, 1), "a");
-    EXPECT_EQ(takeReplyLines(text, cursor, 1), "b");
-    EXPECT_EQ(takeReplyLines(text, cursor, 1), "c");
-    EXPECT_EQ(takeReplyLines(text, cursor, 1), "d");
-    EXPECT_EQ(takeReplyLines(text, cursor, 1), "e"); // the text ran out: what was collected
-    EXPECT_EQ(cursor, text.size());
-    EXPECT_EQ(takeReplyLines(text, cursor, 1), "");
+    for (const int n : counts)
+        out.push_back(takeReplyLines(text, cursor, n));
+    EXPECT_LE(cursor, text.size());
+    return out;
+}
 
+TEST(ReplyLines, EndingsOfEveryKind) {
+    using V = std::vector<std::string>;
+    // Single lines come without their ending; when the text runs out, what was collected.
+    EXPECT_EQ(take("a\r\nb\n\rc\rd\ne", {1, 1, 1, 1, 1, 1}), (V{"a", "b", "c", "d", "e", ""}));
     // "\r\r" and "\n\n" are two endings: the second ends an empty line.
-    const std::string doubled = "x\n\ny";
-    cursor = 0;
-    EXPECT_EQ(takeReplyLines(doubled, cursor, 1), "x");
-    EXPECT_EQ(takeReplyLines(doubled, cursor, 1), "");
-    EXPECT_EQ(takeReplyLines(doubled, cursor, 1), "y");
+    EXPECT_EQ(take("x\n\ny", {1, 1, 1}), (V{"x", "", "y"}));
+    // Several lines come each ended by CR LF.
+    EXPECT_EQ(take("one\ntwo\r\nthree\nfour", {2, 3}), (V{"one\r\ntwo\r\n", "three\r\nfour"}));
 }
 
-TEST(ReplyLines, SeveralLinesComeEachEndedByCrLf) {
-    const std::string text = "one\ntwo\r\nthree\nfour";
-    std::size_t cursor = 0;
-    EXPECT_EQ(takeReplyLines(text, cursor, 2), "one\r\ntwo\r\n");
-    EXPECT_EQ(takeReplyLines(text, cursor, 3), "three\r\nfour");
-    EXPECT_EQ(cursor, text.size());
-}
-
-// A child that records what it was handed and can be told to fail or skip.
+// A child of one line that records what it was handed and can be told to fail.
 class RecordingChild : public IProcessor {
   public:
-    RecordingChild(int count, bool skipped, bool fails = false)
-        : count_(count), skipped_(skipped), fails_(fails) {}
+    explicit RecordingChild(bool fails = false) : fails_(fails) {}
     bool buildCommands(const VmrInstConfig&, CommandList& c, std::string& t, int& e) override {
-        c.push_back("C" + std::to_string(count_));
+        c.push_back("C");
         if (fails_) {
             t = "refused";
             e = 7;
@@ -84,48 +76,23 @@ class RecordingChild : public IProcessor {
     }
     bool parseResponse(const std::string& reply, VmrInstConfig&, std::string& t, int& e) override {
         received.push_back(reply);
-        if (fails_) return invalidResponse(reply, t, e);
-        return true;
+        return fails_ ? invalidResponse(reply, t, e) : true;
     }
     bool buildQueries(CommandList& q, SCPIHandler*) override {
         q.push_back("Q");
         return !fails_;
     }
-    int responseCount() override { return count_; }
-    bool isSkipped() override { return skipped_; }
     std::vector<std::string> received;
 
   private:
-    int count_;
-    bool skipped_;
     bool fails_;
 };
 
-TEST(CompositeProcessor, HandsLinesToChildrenInOrderPassingSkippedOnesBy) {
-    CompositeProcessor composite;
-    auto first = std::make_shared<RecordingChild>(1, false);
-    auto skipped = std::make_shared<RecordingChild>(1, true);
-    auto pair = std::make_shared<RecordingChild>(2, false);
-    auto last = std::make_shared<RecordingChild>(1, false);
-    for (const auto& c : {first, skipped, pair, last})
-        composite.addChild(c);
-    EXPECT_EQ(composite.responseCount(), 4); // the skipped child expects no line
-
-    auto r = zeroRecord();
-    std::string text;
-    int code = 0;
-    ASSERT_TRUE(composite.parseResponse("a\nb\nc\nd\n", *r, text, code));
-    EXPECT_EQ(first->received, std::vector<std::string>{"a"});
-    EXPECT_TRUE(skipped->received.empty());
-    EXPECT_EQ(pair->received, std::vector<std::string>{"b\r\nc\r\n"});
-    EXPECT_EQ(last->received, std::vector<std::string>{"d"});
-}
-
 TEST(CompositeProcessor, StopsAtTheFirstFailingChild) {
     CompositeProcessor composite;
-    auto good = std::make_shared<RecordingChild>(1, false);
-    auto bad = std::make_shared<RecordingChild>(1, false, true);
-    auto after = std::make_shared<RecordingChild>(1, false);
+    auto good = std::make_shared<RecordingChild>();
+    auto bad = std::make_shared<RecordingChild>(true);
+    auto after = std::make_shared<RecordingChild>();
     for (const auto& c : {good, bad, after})
         composite.addChild(c);
 
@@ -134,7 +101,7 @@ TEST(CompositeProcessor, StopsAtTheFirstFailingChild) {
     std::string text;
     int code = 0;
     EXPECT_FALSE(composite.buildCommands(*r, commands, text, code));
-    EXPECT_EQ(commands, (CommandList{"C1", "C1"}));
+    EXPECT_EQ(commands, (CommandList{"C", "C"}));
     EXPECT_EQ(text, "refused");
     EXPECT_EQ(code, 7);
 
@@ -145,25 +112,8 @@ TEST(CompositeProcessor, StopsAtTheFirstFailingChild) {
     EXPECT_FALSE(composite.parseResponse("x\ny\nz\n", *r, text, code));
     EXPECT_EQ(text, "Invalid response: y");
     EXPECT_EQ(code, -1);
+    EXPECT_EQ(good->received, std::vector<std::string>{"x"});
     EXPECT_TRUE(after->received.empty());
-}
-
-TEST(CompositeProcessor, NestedCompositeTakesOnlyTheLinesOfItsOwnQueries) {
-    auto inner = std::make_shared<CompositeProcessor>();
-    auto innerA = std::make_shared<RecordingChild>(1, false);
-    inner->addChild(innerA);
-    inner->addChild(std::make_shared<RecordingChild>(1, true));
-    auto outerNext = std::make_shared<RecordingChild>(1, false);
-    CompositeProcessor outer;
-    outer.addChild(inner);
-    outer.addChild(outerNext);
-
-    auto r = zeroRecord();
-    std::string text;
-    int code = 0;
-    ASSERT_TRUE(outer.parseResponse("p\nq\n", *r, text, code));
-    EXPECT_EQ(innerA->received, std::vector<std::string>{"p"});
-    EXPECT_EQ(outerNext->received, std::vector<std::string>{"q"});
 }
 
 } // namespace

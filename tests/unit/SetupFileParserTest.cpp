@@ -1,11 +1,12 @@
 #include "logdata/SetupFileParser.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cstring>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace korda32ex::logdata;
@@ -120,20 +121,14 @@ TEST(SetupFileParser, AnalogRowOf7043A) {
                    {21, "-40"}});
     ASSERT_TRUE(parseSetupText(header("7043A") + analogSection(rows), z.c));
     const ChannelRecord& ch = z.c.modules[0].channels[0];
-    EXPECT_EQ(ch.function, 9u);
-    EXPECT_EQ(ch.range, 81u);
-    EXPECT_DOUBLE_EQ(ch.delay, 0.5);
-    EXPECT_EQ(ch.openDetect, 1u);
-    EXPECT_DOUBLE_EQ(ch.scaleM, 1.0);
-    EXPECT_DOUBLE_EQ(ch.scaleB, -3.0);
+    EXPECT_EQ(std::tuple(ch.function, ch.range, ch.delay, ch.openDetect, ch.scaleM, ch.scaleB),
+              std::tuple(9u, 81u, 0.5, 1u, 1.0, -3.0)); // "(n/a)" scale factor: 1
     EXPECT_EQ(text16(ch.name), "Oven");
     EXPECT_EQ(text16(ch.unit), "degC");
-    EXPECT_EQ(ch.alarmFlags, 0x04u | 0x08);
-    EXPECT_DOUBLE_EQ(ch.alarm1Limit, 0.0);
-    EXPECT_DOUBLE_EQ(ch.alarm2Limit, -40.0);
-    EXPECT_DOUBLE_EQ(ch.sensorCoef[0], 100.5);
-    EXPECT_DOUBLE_EQ(ch.sensorCoef[1], 2.0);
-    EXPECT_DOUBLE_EQ(ch.sensorCoef[6], 7.0);
+    EXPECT_EQ(std::tuple(ch.alarmFlags, ch.alarm1Limit, ch.alarm2Limit),
+              std::tuple(0x04u | 0x08, 0.0, -40.0));
+    EXPECT_EQ(std::vector<double>(ch.sensorCoef, ch.sensorCoef + 7),
+              (std::vector<double>{100.5, 2, 0, 0, 0, 0, 7}));
     EXPECT_EQ(ch.nplc, 0.0); // cell 6 of a 7043A row is not used
     EXPECT_EQ(z.c.modules[0].moduleState, 1u);
     EXPECT_EQ(z.c.modules[1].moduleState, 0u);
@@ -160,27 +155,24 @@ TEST(SetupFileParser, AnalogRowOf5129AUsesLaterColumns) {
         analogRow("5129A", {{0, "Ch105"}, {2, "CURR:AC"}, {5, "10mA"}}) +
         analogRow("5129A", {{0, "Ch106"}, {2, "FREQ"}, {5, "junk"}});
     ASSERT_TRUE(parseSetupText(header("5129A") + analogSection(rows), z.c));
+    const auto functionAndRange = [&](int slot, int index) {
+        const ChannelRecord& c = slot < 0 ? z.c.channel1 : z.c.modules[slot].channels[index];
+        return std::pair(c.function, c.range);
+    };
+    EXPECT_EQ(functionAndRange(2, 4), std::pair(11u, 100u));
+    EXPECT_EQ(functionAndRange(-1, 0), std::pair(12u, 0x6F01u));
+    EXPECT_EQ(functionAndRange(0, 1), std::pair(8u, 83u));
+    EXPECT_EQ(functionAndRange(0, 2), std::pair(1u, 23u)); // empty range: automatic
+    EXPECT_EQ(functionAndRange(0, 3), std::pair(6u, 5u));
+    EXPECT_EQ(functionAndRange(0, 4), std::pair(4u, 66u));
+    EXPECT_EQ(functionAndRange(0, 5), std::pair(13u, 0u)); // unknown range text
     const ChannelRecord& ther = z.c.modules[2].channels[4];
-    EXPECT_EQ(ther.function, 11u);
-    EXPECT_EQ(ther.range, 100u);
-    EXPECT_DOUBLE_EQ(ther.nplc, 10.0);
-    EXPECT_DOUBLE_EQ(ther.sensorCoef[0], 0.001);
+    EXPECT_EQ(std::tuple(ther.nplc, ther.sensorCoef[0]), std::tuple(10.0, 0.001));
     EXPECT_EQ(z.c.modules[2].moduleState, 1u);
-    EXPECT_EQ(z.c.channel1.function, 12u);
-    EXPECT_EQ(z.c.channel1.range, 0x6F01u);
     EXPECT_EQ(z.c.channel1.refJunction, 2u);
-    const ChannelRecord& abc = z.c.modules[0].channels[1];
-    EXPECT_EQ(abc.function, 8u);
-    EXPECT_EQ(abc.range, 83u);
-    EXPECT_DOUBLE_EQ(abc.sensorCoef[0], 100.0); // ABC: coefficients from the next three cells
-    EXPECT_DOUBLE_EQ(abc.sensorCoef[1], 0.0039);
-    EXPECT_DOUBLE_EQ(abc.sensorCoef[2], -5.7e-7);
-    EXPECT_EQ(abc.sensorCoef[3], 0.0);
-    EXPECT_EQ(z.c.modules[0].channels[2].range, 23u); // empty range: automatic
-    EXPECT_EQ(z.c.modules[0].channels[3].function, 6u);
-    EXPECT_EQ(z.c.modules[0].channels[3].range, 5u);
-    EXPECT_EQ(z.c.modules[0].channels[4].range, 66u);
-    EXPECT_EQ(z.c.modules[0].channels[5].range, 0u); // unknown range text
+    // ABC: coefficients from the next three cells.
+    const double* abc = z.c.modules[0].channels[1].sensorCoef;
+    EXPECT_EQ(std::vector<double>(abc, abc + 4), (std::vector<double>{100, 0.0039, -5.7e-7, 0}));
 }
 
 TEST(SetupFileParser, UnknownTokensKeepFields) {
@@ -192,10 +184,9 @@ TEST(SetupFileParser, UnknownTokensKeepFields) {
     const std::string rows =
         analogRow("7043A", {{0, "Ch222"}, {2, "volt"}, {5, "1mA"}}, {{0, "maybe"}, {17, "OFF"}});
     ASSERT_TRUE(parseSetupText(header("7043A") + analogSection(rows), z.c));
-    EXPECT_EQ(ch.function, 3u);
-    EXPECT_EQ(ch.range, 49u);
-    EXPECT_EQ(ch.openDetect, 5u);
-    EXPECT_EQ(ch.alarmFlags, 0x01u); // bits are only ever set
+    // Bits are only ever set.
+    EXPECT_EQ(std::tuple(ch.function, ch.range, ch.openDetect, ch.alarmFlags),
+              std::tuple(3u, 49u, 5u, 0x01u));
 }
 
 TEST(SetupFileParser, MathRows) {
@@ -211,14 +202,14 @@ TEST(SetupFileParser, MathRows) {
     const ComputedChannelRecord& sum = z.c.computed[2];
     EXPECT_EQ(sum.function, 0x500Eu);
     EXPECT_EQ(text16(sum.name), "Sum of three");
-    EXPECT_DOUBLE_EQ(sum.coefficients[0], 1.0);
-    EXPECT_DOUBLE_EQ(sum.coefficients[6], 7.0);
-    EXPECT_EQ(sum.sourceList[0], 0x1u);
-    EXPECT_EQ(sum.sourceList[1], 0x4u);
-    EXPECT_EQ(sum.sourceList[4], 1u << 31); // rebuilt from the cell: Ch532 only
+    EXPECT_EQ(std::vector<double>(sum.coefficients, sum.coefficients + 7),
+              (std::vector<double>{1, 2, 3, 4, 5, 6, 7}));
+    // The list is rebuilt from the cell: of the fifth area, Ch532 only.
+    EXPECT_EQ(std::vector<std::uint32_t>(sum.sourceList, sum.sourceList + 5),
+              (std::vector<std::uint32_t>{0x1, 0x4, 0, 0, 1u << 31}));
     EXPECT_EQ(sum.listHasChannel1, 1u);
-    EXPECT_EQ(z.c.computed[19].function, 0x5002u);
-    EXPECT_DOUBLE_EQ(z.c.computed[19].coefficients[0], 2.5);
+    EXPECT_EQ(std::pair(z.c.computed[19].function, z.c.computed[19].coefficients[0]),
+              std::pair(0x5002u, 2.5));
 }
 
 TEST(SetupFileParser, StructureRules) {
@@ -303,21 +294,15 @@ TEST(SetupFileParser, TextsAreCutToTheField) {
 }
 
 TEST(SetupFileParser, NumbersIgnoreADecimalCommaLocale) {
-    const std::string previous = std::setlocale(LC_ALL, nullptr);
-    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr &&
-        std::setlocale(LC_ALL, "de_DE.utf8") == nullptr)
-        GTEST_SKIP() << "no decimal-comma locale installed";
+    korda::test::CommaLocale comma;
+    if (!comma.active()) GTEST_SKIP() << "no decimal-comma locale installed";
     ZeroConfig z;
     const std::string rows =
         analogRow("7043A", {{0, "Ch101"}, {1, "Temp\xC2\xB0"}, {2, "VOLT"}, {3, "0.5"}},
                   {{14, "2.5e1"}, {18, "-1.25"}, {17, "LOW"}});
-    const bool ok = parseSetupText(header("7043A") + analogSection(rows), z.c);
-    std::setlocale(LC_ALL, previous.c_str());
-    ASSERT_TRUE(ok);
+    ASSERT_TRUE(parseSetupText(header("7043A") + analogSection(rows), z.c));
     const ChannelRecord& ch = z.c.modules[0].channels[0];
-    EXPECT_DOUBLE_EQ(ch.delay, 0.5);
-    EXPECT_DOUBLE_EQ(ch.scaleM, 25.0);
-    EXPECT_DOUBLE_EQ(ch.alarm1Limit, -1.25);
+    EXPECT_EQ(std::tuple(ch.delay, ch.scaleM, ch.alarm1Limit), std::tuple(0.5, 25.0, -1.25));
     // UTF-8 text in a UTF-8 locale arrives as one code unit per character.
     EXPECT_EQ(ch.name[4], 0xB0);
     EXPECT_EQ(ch.name[5], 0);

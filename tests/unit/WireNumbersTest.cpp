@@ -1,13 +1,17 @@
-// Wire numbers: the three command formats against the classic conversions
-// and where the reply readers stop, under a decimal-comma locale when the
-// machine has one (the wire never follows the process locale).
+// Numbers and clock texts on the wire: the three command formats against the
+// classic conversions and where the reply readers stop, under a decimal-comma
+// locale when the machine has one (the wire never follows the process locale).
 #include "comm/WireNumbers.h"
 #include "TestSupport.h"
+#include "frontend/DirectOperations.h"
+#include "frontend/ReplyNumbers.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdio>
+#include <limits>
+#include <optional>
 #include <string>
 
 using namespace korda32ex;
@@ -43,22 +47,21 @@ TEST(WireNumbers, FormatsMatchTheClassicConversions) {
 
 TEST(WireNumbers, ReadersStopWhereTheNumberEnds) {
     CommaLocale comma;
-    double v = -1;
-    EXPECT_TRUE(wire::readDouble(" +1.00000000E+01", v));
-    EXPECT_EQ(v, 10);
-    EXPECT_TRUE(wire::readDouble("  -2.0 V", v));
-    EXPECT_EQ(v, -2);
-    EXPECT_TRUE(wire::readDouble(".5", v));
-    EXPECT_EQ(v, 0.5);
-    EXPECT_TRUE(wire::readDouble("2,5", v));
-    EXPECT_EQ(v, 2); // a comma is not a decimal point on the wire
-    EXPECT_TRUE(wire::readDouble("-9.900000e+37,", v));
-    EXPECT_FLOAT_EQ(static_cast<float>(v), -9.9e37f);
-    v = 7;
+    // The number read, or nothing (the target then keeps its value).
+    const auto read = [](const char* text) -> std::optional<double> {
+        double v = 7;
+        if (wire::readDouble(text, v)) return v;
+        EXPECT_EQ(v, 7) << text;
+        return std::nullopt;
+    };
+    EXPECT_EQ(read(" +1.00000000E+01"), 10.0);
+    EXPECT_EQ(read("  -2.0 V"), -2.0);
+    EXPECT_EQ(read(".5"), 0.5);
+    EXPECT_EQ(read("2,5"), 2.0); // a comma is not a decimal point on the wire
+    EXPECT_FLOAT_EQ(static_cast<float>(read("-9.900000e+37,").value_or(0)), -9.9e37f);
     // Words are no numbers to a stream, even those a number parser may accept.
     for (const char* text : {"", "K", "inf", "-nan", "NAN", "+", "e5", "\"VOLT\"", "--1"})
-        EXPECT_FALSE(wire::readDouble(text, v)) << text;
-    EXPECT_EQ(v, 7);
+        EXPECT_FALSE(read(text)) << text;
 
     std::int64_t i = 0;
     EXPECT_TRUE(wire::readInt64("  -42xyz", i));
@@ -70,7 +73,30 @@ TEST(WireNumbers, ReadersStopWhereTheNumberEnds) {
     EXPECT_EQ(wire::readUnsignedOrZero("-1"), 0u);
     EXPECT_EQ(wire::readUnsignedOrZero("12abc"), 12u);
     EXPECT_EQ(wire::readUnsignedOrZero("x1"), 0u);
+    // The readers of status replies.
+    EXPECT_FALSE(readLeadingInt("2147483648"));
+    EXPECT_EQ(readLeadingInt("-2147483648"), std::numeric_limits<int>::min());
+    EXPECT_EQ(readLeadingReal("1,5"), 1.0);
+    EXPECT_EQ(readLeadingReal("-2.5E+01x"), -25.0);
+    EXPECT_EQ(readLeadingReal("1e-400"), 0.0);
+    EXPECT_EQ(toFloat(*readLeadingReal("-1e400")), -std::numeric_limits<float>::infinity());
+    EXPECT_TRUE(containsIgnoringCase(" x-9.9E+37", "-9.9e+37"));
     if (!comma.active()) GTEST_SKIP() << "checked in the C locale only: no decimal-comma locale";
+}
+
+TEST(WireNumbers, ClockCommands) {
+    const auto c = clockCommands({2026, 3, 7, 9, 5, 3, 42});
+    EXPECT_EQ(c, (std::vector<std::string>{"SYST:DATE 2026,3,7", "SYST:TIME 9,5,3.042"}));
+    EXPECT_EQ(clockCommands({2030, 12, 31, 23, 59, 59, 999})[1], "SYST:TIME 23,59,59.999");
+    EXPECT_EQ(clockCommands({2030, 1, 1, 0, 0, 0, 0})[1], "SYST:TIME 0,0,0.000");
+
+    // The instrument reads the three digits as the fraction of the second.
+    korda::sim::Instrument in(korda::sim::Model::M7043A);
+    for (const auto& command : c)
+        EXPECT_TRUE(in.execute(command).empty());
+    EXPECT_EQ(in.popError().first, 0);
+    EXPECT_EQ(in.execute("SYST:DATE?").front(), "2026,3,7");
+    EXPECT_EQ(in.execute("SYST:TIME?").front().substr(0, 9), "9,5,3.042");
 }
 
 } // namespace

@@ -7,15 +7,24 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace korda::sim;
 
 namespace {
 
-// Runs each line of a script: a query must give the expected first reply line
-// ("<none>" when it gives none); a command must give no reply and leave the
-// expected error code ("0" when none) in the error queue.
-void play(Instrument& in, const std::vector<std::pair<std::string, std::string>>& script) {
-    for (const auto& [line, expected] : script) {
+// Plays a dialogue of steps "line => expected" separated by " | ": a query
+// must give the expected first reply line ("<none>" when it gives none); a
+// command must give no reply and leave the expected error code ("0" when
+// none) in the error queue.
+void play(Instrument& in, const std::string& dialogue) {
+    for (std::size_t pos = 0; pos < dialogue.size();) {
+        const std::size_t end = std::min(dialogue.find(" | ", pos), dialogue.size());
+        const std::string step = dialogue.substr(pos, end - pos);
+        pos = end + 3;
+        const std::size_t arrow = step.find(" => ");
+        ASSERT_NE(arrow, std::string::npos) << step;
+        const std::string line = step.substr(0, arrow);
         const auto replies = in.execute(line);
         std::string got;
         if (line.find('?') != std::string::npos) {
@@ -26,7 +35,7 @@ void play(Instrument& in, const std::vector<std::pair<std::string, std::string>>
             while (in.popError().first != 0) {
             }
         }
-        EXPECT_EQ(got, expected) << line;
+        EXPECT_EQ(got, step.substr(arrow + 4)) << line;
     }
 }
 
@@ -76,118 +85,79 @@ TEST(VirtualInstrument, SettingsAnswerInTheirReplyFormsAndResetRestoresThem) {
         {"TOT:STAT 1", "TOT:STAT?", "0", "1"},
         {"ROUT:SCAN (@101:103,1)", "ROUT:SCAN?", "(@)", "(@101,102,103,1)"}};
     for (const auto& s : settings)
-        play(in, {{s.query, s.initial}, {s.command, "0"}, {s.query, s.changed}});
+        play(in, std::string(s.query) + " => " + s.initial + " | " + s.command + " => 0 | " +
+                     s.query + " => " + s.changed);
     EXPECT_EQ(in.scanList(), (std::vector<int>{101, 102, 103, 1}));
-    play(in, {{"TRIG:TIM INF", "0"}, {"TRIG:TIM?", "0"}, {"*RST", "0"}});
+    play(in, "TRIG:TIM INF => 0 | TRIG:TIM? => 0 | *RST => 0");
     for (const auto& s : settings)
-        play(in, {{s.query, s.initial}});
+        play(in, std::string(s.query) + " => " + s.initial);
     EXPECT_TRUE(in.scanList().empty());
 }
 
 TEST(VirtualInstrument, ChannelFunctionsRangesAndSettings) {
     Instrument in(Model::M7043A);
-    play(in, {{"ROUT:CHAN:STAT? (@101)", "0"},
-              {"CONF:VOLT 10.000000,(@101,102)", "0"},
-              {"ROUT:CHAN:STAT? (@101,102,103)", "1,1,0"},
-              {"CONF? (@101)", "\"VOLT\""},
-              {"VOLT:DC:RANG? (@101)", "+1.00000000E+01"},
-              {"SENS:VOLT:RANG:AUTO? (@101)", "0"},
-              {"VOLT:RANG:AUTO ON,(@101)", "0"},
-              {"VOLT:RANG:AUTO? (@101)", "1"},
-              {"CONF:VOLT 12,(@101)", "0"}, // the next range up
-              {"VOLT:DC:RANG? (@101)", "+5.00000000E+01"},
-              {"CONF:CURR:DC 0.000100,(@121)", "0"},
-              {"CONF? (@121)", "\"CURR\""},
-              {"CURR:DC:RANG? (@121)", "+1.00000000E-04"},
-              {"CONF:FRES 100000000.000000,(@1)", "0"},
-              {"FRES:RANG? (@1)", "+1.00000000E+08"},
-              {"CONF:TEMP TC,j,(@103)", "0"},
-              {"CONF? (@103)", "\"TEMP TC\""},
-              {"TEMP:TC:TYPE? (@103)", "J"},
-              {"TEMP:TC:POLY:COEF 0.5,1.5,2.5,3.5,4.5,5.5,6.5,(@103)", "0"},
-              {"TEMP:TC:POLY:COEF? (@103)", "+5.00000000E-01,+1.50000000E+00,+2.50000000E+00,"
-                                            "+3.50000000E+00,+4.50000000E+00,+5.50000000E+00,"
-                                            "+6.50000000E+00"},
-              {"CONF:TEMP FRTD,SPRT,(@104)", "0"},
-              {"TEMP:FRTD:TYPE? (@104)", "SPRT"},
-              {"CONF:TEMP FTH,R10K,(@105)", "0"},
-              {"CONF? (@105)", "\"TEMP FTH\""},
-              {"TEMP:FTH:TYPE? (@105)", "R10K"},
-              {"CONF:FREQ (@106)", "0"},
-              {"CONF? (@106)", "\"FREQ\""},
-              // A name may hold anything but a line end, a channel list included.
-              {"ROUT:CHAN:NAME \"a,(@1)\", (@101)", "0"},
-              {"ROUT:CHAN:NAME? (@101)", "\"a,(@1)\""},
-              // A rejected value changes no channel of the list.
-              {"CALC:LIM2 7,(@101,102)", "0"},
-              {"CALC:LIM2 x,(@101,102)", "-224"},
-              {"CALC:LIM2? (@101,102)", "+7.00000000E+00,+7.00000000E+00"},
-              {"ROUT:CHAN:STAT OFF,(@101:103)", "0"},
-              {"ROUT:CHAN:STAT? (@101,102,103,104)", "0,0,0,1"},
-              // *RST restores every channel setting.
-              {"*RST", "0"},
-              {"ROUT:CHAN:STAT? (@104)", "0"},
-              {"CONF? (@104)", "\"VOLT\""},
-              {"CALC:LIM2? (@101)", "+0.00000000E+00"}});
+    play(in, "ROUT:CHAN:STAT? (@101) => 0 | CONF:VOLT 10.000000,(@101,102) => 0 | "
+             "ROUT:CHAN:STAT? (@101,102,103) => 1,1,0 | CONF? (@101) => \"VOLT\" | "
+             "VOLT:DC:RANG? (@101) => +1.00000000E+01 | SENS:VOLT:RANG:AUTO? (@101) => 0 | "
+             "VOLT:RANG:AUTO ON,(@101) => 0 | VOLT:RANG:AUTO? (@101) => 1");
+    // A value between two ranges takes the next range up.
+    play(in, "CONF:VOLT 12,(@101) => 0 | VOLT:DC:RANG? (@101) => +5.00000000E+01");
+    play(in, "CONF:CURR:DC 0.000100,(@121) => 0 | CONF? (@121) => \"CURR\" | "
+             "CURR:DC:RANG? (@121) => +1.00000000E-04 | CONF:FRES 100000000.000000,(@1) => 0 | "
+             "FRES:RANG? (@1) => +1.00000000E+08");
+    play(in, "CONF:TEMP TC,j,(@103) => 0 | CONF? (@103) => \"TEMP TC\" | "
+             "TEMP:TC:TYPE? (@103) => J | "
+             "TEMP:TC:POLY:COEF 0.5,1.5,2.5,3.5,4.5,5.5,6.5,(@103) => 0 | "
+             "TEMP:TC:POLY:COEF? (@103) => +5.00000000E-01,+1.50000000E+00,+2.50000000E+00,"
+             "+3.50000000E+00,+4.50000000E+00,+5.50000000E+00,+6.50000000E+00");
+    play(in, "CONF:TEMP FRTD,SPRT,(@104) => 0 | TEMP:FRTD:TYPE? (@104) => SPRT | "
+             "CONF:TEMP FTH,R10K,(@105) => 0 | CONF? (@105) => \"TEMP FTH\" | "
+             "TEMP:FTH:TYPE? (@105) => R10K | CONF:FREQ (@106) => 0 | CONF? (@106) => \"FREQ\"");
+    // A name may hold anything but a line end, a channel list included; a
+    // rejected value changes no channel of the list.
+    play(in, "ROUT:CHAN:NAME \"a,(@1)\", (@101) => 0 | ROUT:CHAN:NAME? (@101) => \"a,(@1)\" | "
+             "CALC:LIM2 7,(@101,102) => 0 | CALC:LIM2 x,(@101,102) => -224 | "
+             "CALC:LIM2? (@101,102) => +7.00000000E+00,+7.00000000E+00");
+    // Channels switched off, and *RST restoring every channel setting.
+    play(in, "ROUT:CHAN:STAT OFF,(@101:103) => 0 | "
+             "ROUT:CHAN:STAT? (@101,102,103,104) => 0,0,0,1 | *RST => 0 | "
+             "ROUT:CHAN:STAT? (@104) => 0 | CONF? (@104) => \"VOLT\" | "
+             "CALC:LIM2? (@101) => +0.00000000E+00");
 }
 
 TEST(VirtualInstrument, BadSettingsModelsAndModulesAreInstrumentErrors) {
     Instrument small(Model::M7043A);
-    play(small, {{"UNIT:TEMP K", "-224"},
-                 {"RATE", "-109"},
-                 {"TRIG:COUN 100000", "-222"},
-                 {"TRIG:COUN -1", "-222"},
-                 {"TRIG:COUN two", "-104"},
-                 {"TRIG:TIM 360000", "-222"},
-                 {"TRIG:ALAR:CHAN (@305)", "-222"}, // no third slot on this model
-                 {"TRIG:ALAR:CHAN (@101,102)", "-108"},
-                 {"DATA:LOG:DEST USB", "-224"},
-                 {"TOT:STAT maybe", "-224"},
-                 {"ROUT:SCAN (@101,123)", "-222"},
-                 {"ROUT:SCAN (@105:101)", "-224"},
-                 {"ROUT:SCAN 101", "-109"},
-                 {"TRIG:COUN?", "1"},
-                 {"ROUT:SCAN?", "(@)"},
-                 {"CONF:VOLT:AC (@101)", "-113"},
-                 {"CURR:AC:RANG:AUTO ON,(@121)", "-113"},
-                 {"CONF:VOLT (@301)", "-222"},
-                 {"CONF:VOLT (@123)", "-222"},
-                 {"CONF:VOLT (@501)", "-221"},
-                 {"CONF:CURR:DC (@101)", "-221"}, // module channel 1 has no shunt
-                 {"CONF:VOLT", "-109"},
-                 {"CONF:VOLT (@10x)", "-224"},
-                 {"CONF:TEMP PT,A385,(@101)", "-224"},
-                 {"CONF:TEMP RTD,A999,(@101)", "-224"},
-                 {"TEMP:RTD:SPRT:RTPW 25.5,(@101)", "0"},
-                 {"TEMP:THER:RPOL:COEF 1,2,3,4,(@101)", "0"},
-                 {"CONF:VOLT 301,(@101)", "-222"},
-                 {"RES:RANG:AUTO ON,(@101)", "-221"}, // not a resistance channel
-                 {"TEMP:TC:R:COEF 1,2,3,(@103)", "-109"},
-                 {"TEMP:TC:ODET ON, (@101)", "-221"}, // not a thermocouple
-                 {"CALC:LIM1:STAT MID,(@101)", "-224"},
-                 {"CALC:LIM1:FEED 9, (@101)", "-224"},
-                 {"CALC:LIM1 5,(@301)", "-222"},
-                 {"CALC:LIM1 5", "-109"},
-                 {"NPLC 10,(@501)", "-221"},
-                 {"CALC:MATH:FUNC ADD,(@101)", "-221"},
-                 {"CALC:MATH:FUNC FOO,(@501)", "-224"},
-                 {"CALC:MATH:SOUR:ACH (@502),(@501)", "-224"},
-                 {"CALC:MATH:COEF 1,2,3,4,5,6,7,8, (@501)", "-224"}});
+    play(small, "UNIT:TEMP K => -224 | RATE => -109 | TRIG:COUN 100000 => -222 | "
+                "TRIG:COUN -1 => -222 | TRIG:COUN two => -104 | TRIG:TIM 360000 => -222 | "
+                "TRIG:ALAR:CHAN (@101,102) => -108 | DATA:LOG:DEST USB => -224 | "
+                "TOT:STAT maybe => -224 | ROUT:SCAN (@101,123) => -222 | "
+                "ROUT:SCAN (@105:101) => -224 | ROUT:SCAN 101 => -109 | TRIG:COUN? => 1 | "
+                "ROUT:SCAN? => (@)");
+    // No third slot on this model; no shunt on module channel 1; no AC functions.
+    play(small, "TRIG:ALAR:CHAN (@305) => -222 | CONF:VOLT (@301) => -222 | "
+                "CALC:LIM1 5,(@301) => -222 | CONF:CURR:DC (@101) => -221 | "
+                "CONF:VOLT:AC (@101) => -113 | CURR:AC:RANG:AUTO ON,(@121) => -113");
+    play(small, "CONF:VOLT (@123) => -222 | CONF:VOLT (@501) => -221 | CONF:VOLT => -109 | "
+                "CONF:VOLT (@10x) => -224 | CONF:TEMP PT,A385,(@101) => -224 | "
+                "CONF:TEMP RTD,A999,(@101) => -224 | TEMP:RTD:SPRT:RTPW 25.5,(@101) => 0 | "
+                "TEMP:THER:RPOL:COEF 1,2,3,4,(@101) => 0 | CONF:VOLT 301,(@101) => -222 | "
+                "RES:RANG:AUTO ON,(@101) => -221 | TEMP:TC:R:COEF 1,2,3,(@103) => -109 | "
+                "TEMP:TC:ODET ON, (@101) => -221 | CALC:LIM1:STAT MID,(@101) => -224 | "
+                "CALC:LIM1:FEED 9, (@101) => -224 | CALC:LIM1 5 => -109");
+    play(small, "NPLC 10,(@501) => -221 | CALC:MATH:FUNC ADD,(@101) => -221 | "
+                "CALC:MATH:FUNC FOO,(@501) => -224 | CALC:MATH:SOUR:ACH (@502),(@501) => -224 | "
+                "CALC:MATH:COEF 1,2,3,4,5,6,7,8, (@501) => -224");
     small.setModule(1, "");
-    play(small, {{"CONF:VOLT (@201)", "-222"}});
+    play(small, "CONF:VOLT (@201) => -222");
 
     Instrument large(Model::M5129A);
-    play(large, {{"CONF:VOLT:AC 10,(@301)", "0"},
-                 {"CONF:CURR:AC (@322)", "0"},
-                 {"CONF:TEMP RTD,SPRT,(@101)", "-224"},
-                 {"CONF:TEMP THER,RPOL,(@101)", "-224"},
-                 {"CONF:TEMP TC,POLY,(@101)", "-224"},
-                 {"TEMP:TC:POLY:COEF 1,2,3,4,5,6,7,(@101)", "-113"},
-                 {"TEMP:RTD:ABC:COEF 1,2,3,(@101)", "-113"},
-                 {"TEMP:RTD:A385:RZER 100,(@101)", "0"},
-                 {"ROUT:SCAN (@101,322,501,520,1)", "0"},
-                 {"VOLT:AC:RANG? (@301)", "+1.00000000E+01"},
-                 {"CONF? (@322)", "\"CURR:AC\""}});
+    play(large,
+         "CONF:VOLT:AC 10,(@301) => 0 | CONF:CURR:AC (@322) => 0 | "
+         "CONF:TEMP RTD,SPRT,(@101) => -224 | CONF:TEMP THER,RPOL,(@101) => -224 | "
+         "CONF:TEMP TC,POLY,(@101) => -224 | TEMP:TC:POLY:COEF 1,2,3,4,5,6,7,(@101) => -113 | "
+         "TEMP:RTD:ABC:COEF 1,2,3,(@101) => -113 | TEMP:RTD:A385:RZER 100,(@101) => 0 | "
+         "ROUT:SCAN (@101,322,501,520,1) => 0 | VOLT:AC:RANG? (@301) => +1.00000000E+01 | "
+         "CONF? (@322) => \"CURR:AC\"");
 }
 
 TEST(VirtualInstrument, ChannelListsAndNumbers) {
@@ -216,31 +186,27 @@ TEST(VirtualInstrument, ChannelListsAndNumbers) {
 TEST(VirtualInstrument, ReadingFormatAndMemory) {
     Instrument in(Model::M5129A);
     useManualClock(in);
-    play(in, {{"SYST:DATE 2030,12,31", "0"}, {"SYST:TIME 23,59,59.5", "0"}, {"TRIG:TIM 1", "0"}});
+    play(in, "SYST:DATE 2030,12,31 => 0 | SYST:TIME 23,59,59.5 => 0 | TRIG:TIM 1 => 0");
     setScanChannels(in, {101, 301});
     setChannelValue(in, 101, 0.5);
     setChannelValue(in, 301, -12.0);
-    play(in, {{"DATA:READ?", "9.910000E+37"}}); // nothing stored
+    play(in, "DATA:READ? => 9.910000E+37"); // nothing stored
     storeScans(in, 2);
-    play(in, {{"DATA:POIN?", "2"},
-              {"DATA:READ?", "5.000000e-01,-1.200000e+01"},
-              {"FORM:READ:TIME ON", "0"},
-              {"FORM:READ:ALAR 1", "0"},
-              // One interval later the year has turned.
-              {"DATA:READ?", "5.000000e-01,-1.200000e+01,0,2031,1,1,0,0,0.500"},
-              {"DATA:POIN?", "0"}});
+    // With time fields, one interval later: the year has turned.
+    play(in, "DATA:POIN? => 2 | DATA:READ? => 5.000000e-01,-1.200000e+01 | "
+             "FORM:READ:TIME ON => 0 | FORM:READ:ALAR 1 => 0 | "
+             "DATA:READ? => 5.000000e-01,-1.200000e+01,0,2031,1,1,0,0,0.500 | DATA:POIN? => 0");
 }
 
 TEST(VirtualInstrument, TimedSweepsOnTheManualClock) {
     Instrument in(Model::M7043A);
     useManualClock(in);
     setScanChannels(in, {101});
-    // As fast as the instrument goes, until stopped.
-    play(in, {{"TRIG:TIM 0", "0"}, {"TRIG:COUN 0", "0"}, {"INIT", "0"}});
+    play(in, "TRIG:TIM 0 => 0 | TRIG:COUN 0 => 0 | INIT => 0"); // as fast as it goes, until stopped
     EXPECT_TRUE(scanning(in));
     EXPECT_EQ(storedScanCount(in), 1u);
     // The run keeps the settings it started with.
-    play(in, {{"TRIG:COUN 1", "0"}, {"TRIG:TIM 5", "0"}});
+    play(in, "TRIG:COUN 1 => 0 | TRIG:TIM 5 => 0");
     advanceClock(in, 100);
     EXPECT_TRUE(scanning(in));
     EXPECT_EQ(storedScanCount(in), 11u);
@@ -250,54 +216,40 @@ TEST(VirtualInstrument, TimedSweepsOnTheManualClock) {
     in.execute("ABOR");
     advanceClock(in, 1000);
     EXPECT_EQ(storedScanCount(in), ScanState::kMemoryScans);
-    play(in, {{"DATA:CLE", "0"}, {"DATA:POIN?", "0"}, {"STAT:OPER?", "0"}});
+    play(in, "DATA:CLE => 0 | DATA:POIN? => 0 | STAT:OPER? => 0");
 }
 
 TEST(VirtualInstrument, MonitoringAndOperationStatus) {
     Instrument in(Model::M7043A);
     useManualClock(in);
-    play(in, {{"ROUT:MON:DATA?", "<none>"},
-              {"SYST:ERR?", "-221,\"Settings conflict\""},
-              {"ROUT:MON:STAT ON", "-221"}, // no channel chosen yet
-              {"ROUT:MON (@1)", "0"},
-              {"ROUT:MON:STAT ON", "0"},
-              {"STAT:OPER?", "0"}, // not measured yet
-              {"TRIG:COUN 1", "0"},
-              {"INIT", "0"},
-              {"STAT:OPER?", "512"}});
+    // Nothing to read or switch on before a channel is chosen; no status before a reading.
+    play(in, "ROUT:MON:DATA? => <none> | SYST:ERR? => -221,\"Settings conflict\" | "
+             "ROUT:MON:STAT ON => -221 | ROUT:MON (@1) => 0 | ROUT:MON:STAT ON => 0 | "
+             "STAT:OPER? => 0 | TRIG:COUN 1 => 0 | INIT => 0 | STAT:OPER? => 512");
     setChannelValue(in, 1, 9.9e37);
-    play(in, {{"ROUT:MON:DATA?", "9.900000e+37"}});
+    play(in, "ROUT:MON:DATA? => 9.900000e+37");
     setScanChannels(in, {102});
-    play(in, {{"TRIG:COUN 0", "0"}, {"INIT", "0"}, {"STAT:OPER?", "768"}, {"INIT", "-213"}});
+    play(in, "TRIG:COUN 0 => 0 | INIT => 0 | STAT:OPER? => 768 | INIT => -213");
 }
 
 TEST(VirtualInstrument, DirectStateAndReset) {
     Instrument in(Model::M7043A);
-    play(in, {{"SYST:OEM:IDEN:STOR \"say \"\"hi\"\"\",\"FLASH\"", "0"},
-              {"SYST:OEM:IDEN?", "say \"hi\""},
-              {"SYST:OEM:IDEN:STOR \"open", "-102"},
-              {"SYST:OEM:IDEN:STOR \"a\"b\",\"FLASH\"", "-102"},
-              {"SYST:OEM:IDEN:STOR \"a\",\"RAM\"", "-224"},
-              {"SYST:OEM:IDEN:STOR \"" + std::string(64, 'x') + "\"", "-223"},
-              {"SOUR:DIG:DATA:BYTE 256", "-222"},
-              {"SOUR:DIG:DATA:BYTE x", "-104"},
-              {"SYST:DATE 2026,2,29", "-222"},
-              {"SYST:TIME 24,0,0", "-222"},
-              {"SYST:KLOC MAYBE", "-224"},
-              {"SOUR:DIG:DATA:BYTE 3", "0"},
-              {"SYST:KLOC ON", "0"}});
+    play(in, "SYST:OEM:IDEN:STOR \"say \"\"hi\"\"\",\"FLASH\" => 0 | "
+             "SYST:OEM:IDEN? => say \"hi\" | SYST:OEM:IDEN:STOR \"open => -102 | "
+             "SYST:OEM:IDEN:STOR \"a\"b\",\"FLASH\" => -102 | "
+             "SYST:OEM:IDEN:STOR \"a\",\"RAM\" => -224 | SYST:OEM:IDEN:STOR \"" +
+                 std::string(64, 'x') + "\" => -223");
+    play(in, "SOUR:DIG:DATA:BYTE 256 => -222 | SOUR:DIG:DATA:BYTE x => -104 | "
+             "SYST:DATE 2026,2,29 => -222 | SYST:TIME 24,0,0 => -222 | SYST:KLOC MAYBE => -224 | "
+             "SOUR:DIG:DATA:BYTE 3 => 0 | SYST:KLOC ON => 0");
     addTotalizerCounts(in, 5);
-    play(in, {{"TOT:DATA?", "5"}, {"TOT:CLE", "0"}, {"TOT:DATA?", "0"}});
+    play(in, "TOT:DATA? => 5 | TOT:CLE => 0 | TOT:DATA? => 0");
     addTotalizerCounts(in, 5);
     setChannelValue(in, 101, 1.0);
-    play(in, {{"*RST", "0"},
-              {"SOUR:DIG:DATA:BYTE?", "255"},
-              {"SYST:KLOC?", "0"},
-              {"TOT:DATA?", "0"},
-              {"SYST:OEM:IDEN?", "say \"hi\""}, // kept in flash
-              {"ROUT:MON (@101)", "0"},
-              {"ROUT:MON:STAT ON", "0"},
-              {"ROUT:MON:DATA?", "1.000000e+00"}}); // test signals survive *RST
+    // *RST: the identity stays in flash, test signals survive.
+    play(in, "*RST => 0 | SOUR:DIG:DATA:BYTE? => 255 | SYST:KLOC? => 0 | TOT:DATA? => 0 | "
+             "SYST:OEM:IDEN? => say \"hi\" | ROUT:MON (@101) => 0 | ROUT:MON:STAT ON => 0 | "
+             "ROUT:MON:DATA? => 1.000000e+00");
 }
 
 TEST(VirtualInstrument, FaultsReachTheLibrary) {

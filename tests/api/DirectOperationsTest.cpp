@@ -8,32 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <regex>
 
 using namespace korda;
 using namespace korda::test;
 
 namespace {
-
-// Every direct operation with usable arguments, by name.
-std::vector<std::pair<const char*, std::function<int(int)>>> directCalls() {
-    static int out = 0;
-    static char text[32];
-    static wchar_t wide[32];
-    return {
-        {"TimeSet", [](int b) { return dlxVmrTimeSet(b); }},
-        {"TimeSetUTC", [](int b) { return dlxVmrTimeSetUTC(b); }},
-        {"DIOGet", [](int b) { return dlxVmrDIOGet(b, &out); }},
-        {"DIOSet", [](int b) { return dlxVmrDIOSet(b, 1, 1); }},
-        {"TotalizerGet", [](int b) { return dlxVmrTotalizerGet(b, &out); }},
-        {"TotalizerClear", [](int b) { return dlxVmrTotalizerClear(b); }},
-        {"OEMIdentitySetA", [](int b) { return dlxVmrOEMIdentitySetA(b, "x"); }},
-        {"OEMIdentitySetW", [](int b) { return dlxVmrOEMIdentitySetW(b, L"x"); }},
-        {"OEMIdentityGetA", [](int b) { return dlxVmrOEMIdentityGetA(b, text, 32); }},
-        {"OEMIdentityGetW", [](int b) { return dlxVmrOEMIdentityGetW(b, wide, 32); }},
-    };
-}
 
 // The OEM identity read into a buffer of `size` characters ("<failed>" on failure).
 template <class Char, class Get> std::basic_string<Char> oemIdentity(Get get, int size) {
@@ -50,34 +30,6 @@ std::wstring oemW(int size) {
 }
 
 } // namespace
-
-TEST(DirectOperations, FrameStatusesAndNullArguments) {
-    for (const auto& [name, call] : directCalls())
-        EXPECT_EQ(call(1), -2002) << name;
-    dlxVmrDeleteBuffer(nullptr); // works in any state, does nothing
-
-    VirtualInstrumentSession session;
-    ASSERT_EQ(session.openStatus(), 1);
-    for (const auto& [name, call] : directCalls())
-        EXPECT_EQ(call(7), -2007) << name;
-
-    // Missing out-values and texts: -2, and nothing reaches the instrument.
-    const auto before = session.instrument().linesExecuted();
-    char buffer[8];
-    wchar_t wide[8];
-    EXPECT_EQ(dlxVmrDIOGet(1, nullptr), -2);
-    EXPECT_EQ(dlxVmrTotalizerGet(1, nullptr), -2);
-    EXPECT_EQ(dlxVmrOEMIdentitySetA(1, nullptr), -2);
-    EXPECT_EQ(dlxVmrOEMIdentitySetW(1, nullptr), -2);
-    EXPECT_EQ(dlxVmrOEMIdentityGetA(1, nullptr, 8), -2);
-    EXPECT_EQ(dlxVmrOEMIdentityGetW(1, nullptr, 8), -2);
-    EXPECT_EQ(dlxVmrOEMIdentityGetA(1, buffer, 0), -2);
-    EXPECT_EQ(dlxVmrOEMIdentityGetW(1, wide, 0), -2);
-    EXPECT_EQ(session.instrument().linesExecuted(), before);
-
-    // A buffer the library would hand out is released by dlxVmrDeleteBuffer.
-    dlxVmrDeleteBuffer(new char[16]);
-}
 
 TEST(DirectOperations, DigitalIOIsTheComplementOfTheInstrumentByte) {
     VirtualInstrumentSession session;

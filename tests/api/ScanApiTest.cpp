@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <limits>
 
 using namespace korda;
@@ -28,29 +27,6 @@ struct ScanningInstrument {
     sim::Instrument& in() { return session.instrument(); }
     VirtualInstrumentSession session;
 };
-
-TEST(ScanApi, FrameStatusesAndNullArguments) {
-    int count = 0;
-    ScanBuffer buffer(1, 1);
-    const std::vector<std::pair<const char*, std::function<int(int)>>> calls = {
-        {"ScansEnable", [](int b) { return dlxVmrScansEnable(b, 1); }},
-        {"ScansClear", [](int b) { return dlxVmrScansClear(b); }},
-        {"PCCardScansClear", [](int b) { return dlxVmrPCCardScansClear(b); }},
-        {"GetScansCount", [&](int b) { return dlxVmrGetScansCount(b, &count); }},
-        {"ScansCount", [&](int b) { return dlxVmrScansCount(b, &count); }},
-        {"ScansGet", [&](int b) { return dlxVmrScansGet(b, 1, buffer.record()); }},
-    };
-    for (const auto& [name, call] : calls)
-        EXPECT_EQ(call(1), -2002) << name;
-    VirtualInstrumentSession session;
-    for (const auto& [name, call] : calls)
-        EXPECT_EQ(call(9), -2007) << name;
-    const auto before = session.instrument().linesExecuted();
-    EXPECT_EQ(dlxVmrGetScansCount(1, nullptr), -2);
-    EXPECT_EQ(dlxVmrScansCount(1, nullptr), -2);
-    EXPECT_EQ(dlxVmrScansGet(1, 1, nullptr), -2);
-    EXPECT_EQ(session.instrument().linesExecuted(), before);
-}
 
 TEST(ScanApi, StartAndStopSequencesOnTheWire) {
     ScriptedSession session;

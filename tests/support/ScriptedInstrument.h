@@ -6,6 +6,7 @@
 
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,7 +24,7 @@ class ScriptedInstrument {
     // Replies to query (exact line), in order; kSilent leaves one unanswered.
     void script(const std::string& query, std::vector<std::string> replies) {
         std::lock_guard<std::mutex> g(state_->mutex);
-        state_->replies[query] = {std::move(replies), 0};
+        state_->scripts[query] = {std::move(replies), 0};
     }
     // Every line received, in order.
     std::vector<std::string> received() const {
@@ -31,23 +32,18 @@ class ScriptedInstrument {
         return state_->lines;
     }
     int count(const std::string& line) const {
-        int n = 0;
-        for (const auto& l : received())
-            n += l == line ? 1 : 0;
-        return n;
+        const auto all = received();
+        return static_cast<int>(std::count(all.begin(), all.end(), line));
     }
     // The raw messages (one per write of the library).
     std::vector<std::string> messages() { return peer_.messages(); }
     std::uint16_t port() const { return peer_.port(); }
 
   private:
-    struct Script {
-        std::vector<std::string> replies;
-        std::size_t next = 0;
-    };
     struct State {
         mutable std::mutex mutex;
-        std::map<std::string, Script> replies;
+        // Per query: its replies and the index of the next one.
+        std::map<std::string, std::pair<std::vector<std::string>, std::size_t>> scripts;
         std::vector<std::string> lines;
     };
 
@@ -62,11 +58,10 @@ class ScriptedInstrument {
                     action.reply += "0,\"No error\"\r\n";
                     continue;
                 }
-                const auto it = state->replies.find(line);
-                if (it == state->replies.end() || it->second.replies.empty()) continue;
-                Script& s = it->second;
-                const std::string& reply = s.replies[std::min(s.next, s.replies.size() - 1)];
-                ++s.next;
+                const auto it = state->scripts.find(line);
+                if (it == state->scripts.end() || it->second.first.empty()) continue;
+                auto& [replies, next] = it->second;
+                const std::string& reply = replies[std::min(next++, replies.size() - 1)];
                 if (reply != kSilent) action.reply += reply + "\r\n";
             }
             return action;

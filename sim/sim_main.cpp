@@ -1,5 +1,6 @@
 // korda-sim: the virtual instrument as a standalone program.
 #include "Instrument.h"
+#include "PtyServer.h"
 #include "TcpServer.h"
 
 #include <atomic>
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -15,16 +17,23 @@ using namespace korda::sim;
 namespace {
 
 std::atomic<bool> stopRequested{false};
-void onSignal(int) { stopRequested = true; }
+void onSignal(int) {
+    stopRequested = true;
+}
 
 void usage() {
     std::fprintf(stderr,
                  "usage: korda-sim [--model 7043A|5129A] [--port N] [--any]\n"
-                 "                 [--delay MS] [--error HEADER=CODE,TEXT]\n"
-                 "  --port N    TCP port to listen on (default 5025; 0 picks a free port)\n"
-                 "  --any       listen on every interface instead of loopback only\n"
-                 "  --delay MS  wait MS milliseconds before every reply\n"
-                 "  --error     make the instrument reject HEADER with CODE and TEXT\n");
+                 "                 [--pty] [--link PATH]\n"
+                 "                 [--delay MS] [--silent] [--error HEADER=CODE,TEXT]\n"
+                 "  --port N     TCP port to listen on (default 5025; 0 picks a free port)\n"
+                 "  --any        listen on every interface instead of loopback only\n"
+                 "  --pty        answer on a pseudo-terminal (the USB virtual COM port)\n"
+                 "               and print its path; TCP only when --port is given too\n"
+                 "  --link PATH  with --pty: make PATH a symbolic link to the terminal\n"
+                 "  --delay MS   wait MS milliseconds before every reply\n"
+                 "  --silent     read commands but never answer\n"
+                 "  --error      make the instrument reject HEADER with CODE and TEXT\n");
 }
 
 } // namespace
@@ -33,6 +42,9 @@ int main(int argc, char** argv) {
     Model model = Model::M7043A;
     int port = 5025;
     bool any = false;
+    bool portGiven = false;
+    bool pty = false;
+    std::string link;
     Faults faults;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -45,14 +57,23 @@ int main(int argc, char** argv) {
         };
         if (a == "--model") {
             const std::string m = next();
-            if (m == "7043A") model = Model::M7043A;
-            else if (m == "5129A") model = Model::M5129A;
+            if (m == "7043A")
+                model = Model::M7043A;
+            else if (m == "5129A")
+                model = Model::M5129A;
             else {
                 usage();
                 return 2;
             }
         } else if (a == "--port") {
             port = std::atoi(next().c_str());
+            portGiven = true;
+        } else if (a == "--pty") {
+            pty = true;
+        } else if (a == "--link") {
+            link = next();
+        } else if (a == "--silent") {
+            faults.silent = true;
         } else if (a == "--any") {
             any = true;
         } else if (a == "--delay") {
@@ -74,17 +95,36 @@ int main(int argc, char** argv) {
     }
     Instrument instrument(model);
     instrument.setFaults(faults);
-    TcpServer server(instrument, static_cast<std::uint16_t>(port), !any);
-    if (!server.listening()) {
-        std::fprintf(stderr, "korda-sim: cannot listen on port %d\n", port);
-        return 1;
+    if (!link.empty() && !pty) {
+        usage();
+        return 2;
     }
-    std::printf("korda-sim: model %s listening on TCP port %u\n", instrument.modelName(),
-                server.port());
+    std::unique_ptr<PtyServer> terminal;
+    if (pty) {
+        terminal = std::make_unique<PtyServer>(instrument, link);
+        if (!terminal->ready()) {
+            std::fprintf(stderr, "korda-sim: %s\n", terminal->error().c_str());
+            return 1;
+        }
+        std::printf("korda-sim: model %s on pseudo-terminal %s\n", instrument.modelName(),
+                    terminal->path().c_str());
+    }
+    std::unique_ptr<TcpServer> server;
+    if (!pty || portGiven) {
+        server = std::make_unique<TcpServer>(instrument, static_cast<std::uint16_t>(port), !any);
+        if (!server->listening()) {
+            std::fprintf(stderr, "korda-sim: cannot listen on port %d\n", port);
+            return 1;
+        }
+        std::printf("korda-sim: model %s listening on TCP port %u\n", instrument.modelName(),
+                    server->port());
+    }
     std::fflush(stdout);
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
-    while (!stopRequested) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    server.stop();
+    while (!stopRequested)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (server) server->stop();
+    if (terminal) terminal->stop();
     return 0;
 }

@@ -3,8 +3,8 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <clocale>
 #include <climits>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -16,6 +16,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -52,7 +53,9 @@ int pollOne(int fd, short events, std::uint32_t timeoutMs, short& revents) {
 
 // ---- Network ---------------------------------------------------------------
 
-bool netStartup() { return true; }
+bool netStartup() {
+    return true;
+}
 void netCleanup() {}
 
 SocketHandle socketCreate() {
@@ -161,8 +164,8 @@ SocketHandle socketListen(std::uint16_t port, bool loopbackOnly, std::uint16_t& 
 }
 
 SocketHandle socketAccept(SocketHandle listener) {
-    const int fd = ::accept4(static_cast<int>(listener), nullptr, nullptr,
-                             SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd =
+        ::accept4(static_cast<int>(listener), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) return kInvalidSocket;
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
@@ -194,14 +197,20 @@ SerialHandle serialOpen(int comNumber) {
     const std::string path = comDevicePath(comNumber);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return kInvalidSerial;
-    // Exclusive use: a port that another process (or handle) holds is refused.
+    // Exclusive use: a port that another handle holds is refused. The lock
+    // covers every opener that locks (this library in any process, root
+    // included); TIOCEXCL also keeps out other programs that do not lock.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return kInvalidSerial;
+    }
     if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) {
         ::close(fd);
         return kInvalidSerial;
     }
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0) {
-        ::close(fd);
+        serialClose(fd);
         return kInvalidSerial;
     }
     ::cfmakeraw(&tio);
@@ -213,9 +222,12 @@ SerialHandle serialOpen(int comNumber) {
     ::cfsetispeed(&tio, B19200);
     ::cfsetospeed(&tio, B19200);
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
-        ::close(fd);
+        serialClose(fd);
         return kInvalidSerial;
     }
+    // A freshly opened port starts empty, as a USB serial device does when
+    // the last holder closed it, even when another holder kept it open.
+    ::tcflush(fd, TCIOFLUSH);
     return fd;
 }
 
@@ -260,12 +272,19 @@ long serialRead(SerialHandle h, char* buffer, std::size_t length, std::uint32_t 
 }
 
 void serialClose(SerialHandle h) {
-    if (h != kInvalidSerial) ::close(static_cast<int>(h));
+    if (h == kInvalidSerial) return;
+    // Lift the exclusive mode before closing: it belongs to the terminal, not
+    // to this descriptor, and would otherwise outlive the close while another
+    // holder keeps the terminal open.
+    ::ioctl(static_cast<int>(h), TIOCNXCL);
+    ::close(static_cast<int>(h));
 }
 
 // ---- Time --------------------------------------------------------------------
 
-std::uint32_t tickCount() { return static_cast<std::uint32_t>(monotonicMs()); }
+std::uint32_t tickCount() {
+    return static_cast<std::uint32_t>(monotonicMs());
+}
 
 void sleepMs(std::uint32_t ms) {
     timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
@@ -275,8 +294,13 @@ void sleepMs(std::uint32_t ms) {
 
 namespace {
 CalendarTime fromTm(const std::tm& t, long nanoseconds) {
-    return CalendarTime{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour,
-                        t.tm_min,         t.tm_sec,     static_cast<int>(nanoseconds / 1000000L)};
+    return CalendarTime{t.tm_year + 1900,
+                        t.tm_mon + 1,
+                        t.tm_mday,
+                        t.tm_hour,
+                        t.tm_min,
+                        t.tm_sec,
+                        static_cast<int>(nanoseconds / 1000000L)};
 }
 } // namespace
 
@@ -310,7 +334,9 @@ RecursiveLock::RecursiveLock() {
 RecursiveLock::~RecursiveLock() {
     pthread_mutex_destroy(reinterpret_cast<pthread_mutex_t*>(storage_));
 }
-void RecursiveLock::lock() { pthread_mutex_lock(reinterpret_cast<pthread_mutex_t*>(storage_)); }
+void RecursiveLock::lock() {
+    pthread_mutex_lock(reinterpret_cast<pthread_mutex_t*>(storage_));
+}
 void RecursiveLock::unlock() {
     pthread_mutex_unlock(reinterpret_cast<pthread_mutex_t*>(storage_));
 }
@@ -387,6 +413,8 @@ std::FILE* openFileWide(const wchar_t* path, const char* mode) {
     return std::fopen(narrow.c_str(), mode);
 }
 
-wchar_t pathSeparator() { return L'/'; }
+wchar_t pathSeparator() {
+    return L'/';
+}
 
 } // namespace korda32ex::platform

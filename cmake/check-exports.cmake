@@ -1,0 +1,60 @@
+# Checks that the exports of the library match its public header.
+#   cmake -DHEADER=include/korda32ext.h -DDEF=src/KORDA32Ext.def -P check-exports.cmake
+#   cmake -DHEADER=... -DOBJDUMP=x86_64-w64-mingw32-objdump -DDLL=KORDA32Ext.dll -P ...
+# With DEF: every KORDA_API function of the header is listed in the
+# module-definition file and nothing else is. With DLL: the built DLL's export
+# table holds exactly the header's functions, undecorated.
+
+file(READ ${HEADER} header)
+string(REGEX MATCHALL "KORDA_CALL[ \t\r\n]+dlxVmr[A-Za-z0-9_]*" decls "${header}")
+set(expected)
+foreach(d IN LISTS decls)
+  string(REGEX REPLACE "KORDA_CALL[ \t\r\n]+" "" name "${d}")
+  list(APPEND expected ${name})
+endforeach()
+list(REMOVE_DUPLICATES expected)
+list(SORT expected)
+
+if(DEFINED DEF)
+  file(STRINGS ${DEF} lines)
+  set(actual)
+  set(inExports FALSE)
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE ";.*" "" line "${line}")
+    string(STRIP "${line}" line)
+    if(line STREQUAL "EXPORTS")
+      set(inExports TRUE)
+    elseif(inExports AND line MATCHES "^([A-Za-z_][A-Za-z0-9_]*)")
+      list(APPEND actual ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
+  set(source ${DEF})
+else()
+  execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "cannot read the export table of ${DLL}")
+  endif()
+  # Export table lines: "[ordinal] name" after "[Ordinal/Name Pointer] Table".
+  string(REGEX MATCHALL "\\][ \t]+[A-Za-z_@0-9]+" entries "${dump}")
+  set(actual)
+  foreach(e IN LISTS entries)
+    string(REGEX REPLACE "^\\][ \t]+" "" name "${e}")
+    if(name MATCHES "^_?dlxVmr")
+      list(APPEND actual ${name})
+    endif()
+  endforeach()
+  set(source ${DLL})
+endif()
+list(REMOVE_DUPLICATES actual)
+list(SORT actual)
+
+set(missing ${expected})
+list(REMOVE_ITEM missing ${actual})
+set(extra ${actual})
+list(REMOVE_ITEM extra ${expected})
+if(missing OR extra)
+  message(FATAL_ERROR "exports of ${source} differ from ${HEADER}:\n"
+                      "  missing: ${missing}\n  not in the header: ${extra}")
+endif()
+list(LENGTH expected count)
+message(STATUS "${count} exports match ${HEADER}")

@@ -5,8 +5,14 @@
 
 enable_language(RC)
 
-target_link_libraries(korda_objects PUBLIC ws2_32)
+# Winsock 2 for the DLL, and for every target made after this point (the
+# internals library, the virtual instrument, the programs and the tests).
 target_link_libraries(KORDA32Ext PRIVATE ws2_32)
+link_libraries(ws2_32)
+
+# Programs and the DLL side by side, as in an installation, so that the
+# programs find the DLL.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
 
 # The DLL is KORDA32Ext.dll (no "lib" prefix); its import library KORDA32Ext.lib.
 set_target_properties(KORDA32Ext PROPERTIES

@@ -12,6 +12,7 @@
 
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <clocale>
@@ -250,6 +251,9 @@ SerialHandle serialOpen(int comNumber) {
         release();
         return kInvalidSerial;
     }
+    // A freshly opened port starts empty: what an earlier holder left unread
+    // is not taken for an answer to this holder's questions.
+    ::PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
     auto* p = new (std::nothrow) SerialPort{h, comNumber};
     if (p == nullptr) {
         ::CloseHandle(h);
@@ -281,16 +285,21 @@ long serialWrite(SerialHandle h, const char* data, std::size_t length, std::uint
 }
 
 long serialRead(SerialHandle h, char* buffer, std::size_t length, std::uint32_t timeoutMs) {
-    if (h == kInvalidSerial) return kSerialError;
+    if (h == kInvalidSerial || length == 0) return kSerialError;
     const HANDLE handle = port(h)->handle;
-    // Returns at once with whatever is buffered; otherwise waits at most the
-    // limit for the first byte and returns as soon as it arrives.
     COMMTIMEOUTS t{};
-    t.ReadIntervalTimeout = MAXDWORD;
-    t.ReadTotalTimeoutMultiplier = MAXDWORD;
+    t.ReadIntervalTimeout = commLimit(timeoutMs);
     t.ReadTotalTimeoutConstant = commLimit(timeoutMs);
     if (!::SetCommTimeouts(handle, &t)) return kSerialError;
-    const DWORD want = static_cast<DWORD>(length > 0x7FFFFFFFu ? 0x7FFFFFFFu : length);
+    // Take everything that is already waiting in one read; when nothing is,
+    // wait for one byte. Asking for no more than is waiting keeps the read
+    // from running into the time-out on drivers that fill the whole request
+    // before returning.
+    DWORD errors = 0;
+    COMSTAT stat{};
+    DWORD want = 1;
+    if (::ClearCommError(handle, &errors, &stat) && stat.cbInQue > 0)
+        want = static_cast<DWORD>(std::min<std::size_t>(stat.cbInQue, length));
     DWORD got = 0;
     if (!::ReadFile(handle, buffer, want, &got, nullptr))
         return ::GetLastError() == ERROR_SEM_TIMEOUT ? kSerialTimeout : kSerialError;

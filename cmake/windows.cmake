@@ -24,8 +24,9 @@ set_target_properties(KORDA32Ext PROPERTIES
 # function is exported under its plain name (no decoration).
 target_sources(KORDA32Ext PRIVATE ${PROJECT_SOURCE_DIR}/src/KORDA32Ext.def)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  # 32-bit __stdcall names carry an @N suffix; export them without it.
-  target_link_options(KORDA32Ext PRIVATE -Wl,--kill-at)
+  # 32-bit __stdcall names carry an @N suffix: the plain names of the .def
+  # file resolve to them, and the DLL exports them without it.
+  target_link_options(KORDA32Ext PRIVATE -Wl,--kill-at -Wl,--enable-stdcall-fixup)
 endif()
 
 # Version resource.

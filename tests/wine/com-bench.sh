@@ -8,8 +8,8 @@
 #   COM5 to COM64  no device (ports of the machine itself get higher numbers)
 #
 #   com-bench.sh start|stop KORDA_SIM WINEPREFIX DIR
-# start also keeps one Wine server running until stop, so that the test
-# programs start quickly.
+# start also keeps one Wine server running (until stop, or 10 s after the
+# last Wine program ended), so that the test programs start quickly.
 set -eu
 action=$1
 sim=$2
@@ -71,7 +71,7 @@ start)
 
     # One Wine server for the whole run (initialises the prefix if needed).
     "$run" --prefix "$WINEPREFIX" cmd /c exit >/dev/null 2>&1 </dev/null
-    "$wineserver" -p >/dev/null 2>&1 </dev/null || true
+    "$wineserver" -p10 >/dev/null 2>&1 </dev/null || true
 
     # The layout, for later Wine sessions ...
     {

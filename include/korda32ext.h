@@ -116,6 +116,159 @@ KORDA_API int KORDA_CALL dlxVmrUsbEnum(int* ports, int* models, int highest);
 
 /* ---- Configuration record ---------------------------------------------- */
 
+/* Layout checks that work in C and C++. */
+#ifdef __cplusplus
+#define KORDA_STATIC_ASSERT(cond, msg) static_assert(cond, msg)
+#else
+#define KORDA_STATIC_ASSERT(cond, msg) _Static_assert(cond, msg)
+#endif
+
+/* Text fields of the records are zero-terminated 16-bit code units on every
+ * system (wchar_t is 32 bits wide on Linux). */
+typedef uint16_t VmrChar16;
+
+#define VMR_TEXT_UNITS 256
+#define VMR_MODULE_AREAS 6
+#define VMR_CHANNELS_PER_AREA 22
+#define VMR_COMPUTED_CHANNELS 20
+#define VMR_MODULE_ABSENT 0xFFFFFFFFu
+#define VMR_CHANNEL_OFF 0xFFFFFFFFu
+
+#pragma pack(push, 4)
+
+/* One analog channel (channel 1 and the module channels): 1168 bytes. */
+typedef struct ChannelRecord {
+    uint32_t function;   /* 1..13, 0 = not configured, 0xFFFFFFFF = off */
+    uint32_t range;      /* range or sensor code, by function */
+    double shuntOhms;    /* shunt of a current channel measured as a voltage */
+    uint32_t alarmFlags; /* bit 0 alarm triggers a scan; 1/2 alarm 1 low/high; 3/4 alarm 2 */
+    uint8_t reserved20[4];
+    double alarm1Limit;
+    double alarm2Limit;
+    uint32_t alarm1Output; /* bit k = digital output k+1 */
+    uint32_t alarm2Output;
+    double scaleM;
+    double scaleB;
+    double sensorCoef[7];
+    VmrChar16 name[VMR_TEXT_UNITS];
+    VmrChar16 unit[VMR_TEXT_UNITS];
+    double nplc;
+    double delay;
+    uint32_t openDetect;
+    uint32_t refJunction; /* 0 internal, 1 fixed, 2 external */
+} ChannelRecord;
+
+/* One computed (math) channel, 501..520: 1168 bytes. */
+typedef struct ComputedChannelRecord {
+    uint32_t function;      /* 0x5000..0x500E, 0 = not configured, 0xFFFFFFFF = off */
+    uint32_t sourceA;       /* channel number of operand A */
+    uint32_t sourceB;       /* channel number of operand B */
+    uint32_t sourceList[5]; /* word k bit b: channel 101 + 100k + b */
+    uint8_t reserved32[4];
+    uint32_t alarmFlags;
+    double alarm1Limit;
+    double alarm2Limit;
+    uint32_t alarm1Output;
+    uint32_t alarm2Output;
+    double scaleM;
+    double scaleB;
+    VmrChar16 name[VMR_TEXT_UNITS];
+    VmrChar16 unit[VMR_TEXT_UNITS];
+    double coefficients[7];
+    uint8_t reserved1160[4];
+    uint32_t listHasChannel1;
+} ComputedChannelRecord;
+
+/* One module slot: state word and 22 channels. */
+typedef struct ModuleArea {
+    uint32_t moduleState; /* 0xFFFFFFFF = no module in this slot */
+    uint8_t reserved4[4];
+    ChannelRecord channels[VMR_CHANNELS_PER_AREA];
+} ModuleArea;
+
+/* A whole instrument configuration: 178848 bytes. */
+typedef struct VmrInstConfig {
+    uint32_t flags; /* bits 0-2 rate, 0x10 Fahrenheit, 0x20 data security,
+                       0x40 auto trigger continuous, 0x80 resume after power loss */
+    uint32_t intervalHours;
+    uint32_t intervalMinutes;
+    uint32_t intervalSeconds;
+    uint32_t reserved16[9];
+    uint32_t triggerCount;
+    uint32_t recordDestination; /* 0 off, 1 memory, 2 USB drive */
+    uint32_t alarmTriggerChannel;
+    uint32_t autoTriggerOrder; /* 0 LIN, 1 ALT, 2 REV, 3 "000" */
+    uint32_t autoReferenceChannel;
+    uint32_t autoSecondReferenceChannel;
+    uint32_t triggerSource; /* 0 timer, 1 external, 2 alarm, 3 automatic */
+    uint32_t totalizerDebounce;
+    uint32_t totalizerCount;
+    uint32_t totalizerType;
+    uint32_t totalizerState;
+    ChannelRecord channel1;
+    ComputedChannelRecord computed[VMR_COMPUTED_CHANNELS];
+    ModuleArea modules[VMR_MODULE_AREAS];
+} VmrInstConfig;
+
+#pragma pack(pop)
+
+KORDA_STATIC_ASSERT(sizeof(ChannelRecord) == 1168, "ChannelRecord size");
+KORDA_STATIC_ASSERT(offsetof(ChannelRecord, range) == 4, "range");
+KORDA_STATIC_ASSERT(offsetof(ChannelRecord, shuntOhms) == 8, "shuntOhms");
+KORDA_STATIC_ASSERT(offsetof(ChannelRecord, alarmFlags) == 16, "alarmFlags");
+KORDA_STATIC_ASSERT(offsetof(ChannelRecord, alarm1Limit) == 24, "alarm1Limit");
+KORDA_STATIC_ASSERT(offsetof(ChannelRecord, alarm2Limit) == 32, "alarm2Limit");
+KORDA_STATIC_ASSERT(offsetof(ChannelRecord, alarm1Output) == 40, "alarm1Output");
+KORDA_STATIC_ASSERT(offsetof(ChannelRecord, alarm2Output) == 44, "alarm2Output");
+KORDA_STATIC_ASSERT(offsetof(ChannelRecord, scaleM) == 48, "scaleM");
+KORDA_STATIC_ASSERT(offsetof(ChannelRecord, scaleB) == 56, "scaleB");
+KORDA_STATIC_ASSERT(offsetof(ChannelRecord, sensorCoef) == 64, "sensorCoef");
+KORDA_STATIC_ASSERT(offsetof(ChannelRecord, name) == 120, "name");
+KORDA_STATIC_ASSERT(offsetof(ChannelRecord, unit) == 632, "unit");
+KORDA_STATIC_ASSERT(offsetof(ChannelRecord, nplc) == 1144, "nplc");
+KORDA_STATIC_ASSERT(offsetof(ChannelRecord, delay) == 1152, "delay");
+KORDA_STATIC_ASSERT(offsetof(ChannelRecord, openDetect) == 1160, "openDetect");
+KORDA_STATIC_ASSERT(offsetof(ChannelRecord, refJunction) == 1164, "refJunction");
+
+KORDA_STATIC_ASSERT(sizeof(ComputedChannelRecord) == 1168, "ComputedChannelRecord size");
+KORDA_STATIC_ASSERT(offsetof(ComputedChannelRecord, sourceA) == 4, "sourceA");
+KORDA_STATIC_ASSERT(offsetof(ComputedChannelRecord, sourceB) == 8, "sourceB");
+KORDA_STATIC_ASSERT(offsetof(ComputedChannelRecord, sourceList) == 12, "sourceList");
+KORDA_STATIC_ASSERT(offsetof(ComputedChannelRecord, alarmFlags) == 36, "alarmFlags");
+KORDA_STATIC_ASSERT(offsetof(ComputedChannelRecord, alarm1Limit) == 40, "alarm1Limit");
+KORDA_STATIC_ASSERT(offsetof(ComputedChannelRecord, alarm2Limit) == 48, "alarm2Limit");
+KORDA_STATIC_ASSERT(offsetof(ComputedChannelRecord, alarm1Output) == 56, "alarm1Output");
+KORDA_STATIC_ASSERT(offsetof(ComputedChannelRecord, alarm2Output) == 60, "alarm2Output");
+KORDA_STATIC_ASSERT(offsetof(ComputedChannelRecord, scaleM) == 64, "scaleM");
+KORDA_STATIC_ASSERT(offsetof(ComputedChannelRecord, scaleB) == 72, "scaleB");
+KORDA_STATIC_ASSERT(offsetof(ComputedChannelRecord, name) == 80, "name");
+KORDA_STATIC_ASSERT(offsetof(ComputedChannelRecord, unit) == 592, "unit");
+KORDA_STATIC_ASSERT(offsetof(ComputedChannelRecord, coefficients) == 1104, "coefficients");
+KORDA_STATIC_ASSERT(offsetof(ComputedChannelRecord, listHasChannel1) == 1164, "listHasChannel1");
+
+KORDA_STATIC_ASSERT(sizeof(ModuleArea) == 25704, "ModuleArea size");
+KORDA_STATIC_ASSERT(offsetof(ModuleArea, channels) == 8, "channels");
+
+KORDA_STATIC_ASSERT(sizeof(VmrInstConfig) == 178848, "VmrInstConfig size");
+KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, intervalHours) == 4, "intervalHours");
+KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, intervalMinutes) == 8, "intervalMinutes");
+KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, intervalSeconds) == 12, "intervalSeconds");
+KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, triggerCount) == 52, "triggerCount");
+KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, recordDestination) == 56, "recordDestination");
+KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, alarmTriggerChannel) == 60, "alarmTriggerChannel");
+KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, autoTriggerOrder) == 64, "autoTriggerOrder");
+KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, autoReferenceChannel) == 68, "autoReferenceChannel");
+KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, autoSecondReferenceChannel) == 72,
+                    "autoSecondReferenceChannel");
+KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, triggerSource) == 76, "triggerSource");
+KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, totalizerDebounce) == 80, "totalizerDebounce");
+KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, totalizerCount) == 84, "totalizerCount");
+KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, totalizerType) == 88, "totalizerType");
+KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, totalizerState) == 92, "totalizerState");
+KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, channel1) == 96, "channel1");
+KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, computed) == 1264, "computed");
+KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, modules) == 24624, "modules");
+
 /* ---- Scanning and readings --------------------------------------------- */
 
 /* ---- Log memory and USB-drive files ------------------------------------ */

@@ -7,7 +7,8 @@ namespace korda::sim {
 namespace {
 
 std::string upper(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (auto& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -32,11 +33,14 @@ Request parseRequest(const std::string& line) {
     Request r;
     r.line = line;
     std::size_t i = 0;
-    while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
+    while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
+        ++i;
     std::size_t end = i;
-    while (end < line.size() && !std::isspace(static_cast<unsigned char>(line[end]))) ++end;
+    while (end < line.size() && !std::isspace(static_cast<unsigned char>(line[end])))
+        ++end;
     r.header = line.substr(i, end - i);
-    while (end < line.size() && std::isspace(static_cast<unsigned char>(line[end]))) ++end;
+    while (end < line.size() && std::isspace(static_cast<unsigned char>(line[end])))
+        ++end;
     r.args = line.substr(end);
     while (!r.args.empty() && std::isspace(static_cast<unsigned char>(r.args.back())))
         r.args.pop_back();

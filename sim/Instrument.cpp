@@ -9,7 +9,8 @@ namespace {
 constexpr std::size_t kErrorQueueSize = 20;
 
 std::string upper(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (auto& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -57,14 +58,25 @@ void Instrument::registerCommands() {
     t.add("SYSTem:COMMunicate:TERMinator?", [](Instrument& in, const Request&, Reply& r) {
         r.lines.push_back(in.crlf ? "CRLF" : "LF");
     });
+    registerSettingsCommands(t);
+    registerChannelCommands(t);
 }
 
 void Instrument::reset() {
     std::lock_guard<std::recursive_mutex> g(mutex_);
     // The line end is a communication setting and survives *RST.
+    settings.reset();
+    channels.reset();
 }
 
-std::string Instrument::lineEnd() const { return crlf ? "\r\n" : "\n"; }
+std::vector<int> Instrument::scanList() const {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
+    return channels.scanList;
+}
+
+std::string Instrument::lineEnd() const {
+    return crlf ? "\r\n" : "\n";
+}
 
 std::vector<std::string> Instrument::execute(const std::string& line) {
     std::lock_guard<std::recursive_mutex> g(mutex_);
@@ -96,7 +108,8 @@ void Instrument::setFaults(const Faults& f) {
     std::lock_guard<std::recursive_mutex> g(mutex_);
     faults_ = f;
     std::map<std::string, std::pair<int, std::string>> forced;
-    for (const auto& [k, v] : faults_.forcedErrors) forced[upper(k)] = v;
+    for (const auto& [k, v] : faults_.forcedErrors)
+        forced[upper(k)] = v;
     faults_.forcedErrors = std::move(forced);
 }
 

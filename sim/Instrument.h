@@ -3,7 +3,9 @@
 // through a Session and write back what it answers.
 #pragma once
 
+#include "ChannelModel.h"
 #include "CommandTable.h"
+#include "SettingsModel.h"
 
 #include <cstdint>
 #include <deque>
@@ -19,10 +21,10 @@ enum class Model { M7043A, M5129A };
 
 // Transport-level faults, set by tests or by the command line.
 struct Faults {
-    unsigned replyDelayMs = 0;     // wait before each reply is written
-    bool silent = false;           // read commands, never answer
+    unsigned replyDelayMs = 0;      // wait before each reply is written
+    bool silent = false;            // read commands, never answer
     long disconnectAfterBytes = -1; // close the connection after this many reply bytes
-    std::string garbage;           // written once before the next reply (may hold NULs)
+    std::string garbage;            // written once before the next reply (may hold NULs)
     // Commands (header, any letter case) that the instrument rejects with an error.
     std::map<std::string, std::pair<int, std::string>> forcedErrors;
 };
@@ -65,6 +67,11 @@ class Instrument {
 
     // ---- State of the instrument (guarded by mutex()) ----
     bool crlf = false;
+    InstrumentSettings settings;
+    ChannelModel channels;
+
+    // The channels to scan, in the order of "ROUT:SCAN" (a copy, thread-safe).
+    std::vector<int> scanList() const;
 
   private:
     void registerCommands();

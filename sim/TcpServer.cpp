@@ -20,7 +20,9 @@ TcpServer::TcpServer(Instrument& instrument, std::uint16_t port, bool loopbackOn
     acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 
-TcpServer::~TcpServer() { stop(); }
+TcpServer::~TcpServer() {
+    stop();
+}
 
 void TcpServer::stop() {
     if (!running_.exchange(false)) return;
@@ -36,7 +38,9 @@ void TcpServer::stop() {
     listener_ = pf::kInvalidSocket;
 }
 
-void TcpServer::dropConnections() { ++dropGeneration_; }
+void TcpServer::dropConnections() {
+    ++dropGeneration_;
+}
 
 void TcpServer::acceptLoop() {
     while (running_) {

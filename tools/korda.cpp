@@ -13,14 +13,13 @@
 namespace {
 
 void usage() {
-    std::fprintf(stderr,
-                 "usage: korda demo [7043A|5129A]\n"
-                 "       korda [--host A.B.C.D] --port N [--model 7043A|5129A] COMMAND...\n"
-                 "commands:\n"
-                 "  check            confirm the model\n"
-                 "  timeout SECONDS  set the library timeout\n"
-                 "demo starts the virtual instrument in this process and runs a short\n"
-                 "session against it.\n");
+    std::fprintf(stderr, "usage: korda demo [7043A|5129A]\n"
+                         "       korda [--host A.B.C.D] --port N [--model 7043A|5129A] COMMAND...\n"
+                         "commands:\n"
+                         "  check            confirm the model\n"
+                         "  timeout SECONDS  set the library timeout\n"
+                         "demo starts the virtual instrument in this process and runs a short\n"
+                         "session against it.\n");
 }
 
 std::string errorText(int code) {
@@ -59,8 +58,9 @@ int runSession(const uint8_t address[4], int port, int model,
         if (c == "check") {
             failures += !report("dlxVmrModelCheck", dlxVmrModelCheck(bcn));
         } else if (c == "timeout" && i + 1 < commands.size()) {
-            failures += !report("dlxVmrTimeoutSet",
-                                dlxVmrTimeoutSet(static_cast<uint32_t>(std::atoi(commands[++i].c_str()))));
+            failures +=
+                !report("dlxVmrTimeoutSet",
+                        dlxVmrTimeoutSet(static_cast<uint32_t>(std::atoi(commands[++i].c_str()))));
             uint32_t seconds = 0;
             failures += !report("dlxVmrTimeoutGet", dlxVmrTimeoutGet(&seconds));
             std::printf("  timeout is %u s\n", seconds);
@@ -107,7 +107,8 @@ int main(int argc, char** argv) {
                 usage();
                 return 2;
             }
-            for (int k = 0; k < 4; ++k) address[k] = static_cast<uint8_t>(b[k]);
+            for (int k = 0; k < 4; ++k)
+                address[k] = static_cast<uint8_t>(b[k]);
         } else if (a == "--port" && i + 1 < argc) {
             port = std::atoi(argv[++i]);
         } else if (a == "--model" && i + 1 < argc) {

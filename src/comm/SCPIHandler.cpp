@@ -20,7 +20,8 @@ const std::string kNoErrorLine = "0,\"No error\"\r";
 // Each line followed by the line end, all in one message.
 std::string buildMessage(const std::vector<std::string>& lines) {
     std::size_t size = 0;
-    for (const auto& l : lines) size += l.size() + kLineEnd.size();
+    for (const auto& l : lines)
+        size += l.size() + kLineEnd.size();
     std::string message;
     message.reserve(size);
     for (const auto& l : lines) {
@@ -33,7 +34,8 @@ std::string buildMessage(const std::vector<std::string>& lines) {
 // Reads a decimal integer the way atoi does, but reports whether there was one.
 bool readInteger(const std::string& text, long& value) {
     const char* p = text.c_str();
-    while (*p == ' ' || *p == '\t') ++p;
+    while (*p == ' ' || *p == '\t')
+        ++p;
     const char* digits = p + ((*p == '+' || *p == '-') ? 1 : 0);
     if (!std::isdigit(static_cast<unsigned char>(*digits))) return false;
     value = std::strtol(p, nullptr, 10);
@@ -120,8 +122,8 @@ int SCPIHandler::transact(const std::vector<std::string>& lines, std::size_t exp
     return status::kOk;
 }
 
-int SCPIHandler::transactWithRetry(const std::vector<std::string>& lines,
-                                   std::size_t expectedLines, std::vector<std::string>& replies) {
+int SCPIHandler::transactWithRetry(const std::vector<std::string>& lines, std::size_t expectedLines,
+                                   std::vector<std::string>& replies) {
     const int st = transact(lines, expectedLines, replies);
     if (st != status::kTimeout) return st;
     replies.clear();

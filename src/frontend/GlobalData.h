@@ -59,7 +59,9 @@ class GlobalData {
 // The process-wide holder: empty while the library is not initialised.
 std::shared_ptr<GlobalData>& globalHolder();
 // A reference to the current GlobalData, or empty.
-inline std::shared_ptr<GlobalData> globalData() { return globalHolder(); }
+inline std::shared_ptr<GlobalData> globalData() {
+    return globalHolder();
+}
 
 // The library timeout in milliseconds (the default when not initialised).
 std::uint32_t libraryTimeoutMs();

@@ -46,9 +46,9 @@ WaitResult socketWaitWritable(SocketHandle s, std::uint32_t timeoutMs);
 
 // Result of one non-blocking read or write: count > 0 bytes moved, or one of
 // the negative values below.
-inline constexpr long kIoClosed = 0;       // recv: the peer closed the stream
-inline constexpr long kIoWouldBlock = -1;  // nothing can be moved right now
-inline constexpr long kIoError = -2;       // any other failure
+inline constexpr long kIoClosed = 0;      // recv: the peer closed the stream
+inline constexpr long kIoWouldBlock = -1; // nothing can be moved right now
+inline constexpr long kIoError = -2;      // any other failure
 // Reads up to length bytes. Never raises a signal.
 long socketRecv(SocketHandle s, char* buffer, std::size_t length);
 // Writes up to length bytes. Never raises a signal (no SIGPIPE).

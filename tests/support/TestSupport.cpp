@@ -21,9 +21,8 @@ int openLoopback(int bcn, std::uint16_t port, int model) {
 VirtualInstrumentSession::VirtualInstrumentSession(sim::Model model, int bcn)
     : instrument_(model), server_(instrument_), bcn_(bcn) {
     dlxVmrLibInit(0);
-    openStatus_ = openLoopback(bcn, server_.port(),
-                               model == sim::Model::M7043A ? DLXVMR_MODEL_7043A
-                                                           : DLXVMR_MODEL_5129A);
+    openStatus_ = openLoopback(
+        bcn, server_.port(), model == sim::Model::M7043A ? DLXVMR_MODEL_7043A : DLXVMR_MODEL_5129A);
 }
 
 VirtualInstrumentSession::~VirtualInstrumentSession() {

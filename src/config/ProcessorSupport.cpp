@@ -1,0 +1,67 @@
+#include "config/ProcessorSupport.h"
+
+#include "comm/SCPIHandler.h"
+#include "config/IProcessor.h"
+
+#include <cctype>
+
+namespace korda32ex {
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+const TokenCode* findToken(std::string_view reply, std::span<const TokenCode> table) {
+    for (const auto& entry : table)
+        if (equalsIgnoreCase(reply, entry.token)) return &entry;
+    return nullptr;
+}
+
+const TokenCode* findCode(std::uint32_t code, std::span<const TokenCode> table) {
+    for (const auto& entry : table)
+        if (entry.code == code) return &entry;
+    return nullptr;
+}
+
+std::string channelList(int number) {
+    return "(@" + std::to_string(number) + ")";
+}
+
+std::optional<std::string> immediateQuery(SCPIHandler* handler, const std::string& query) {
+    if (handler == nullptr) return std::nullopt;
+    std::string reply;
+    if (handler->query(query, reply) != 1) return std::nullopt;
+    return reply;
+}
+
+bool immediateReplyIs(SCPIHandler* handler, const std::string& query, std::string_view expected) {
+    const auto reply = immediateQuery(handler, query);
+    return reply && equalsIgnoreCase(*reply, expected);
+}
+
+bool parseFlagBit(const std::string& reply, std::uint32_t& bits, std::uint32_t bit,
+                  std::string_view setWord, std::string_view clearWord, std::string& errorText,
+                  int& errorCode) {
+    if (equalsIgnoreCase(reply, setWord))
+        bits |= bit;
+    else if (equalsIgnoreCase(reply, clearWord))
+        bits &= ~bit;
+    else
+        return invalidResponse(reply, errorText, errorCode);
+    return true;
+}
+
+bool parseTokenField(const std::string& reply, std::span<const TokenCode> table,
+                     std::uint32_t& field, std::string& errorText, int& errorCode) {
+    const TokenCode* entry = findToken(reply, table);
+    if (entry == nullptr) return invalidResponse(reply, errorText, errorCode);
+    field = entry->code;
+    return true;
+}
+
+} // namespace korda32ex

@@ -1,0 +1,50 @@
+// Small pieces shared by the configuration processors: reply matching,
+// token tables, channel lists and the immediate queries some processors make
+// while they build their query lists.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace korda32ex {
+
+class SCPIHandler;
+
+// Whole-text comparison ignoring letter case (ASCII).
+bool equalsIgnoreCase(std::string_view a, std::string_view b);
+
+// One entry of a token table: the word as it travels and the code it stands for.
+struct TokenCode {
+    std::string_view token;
+    std::uint32_t code;
+};
+
+// The entry whose token equals the reply (ignoring case), or null.
+const TokenCode* findToken(std::string_view reply, std::span<const TokenCode> table);
+// The entry whose code equals code, or null.
+const TokenCode* findCode(std::uint32_t code, std::span<const TokenCode> table);
+
+// "(@" number ")" as every channel list of a command is written.
+std::string channelList(int number);
+
+// Asks the instrument at once and returns its reply; nothing when there is no
+// instrument or the exchange failed.
+std::optional<std::string> immediateQuery(SCPIHandler* handler, const std::string& query);
+// True when an immediate query answers expected (ignoring case); a failed
+// query counts as any other reply.
+bool immediateReplyIs(SCPIHandler* handler, const std::string& query, std::string_view expected);
+
+// Parses a two-word reply into one bit of a bit set: setWord sets the bit,
+// clearWord clears it, anything else is an invalid reply (bits untouched).
+bool parseFlagBit(const std::string& reply, std::uint32_t& bits, std::uint32_t bit,
+                  std::string_view setWord, std::string_view clearWord, std::string& errorText,
+                  int& errorCode);
+// Parses a token reply into a field through a token table; a reply not in the
+// table is invalid (field untouched).
+bool parseTokenField(const std::string& reply, std::span<const TokenCode> table,
+                     std::uint32_t& field, std::string& errorText, int& errorCode);
+
+} // namespace korda32ex

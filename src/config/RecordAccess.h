@@ -1,0 +1,74 @@
+// Addressing inside the configuration record: channel numbers, channel
+// records by slot and index, the model code of the build in progress.
+#pragma once
+
+#include "korda32ext.h"
+
+#include <cstdint>
+
+namespace korda32ex {
+
+inline constexpr int kChannel1Slot = -1;
+inline constexpr int kComputedSlot = 4;
+
+// The SCPI channel number: 1 for channel 1 (slot -1), else 100*slot + 101 + index.
+inline int channelNumber(int slot, int index) {
+    return slot == -1 ? 1 : 100 * slot + 101 + index;
+}
+
+// Maps a three-digit channel number s·mm back to module area s-1 and channel
+// index mm-1. Returns false when the number is not of that form or lies
+// outside the record.
+inline bool channelFromNumber(int number, int& area, int& index) {
+    if (number < 100 || number > 999) return false;
+    area = number / 100 - 1;
+    index = number % 100 - 1;
+    return area >= 0 && area < VMR_MODULE_AREAS && index >= 0 && index < VMR_CHANNELS_PER_AREA;
+}
+
+// The channel record of slot (-1 = channel 1, 0..5 = module areas) and index
+// (0..21); null when outside the record.
+inline const ChannelRecord* channelRecord(const VmrInstConfig& r, int slot, int index) {
+    if (slot == -1) return &r.channel1;
+    if (slot < 0 || slot >= VMR_MODULE_AREAS || index < 0 || index >= VMR_CHANNELS_PER_AREA)
+        return nullptr;
+    return &r.modules[slot].channels[index];
+}
+inline ChannelRecord* channelRecord(VmrInstConfig& r, int slot, int index) {
+    return const_cast<ChannelRecord*>(
+        channelRecord(static_cast<const VmrInstConfig&>(r), slot, index));
+}
+
+// The computed channel record i (0..19); null when outside the record.
+inline const ComputedChannelRecord* computedRecord(const VmrInstConfig& r, int index) {
+    return index >= 0 && index < VMR_COMPUTED_CHANNELS ? &r.computed[index] : nullptr;
+}
+inline ComputedChannelRecord* computedRecord(VmrInstConfig& r, int index) {
+    return index >= 0 && index < VMR_COMPUTED_CHANNELS ? &r.computed[index] : nullptr;
+}
+
+// True when the module area's channels take part (module present).
+inline bool modulePresent(const VmrInstConfig& r, int slot) {
+    return slot == -1 || (slot >= 0 && slot < VMR_MODULE_AREAS &&
+                          r.modules[slot].moduleState != VMR_MODULE_ABSENT);
+}
+
+// The model code of the instrument whose processor tree is being built on
+// this thread (4 = 7043A, 5 = 5129A, 0 = unidentified). Each build sets it for
+// its own duration, so two instruments configured at once on different
+// threads never see each other's model.
+int currentModelCode();
+
+// Sets currentModelCode for the lifetime of the scope and restores it after.
+class ModelCodeScope {
+  public:
+    explicit ModelCodeScope(int model);
+    ~ModelCodeScope();
+    ModelCodeScope(const ModelCodeScope&) = delete;
+    ModelCodeScope& operator=(const ModelCodeScope&) = delete;
+
+  private:
+    int previous_;
+};
+
+} // namespace korda32ex

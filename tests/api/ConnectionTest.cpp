@@ -1,0 +1,141 @@
+// Connection management through the exported interface, against the virtual
+// instrument on loopback.
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+using namespace korda;
+using korda::test::errorString;
+using korda::test::VirtualInstrumentSession;
+
+TEST(Connection, OpenCloseAndReopen) {
+    VirtualInstrumentSession s;
+    ASSERT_EQ(s.openStatus(), 1);
+    EXPECT_EQ(dlxVmrCommOpen(1), -2005);
+    EXPECT_EQ(dlxVmrModelCheck(1), 1);
+    EXPECT_EQ(dlxVmrCommClose(1), 1);
+    EXPECT_EQ(dlxVmrCommClose(1), -2007);
+    EXPECT_EQ(dlxVmrModelCheck(1), -2007);
+    EXPECT_EQ(dlxVmrCommOpen(1), 1);
+    EXPECT_EQ(dlxVmrModelCheck(1), 1);
+    // Opening switched the instrument to CR LF line ends.
+    EXPECT_TRUE(s.instrument().crlf);
+}
+
+TEST(Connection, ModelCheckComparesWithTheSettings) {
+    VirtualInstrumentSession s(sim::Model::M5129A);
+    ASSERT_EQ(s.openStatus(), 1);
+    EXPECT_EQ(dlxVmrModelCheck(1), 1);
+    const uint8_t loopback[4] = {127, 0, 0, 1};
+    // New settings take effect at the next check, the connection stays.
+    EXPECT_EQ(dlxVmrCCFsetBCN(1, 1, s.server().port(), loopback, DLXVMR_MODEL_7043A), 1);
+    EXPECT_EQ(dlxVmrModelCheck(1), -2021);
+    EXPECT_EQ(errorString(-2021),
+              "Model of instrument and model of instrument stored in CCF don't match");
+    EXPECT_EQ(s.server().connectionsAccepted(), 1);
+}
+
+TEST(Connection, TimeoutSettings) {
+    ASSERT_EQ(dlxVmrLibInit(0), 1);
+    uint32_t seconds = 0;
+    EXPECT_EQ(dlxVmrTimeoutSet(7), 1);
+    EXPECT_EQ(dlxVmrTimeoutGet(&seconds), 1);
+    EXPECT_EQ(seconds, 7u);
+    // Seconds beyond what milliseconds can hold saturate.
+    EXPECT_EQ(dlxVmrTimeoutSet(0xFFFFFFFFu), 1);
+    EXPECT_EQ(dlxVmrTimeoutGet(&seconds), 1);
+    EXPECT_EQ(seconds, 0xFFFFFFFFu / 1000u);
+    EXPECT_EQ(dlxVmrTimeoutGet(nullptr), -2);
+    EXPECT_EQ(dlxVmrLibExit(), 1);
+    EXPECT_EQ(dlxVmrTimeoutSet(3), -2002);
+    EXPECT_EQ(dlxVmrTimeoutGet(&seconds), -2002);
+    EXPECT_EQ(dlxVmrCCFsetBCN(1, 1, 1, nullptr, 4), -2002);
+    EXPECT_EQ(dlxVmrCommOpen(1), -2002);
+    EXPECT_EQ(dlxVmrModelCheck(1), -2002);
+}
+
+TEST(Connection, FailedOpens) {
+    ASSERT_EQ(dlxVmrLibInit(0), 1);
+    // Nothing listens: refused.
+    std::uint16_t port = 0;
+    {
+        sim::Instrument instrument(sim::Model::M7043A);
+        sim::TcpServer server(instrument);
+        port = server.port();
+    }
+    EXPECT_EQ(test::openLoopback(1, port), -2028);
+    EXPECT_EQ(dlxVmrCommClose(1), -2007);
+    EXPECT_EQ(errorString(-2028).rfind("Error returned from instrument", 0), 0u);
+
+    // The instrument rejects the line-end command: its error, not registered.
+    sim::Instrument instrument(sim::Model::M7043A);
+    instrument.forceError("SYST:COMM:TERM", -113, "Undefined header");
+    sim::TcpServer server(instrument);
+    EXPECT_EQ(test::openLoopback(2, server.port()), -113);
+    EXPECT_EQ(errorString(-113), "SYST:COMM:TERM CRLF => \"Undefined header");
+    EXPECT_EQ(dlxVmrCommClose(2), -2007);
+    instrument.setFaults({});
+    EXPECT_EQ(dlxVmrCommOpen(2), 1);
+    EXPECT_EQ(dlxVmrCommClose(2), 1);
+
+    // A silent instrument: the open times out on the first exchange.
+    dlxVmrTimeoutSet(1);
+    sim::Faults silent;
+    silent.silent = true;
+    instrument.setFaults(silent);
+    EXPECT_EQ(dlxVmrCommOpen(2), -1015);
+    EXPECT_EQ(dlxVmrLibExit(), 1);
+}
+
+TEST(Connection, ErrorStringsAreCopiedSafely) {
+    char small[5] = {'x', 'x', 'x', 'x', 'x'};
+    dlxVmrGetErrorStringA(1, small, sizeof small);
+    EXPECT_STREQ(small, "No E");
+    char untouched[2] = {'q', 'q'};
+    dlxVmrGetErrorStringA(1, untouched, 0);
+    EXPECT_EQ(untouched[0], 'q');
+    dlxVmrGetErrorStringA(1, nullptr, 10);
+
+    wchar_t wide[8];
+    dlxVmrGetErrorStringW(-1015, wide, 8);
+    EXPECT_EQ(std::wstring(wide), L"Timeout");
+    wchar_t full[200];
+    dlxVmrGetErrorStringW(-2028, full, 200);
+    EXPECT_EQ(std::wstring(full).size(), 143u); // the longest fixed text
+    dlxVmrGetErrorStringW(-1015, nullptr, 8);
+}
+
+TEST(Connection, ConcurrentCallsOnOneInstrumentStayWhole) {
+    VirtualInstrumentSession s(sim::Model::M5129A);
+    ASSERT_EQ(s.openStatus(), 1);
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 10; ++i)
+                if (dlxVmrModelCheck(1) != 1) ++failures;
+        });
+    // A close racing with the checks never destroys a handler in use.
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(failures.load(), 0);
+
+    std::atomic<bool> stop{false};
+    std::thread checker([&] {
+        while (!stop) {
+            const int st = dlxVmrModelCheck(1);
+            if (st != 1 && st != -2007) ++failures;
+        }
+    });
+    for (int i = 0; i < 10; ++i) {
+        dlxVmrCommClose(1);
+        dlxVmrCommOpen(1);
+    }
+    stop = true;
+    checker.join();
+    EXPECT_EQ(failures.load(), 0);
+}

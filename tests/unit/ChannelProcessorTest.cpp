@@ -1,0 +1,328 @@
+// Function and range of analog channels: commands byte for byte, model
+// rules, absent modules, and the parse of the instrument's replies.
+#include "ConfigTestSupport.h"
+#include "channels/ChannelFunctionProcessor.h"
+#include "channels/ChannelProcessorBase.h"
+#include "channels/ChannelRangeProcessor.h"
+#include "config/RecordAccess.h"
+
+#include <gtest/gtest.h>
+
+#include <barrier>
+#include <thread>
+
+using namespace korda32ex;
+using korda::test::commandsOf;
+using korda::test::parseWith;
+using korda::test::zeroRecord;
+
+namespace {
+
+using Commands = std::vector<std::string>;
+
+constexpr int k7043A = 4, k5129A = 5, kUnidentified = 0;
+
+// The commands of a channel's function and range processors for one model.
+Commands channelCommands(const VmrInstConfig& r, int slot, int index, int model) {
+    ModelCodeScope scope(model);
+    ChannelFunctionProcessor function(slot, index);
+    ChannelRangeProcessor range(slot, index);
+    Commands out = commandsOf(function, r);
+    for (auto& c : commandsOf(range, r))
+        out.push_back(c);
+    return out;
+}
+
+ChannelRecord& setChannel(VmrInstConfig& r, int slot, int index, std::uint32_t function,
+                          std::uint32_t range) {
+    ChannelRecord& ch = *channelRecord(r, slot, index);
+    ch.function = function;
+    ch.range = range;
+    return ch;
+}
+
+TEST(ChannelCommands, MeterFunctionsWriteRangesWithSixDecimals) {
+    auto r = zeroRecord();
+    setChannel(*r, 0, 0, 1, 18);
+    EXPECT_EQ(channelCommands(*r, 0, 0, k7043A),
+              (Commands{"CONF:VOLT (@101)", "CONF:VOLT 10.000000,(@101)"}));
+    setChannel(*r, 0, 0, 1, 23);
+    EXPECT_EQ(channelCommands(*r, 0, 0, k7043A),
+              (Commands{"CONF:VOLT (@101)", "VOLT:RANG:AUTO ON,(@101)"}));
+    setChannel(*r, 0, 0, 1, 200);
+    EXPECT_EQ(channelCommands(*r, 0, 0, k7043A),
+              (Commands{"CONF:VOLT (@101)", "CONF:VOLT 0.100000,(@101)"}));
+    setChannel(*r, 0, 0, 5, 7);
+    EXPECT_EQ(channelCommands(*r, 0, 0, k7043A),
+              (Commands{"CONF:RES (@101)", "CONF:RES 100000000.000000,(@101)"}));
+    setChannel(*r, 1, 5, 6, 5);
+    EXPECT_EQ(channelCommands(*r, 1, 5, k7043A),
+              (Commands{"CONF:FRES (@206)", "CONF:FRES 1000000.000000,(@206)"}));
+    setChannel(*r, 1, 5, 6, 8);
+    EXPECT_EQ(channelCommands(*r, 1, 5, k7043A),
+              (Commands{"CONF:FRES (@206)", "FRES:RANG:AUTO ON,(@206)"}));
+    setChannel(*r, 1, 5, 5, 99);
+    EXPECT_EQ(channelCommands(*r, 1, 5, k7043A),
+              (Commands{"CONF:RES (@206)", "CONF:RES 100.000000,(@206)"}));
+}
+
+TEST(ChannelCommands, CurrentGoesThroughTheShuntOnModuleChannelsOneToTwenty) {
+    auto r = zeroRecord();
+    setChannel(*r, 0, 0, 3, 52);
+    EXPECT_EQ(channelCommands(*r, 0, 0, k7043A),
+              (Commands{"CONF:VOLT (@101)", "CONF:CURR:DC 0.100000,(@101)"}));
+    setChannel(*r, 0, 20, 3, 48);
+    EXPECT_EQ(channelCommands(*r, 0, 20, k7043A),
+              (Commands{"CONF:CURR:DC (@121)", "CONF:CURR:DC 0.000100,(@121)"}));
+    setChannel(*r, -1, 0, 3, 50); // 50 is not a range
+    EXPECT_EQ(channelCommands(*r, -1, 0, k7043A),
+              (Commands{"CONF:CURR:DC (@1)", "CONF:CURR:DC 0.000000,(@1)"}));
+    setChannel(*r, -1, 0, 3, 53);
+    EXPECT_EQ(channelCommands(*r, -1, 0, k7043A),
+              (Commands{"CONF:CURR:DC (@1)", "CURR:DC:RANG:AUTO ON,(@1)"}));
+}
+
+TEST(ChannelCommands, AlternatingFunctionsOnlyOnThe5129A) {
+    auto r = zeroRecord();
+    setChannel(*r, 0, 1, 2, 34);
+    EXPECT_TRUE(channelCommands(*r, 0, 1, k7043A).empty());
+    EXPECT_TRUE(channelCommands(*r, 0, 1, kUnidentified).empty());
+    EXPECT_EQ(channelCommands(*r, 0, 1, k5129A),
+              (Commands{"CONF:VOLT:AC (@102)", "CONF:VOLT:AC 10.000000,(@102)"}));
+    setChannel(*r, 0, 1, 2, 39);
+    EXPECT_EQ(channelCommands(*r, 0, 1, k5129A),
+              (Commands{"CONF:VOLT:AC (@102)", "VOLT:AC:RANG:AUTO ON,(@102)"}));
+    setChannel(*r, 0, 1, 2, 0);
+    EXPECT_EQ(channelCommands(*r, 0, 1, k5129A),
+              (Commands{"CONF:VOLT:AC (@102)", "CONF:VOLT:AC 1.000000,(@102)"}));
+
+    setChannel(*r, 0, 1, 4, 65);
+    EXPECT_TRUE(channelCommands(*r, 0, 1, k7043A).empty());
+    EXPECT_EQ(channelCommands(*r, 0, 1, k5129A),
+              (Commands{"CONF:VOLT:AC (@102)", "CONF:CURR:AC 0.001000,(@102)"}));
+    setChannel(*r, 0, 21, 4, 68);
+    EXPECT_EQ(channelCommands(*r, 0, 21, k5129A),
+              (Commands{"CONF:CURR:AC (@122)", "CURR:AC:RANG:AUTO ON,(@122)"}));
+}
+
+TEST(ChannelCommands, NothingForUnconfiguredOffOrAbsentChannels) {
+    auto r = zeroRecord();
+    EXPECT_TRUE(channelCommands(*r, 0, 0, k7043A).empty());
+    setChannel(*r, 0, 0, VMR_CHANNEL_OFF, 18);
+    EXPECT_TRUE(channelCommands(*r, 0, 0, k7043A).empty());
+    setChannel(*r, 0, 0, 14, 18);
+    EXPECT_TRUE(channelCommands(*r, 0, 0, k7043A).empty());
+    setChannel(*r, 1, 3, 1, 18);
+    r->modules[1].moduleState = VMR_MODULE_ABSENT;
+    EXPECT_TRUE(channelCommands(*r, 1, 3, k7043A).empty());
+    // An address outside the record builds nothing instead of reading past it.
+    EXPECT_TRUE(channelCommands(*r, 0, 22, k7043A).empty());
+    EXPECT_TRUE(channelCommands(*r, 6, 0, k7043A).empty());
+}
+
+TEST(ChannelCommands, FrequencyIsConfiguredByTheRangeProcessor) {
+    auto r = zeroRecord();
+    setChannel(*r, -1, 0, 13, 77);
+    EXPECT_EQ(channelCommands(*r, -1, 0, k5129A), Commands{"CONF:FREQ (@1)"});
+}
+
+TEST(ChannelCommands, ThermocoupleTypesAndCoefficients) {
+    auto r = zeroRecord();
+    ChannelRecord& ch = setChannel(*r, 0, 0, 12, 0x6401);
+    for (int i = 0; i < 7; ++i)
+        ch.sensorCoef[i] = i + 0.5;
+    EXPECT_EQ(channelCommands(*r, 0, 0, k7043A), Commands{"CONF:TEMP TC,J,(@101)"});
+    ch.range = 0x6F01;
+    EXPECT_EQ(channelCommands(*r, 0, 0, k7043A),
+              (Commands{"CONF:TEMP TC,POLY,(@101)",
+                        "TEMP:TC:POLY:COEF 0.5,1.5,2.5,3.5,4.5,5.5,6.5,(@101)"}));
+    EXPECT_TRUE(channelCommands(*r, 0, 0, k5129A).empty());
+    EXPECT_EQ(channelCommands(*r, 0, 0, kUnidentified), Commands{"CONF:TEMP TC,POLY,(@101)"});
+    ch.range = 0x6201;
+    EXPECT_EQ(channelCommands(*r, 0, 0, k7043A),
+              (Commands{"CONF:TEMP TC,R,(@101)", "TEMP:TC:R:COEF 0.5,1.5,2.5,3.5,(@101)"}));
+    EXPECT_EQ(channelCommands(*r, 0, 0, k5129A), Commands{"CONF:TEMP TC,R,(@101)"});
+    ch.range = 0x6301;
+    EXPECT_EQ(channelCommands(*r, 0, 0, k7043A),
+              (Commands{"CONF:TEMP TC,S,(@101)", "TEMP:TC:S:COEF 0.5,1.5,2.5,3.5,(@101)"}));
+    ch.range = 0x6E01;
+    EXPECT_EQ(channelCommands(*r, 0, 0, k7043A), Commands{"CONF:TEMP TC,W,(@101)"});
+    ch.range = 0x6002; // not a type
+    EXPECT_EQ(channelCommands(*r, 0, 0, k7043A), Commands{"CONF:TEMP TC,K,(@101)"});
+}
+
+TEST(ChannelCommands, RtdSensorsInEachWiring) {
+    auto r = zeroRecord();
+    ChannelRecord& ch = setChannel(*r, 0, 0, 7, 80);
+    const double values[7] = {25.5, 0.001, -2e-7, 1.5e-3, 100, 0.00385, 12345678};
+    for (int i = 0; i < 7; ++i)
+        ch.sensorCoef[i] = values[i];
+    EXPECT_EQ(channelCommands(*r, 0, 0, k7043A),
+              (Commands{"CONF:TEMP RTD,SPRT,(@101)",
+                        "TEMP:RTD:SPRT:COEF:HIGH 1.500000e-03,1.000000e+02,3.850000e-03,"
+                        "1.234568e+07,(@101)",
+                        "TEMP:RTD:SPRT:COEF:LOW 1.000000e-03,-2.000000e-07,(@101)",
+                        "TEMP:RTD:SPRT:RTPW 25.5,(@101)"}));
+    EXPECT_TRUE(channelCommands(*r, 0, 0, k5129A).empty());
+    // An unidentified model gets the configure command and an A392 R0.
+    EXPECT_EQ(channelCommands(*r, 0, 0, kUnidentified),
+              (Commands{"CONF:TEMP RTD,SPRT,(@101)", "TEMP:RTD:A392:RZER 25.5,(@101)"}));
+
+    ch.function = 8;
+    ch.range = 83;
+    EXPECT_EQ(channelCommands(*r, 0, 0, k7043A),
+              (Commands{"CONF:TEMP TRTD,ABC,(@101)", "TEMP:TRTD:ABC:RZER 2.550000e+01,(@101)",
+                        "TEMP:TRTD:ABC:COEF 1.000000e-03,-2.000000e-07,1.500000e-03,(@101)"}));
+    ch.function = 9;
+    EXPECT_EQ(channelCommands(*r, 0, 0, k7043A),
+              (Commands{"CONF:TEMP FRTD,ABC,(@101)", "TEMP:FRTD:ABC:RZER 25.5,(@101)",
+                        "TEMP:FRTD:ABC:COEF 1.000000e-03,-2.000000e-07,1.500000e-03,(@101)"}));
+    EXPECT_TRUE(channelCommands(*r, 0, 0, k5129A).empty());
+
+    ch.sensorCoef[0] = 100;
+    ch.range = 81;
+    EXPECT_EQ(channelCommands(*r, 0, 0, k5129A),
+              (Commands{"CONF:TEMP FRTD,A385,(@101)", "TEMP:FRTD:A385:RZER 100,(@101)"}));
+    ch.range = 82;
+    EXPECT_EQ(channelCommands(*r, 0, 0, k5129A),
+              (Commands{"CONF:TEMP FRTD,A392,(@101)", "TEMP:FRTD:A392:RZER 100,(@101)"}));
+    ch.range = 5; // not a type: the A385 token with an A392 R0
+    EXPECT_EQ(channelCommands(*r, 0, 0, k7043A),
+              (Commands{"CONF:TEMP FRTD,A385,(@101)", "TEMP:FRTD:A392:RZER 100,(@101)"}));
+}
+
+TEST(ChannelCommands, ThermistorTypes) {
+    auto r = zeroRecord();
+    ChannelRecord& ch = setChannel(*r, 2, 21, 10, 100);
+    ch.sensorCoef[0] = 1.0e-3;
+    ch.sensorCoef[1] = 2.5e-4;
+    ch.sensorCoef[2] = 0;
+    ch.sensorCoef[3] = 1e-7;
+    EXPECT_EQ(channelCommands(*r, 2, 21, k7043A),
+              (Commands{"CONF:TEMP THER,RPOL,(@322)",
+                        "TEMP:THER:RPOL:COEF 0.001,0.00025,0,1e-07,(@322)"}));
+    ch.function = 11;
+    EXPECT_EQ(channelCommands(*r, 2, 21, k7043A),
+              (Commands{"CONF:TEMP FTH,RPOL,(@322)",
+                        "TEMP:THER:RPOL:COEF 0.001,0.00025,0,1e-07,(@322)"}));
+    EXPECT_TRUE(channelCommands(*r, 2, 21, k5129A).empty());
+    ch.range = 99;
+    EXPECT_EQ(channelCommands(*r, 2, 21, k5129A), Commands{"CONF:TEMP FTH,R10K,(@322)"});
+    ch.range = 98;
+    EXPECT_EQ(channelCommands(*r, 2, 21, k5129A), Commands{"CONF:TEMP FTH,R2K2,(@322)"});
+}
+
+TEST(ChannelParse, FunctionWords) {
+    auto r = zeroRecord();
+    r->modules[1].moduleState = VMR_MODULE_ABSENT;
+    ChannelFunctionProcessor function(1, 4);
+    const std::pair<const char*, std::uint32_t> cases[] = {
+        {"\"VOLT\"", 1},      {"\"volt:ac\"", 2},    {"\"CURR\"", 3},      {"\"CURR:AC\"", 4},
+        {"\"RES\"", 5},       {"\"FRES\"", 6},       {"\"TEMP RTD\"", 7},  {"\"TEMP TRTD\"", 8},
+        {"\"TEMP FRTD\"", 9}, {"\"TEMP THER\"", 10}, {"\"TEMP FTH\"", 11}, {"\"Temp Tc\"", 12},
+        {"\"FREQ\"", 13}};
+    for (const auto& [reply, code] : cases) {
+        EXPECT_TRUE(parseWith(function, reply, *r).ok) << reply;
+        EXPECT_EQ(r->modules[1].channels[4].function, code) << reply;
+    }
+    EXPECT_EQ(r->modules[1].moduleState, 2u); // a channel read back marks its module present
+
+    r->modules[1].channels[4].function = 6;
+    for (const char* reply : {"VOLT", "\"VOLT:DC\"", "\"TEMP\"", ""}) {
+        const auto result = parseWith(function, reply, *r);
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.text, std::string("Invalid response: ") + reply);
+        EXPECT_EQ(result.code, -1);
+    }
+    EXPECT_EQ(r->modules[1].channels[4].function, 6u);
+}
+
+TEST(ChannelParse, RangeValuesAndSensorTypes) {
+    auto r = zeroRecord();
+    ChannelRangeProcessor range(0, 0);
+    ChannelRecord& ch = r->modules[0].channels[0];
+    struct Case {
+        std::uint32_t function;
+        const char* reply;
+        std::uint32_t code;
+    };
+    const Case cases[] = {{1, "+1.00000000E+01", 18},
+                          {1, "+2.00000000E+01", 16},
+                          {1, "+3.00000000E+02", 22},
+                          {2, "+1.00000000E-01", 32},
+                          {2, "150", 37},
+                          {3, "+1.00000000E-04", 48},
+                          {3, "+1.00000000E-02", 51},
+                          {3, "0.5", 48},
+                          {4, "+1.00000000E-01", 67},
+                          {5, "+1.00000000E+08", 7},
+                          {6, "+1.00000000E+03", 2},
+                          {6, "garbage", 1},
+                          {7, "a392", 82},
+                          {8, "SPRT", 80},
+                          {9, "ABC", 83},
+                          {9, "PT100", 81},
+                          {10, "R5K", 97},
+                          {11, "r10k", 99},
+                          {10, "RPOL", 100},
+                          {11, "R3K", 96},
+                          {12, "K", 0x6001},
+                          {12, "w", 0x6E01},
+                          {12, "J", 0x6401},
+                          {12, "POLY", 0x6F01},
+                          {12, "X", 0x6F01},
+                          {13, "+1.0", 0},
+                          {0, "1", 0}};
+    for (const auto& c : cases) {
+        ch.function = c.function;
+        ch.range = 12345;
+        EXPECT_TRUE(parseWith(range, c.reply, *r).ok) << c.reply;
+        EXPECT_EQ(ch.range, c.code) << c.function << " " << c.reply;
+    }
+    ch.function = 1;
+    ch.range = 18;
+    const auto negative = parseWith(range, "-1.00000000E+01", *r);
+    EXPECT_FALSE(negative.ok);
+    EXPECT_EQ(negative.text, "Invalid response: -1.00000000E+01");
+    EXPECT_EQ(negative.code, -1);
+    EXPECT_EQ(ch.range, 18u);
+}
+
+TEST(ChannelProcessor, HasSixteenChildrenAndSixteenLines) {
+    ChannelProcessor channel(0, 3);
+    EXPECT_EQ(channel.children().size(), 16u);
+    EXPECT_EQ(channel.responseCount(), 16);
+    EXPECT_EQ(channel.number(), 104);
+    EXPECT_FALSE(channel.isSkipped());
+    EXPECT_NE(dynamic_cast<ChannelFunctionProcessor*>(channel.children()[0].get()), nullptr);
+    EXPECT_NE(dynamic_cast<ChannelRangeProcessor*>(channel.children()[1].get()), nullptr);
+    for (const auto& child : channel.children())
+        EXPECT_EQ(child->responseCount(), 1);
+}
+
+TEST(ModelCode, ConcurrentBuildsKeepTheirOwnModel) {
+    auto r = zeroRecord();
+    setChannel(*r, 0, 0, 2, 34); // AC voltage: built only for the 5129A
+    constexpr int kRounds = 200;
+    std::barrier sync(2);
+    std::vector<Commands> seen[2];
+    auto build = [&](int model, int slot) {
+        ModelCodeScope scope(model);
+        for (int i = 0; i < kRounds; ++i) {
+            sync.arrive_and_wait(); // both threads inside their scopes at once
+            ChannelFunctionProcessor function(0, 0);
+            seen[slot].push_back(commandsOf(function, *r));
+        }
+    };
+    std::thread a(build, k7043A, 0);
+    std::thread b(build, k5129A, 1);
+    a.join();
+    b.join();
+    for (int i = 0; i < kRounds; ++i) {
+        EXPECT_TRUE(seen[0][i].empty());
+        EXPECT_EQ(seen[1][i], Commands{"CONF:VOLT:AC (@101)"});
+    }
+    EXPECT_EQ(currentModelCode(), 0); // scopes restore what was there
+}
+
+} // namespace

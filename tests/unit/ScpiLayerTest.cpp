@@ -1,0 +1,240 @@
+// The SCPI layer and the TCP transport against a scripted peer that records
+// the exact bytes sent and replays exact bytes back.
+#include "TestSupport.h"
+#include "comm/SCPIHandler.h"
+#include "comm/TCPCommunication.h"
+#include "frontend/GlobalData.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+using namespace korda32ex;
+using korda::test::ScriptedPeer;
+
+namespace {
+
+// Answers every "SYST:ERR?" line with the given reply (no error by default).
+std::string errorQueueReplies(const std::string& message, const std::string& reply) {
+    std::string out;
+    for (const auto& line : korda::test::lines(message))
+        if (line == "SYST:ERR?") out += reply + "\r\n";
+    return out;
+}
+
+struct ScpiFixture : ::testing::Test {
+    void SetUp() override { ASSERT_EQ(dlxVmrLibInit(0), 1); }
+    void TearDown() override { dlxVmrLibExit(); }
+
+    std::shared_ptr<TCPCommunication> connect(ScriptedPeer& peer) {
+        auto t = std::make_shared<TCPCommunication>(peer.port(),
+                                                    std::array<std::uint8_t, 4>{127, 0, 0, 1});
+        EXPECT_EQ(t->open(2000), 1);
+        return t;
+    }
+};
+
+std::string detailText(int code) {
+    return korda::test::errorString(code);
+}
+
+} // namespace
+
+TEST_F(ScpiFixture, CommandsTravelInCheckedBatchesOfTwenty) {
+    std::atomic<int> batch{0};
+    ScriptedPeer peer([&](const std::string& m, int) {
+        const int n = ++batch;
+        // The second batch's 7th command is rejected.
+        std::string out;
+        int i = 0;
+        for (const auto& line : korda::test::lines(m)) {
+            if (line != "SYST:ERR?") continue;
+            ++i;
+            out += (n == 2 && i == 7) ? "-222,\"Data out of range\"\r\n" : "0,\"No error\"\r\n";
+        }
+        return ScriptedPeer::Action{out};
+    });
+    SCPIHandler h(connect(peer));
+    std::vector<std::string> commands;
+    for (int i = 1; i <= 45; ++i)
+        commands.push_back("CMD " + std::to_string(i));
+
+    EXPECT_EQ(h.sendCommands(commands), -222);
+    const auto messages = peer.messages();
+    ASSERT_EQ(messages.size(), 2u); // the third batch is never sent
+    std::string expected = "*CLS\r\n";
+    for (int i = 1; i <= 20; ++i)
+        expected += "CMD " + std::to_string(i) + "\r\nSYST:ERR?\r\n";
+    EXPECT_EQ(messages[0], expected);
+    EXPECT_EQ(korda::test::lines(messages[1]).size(), 41u);
+    EXPECT_EQ(korda::test::lines(messages[1])[1], "CMD 21");
+    EXPECT_EQ(detailText(-222), "CMD 27 => \"Data out of range");
+
+    // Without errors all three batches go: 20, 20 and 5 commands.
+    batch = 10;
+    ScriptedPeer clean([&](const std::string& m, int) {
+        return ScriptedPeer::Action{errorQueueReplies(m, "0,\"No error\"")};
+    });
+    SCPIHandler h2(connect(clean));
+    EXPECT_EQ(h2.sendCommands(commands), 1);
+    const auto all = clean.messages();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(korda::test::lines(all[0]).size(), 41u);
+    EXPECT_EQ(korda::test::lines(all[1]).size(), 41u);
+    EXPECT_EQ(korda::test::lines(all[2]).size(), 11u);
+    EXPECT_EQ(h2.sendCommands({}), 1);
+    EXPECT_EQ(clean.messages().size(), 3u);
+}
+
+TEST_F(ScpiFixture, ErrorQueueRepliesAreCheckedStrictly) {
+    std::string reply;
+    ScriptedPeer peer([&](const std::string&, int) { return ScriptedPeer::Action{reply}; });
+    SCPIHandler h(connect(peer));
+
+    // The instrument's error for the second of three commands is recorded
+    // with the command, " => " and the message without its closing quote.
+    reply = "0,\"No error\"\r\n-113,\"Undefined header\"\r\n0,\"No error\"\r\n";
+    EXPECT_EQ(h.sendCommands({"A 1", "BOGUS 2", "C 3"}), -113);
+    EXPECT_EQ(detailText(-113), "BOGUS 2 => \"Undefined header");
+
+    // A comma inside the message makes the line three pieces.
+    reply = "-100,\"Command error, really\"\r\n";
+    EXPECT_EQ(h.sendCommand("X"), -2035);
+    // A first piece that is not a number, or an empty message.
+    reply = "abc,\"x\"\r\n";
+    EXPECT_EQ(h.sendCommand("X"), -2035);
+    reply = "-5,\r\n";
+    EXPECT_EQ(h.sendCommand("X"), -2035);
+    // More replies than commands.
+    reply = "0,\"No error\"\r\n0,\"No error\"\r\n";
+    EXPECT_EQ(h.sendCommand("X"), -2035);
+    // The last failing command decides the status.
+    reply = "-101,\"a\"\r\n-102,\"b\"\r\n";
+    EXPECT_EQ(h.sendCommands({"P", "Q"}), -102);
+    EXPECT_EQ(detailText(-101), "P => \"a");
+}
+
+TEST_F(ScpiFixture, EmptyLinesAndCarriageReturnsAreNotReplies) {
+    ScriptedPeer peer([&](const std::string&, int) {
+        return ScriptedPeer::Action{"\r\n\n\r\rfirst\r\r\n\r\nsec\rond\n"};
+    });
+    SCPIHandler h(connect(peer));
+    std::vector<std::string> replies;
+    EXPECT_EQ(h.queryLines({"A?", "B?"}, replies), 1);
+    EXPECT_EQ(replies, (std::vector<std::string>{"first", "second"}));
+    std::string joined = "x\n";
+    EXPECT_EQ(h.queryJoined({"A?", "B?"}, joined), 1);
+    EXPECT_EQ(joined, "x\nfirst\nsecond\n");
+    EXPECT_EQ(peer.messages().front(), "A?\r\nB?\r\n");
+}
+
+TEST_F(ScpiFixture, AQueryIsRetriedExactlyOnceAfterATimeout) {
+    dlxVmrTimeoutSet(1);
+    std::atomic<int> asked{0};
+    ScriptedPeer peer([&](const std::string& m, int) {
+        if (m.find("*IDN?") != std::string::npos) ++asked;
+        return ScriptedPeer::Action{};
+    });
+    SCPIHandler h(connect(peer));
+    std::string reply = "unchanged";
+    EXPECT_EQ(h.query("*IDN?", reply), -1015);
+    EXPECT_EQ(asked.load(), 2);
+    EXPECT_EQ(reply, "unchanged");
+    // Each timed-out read got a fresh connection.
+    EXPECT_GE(peer.connections(), 2);
+
+    // A reply on the second attempt succeeds.
+    std::atomic<int> calls{0};
+    ScriptedPeer late([&](const std::string&, int) {
+        return ScriptedPeer::Action{++calls == 2 ? "second\r\n" : ""};
+    });
+    SCPIHandler h2(connect(late));
+    EXPECT_EQ(h2.query("Q?", reply), 1);
+    EXPECT_EQ(reply, "second");
+}
+
+TEST_F(ScpiFixture, ReadUntilNoErrorCollectsALongReply) {
+    std::string body;
+    ScriptedPeer peer([&](const std::string&, int) { return ScriptedPeer::Action{body}; });
+    SCPIHandler h(connect(peer));
+
+    body = std::string(200, 'x') + "\r\n0,\"No error\"\r\n";
+    std::string out;
+    EXPECT_EQ(h.readUntilNoError("MEM:LOG:READ:CONF?", out), 1);
+    EXPECT_EQ(out, body);
+    EXPECT_EQ(peer.messages().back(), "*CLS\r\nMEM:LOG:READ:CONF?\r\nSYST:ERR?\r\n");
+
+    // Shorter than 128 bytes with the no-error line: not a usable reply.
+    body = "short\r\n0,\"No error\"\r\n";
+    out.clear();
+    EXPECT_EQ(h.readUntilNoError("X?", out), -2035);
+
+    // An instrument error instead of the no-error line ends by timeout.
+    dlxVmrTimeoutSet(1);
+    body = std::string(300, 'y') + "\r\n-113,\"Undefined header\"\r\n";
+    out.clear();
+    EXPECT_EQ(h.readUntilNoError("X?", out), -1015);
+}
+
+TEST_F(ScpiFixture, TransportReadsAndReconnects) {
+    ScriptedPeer peer([&](const std::string& m, int) {
+        if (m == "NUL?\r\n") return ScriptedPeer::Action{std::string("ab\0cd\0\0e\n", 9)};
+        if (m == "BYE?\r\n") return ScriptedPeer::Action{"bye\n", true};
+        return ScriptedPeer::Action{};
+    });
+    auto t = connect(peer);
+    // A second open keeps the connection.
+    EXPECT_EQ(t->open(1000), -1006);
+    EXPECT_TRUE(t->isOpen());
+
+    // The drain's 10 ms look leaves a quiet connection alone...
+    const auto socket = t->socketHandle();
+    std::string text;
+    EXPECT_EQ(t->receive(10, text), -1015);
+    EXPECT_EQ(t->socketHandle(), socket);
+    EXPECT_EQ(peer.connections(), 1);
+    // ...any other timed-out read replaces it.
+    EXPECT_EQ(t->receive(30, text), -1015);
+    EXPECT_TRUE(t->isOpen());
+    for (int i = 0; i < 200 && peer.connections() < 2; ++i)
+        platform::sleepMs(5);
+    EXPECT_EQ(peer.connections(), 2);
+
+    // NUL bytes are dropped, what follows them is kept.
+    SCPIHandler h(t);
+    std::string reply;
+    EXPECT_EQ(h.query("NUL?", reply), 1);
+    EXPECT_EQ(reply, "abcde");
+
+    // A peer that closes: the reply that came first is used, the next
+    // exchange finds the end of the stream, reconnects and goes on.
+    EXPECT_EQ(h.query("BYE?", reply), 1);
+    EXPECT_EQ(reply, "bye");
+    std::vector<std::string> none;
+    EXPECT_EQ(h.transact({"PING"}, 0, none), 1);
+    for (int i = 0; i < 200 && peer.messages().back() != "PING\r\n"; ++i)
+        platform::sleepMs(5);
+    EXPECT_EQ(peer.messages().back(), "PING\r\n");
+    EXPECT_EQ(peer.connections(), 3);
+
+    EXPECT_EQ(t->close(), 1);
+    EXPECT_EQ(t->close(), -1017);
+    EXPECT_EQ(t->receive(100, text), -1012);
+    // A send on a closed transport connects first.
+    EXPECT_EQ(t->send("HELLO\r\n", 1000), 1);
+    EXPECT_TRUE(t->isOpen());
+}
+
+TEST(ReplyLineCounter, CountsAcrossChunksLikeAWholeScan) {
+    const std::string text = "\r\n\nab\r\ncd\n\r\n\ref\n\rg";
+    ReplyLineCounter whole;
+    whole.feed(text.data(), text.size());
+    EXPECT_EQ(whole.lines(), 3u);
+    for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+        ReplyLineCounter split;
+        split.feed(text.data(), cut);
+        split.feed(text.data() + cut, text.size() - cut);
+        EXPECT_EQ(split.lines(), 3u) << cut;
+    }
+    EXPECT_EQ(splitReplyLines(text), (std::vector<std::string>{"ab", "cd", "ef", "g"}));
+}

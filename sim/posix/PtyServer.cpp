@@ -147,7 +147,13 @@ std::string PtyServer::path() const {
 void PtyServer::stop() {
     impl_->running = false;
     if (impl_->thread.joinable()) impl_->thread.join();
-    if (!impl_->linkPath.empty()) ::unlink(impl_->linkPath.c_str());
+    if (!impl_->linkPath.empty()) {
+        // Only our own link: another server may have taken the name since.
+        char target[256];
+        const ssize_t n = ::readlink(impl_->linkPath.c_str(), target, sizeof target - 1);
+        if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == impl_->slavePath)
+            ::unlink(impl_->linkPath.c_str());
+    }
     impl_->linkPath.clear();
     if (impl_->slave >= 0) ::close(impl_->slave);
     if (impl_->master >= 0) ::close(impl_->master);

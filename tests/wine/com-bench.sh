@@ -27,8 +27,17 @@ done
 
 stopSims() {
     if [ -f "$dir/pids" ]; then
-        while read -r pid; do kill "$pid" 2>/dev/null || true; done <"$dir/pids"
+        pids=$(cat "$dir/pids")
         rm -f "$dir/pids"
+        for pid in $pids; do kill "$pid" 2>/dev/null || true; done
+        # Wait until they are gone (at most 5 s).
+        for pid in $pids; do
+            i=0
+            while kill -0 "$pid" 2>/dev/null && [ $i -lt 100 ]; do
+                i=$((i + 1))
+                sleep 0.05
+            done
+        done
     fi
 }
 

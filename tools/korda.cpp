@@ -15,6 +15,10 @@ namespace {
 void usage() {
     std::fprintf(stderr, "usage: korda demo [7043A|5129A]\n"
                          "       korda [--host A.B.C.D] --port N [--model 7043A|5129A] COMMAND...\n"
+                         "       korda --com N [--model 7043A|5129A] COMMAND...\n"
+                         "       korda usb-enum [HIGHEST]\n"
+                         "--com N reaches the instrument on USB virtual COM port N (0 searches\n"
+                         "COM1 to COM64); usb-enum lists the instruments on COM1 to COM<HIGHEST>.\n"
                          "commands:\n"
                          "  check            confirm the model\n"
                          "  timeout SECONDS  set the library timeout\n"
@@ -43,11 +47,11 @@ int modelCode(const std::string& m) {
     return DLXVMR_MODEL_UNIDENTIFIED;
 }
 
-int runSession(const uint8_t address[4], int port, int model,
+int runSession(int kind, const uint8_t address[4], int port, int model,
                const std::vector<std::string>& commands) {
     const int bcn = 1;
     report("dlxVmrLibInit", dlxVmrLibInit(0));
-    report("dlxVmrCCFsetBCN", dlxVmrCCFsetBCN(bcn, DLXVMR_INTERFACE_TCPIP, port, address, model));
+    report("dlxVmrCCFsetBCN", dlxVmrCCFsetBCN(bcn, kind, port, address, model));
     int failures = 0;
     if (!report("dlxVmrCommOpen", dlxVmrCommOpen(bcn))) {
         dlxVmrLibExit();
@@ -84,7 +88,25 @@ int demo(const std::string& modelName) {
     }
     std::printf("virtual %s listening on 127.0.0.1:%u\n", instrument.modelName(), server.port());
     const uint8_t loopback[4] = {127, 0, 0, 1};
-    return runSession(loopback, server.port(), modelCode(modelName), {"check", "timeout", "7"});
+    return runSession(DLXVMR_INTERFACE_TCPIP, loopback, server.port(), modelCode(modelName),
+                      {"check", "timeout", "7"});
+}
+
+// Lists the instruments found on COM1 to COM<highest>.
+int usbEnum(int highest) {
+    report("dlxVmrLibInit", dlxVmrLibInit(0));
+    const std::size_t slots = static_cast<std::size_t>(highest > 1 ? highest : 1);
+    std::vector<int> ports(slots, 0), models(slots, -1);
+    const bool ok = report("dlxVmrUsbEnum", dlxVmrUsbEnum(ports.data(), models.data(), highest));
+    for (std::size_t i = 0; i < slots && ports[i] != 0; ++i) {
+        const int m = models[i];
+        std::printf("  COM%d: %s\n", ports[i],
+                    m == DLXVMR_MODEL_7043A   ? "7043A"
+                    : m == DLXVMR_MODEL_5129A ? "5129A"
+                                              : "unidentified instrument");
+    }
+    report("dlxVmrLibExit", dlxVmrLibExit());
+    return ok ? 0 : 1;
 }
 
 } // namespace
@@ -95,8 +117,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (std::strcmp(argv[1], "demo") == 0) return demo(argc > 2 ? argv[2] : "7043A");
+    if (std::strcmp(argv[1], "usb-enum") == 0) return usbEnum(argc > 2 ? std::atoi(argv[2]) : 64);
     uint8_t address[4] = {127, 0, 0, 1};
     int port = -1;
+    int kind = DLXVMR_INTERFACE_TCPIP;
     int model = DLXVMR_MODEL_UNIDENTIFIED;
     std::vector<std::string> commands;
     for (int i = 1; i < argc; ++i) {
@@ -111,6 +135,9 @@ int main(int argc, char** argv) {
                 address[k] = static_cast<uint8_t>(b[k]);
         } else if (a == "--port" && i + 1 < argc) {
             port = std::atoi(argv[++i]);
+        } else if (a == "--com" && i + 1 < argc) {
+            port = std::atoi(argv[++i]);
+            kind = DLXVMR_INTERFACE_USB;
         } else if (a == "--model" && i + 1 < argc) {
             model = modelCode(argv[++i]);
         } else if (a == "--help" || a == "-h") {
@@ -120,9 +147,9 @@ int main(int argc, char** argv) {
             commands.push_back(a);
         }
     }
-    if (port < 0) {
+    if (port < 0 && kind == DLXVMR_INTERFACE_TCPIP) {
         usage();
         return 2;
     }
-    return runSession(address, port, model, commands);
+    return runSession(kind, address, port, model, commands);
 }

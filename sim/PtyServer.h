@@ -26,6 +26,9 @@ class PtyServer {
     std::string error() const;
     // The slave device the application opens, e.g. /dev/pts/3.
     std::string path() const;
+    // A stalled instrument reads nothing: what the application writes stays
+    // in the terminal, and writes block once its buffer is full.
+    void setReading(bool reading);
     void stop();
 
     struct Impl;

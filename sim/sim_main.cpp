@@ -24,13 +24,15 @@ void onSignal(int) {
 void usage() {
     std::fprintf(stderr,
                  "usage: korda-sim [--model 7043A|5129A] [--port N] [--any]\n"
-                 "                 [--pty] [--link PATH]\n"
+                 "                 [--pty] [--link PATH] [--stall]\n"
                  "                 [--delay MS] [--silent] [--error HEADER=CODE,TEXT]\n"
                  "  --port N     TCP port to listen on (default 5025; 0 picks a free port)\n"
                  "  --any        listen on every interface instead of loopback only\n"
                  "  --pty        answer on a pseudo-terminal (the USB virtual COM port)\n"
                  "               and print its path; TCP only when --port is given too\n"
                  "  --link PATH  with --pty: make PATH a symbolic link to the terminal\n"
+                 "  --stall      with --pty: never read the terminal (writes to it block\n"
+                 "               once its buffer is full)\n"
                  "  --delay MS   wait MS milliseconds before every reply\n"
                  "  --silent     read commands but never answer\n"
                  "  --error      make the instrument reject HEADER with CODE and TEXT\n");
@@ -45,6 +47,7 @@ int main(int argc, char** argv) {
     bool portGiven = false;
     bool pty = false;
     std::string link;
+    bool stall = false;
     Faults faults;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -72,6 +75,8 @@ int main(int argc, char** argv) {
             pty = true;
         } else if (a == "--link") {
             link = next();
+        } else if (a == "--stall") {
+            stall = true;
         } else if (a == "--silent") {
             faults.silent = true;
         } else if (a == "--any") {
@@ -95,7 +100,7 @@ int main(int argc, char** argv) {
     }
     Instrument instrument(model);
     instrument.setFaults(faults);
-    if (!link.empty() && !pty) {
+    if ((!link.empty() || stall) && !pty) {
         usage();
         return 2;
     }
@@ -106,6 +111,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "korda-sim: %s\n", terminal->error().c_str());
             return 1;
         }
+        terminal->setReading(!stall);
         std::printf("korda-sim: model %s on pseudo-terminal %s\n", instrument.modelName(),
                     terminal->path().c_str());
     }

@@ -33,6 +33,7 @@ struct PtyServer::Impl {
     std::string linkPath;
     std::string error;
     std::atomic<bool> running{false};
+    std::atomic<bool> reading{true};
     std::thread thread;
 
     bool setUp();
@@ -101,6 +102,10 @@ void PtyServer::Impl::serve() {
     auto writeBytes = [this](const char* d, std::size_t n) { return writeAll(d, n); };
     char buffer[4096];
     while (running) {
+        if (!reading) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+            continue;
+        }
         pollfd p{master, POLLIN, 0};
         const int r = ::poll(&p, 1, kPollMs);
         if (r <= 0) continue;
@@ -139,6 +144,9 @@ bool PtyServer::ready() const {
 }
 std::string PtyServer::error() const {
     return impl_->error;
+}
+void PtyServer::setReading(bool reading) {
+    impl_->reading = reading;
 }
 std::string PtyServer::path() const {
     return impl_->slavePath;

@@ -18,6 +18,7 @@ std::string PtyServer::error() const {
 std::string PtyServer::path() const {
     return "";
 }
+void PtyServer::setReading(bool) {}
 void PtyServer::stop() {}
 
 } // namespace korda::sim

@@ -72,7 +72,7 @@ TEST_F(Usb, AGivenPortIsTheOnlyPortTried) {
     EXPECT_EQ(openUsb(1, UsbBench::kComSilent, DLXVMR_MODEL_7043A), -2039);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(openUsb(1, UsbBench::kComAbsent, DLXVMR_MODEL_7043A), -2039);
-    EXPECT_EQ(openUsb(1, 5, DLXVMR_MODEL_7043A), -2039);
+    EXPECT_EQ(openUsb(1, 6, DLXVMR_MODEL_7043A), -2039);
     EXPECT_EQ(dlxVmrModelCheck(1), -2007);
     EXPECT_EQ(errorString(-2039), errorString(-2039)); // a text exists and is stable
 }

@@ -3,7 +3,8 @@
 //   COM2  no device
 //   COM3  a silent instrument (reads commands, never answers)
 //   COM4  an answering 7043A
-//   COM5 to COM64  no device
+//   COM5  a stalled instrument (reads nothing, so writes to it block)
+//   COM6 to COM64  no device
 // Natively the bench serves the instruments on pseudo-terminals in this
 // process and maps COM k to them through KORDA_COM<k>. Under Wine the same
 // layout is set up before the run by tests/wine/com-bench.sh with native
@@ -23,6 +24,7 @@ class UsbBench {
     static constexpr int kComAbsent = 2;
     static constexpr int kComSilent = 3;
     static constexpr int kCom7043A = 4;
+    static constexpr int kComStalled = 5;
 
     UsbBench();
     ~UsbBench();

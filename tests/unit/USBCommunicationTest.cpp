@@ -1,6 +1,7 @@
 // The USB transport itself, against virtual instruments behind COM ports.
 #include "comm/USBCommunication.h"
 #include "UsbBench.h"
+#include "platform/platform.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 
 using korda::test::UsbBench;
 using korda32ex::USBCommunication;
+namespace pf = korda32ex::platform;
 
 namespace {
 
@@ -99,4 +101,26 @@ TEST_F(UsbTransport, ProbeAndSearch) {
     USBCommunication third(0);
     EXPECT_EQ(third.open(0), -2039);
     EXPECT_EQ(third.openPort(), 0);
+}
+
+TEST_F(UsbTransport, WritesToAStalledInstrumentEndWithinTheirTimeOut) {
+    // The serial layer under the transport, on a port whose other end reads
+    // nothing: a write returns what fitted once its time-out is over.
+    const pf::SerialHandle h = pf::serialOpen(UsbBench::kComStalled);
+    ASSERT_NE(h, pf::kInvalidSerial);
+    const std::string big(1 << 20, 'x');
+    const auto start = std::chrono::steady_clock::now();
+    const long written = pf::serialWrite(h, big.data(), big.size(), 200);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_GE(written, 0);
+    EXPECT_LT(written, static_cast<long>(big.size()));
+    // A further write ends within its time-out too (how much of it still fits
+    // depends on the driver).
+    const long more = pf::serialWrite(h, big.data(), big.size(), 50);
+    EXPECT_GE(more, 0);
+    EXPECT_LT(more, static_cast<long>(big.size()));
+    pf::serialClose(h);
+    // Nobody answers there either.
+    USBCommunication port(UsbBench::kComStalled);
+    EXPECT_EQ(port.open(0), -2039);
 }

@@ -5,7 +5,8 @@
 # recorded under HKLM\Software\Wine\Ports so that Wine keeps them):
 #   COM1  an answering 5129A      COM3  a silent instrument
 #   COM2  no device               COM4  an answering 7043A
-#   COM5 to COM64  no device (ports of the machine itself get higher numbers)
+#   COM5  a stalled instrument (reads nothing)
+#   COM6 to COM64  no device (ports of the machine itself get higher numbers)
 #
 #   com-bench.sh start|stop KORDA_SIM WINEPREFIX DIR
 # start also keeps one Wine server running (until stop, or 10 s after the
@@ -64,7 +65,7 @@ waitForLink() {
 
 target() {
     case $1 in
-    1 | 3 | 4) echo "$dir/com$1" ;;
+    1 | 3 | 4 | 5) echo "$dir/com$1" ;;
     *) echo "$noDevice" ;;
     esac
 }
@@ -76,7 +77,8 @@ start)
     startSim 1 --model 5129A
     startSim 3 --model 7043A --silent
     startSim 4 --model 7043A
-    for com in 1 3 4; do waitForLink $com; done
+    startSim 5 --model 7043A --stall
+    for com in 1 3 4 5; do waitForLink $com; done
 
     # One Wine server for the whole run (initialises the prefix if needed).
     "$run" --prefix "$WINEPREFIX" cmd /c exit >/dev/null 2>&1 </dev/null
@@ -95,11 +97,11 @@ start)
         ln -s "$(target "$com")" "$WINEPREFIX/dosdevices/com$com"
     done
     echo "com-bench: COM1 $(readlink "$dir/com1"), COM3 $(readlink "$dir/com3")," \
-        "COM4 $(readlink "$dir/com4")"
+        "COM4 $(readlink "$dir/com4"), COM5 $(readlink "$dir/com5")"
     ;;
 stop)
     stopSims
-    rm -f "$dir/com1" "$dir/com3" "$dir/com4"
+    rm -f "$dir/com1" "$dir/com3" "$dir/com4" "$dir/com5"
     "$wineserver" -k >/dev/null 2>&1 || true
     ;;
 *)

@@ -35,7 +35,8 @@ struct UsbBench::Impl {
 UsbBench::UsbBench() : impl_(std::make_unique<Impl>()) {
     const std::map<int, sim::Model> layout = {{kCom5129A, sim::Model::M5129A},
                                               {kComSilent, sim::Model::M7043A},
-                                              {kCom7043A, sim::Model::M7043A}};
+                                              {kCom7043A, sim::Model::M7043A},
+                                              {kComStalled, sim::Model::M7043A}};
     for (const auto& [com, model] : layout) {
         auto port = std::make_unique<Impl::Port>(model);
         if (!port->server.ready()) {
@@ -48,6 +49,7 @@ UsbBench::UsbBench() : impl_(std::make_unique<Impl>()) {
     sim::Faults silent;
     silent.silent = true;
     impl_->ports.at(kComSilent)->instrument.setFaults(silent);
+    impl_->ports.at(kComStalled)->server.setReading(false);
     for (int k = 1; k <= kHighestCom; ++k) {
         const auto it = impl_->ports.find(k);
         mapCom(k, it == impl_->ports.end() ? kNoDevice : it->second->server.path());

@@ -113,6 +113,26 @@ KORDA_API int KORDA_CALL dlxVmrTimeoutSet(uint32_t seconds);
 KORDA_API int KORDA_CALL dlxVmrUsbEnum(int* ports, int* models, int highest);
 
 /* ---- Direct instrument operations -------------------------------------- */
+/* Sets the instrument clock from the PC clock: local time, or UTC. */
+KORDA_API int KORDA_CALL dlxVmrTimeSet(int bcn);
+KORDA_API int KORDA_CALL dlxVmrTimeSetUTC(int bcn);
+/* The digital I/O byte in the application's view (the complement of the
+ * instrument's own value). DIOSet changes only the bits selected by mask. */
+KORDA_API int KORDA_CALL dlxVmrDIOGet(int bcn, int* value);
+KORDA_API int KORDA_CALL dlxVmrDIOSet(int bcn, int mask, int value);
+/* Totalizer count; a reply that is not a count gives -2035. */
+KORDA_API int KORDA_CALL dlxVmrTotalizerGet(int bcn, int* count);
+KORDA_API int KORDA_CALL dlxVmrTotalizerClear(int bcn);
+/* The OEM identity text, kept in the instrument's flash memory. Control
+ * characters are removed before the text is sent; the wide form keeps the low
+ * 8 bits of each character. The Get forms copy at most size-1 characters and
+ * a terminator; size 0 gives -2. */
+KORDA_API int KORDA_CALL dlxVmrOEMIdentitySetA(int bcn, const char* text);
+KORDA_API int KORDA_CALL dlxVmrOEMIdentitySetW(int bcn, const wchar_t* text);
+KORDA_API int KORDA_CALL dlxVmrOEMIdentityGetA(int bcn, char* buffer, uint32_t size);
+KORDA_API int KORDA_CALL dlxVmrOEMIdentityGetW(int bcn, wchar_t* buffer, uint32_t size);
+/* Releases a buffer that the library allocated and handed out; null is ignored. */
+KORDA_API void KORDA_CALL dlxVmrDeleteBuffer(void* buffer);
 
 /* ---- Configuration record ---------------------------------------------- */
 
@@ -270,8 +290,117 @@ KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, computed) == 1264, "computed");
 KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, modules) == 24624, "modules");
 
 /* ---- Scanning and readings --------------------------------------------- */
+/* One scan: a 52-byte header with the time stamp, then the readings. The
+ * scan holds (entrySize - 52) / 4 readings; +/-infinity stand for an
+ * overload, 9.91e37 for a reading the instrument could not take. */
+typedef struct ScanEntry {
+    uint8_t reserved0[8];
+    uint8_t hour;
+    uint8_t minute;
+    uint8_t second;
+    uint8_t month;
+    uint8_t reserved12;
+    uint8_t day;
+    uint8_t year; /* (year + 48) modulo 256: the year less 2000 for 2000 to 2207 */
+    uint8_t reserved15;
+    int32_t fraction; /* the digits after the point of the seconds, as an integer */
+    uint8_t reserved20[32];
+    float readings[1]; /* first of the scan's readings */
+} ScanEntry;
+
+/* The caller's scan buffer: a 12-byte header, then scanCount entries of
+ * entrySize bytes each. It must hold DLXVMR_SCAN_BUFFER_SIZE(requested,
+ * readings per scan) bytes. */
+typedef struct ScanRecord {
+    int32_t entrySize;      /* 12 before any scan; then 52 + 4 x readings per scan */
+    int32_t scanCount;      /* scans stored */
+    int32_t scansRemaining; /* scans still held beyond those requested */
+    uint8_t entries[4];     /* the entries, packed */
+} ScanRecord;
+
+#define DLXVMR_SCAN_RECORD_HEADER_SIZE 12
+#define DLXVMR_SCAN_ENTRY_HEADER_SIZE 52
+#define DLXVMR_MAX_READINGS_PER_SCAN 153
+/* Bytes a scan buffer needs for `scans` scans of `readings` readings. */
+#define DLXVMR_SCAN_BUFFER_SIZE(scans, readings)                                                  \
+    (DLXVMR_SCAN_RECORD_HEADER_SIZE +                                                             \
+     (size_t)(scans) * (DLXVMR_SCAN_ENTRY_HEADER_SIZE + 4 * (size_t)(readings)))
+/* Entry n (from 0) of a filled record. */
+#define DLXVMR_SCAN_ENTRY(record, n)                                                              \
+    ((ScanEntry*)((record)->entries + (size_t)(record)->entrySize * (size_t)(n)))
+
+KORDA_STATIC_ASSERT(offsetof(ScanEntry, reserved0) == 0, "ScanEntry layout");
+KORDA_STATIC_ASSERT(offsetof(ScanEntry, hour) == 8, "ScanEntry layout");
+KORDA_STATIC_ASSERT(offsetof(ScanEntry, minute) == 9, "ScanEntry layout");
+KORDA_STATIC_ASSERT(offsetof(ScanEntry, second) == 10, "ScanEntry layout");
+KORDA_STATIC_ASSERT(offsetof(ScanEntry, month) == 11, "ScanEntry layout");
+KORDA_STATIC_ASSERT(offsetof(ScanEntry, reserved12) == 12, "ScanEntry layout");
+KORDA_STATIC_ASSERT(offsetof(ScanEntry, day) == 13, "ScanEntry layout");
+KORDA_STATIC_ASSERT(offsetof(ScanEntry, year) == 14, "ScanEntry layout");
+KORDA_STATIC_ASSERT(offsetof(ScanEntry, reserved15) == 15, "ScanEntry layout");
+KORDA_STATIC_ASSERT(offsetof(ScanEntry, fraction) == 16, "ScanEntry layout");
+KORDA_STATIC_ASSERT(offsetof(ScanEntry, reserved20) == 20, "ScanEntry layout");
+KORDA_STATIC_ASSERT(offsetof(ScanEntry, readings) == DLXVMR_SCAN_ENTRY_HEADER_SIZE,
+                     "ScanEntry layout");
+KORDA_STATIC_ASSERT(sizeof(float) == 4, "readings are IEEE single precision");
+KORDA_STATIC_ASSERT(offsetof(ScanRecord, entrySize) == 0, "ScanRecord layout");
+KORDA_STATIC_ASSERT(offsetof(ScanRecord, scanCount) == 4, "ScanRecord layout");
+KORDA_STATIC_ASSERT(offsetof(ScanRecord, scansRemaining) == 8, "ScanRecord layout");
+KORDA_STATIC_ASSERT(offsetof(ScanRecord, entries) == DLXVMR_SCAN_RECORD_HEADER_SIZE,
+                     "ScanRecord layout");
+
+/* Starts (enable nonzero) or stops scanning. */
+KORDA_API int KORDA_CALL dlxVmrScansEnable(int bcn, int enable);
+/* Discards the readings the instrument holds (both names do the same). */
+KORDA_API int KORDA_CALL dlxVmrScansClear(int bcn);
+KORDA_API int KORDA_CALL dlxVmrPCCardScansClear(int bcn);
+/* Number of scans the instrument holds (both names do the same); a reply
+ * that is not a count gives -2035 and leaves count alone. */
+KORDA_API int KORDA_CALL dlxVmrGetScansCount(int bcn, int* count);
+KORDA_API int KORDA_CALL dlxVmrScansCount(int bcn, int* count);
+/* Fetches up to `requested` scans into record (see ScanRecord). A reply that
+ * is not a scan gives -1 with a detailed text; the scans before it stay
+ * counted. A timeout is not retried (the readings already left the
+ * instrument): -1015. */
+KORDA_API int KORDA_CALL dlxVmrScansGet(int bcn, uint32_t requested, ScanRecord* record);
+
+/* Monitoring of one channel. InstMonitor selects the channel and switches
+ * monitoring on or off; SpyEnable only switches it. SpyGet takes one reading
+ * of a channel; code = BCN x 1000 + channel. */
+KORDA_API int KORDA_CALL dlxVmrInstMonitor(int bcn, int enable, unsigned int channel);
+KORDA_API int KORDA_CALL dlxVmrSpyEnable(int bcn, int enable);
+KORDA_API int KORDA_CALL dlxVmrSpyGet(int code, float* reading);
 
 /* ---- Log memory and USB-drive files ------------------------------------ */
+
+/* Recording directories copied from the instrument's USB drive. A directory is
+ * given with a trailing separator ("/" or "\\" on every system), or as the path
+ * of any file inside it; a bare name means the current directory. The bcn
+ * argument is not used: no library start and no open instrument are needed. */
+
+/* Reads the directory's "setup.csv" into config, changing only the fields the
+ * file carries. 1, or -2034 when the file is missing, empty or not a setup
+ * file; -2 for a null directory or config. */
+KORDA_API int KORDA_CALL dlxVmrPCCardConfigFile(int bcn, const wchar_t* directory,
+                                                VmrInstConfig* config, int reserved1,
+                                                int reserved2);
+
+/* Reads scans of the directory's "dat00001.csv" into record (entrySize is set
+ * to 12 first). start = 0 reads the first `count` scans and sets
+ * scansRemaining to the scans left; to continue, pass the same record back
+ * unchanged with start = the number of scans read so far. Returns the number
+ * of scans stored; -2022 when none was stored or a line could not be taken
+ * apart (scans stored before it stay counted in scanCount); -2034 when the file
+ * is missing or not a data file; -2 for null pointers or a negative count or
+ * start. The line check codes are not verified here. */
+KORDA_API int KORDA_CALL dlxVmrPCCardScansFileGet(int bcn, const wchar_t* directory, int count,
+                                                  int start, ScanRecord* record);
+
+/* Verifies every line's check code of a data file (chained from "setup.csv"
+ * of the same directory), then stores its number of scans in count. 1, or
+ * -2034 when the file is missing, fails a check, or holds no scan. */
+KORDA_API int KORDA_CALL dlxVmrPCCardScansFileCountW(int bcn, const wchar_t* dataFilePath,
+                                                     int* count);
 
 #ifdef __cplusplus
 }

@@ -3,6 +3,8 @@
 // fields here and resets them in reset().
 #pragma once
 
+#include "ChannelSettings.h"
+
 #include <map>
 #include <string>
 #include <vector>
@@ -19,6 +21,11 @@ struct ChannelState {
     // Sensor calibration values by the command that set them, e.g.
     // "SPRT:COEF:HIGH", "A385:RZER", "TC:POLY:COEF".
     std::map<std::string, std::vector<double>> sensorValues;
+
+    // ---- Alarms, scaling, texts, delay, NPLC, thermocouple options ----
+    ChannelSettings settings;
+    // ---- Computed channels only ----
+    MathSettings math;
 
     void reset() { *this = ChannelState{}; }
 };

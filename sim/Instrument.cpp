@@ -60,6 +60,10 @@ void Instrument::registerCommands() {
     });
     registerSettingsCommands(t);
     registerChannelCommands(t);
+    registerChannelSettingsCommands(t);
+    registerComputedCommands(t);
+    registerDirectCommands(t);
+    registerScanCommands(t);
 }
 
 void Instrument::reset() {
@@ -67,6 +71,8 @@ void Instrument::reset() {
     // The line end is a communication setting and survives *RST.
     settings.reset();
     channels.reset();
+    direct.reset();
+    scan.reset();
 }
 
 std::vector<int> Instrument::scanList() const {

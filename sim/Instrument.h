@@ -5,7 +5,10 @@
 
 #include "ChannelModel.h"
 #include "CommandTable.h"
+#include "DirectModel.h"
+#include "ScanModel.h"
 #include "SettingsModel.h"
+#include "SimClock.h"
 
 #include <cstdint>
 #include <deque>
@@ -69,6 +72,9 @@ class Instrument {
     bool crlf = false;
     InstrumentSettings settings;
     ChannelModel channels;
+    SimClock clock;     // time base and real-time clock (not touched by *RST)
+    DirectState direct; // digital I/O, OEM identity, key lock
+    ScanState scan;     // reading memory, scanning run, monitoring
 
     // The channels to scan, in the order of "ROUT:SCAN" (a copy, thread-safe).
     std::vector<int> scanList() const;

@@ -259,27 +259,27 @@ std::vector<SensorValues> sensorValueCommands() {
     return out;
 }
 
-void registerSensorValues(CommandTable& t, const SensorValues& spec) {
-    const std::string node = "[SENSe:]TEMPerature:" + spec.pattern;
-    t.add(node, [spec](Instrument& in, const Request& q, Reply& r) {
-        if (spec.only7043A && is5129A(in)) return fail(r, scpi_error::kUndefinedHeader);
+void registerSensorValues(CommandTable& t, const SensorValues& sensor) {
+    const std::string node = "[SENSe:]TEMPerature:" + sensor.pattern;
+    t.add(node, [sensor](Instrument& in, const Request& q, Reply& r) {
+        if (sensor.only7043A && is5129A(in)) return fail(r, scpi_error::kUndefinedHeader);
         ChannelArgs args;
         parseChannelArgs(q.args, args);
         const auto params = splitParams(args.params);
-        if (params.size() < spec.count) return fail(r, scpi_error::kMissingParameter);
-        if (params.size() > spec.count) return fail(r, scpi_error::kParameterNotAllowed);
-        std::vector<double> values(spec.count);
-        for (std::size_t i = 0; i < spec.count; ++i)
+        if (params.size() < sensor.count) return fail(r, scpi_error::kMissingParameter);
+        if (params.size() > sensor.count) return fail(r, scpi_error::kParameterNotAllowed);
+        std::vector<double> values(sensor.count);
+        for (std::size_t i = 0; i < sensor.count; ++i)
             if (!parseReal(params[i], values[i])) return fail(r, scpi_error::kDataType);
         forEachChannel(in, q, r, false,
-                       [&](ChannelState& c, int, Reply&) { c.sensorValues[spec.key] = values; });
+                       [&](ChannelState& c, int, Reply&) { c.sensorValues[sensor.key] = values; });
     });
-    t.add(node + "?", [spec](Instrument& in, const Request& q, Reply& r) {
-        if (spec.only7043A && is5129A(in)) return fail(r, scpi_error::kUndefinedHeader);
+    t.add(node + "?", [sensor](Instrument& in, const Request& q, Reply& r) {
+        if (sensor.only7043A && is5129A(in)) return fail(r, scpi_error::kUndefinedHeader);
         answerPerChannel(in, q, r, false, [&](const ChannelState& c, int) {
-            const auto it = c.sensorValues.find(spec.key);
+            const auto it = c.sensorValues.find(sensor.key);
             std::string line;
-            for (std::size_t i = 0; i < spec.count; ++i) {
+            for (std::size_t i = 0; i < sensor.count; ++i) {
                 if (i > 0) line += ',';
                 line += realReply(it == c.sensorValues.end() ? 0.0 : it->second[i]);
             }
@@ -296,8 +296,8 @@ void registerMeasurementCommands(CommandTable& t) {
     t.add("CONFigure:TEMPerature", configureTemperature);
     for (const auto& kind : kSensorKinds)
         registerSensorKind(t, kind);
-    for (const auto& spec : sensorValueCommands())
-        registerSensorValues(t, spec);
+    for (const auto& sensor : sensorValueCommands())
+        registerSensorValues(t, sensor);
     t.add("CONFigure:FREQuency", [](Instrument& in, const Request& q, Reply& r) {
         forEachChannel(in, q, r, false, [](ChannelState& c, int, Reply&) {
             c.on = true;

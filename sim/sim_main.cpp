@@ -1,6 +1,7 @@
 // korda-sim: the virtual instrument as a standalone program.
 #include "Instrument.h"
 #include "PtyServer.h"
+#include "RecordingWriter.h"
 #include "TcpServer.h"
 
 #include <atomic>
@@ -35,7 +36,11 @@ void usage() {
                  "               once its buffer is full)\n"
                  "  --delay MS   wait MS milliseconds before every reply\n"
                  "  --silent     read commands but never answer\n"
-                 "  --error      make the instrument reject HEADER with CODE and TEXT\n");
+                 "  --error      make the instrument reject HEADER with CODE and TEXT\n"
+                 "       korda-sim --write-recording DIR [--model 7043A|5129A] [--scans N]\n"
+                 "  --write-recording DIR  write setup.csv and dat00001.csv of a\n"
+                 "               recording of N scans (default 100) into DIR, as on a\n"
+                 "               USB drive, and exit\n");
 }
 
 } // namespace
@@ -49,6 +54,8 @@ int main(int argc, char** argv) {
     std::string link;
     bool stall = false;
     Faults faults;
+    std::string recordingDir;
+    int scans = 100;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> std::string {
@@ -71,6 +78,10 @@ int main(int argc, char** argv) {
         } else if (a == "--port") {
             port = std::atoi(next().c_str());
             portGiven = true;
+        } else if (a == "--write-recording") {
+            recordingDir = next();
+        } else if (a == "--scans") {
+            scans = std::atoi(next().c_str());
         } else if (a == "--pty") {
             pty = true;
         } else if (a == "--link") {
@@ -84,20 +95,22 @@ int main(int argc, char** argv) {
         } else if (a == "--delay") {
             faults.replyDelayMs = static_cast<unsigned>(std::atoi(next().c_str()));
         } else if (a == "--error") {
-            const std::string spec = next();
-            const auto eq = spec.find('=');
-            const auto comma = spec.find(',', eq == std::string::npos ? 0 : eq);
+            const std::string errorArg = next();
+            const auto eq = errorArg.find('=');
+            const auto comma = errorArg.find(',', eq == std::string::npos ? 0 : eq);
             if (eq == std::string::npos || comma == std::string::npos) {
                 usage();
                 return 2;
             }
-            faults.forcedErrors[spec.substr(0, eq)] = {
-                std::atoi(spec.substr(eq + 1, comma - eq - 1).c_str()), spec.substr(comma + 1)};
+            faults.forcedErrors[errorArg.substr(0, eq)] = {
+                std::atoi(errorArg.substr(eq + 1, comma - eq - 1).c_str()),
+                errorArg.substr(comma + 1)};
         } else {
             usage();
             return a == "--help" || a == "-h" ? 0 : 2;
         }
     }
+    if (!recordingDir.empty()) return writeDemoRecording(recordingDir, model, scans);
     Instrument instrument(model);
     instrument.setFaults(faults);
     if ((!link.empty() || stall) && !pty) {

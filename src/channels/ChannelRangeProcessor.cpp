@@ -150,7 +150,8 @@ bool ChannelRangeProcessor::buildCommands(const VmrInstConfig& record, CommandLi
     if (found == nullptr) return true;
     const ChannelRecord& ch = *found;
     const int model = currentModelCode();
-    const std::string tail = "," + list(); // ",(@n)"
+    std::string tail = ","; // ",(@n)"
+    tail += list();
     const std::uint32_t fn = ch.function;
     std::string first, second, third, fourth;
 

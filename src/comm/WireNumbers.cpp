@@ -16,24 +16,17 @@ std::string format(double v, std::chars_format fmt, int precision) {
 
 std::size_t skipBlanks(std::string_view t) {
     std::size_t i = 0;
-    while (i < t.size() && std::isspace(static_cast<unsigned char>(t[i])))
-        ++i;
+    while (i < t.size() && std::isspace(static_cast<unsigned char>(t[i]))) ++i;
     return i;
 }
 
 } // namespace
 
-std::string fixed6(double v) {
-    return format(v, std::chars_format::fixed, 6);
-}
+std::string fixed6(double v) { return format(v, std::chars_format::fixed, 6); }
 
-std::string general(double v) {
-    return format(v, std::chars_format::general, 6);
-}
+std::string general(double v) { return format(v, std::chars_format::general, 6); }
 
-std::string scientific6(double v) {
-    return format(v, std::chars_format::scientific, 6);
-}
+std::string scientific6(double v) { return format(v, std::chars_format::scientific, 6); }
 
 bool readDouble(std::string_view text, double& value) {
     std::size_t i = skipBlanks(text);
@@ -52,8 +45,15 @@ bool readDouble(std::string_view text, double& value) {
         return false;
     const auto r = std::from_chars(first, last, v, std::chars_format::general);
     if (r.ec == std::errc::invalid_argument || r.ptr == first) return false;
-    // An out-of-range magnitude reads as the largest value, as a stream does.
-    if (r.ec == std::errc::result_out_of_range) v = std::numeric_limits<double>::max();
+    // An out-of-range magnitude reads as the largest value, as a stream does;
+    // one too small to represent (a negative exponent) reads as 0.
+    if (r.ec == std::errc::result_out_of_range) {
+        const std::string_view digits(first, static_cast<std::size_t>(r.ptr - first));
+        const auto e = digits.find_first_of("eE");
+        const bool tiny =
+            e != std::string_view::npos && e + 1 < digits.size() && digits[e + 1] == '-';
+        v = tiny ? 0.0 : std::numeric_limits<double>::max();
+    }
     value = negative ? -v : v;
     return true;
 }
@@ -74,8 +74,7 @@ bool readInt64(std::string_view text, std::int64_t& value) {
     const std::uint64_t limit =
         negative ? std::uint64_t{1} << 63 : std::uint64_t{std::numeric_limits<std::int64_t>::max()};
     if (magnitude > limit) return false;
-    value =
-        negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
+    value = negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
     return true;
 }
 

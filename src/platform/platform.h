@@ -141,7 +141,9 @@ std::size_t narrowToWide(const char* text, wchar_t* out, std::size_t capacity);
 // Converts wide text to narrow text in the current locale (wcstombs_s); a
 // character that cannot be converted becomes '?'.
 std::string wideToNarrow(const wchar_t* text);
-// Opens a file by wide path (_wfopen_s on Windows). Returns null on failure.
+// Opens a file by wide path (_wfopen_s on Windows). Both "/" and "\\" separate
+// path components on every system. Returns null on failure, and when the path
+// holds a character the system's file names cannot express.
 std::FILE* openFileWide(const wchar_t* path, const char* mode);
 // The path separator of this system ('\\' on Windows, '/' elsewhere).
 wchar_t pathSeparator();

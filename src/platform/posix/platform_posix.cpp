@@ -409,7 +409,23 @@ std::string wideToNarrow(const wchar_t* text) {
 
 std::FILE* openFileWide(const wchar_t* path, const char* mode) {
     if (path == nullptr) return nullptr;
-    const std::string narrow = wideToNarrow(path);
+    // Paths may use "\\" as a separator, as they do on Windows. A character
+    // the locale cannot express would name another file: refuse the path.
+    std::string narrow;
+    const bool classic = classicLocale();
+    std::mbstate_t st{};
+    char buf[MB_LEN_MAX];
+    for (const wchar_t* p = path; *p != L'\0'; ++p) {
+        const wchar_t c = *p == L'\\' ? L'/' : *p;
+        if (classic) {
+            if (static_cast<std::uint32_t>(c) > 0xFF) return nullptr;
+            narrow.push_back(static_cast<char>(c));
+            continue;
+        }
+        const std::size_t r = std::wcrtomb(buf, c, &st);
+        if (r == static_cast<std::size_t>(-1)) return nullptr;
+        narrow.append(buf, r);
+    }
     return std::fopen(narrow.c_str(), mode);
 }
 

@@ -1,0 +1,88 @@
+// Reading a 100 MB recording from disk: the line-checked count and the scan
+// reader, next to a plain sequential read of the same file.
+#include "RecordingWriter.h"
+#include "TempDir.h"
+#include "korda32ext.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kTargetBytes = 100u << 20;
+
+struct BigRecording {
+    korda::test::TempDir dir;
+    std::size_t bytes = 0;
+    int scans = 0;
+    int columns = 0;
+
+    BigRecording() {
+        korda::sim::RecordingOptions o;
+        o.scans = 100;
+        const VmrInstConfig config = korda::sim::demoConfiguration(o.model);
+        const auto sample = korda::sim::buildRecording(config, o);
+        const std::size_t perScan = sample.dataText.size() / static_cast<std::size_t>(o.scans);
+        o.scans = static_cast<int>(kTargetBytes / perScan);
+        const auto rec = korda::sim::buildRecording(config, o);
+        korda::sim::writeRecording(dir.path().string(), rec);
+        bytes = rec.dataText.size();
+        scans = o.scans;
+        columns = static_cast<int>(rec.channels.size());
+    }
+};
+
+// Made on first use, removed with its directory when the program ends.
+BigRecording& recording() {
+    static BigRecording r;
+    return r;
+}
+
+void BM_PlainSequentialRead(benchmark::State& state) {
+    BigRecording& r = recording();
+    const std::string path = r.dir.file("dat00001.csv").string();
+    std::vector<char> buffer(1 << 16);
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        std::size_t total = 0;
+        while (const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), f))
+            total += got;
+        std::fclose(f);
+        benchmark::DoNotOptimize(total);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * r.bytes));
+}
+
+void BM_CountWithValidation(benchmark::State& state) {
+    BigRecording& r = recording();
+    const std::wstring path = r.dir.wideFile("dat00001.csv");
+    for (auto _ : state) {
+        int count = 0;
+        if (dlxVmrPCCardScansFileCountW(0, path.c_str(), &count) != 1 || count != r.scans)
+            state.SkipWithError("count failed");
+        benchmark::DoNotOptimize(count);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * r.bytes));
+}
+
+void BM_ReadAllScans(benchmark::State& state) {
+    BigRecording& r = recording();
+    const std::wstring dir = r.dir.wide();
+    std::vector<std::uint64_t> buffer(DLXVMR_SCAN_BUFFER_SIZE(r.scans, r.columns) / 8 + 1);
+    auto* record = reinterpret_cast<ScanRecord*>(buffer.data());
+    for (auto _ : state) {
+        if (dlxVmrPCCardScansFileGet(0, dir.c_str(), r.scans, 0, record) != r.scans)
+            state.SkipWithError("read failed");
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * r.bytes));
+}
+
+} // namespace
+
+BENCHMARK(BM_PlainSequentialRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CountWithValidation)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadAllScans)->Unit(benchmark::kMillisecond);

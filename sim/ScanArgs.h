@@ -1,0 +1,22 @@
+// Texts of the virtual instrument's scanning and identity commands that the
+// shared argument helpers do not cover: quoted strings and reading replies.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korda::sim::args {
+
+// A quoted SCPI string at the front of text ('"' or '\'', a doubled quote
+// stands for one); rest receives what follows the closing quote.
+std::optional<std::string> quotedString(std::string_view text, std::string_view& rest);
+// "(@101,102)" for a list; "(@)" for none.
+std::string formatChannelList(const std::vector<int>& channels);
+// A reading as the instrument writes it: scientific notation with six
+// decimals; overloads as "9.900000e+37" / "-9.900000e+37", a reading that
+// could not be taken (NaN) as "9.910000E+37".
+std::string formatReading(double value);
+
+} // namespace korda::sim::args

@@ -1,0 +1,52 @@
+#include "channels/ComputedChannelProcessor.h"
+
+#include "channels/ChannelRules.h"
+#include "channels/CompProcessors.h"
+#include "config/ProcessorSupport.h"
+
+#include <memory>
+
+namespace korda32ex {
+
+ComputedChannelProcessor::ComputedChannelProcessor(int slot, int index)
+    : slot_(slot), index_(index) {
+    addChild(std::make_shared<CompChannelFunctionProcessor>(slot, index));
+    addChild(std::make_shared<CompFirstAlarmFunctionProcessor>(slot, index));
+    addChild(std::make_shared<CompSecondAlarmFunctionProcessor>(slot, index));
+    addChild(std::make_shared<CompFactorMProcessor>(slot, index));
+    addChild(std::make_shared<CompFactorBProcessor>(slot, index));
+    addChild(std::make_shared<CompFirstAlarmLimitProcessor>(slot, index));
+    addChild(std::make_shared<CompSecondAlarmLimitProcessor>(slot, index));
+    addChild(std::make_shared<CompAChannelProcessor>(slot, index));
+    addChild(std::make_shared<CompBChannelProcessor>(slot, index));
+    addChild(std::make_shared<CompChannelPolyCoeffProcessor>(slot, index));
+    addChild(std::make_shared<CompFirstAlarmIOProcessor>(slot, index));
+    addChild(std::make_shared<CompSecondAlarmIOProcessor>(slot, index));
+    addChild(std::make_shared<CompSelectedChannelsProcessor>(slot, index));
+    addChild(std::make_shared<CompUnitProcessor>(slot, index));
+    addChild(std::make_shared<CompNameProcessor>(slot, index));
+}
+
+ComputedChannelProcessor::ComputedChannelProcessor(int slot, int index, Child)
+    : slot_(slot), index_(index) {}
+
+bool ComputedChannelProcessor::channelOn(const VmrInstConfig& r) const {
+    const ComputedChannelRecord* rec = recordIn(r);
+    return rec != nullptr && channelrules::isOn(rec->function);
+}
+
+int ComputedChannelProcessor::responseCount() {
+    return children_.empty() ? 1 : CompositeProcessor::responseCount();
+}
+
+std::string ComputedChannelProcessor::list() const {
+    return channelList(number());
+}
+
+bool ComputedChannelProcessor::channelStateGate(SCPIHandler* handler) {
+    if (immediateReplyIs(handler, "ROUT:CHAN:STAT? " + list(), "1")) return true;
+    skipped_ = true;
+    return false;
+}
+
+} // namespace korda32ex

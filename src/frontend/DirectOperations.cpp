@@ -1,0 +1,59 @@
+#include "frontend/DirectOperations.h"
+
+#include "comm/SCPIHandler.h"
+#include "frontend/GlobalData.h"
+#include "frontend/ReplyNumbers.h"
+#include "frontend/StatusCodes.h"
+
+#include <algorithm>
+
+namespace korda32ex {
+
+namespace {
+constexpr int kByteMask = 0xFF;
+}
+
+std::vector<std::string> clockCommands(const platform::CalendarTime& t) {
+    const int ms = std::clamp(t.milliseconds, 0, 999);
+    std::string millis = std::to_string(ms);
+    millis.insert(0, 3 - millis.size(), '0');
+    return {"SYST:DATE " + std::to_string(t.year) + "," + std::to_string(t.month) + "," +
+                std::to_string(t.day),
+            "SYST:TIME " + std::to_string(t.hour) + "," + std::to_string(t.minute) + "," +
+                std::to_string(t.second) + "." + millis};
+}
+
+int readDigitalIO(SCPIHandler& handler, int& value) {
+    std::string reply;
+    const int st = handler.query("SOUR:DIG:DATA:BYTE?", reply);
+    if (st != status::kOk) return st;
+    // A number of 0 to 255; a reply without digits or out of that range is unusable.
+    const auto number = readLeadingInteger(reply);
+    if (!number || *number < 0 || *number > kByteMask) {
+        recordErrorMessage(status::kInvalidRequest, "Invalid response: " + reply);
+        return status::kInvalidRequest;
+    }
+    value = kByteMask - static_cast<int>(*number);
+    return status::kOk;
+}
+
+int digitalIOCommandValue(int current, int mask, int value) {
+    const int wanted = (~mask & current) | (mask & value);
+    return ~wanted & kByteMask;
+}
+
+std::string withoutControlCharacters(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b != 0x7F) out.push_back(c);
+    }
+    return out;
+}
+
+std::string oemIdentityCommand(std::string_view text) {
+    return "SYST:OEM:IDEN:STOR \"" + withoutControlCharacters(text) + "\",\"FLASH\"";
+}
+
+} // namespace korda32ex

@@ -1,0 +1,157 @@
+#include "logdata/LineCheck.h"
+
+#include "logdata/DriveFiles.h"
+#include "platform/platform.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace korda32ex::logdata {
+
+const char lineCheckTable[257] = "ICBYSMGAXRLFcWVPJDaUOICZTSMGAXRL"
+                                 "FcWQPJDaUOICZTNMGAXRLFcWQKJDaUOI"
+                                 "CZTNHGAXRLFcWQKEDaUOICZTNHBAXRLF"
+                                 "cWQKEbVUOICZTNHBYSRLFcWQKEbVPOIC"
+                                 "ZTNHBYSMLFcWQKEbVPJICZTNHBYSMGFc"
+                                 "WQKEbVPJDCZTNHBYSMGAXWQKEbVPJDaU"
+                                 "TNHBYSMGAXRQKEbVPJDaUONHBYSMGAXR"
+                                 "LKEbVPJDaUOIHBYSMGAXRLFEbVPJDaUO";
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// No data line comes anywhere near this; a longer line is not a data line.
+constexpr std::size_t kMaxLineBytes = 1 << 20;
+// The piece length of the setup sum (a 4096-byte line buffer and its terminator).
+constexpr std::size_t kSetupPieceBytes = 4095;
+
+using Accumulators = std::array<std::uint8_t, 5>;
+
+// Accumulator m starts at (m + 1) * state; character i adds to accumulator i % 5.
+Accumulators accumulate(std::string_view body, std::uint8_t state) {
+    unsigned a[5];
+    for (unsigned m = 0; m < 5; ++m)
+        a[m] = (m + 1u) * state;
+    const auto* p = reinterpret_cast<const unsigned char*>(body.data());
+    const std::size_t n = body.size();
+    std::size_t i = 0;
+    for (; i + 5 <= n; i += 5) {
+        a[0] += p[i];
+        a[1] += p[i + 1];
+        a[2] += p[i + 2];
+        a[3] += p[i + 3];
+        a[4] += p[i + 4];
+    }
+    for (unsigned m = 0; i < n; ++i, ++m)
+        a[m] += p[i];
+    Accumulators out;
+    for (unsigned m = 0; m < 5; ++m)
+        out[m] = static_cast<std::uint8_t>(a[m]);
+    return out;
+}
+
+} // namespace
+
+std::array<char, 5> lineCheckCode(std::string_view body, std::uint8_t& state) {
+    const Accumulators acc = accumulate(body, state);
+    state = acc[0];
+    std::array<char, 5> code;
+    for (unsigned m = 0; m < 5; ++m)
+        code[m] = lineCheckTable[acc[m]];
+    return code;
+}
+
+bool checkLine(std::string_view line, std::uint8_t& state) {
+    // The last comma, not counting one at the very start of the line.
+    const std::size_t k = line.rfind(',');
+    if (k == std::string_view::npos || k == 0) return false;
+    const Accumulators acc = accumulate(line.substr(0, k), state);
+    state = acc[0];
+    if (line.size() - (k + 1) < 5) return false;
+    for (unsigned m = 0; m < 5; ++m)
+        if (line[k + 1 + m] != lineCheckTable[acc[m]]) return false;
+    return true;
+}
+
+std::uint8_t setupChecksum(const wchar_t* path) {
+    if (path == nullptr) return 0;
+    FilePtr file(platform::openFileWide(path, "rb"));
+    if (!file) return 0;
+    unsigned sum = 0;
+    std::size_t pieceLength = 0;
+    bool pieceEnded = false; // a zero byte met in the current piece
+    unsigned char buffer[1 << 16];
+    for (;;) {
+        const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
+        if (got == 0) break;
+        for (std::size_t i = 0; i < got; ++i) {
+            const unsigned char b = buffer[i];
+            if (b == 0)
+                pieceEnded = true;
+            else if (!pieceEnded)
+                sum += b;
+            if (b == '\n' || ++pieceLength == kSetupPieceBytes) {
+                pieceLength = 0;
+                pieceEnded = false;
+            }
+        }
+    }
+    return static_cast<std::uint8_t>(sum);
+}
+
+bool validateDataFile(const wchar_t* path) {
+    if (path == nullptr || *path == L'\0') return false;
+    std::wstring directory, name;
+    splitPath(path, directory, name);
+    std::uint8_t state = setupChecksum((directory + kSetupFileName).c_str());
+    FilePtr file(platform::openFileWide((directory + L"\\" + name).c_str(), "rb"));
+    if (!file) return false;
+
+    bool header = true;
+    // Checks one line; the header is passed by.
+    auto take = [&](std::string_view line) {
+        if (header) {
+            header = false;
+            return true;
+        }
+        return checkLine(line, state);
+    };
+    std::string carry; // a line that continues into the next block
+    char buffer[1 << 16];
+    for (;;) {
+        const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
+        if (got == 0) break;
+        std::size_t pos = 0;
+        while (pos < got) {
+            const void* nl = std::memchr(buffer + pos, '\n', got - pos);
+            if (nl == nullptr) {
+                carry.append(buffer + pos, got - pos);
+                if (carry.size() > kMaxLineBytes) return false;
+                break;
+            }
+            const std::size_t end =
+                static_cast<std::size_t>(static_cast<const char*>(nl) - buffer) + 1;
+            bool ok;
+            if (carry.empty()) {
+                ok = take(std::string_view(buffer + pos, end - pos));
+            } else {
+                carry.append(buffer + pos, end - pos);
+                ok = carry.size() <= kMaxLineBytes && take(carry);
+                carry.clear();
+            }
+            if (!ok) return false;
+            pos = end;
+        }
+    }
+    if (std::ferror(file.get())) return false;
+    // A last line without its line end is checked too.
+    return carry.empty() || take(carry);
+}
+
+} // namespace korda32ex::logdata

@@ -1,0 +1,62 @@
+#include "scan/MonitorProcessors.h"
+
+#include "frontend/ReplyNumbers.h"
+#include "frontend/StatusCodes.h"
+#include "scan/ScanParser.h"
+
+#include <limits>
+
+namespace korda32ex {
+
+bool SpyEnableProcessor::buildCommands(std::vector<std::string>& commands, std::string&,
+                                       int&) const {
+    commands.push_back(enable != 0 ? "ROUT:MON:STAT ON" : "ROUT:MON:STAT OFF");
+    return true;
+}
+
+bool SpyEnableProcessor::parseResponse(const std::string& reply, int& value, std::string& errorText,
+                                       int& errorCode) const {
+    if (reply == "1" || reply == "0") {
+        value = reply == "1" ? 1 : 0;
+        return true;
+    }
+    errorText = "Invalid response: " + reply;
+    errorCode = status::kInvalidRequest;
+    return false;
+}
+
+bool SpyEnableProcessor::buildQueries(std::vector<std::string>& queries) const {
+    queries.push_back("ROUT:MON:STAT?");
+    return true;
+}
+
+bool buildMonitorReadingCommands(std::vector<std::string>& commands, unsigned channel) {
+    commands.insert(commands.end(), {"ROUT:MON (@" + std::to_string(channel) + ")", "TRIG:COUN 1",
+                                     "ROUT:MON:STAT ON", "INIT"});
+    return true;
+}
+
+bool buildMonitorReadingQuery(std::vector<std::string>& queries) {
+    queries.push_back("ROUT:MON:DATA?");
+    return true;
+}
+
+bool parseMonitorReading(const std::string& reply, float& reading, std::string& errorText,
+                         int& errorCode) {
+    if (reply.empty()) {
+        errorText = "Invalid response: " + reply;
+        errorCode = status::kInvalidRequest;
+        return false;
+    }
+    if (containsIgnoringCase(reply, "-9.900000e+37")) {
+        reading = -std::numeric_limits<float>::infinity();
+    } else if (containsIgnoringCase(reply, "9.900000e+37")) {
+        reading = std::numeric_limits<float>::infinity();
+    } else {
+        const auto value = readLeadingReal(reply);
+        reading = value ? toFloat(*value) : scan::kNotANumberReading;
+    }
+    return true;
+}
+
+} // namespace korda32ex

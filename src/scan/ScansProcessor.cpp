@@ -1,0 +1,63 @@
+#include "scan/ScansProcessor.h"
+
+#include "comm/SCPIHandler.h"
+#include "frontend/ReplyNumbers.h"
+#include "scan/ScanParser.h"
+
+#include <cstdint>
+#include <limits>
+#include <string_view>
+
+namespace korda32ex {
+
+bool ScansProcessor::buildCommands(std::vector<std::string>&, std::string&, int&) {
+    return true;
+}
+
+bool ScansProcessor::parseResponse(const std::string& reply, ScanRecord* record,
+                                   std::string& errorText, int& errorCode) {
+    std::string_view line = reply;
+    if (!line.empty() && line.back() == ',') line.remove_suffix(1);
+    errorCode = status::kInvalidRequest;
+    if (record == nullptr) {
+        errorText = "Invalid response received";
+        return false;
+    }
+    switch (scan::storeScanLine(line, *record)) {
+    case scan::LineResult::Stored:
+        return true;
+    case scan::LineResult::NotAScan:
+        errorText = "Invalid response: " + std::string(line);
+        return false;
+    case scan::LineResult::Malformed:
+        break;
+    }
+    errorText = "Invalid response received";
+    return false;
+}
+
+bool ScansProcessor::buildQueries(ScanRecord* record, unsigned requested,
+                                  std::vector<std::string>& queries, SCPIHandler& handler) {
+    std::string reply;
+    const int st = handler.query("DATA:POIN?", reply);
+    if (st != status::kOk || record == nullptr) {
+        countFailure_ = status::kSocketRead;
+        return false;
+    }
+    const auto available = readLeadingInteger(reply);
+    if (!available || *available < 0 || *available > std::numeric_limits<std::int32_t>::max()) {
+        countFailure_ = status::kInvalidResponse;
+        return false;
+    }
+    const auto held = static_cast<unsigned>(*available);
+    const unsigned n = held > requested ? requested : held;
+    record->entrySize = static_cast<std::int32_t>(scan::kRecordHeaderSize);
+    record->scanCount = 0;
+    record->scansRemaining = static_cast<std::int32_t>(held > requested ? held - requested : 0);
+    queries.reserve(queries.size() + n);
+    for (unsigned i = 0; i < n; ++i)
+        queries.emplace_back("DATA:READ?");
+    return true;
+}
+
+} // namespace korda32ex

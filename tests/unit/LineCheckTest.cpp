@@ -1,0 +1,242 @@
+#include "logdata/LineCheck.h"
+#include "RecordingWriter.h"
+#include "TempDir.h"
+#include "logdata/TextLines.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+using namespace korda32ex::logdata;
+using korda::test::TempDir;
+
+namespace {
+
+// A recording of the virtual instrument written into dir; returns the data
+// file's lines with their line ends.
+std::vector<std::string> writeDemo(const TempDir& dir, int scans = 6) {
+    korda::sim::RecordingOptions o;
+    o.scans = scans;
+    const auto rec = korda::sim::buildRecording(korda::sim::demoConfiguration(o.model), o);
+    EXPECT_TRUE(korda::sim::writeRecording(dir.path().string(), rec));
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < rec.dataText.size()) {
+        const std::size_t end = rec.dataText.find('\n', start) + 1;
+        lines.push_back(rec.dataText.substr(start, end - start));
+        start = end;
+    }
+    return lines;
+}
+
+std::string join(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const auto& l : lines)
+        s += l;
+    return s;
+}
+
+} // namespace
+
+TEST(LineCheck, TableHasTheStatedForm) {
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabc";
+    std::set<char> seen;
+    for (int i = 0; i < 256; ++i) {
+        ASSERT_NE(alphabet.find(lineCheckTable[i]), std::string::npos) << i;
+        seen.insert(lineCheckTable[i]);
+    }
+    EXPECT_EQ(seen.size(), 29u);
+    EXPECT_EQ(lineCheckTable[256], '\0');
+}
+
+TEST(LineCheck, CodeFollowsTheAccumulators) {
+    // Body "ab,c" with state 7: accumulator m starts at 7 (m + 1); character i
+    // goes to accumulator i % 5: a = 97, b = 98, ',' = 44, c = 99.
+    const unsigned acc[5] = {7 + 97, 14 + 98, 21 + 44, 28 + 99, 35};
+    std::string expected;
+    for (unsigned a : acc)
+        expected += lineCheckTable[a & 0xFF];
+    std::uint8_t state = 7;
+    EXPECT_EQ(std::string(lineCheckCode("ab,c", state).data(), 5), expected);
+    EXPECT_EQ(state, 104);
+
+    // Seven characters wrap round to accumulators 0 and 1 again, and sums wrap
+    // modulo 256.
+    const std::string body = "\xff\xff\x01\x02\x03\x10\x20";
+    const unsigned acc2[5] = {200 + 0xff + 0x10, 400 + 0xff + 0x20, 600 + 1, 800 + 2, 1000 + 3};
+    expected.clear();
+    for (unsigned a : acc2)
+        expected += lineCheckTable[a & 0xFF];
+    state = 200;
+    const std::string line = body + "," + expected + "\r\n";
+    EXPECT_TRUE(checkLine(line, state));
+    EXPECT_EQ(state, (200 + 0xff + 0x10) & 0xFF);
+}
+
+TEST(LineCheck, EveryEditFailsAndChangesTheCarriedState) {
+    std::uint8_t writeState = 91;
+    const std::string body = "17,2024-05-06 12:00:01.250,1.500000E+00,-2.250000E+01,0";
+    const auto code = lineCheckCode(body, writeState);
+    const std::string line = body + "," + std::string(code.data(), 5) + "\r\n";
+
+    std::uint8_t state = 91;
+    ASSERT_TRUE(checkLine(line, state));
+    EXPECT_EQ(state, writeState);
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        std::string edited = line;
+        edited[i] = edited[i] == '7' ? '8' : '7';
+        if (edited[i] == ',' || line[i] == ',') continue; // moving the last comma is another line
+        std::uint8_t s = 91;
+        const bool ok = checkLine(edited, s);
+        EXPECT_FALSE(ok && s == writeState) << "edit at " << i;
+        EXPECT_FALSE(ok) << "edit at " << i;
+    }
+    // A wrong code character anywhere fails; what follows the five is ignored.
+    for (std::size_t m = 0; m < 5; ++m) {
+        std::string edited = line;
+        edited[body.size() + 1 + m] = edited[body.size() + 1 + m] == 'A' ? 'B' : 'A';
+        std::uint8_t s = 91;
+        EXPECT_FALSE(checkLine(edited, s));
+    }
+    state = 91;
+    EXPECT_TRUE(checkLine(body + "," + std::string(code.data(), 5) + "trailing", state));
+}
+
+TEST(LineCheck, LinesWithoutAUsableCommaFail) {
+    std::uint8_t state = 5;
+    EXPECT_FALSE(checkLine("", state));
+    EXPECT_FALSE(checkLine("\r\n", state));
+    EXPECT_FALSE(checkLine("no comma at all", state));
+    EXPECT_EQ(state, 5); // unchanged without a comma
+    EXPECT_FALSE(checkLine(",ABCDE", state));
+    EXPECT_EQ(state, 5); // a comma at the very start does not count
+    // Fewer than five characters after the last comma fail, even when they
+    // match: the state has advanced all the same.
+    std::uint8_t w = 5;
+    const auto code = lineCheckCode("x", w);
+    EXPECT_FALSE(checkLine("x," + std::string(code.data(), 4), state));
+    EXPECT_EQ(state, w);
+}
+
+TEST(LineCheck, SetupChecksumSumsBytesPieceByPiece) {
+    TempDir dir;
+    EXPECT_EQ(setupChecksum(dir.wideFile("missing.csv").c_str()), 0);
+    EXPECT_EQ(setupChecksum(nullptr), 0);
+
+    dir.write("plain.csv", "AB\r\nC");
+    EXPECT_EQ(setupChecksum(dir.wideFile("plain.csv").c_str()),
+              ('A' + 'B' + '\r' + '\n' + 'C') & 0xFF);
+
+    // A zero byte ends the sum of its piece; the next line is a new piece.
+    dir.write("nul.csv", std::string("ab\0cd\nef", 8));
+    EXPECT_EQ(setupChecksum(dir.wideFile("nul.csv").c_str()), ('a' + 'b' + 'e' + 'f') & 0xFF);
+
+    // A long line is read in pieces of 4095 bytes: a zero byte stops the sum
+    // only up to the end of its piece.
+    std::string longLine(5000, 'x');
+    longLine[10] = '\0';
+    dir.write("long.csv", longLine);
+    const unsigned expected = 10 * 'x' + (5000 - 4095) * 'x';
+    EXPECT_EQ(setupChecksum(dir.wideFile("long.csv").c_str()), expected & 0xFF);
+}
+
+TEST(LineCheck, RecordingOfTheVirtualInstrumentValidates) {
+    TempDir dir;
+    const auto lines = writeDemo(dir);
+    EXPECT_TRUE(validateDataFile(dir.wideFile("dat00001.csv").c_str()));
+    // "\\" separates on every system too.
+    EXPECT_TRUE(validateDataFile((dir.path().wstring() + L"\\dat00001.csv").c_str()));
+
+    // Any edit of a data line breaks the check.
+    auto edited = lines;
+    edited[3][5] = edited[3][5] == '1' ? '2' : '1';
+    dir.write("dat00001.csv", join(edited));
+    EXPECT_FALSE(validateDataFile(dir.wideFile("dat00001.csv").c_str()));
+
+    // Dropping a line breaks the lines after it.
+    auto dropped = lines;
+    dropped.erase(dropped.begin() + 2);
+    dir.write("dat00001.csv", join(dropped));
+    EXPECT_FALSE(validateDataFile(dir.wideFile("dat00001.csv").c_str()));
+    // Dropping the last line leaves a valid prefix.
+    auto truncated = lines;
+    truncated.pop_back();
+    dir.write("dat00001.csv", join(truncated));
+    EXPECT_TRUE(validateDataFile(dir.wideFile("dat00001.csv").c_str()));
+
+    // Reordering lines breaks the check.
+    auto swapped = lines;
+    std::swap(swapped[2], swapped[3]);
+    dir.write("dat00001.csv", join(swapped));
+    EXPECT_FALSE(validateDataFile(dir.wideFile("dat00001.csv").c_str()));
+
+    // The header is not checked.
+    auto header = lines;
+    header[0] = "Record #,Time,anything\r\n";
+    dir.write("dat00001.csv", join(header));
+    EXPECT_TRUE(validateDataFile(dir.wideFile("dat00001.csv").c_str()));
+
+    // An empty line after the data fails (no comma); a last line without its
+    // line end is checked too.
+    dir.write("dat00001.csv", join(lines) + "\r\n");
+    EXPECT_FALSE(validateDataFile(dir.wideFile("dat00001.csv").c_str()));
+    std::string noEnd = join(lines);
+    noEnd.resize(noEnd.size() - 2);
+    dir.write("dat00001.csv", noEnd);
+    EXPECT_TRUE(validateDataFile(dir.wideFile("dat00001.csv").c_str()));
+    noEnd[noEnd.size() - 1] = noEnd.back() == 'A' ? 'B' : 'A';
+    dir.write("dat00001.csv", noEnd);
+    EXPECT_FALSE(validateDataFile(dir.wideFile("dat00001.csv").c_str()));
+
+    // A header alone has no line to check.
+    dir.write("dat00001.csv", lines[0]);
+    EXPECT_TRUE(validateDataFile(dir.wideFile("dat00001.csv").c_str()));
+}
+
+TEST(LineCheck, TheSetupFileSeedsTheChain) {
+    TempDir dir;
+    const auto lines = writeDemo(dir);
+    const std::string setup = dir.read("setup.csv");
+    const std::wstring data = dir.wideFile("dat00001.csv");
+    ASSERT_TRUE(validateDataFile(data.c_str()));
+
+    // Another setup file (one byte more) breaks the very first data line.
+    dir.write("setup.csv", setup + " ");
+    EXPECT_FALSE(validateDataFile(data.c_str()));
+    // A setup file with the same byte sum passes: the chain knows only the sum.
+    std::string same = setup;
+    std::swap(same[0], same[1]);
+    dir.write("setup.csv", same);
+    EXPECT_TRUE(validateDataFile(data.c_str()));
+
+    // Without the setup file the chain starts from 0 (this setup's sum is not 0).
+    unsigned sum = 0;
+    for (unsigned char c : setup)
+        sum += c;
+    ASSERT_NE(sum & 0xFF, 0u);
+    std::filesystem::remove(dir.file("setup.csv"));
+    EXPECT_FALSE(validateDataFile(data.c_str()));
+}
+
+TEST(LineCheck, ValidationRejectsMissingEmptyAndHugeInput) {
+    TempDir dir;
+    EXPECT_FALSE(validateDataFile(nullptr));
+    EXPECT_FALSE(validateDataFile(L""));
+    EXPECT_FALSE(validateDataFile(dir.wideFile("absent.csv").c_str()));
+    EXPECT_FALSE(validateDataFile(dir.wide().c_str())); // a directory, no file name
+
+    // A line of several megabytes without a line end ends the check quietly.
+    dir.write("huge.csv", "Record #,Time,\r\n" + std::string(3 << 20, 'x') + ",ABCDE\r\n");
+    EXPECT_FALSE(validateDataFile(dir.wideFile("huge.csv").c_str()));
+}
+
+TEST(LineCheck, BareFileNameMeansTheCurrentDirectory) {
+    TempDir dir;
+    writeDemo(dir);
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    const bool ok = validateDataFile(L"dat00001.csv");
+    std::filesystem::current_path(previous);
+    EXPECT_TRUE(ok);
+}

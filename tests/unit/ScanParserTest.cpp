@@ -1,0 +1,196 @@
+// The scan line parser and the scan processors on their own.
+#include "scan/ScanParser.h"
+#include "scan/EnableScansProcessor.h"
+#include "scan/MonitorProcessors.h"
+#include "scan/ScansProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+using namespace korda32ex;
+using scan::LineResult;
+using scan::storeScanLine;
+
+namespace {
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+struct Buffer {
+    explicit Buffer(std::size_t bytes = 4096) : words(bytes / 4, 0xDEADBEEFu) {
+        record().entrySize = 12;
+        record().scanCount = 0;
+    }
+    ScanRecord& record() { return *reinterpret_cast<ScanRecord*>(words.data()); }
+    const unsigned char* bytes() const {
+        return reinterpret_cast<const unsigned char*>(words.data());
+    }
+    const unsigned char* entry(std::size_t n) {
+        return bytes() + 12 + static_cast<std::size_t>(record().entrySize) * n;
+    }
+    float reading(std::size_t n, std::size_t i) {
+        float v;
+        std::memcpy(&v, entry(n) + 52 + 4 * i, 4);
+        return v;
+    }
+    // Stores and counts a line as a fetch does.
+    LineResult add(const std::string& line) {
+        const LineResult r = storeScanLine(line, record());
+        if (r == LineResult::Stored) ++record().scanCount;
+        return r;
+    }
+    std::vector<std::uint32_t> words;
+};
+
+std::string readings(int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += std::to_string(i) + ",";
+    return s;
+}
+
+} // namespace
+
+TEST(ScanParser, TimeFieldsAndLayout) {
+    Buffer b;
+    ASSERT_EQ(b.add("1,2,3,0,2014,5,6,12,34,56.789"), LineResult::Stored);
+    EXPECT_EQ(b.record().entrySize, 64);
+    const unsigned char* e = b.entry(0);
+    EXPECT_EQ(e[8], 12);  // hour
+    EXPECT_EQ(e[9], 34);  // minute
+    EXPECT_EQ(e[10], 56); // second
+    EXPECT_EQ(e[11], 5);  // month
+    EXPECT_EQ(e[13], 6);  // day
+    EXPECT_EQ(e[14], 14); // year
+    std::int32_t fraction;
+    std::memcpy(&fraction, e + 16, 4);
+    EXPECT_EQ(fraction, 789);
+    for (const int zero : {0, 1, 2, 3, 4, 5, 6, 7, 12, 15, 20, 35, 51})
+        EXPECT_EQ(e[zero], 0);
+    EXPECT_EQ(b.reading(0, 0), 1.0f);
+    EXPECT_EQ(b.reading(0, 2), 3.0f);
+    // The next entry follows at the stride, with its own fraction rules.
+    ASSERT_EQ(b.add("4,5,6,0,1999,12,31,23,59,7"), LineResult::Stored);
+    EXPECT_EQ(b.entry(1), b.bytes() + 12 + 64);
+    EXPECT_EQ(b.entry(1)[14], 255); // (1999 + 48) mod 256
+    std::memcpy(&fraction, b.entry(1) + 16, 4);
+    EXPECT_EQ(fraction, 0);
+    EXPECT_EQ(b.reading(1, 1), 5.0f);
+    // The further field before the date is not read at all.
+    ASSERT_EQ(b.add("1,2,3,anything,2207,1,2,3,4,05.050.9"), LineResult::Stored);
+    EXPECT_EQ(b.entry(2)[14], 207);
+    std::memcpy(&fraction, b.entry(2) + 16, 4);
+    EXPECT_EQ(fraction, 50);
+}
+
+TEST(ScanParser, ReadingWords) {
+    EXPECT_EQ(scan::parseReading("9.900000E+37"), kInf);
+    EXPECT_EQ(scan::parseReading("+INF"), kInf);
+    EXPECT_EQ(scan::parseReading("-9.900000e+37"), -kInf);
+    EXPECT_EQ(scan::parseReading("-inf"), -kInf);
+    EXPECT_EQ(scan::parseReading("9.91E+37"), 9.91e37f);
+    EXPECT_EQ(scan::parseReading("  -1.5e-3"), -1.5e-3f);
+    EXPECT_EQ(scan::parseReading("+.25"), 0.25f);
+    EXPECT_EQ(scan::parseReading("7.5V"), 7.5f);
+    EXPECT_EQ(scan::parseReading("1e39"), kInf); // beyond the float range
+    EXPECT_EQ(scan::parseReading("-1e400"), -kInf);
+    EXPECT_EQ(scan::parseReading("1e-400"), 0.0f);
+    for (const char* word : {"", "abc", "inf", "nan", ".", "-", "e5"})
+        EXPECT_EQ(scan::parseReading(word), 9.91e37f) << word;
+}
+
+TEST(ScanParser, RejectionsLeaveTheRecordAlone) {
+    Buffer b;
+    EXPECT_EQ(b.add(""), LineResult::NotAScan);
+    EXPECT_EQ(b.add("9.910000e+37"), LineResult::NotAScan);
+    EXPECT_EQ(b.add("0,2014,5,6,12,34"), LineResult::Malformed); // six fields
+    EXPECT_EQ(b.record().entrySize, 12);
+    EXPECT_EQ(b.words[3], 0xDEADBEEFu);                          // nothing written into the entry
+    ASSERT_EQ(b.add("0,2014,5,6,12,34,56"), LineResult::Stored); // seven: no readings
+    EXPECT_EQ(b.record().entrySize, 52);
+
+    Buffer c;
+    ASSERT_EQ(c.add("1.5,2.5,0,2026,3,7,9,5,3.5"), LineResult::Stored);
+    const std::vector<std::uint32_t> before = c.words;
+    for (const char* bad : {
+             "1,2,0,x2026,3,7,9,5,3",          // year
+             "1,2,0,2026,3,7,9,5,",            // empty seconds
+             "1,2,0,2026,3,7,9,5,3.",          // empty fraction
+             "1,2,0,2026,3,7,9,5,3.x",         // fraction
+             "1,2,0,2026,3,7,9,99999999999,3", // beyond int
+             "1,0,2026,3,7,9,5,3",             // one reading after scans of two
+             "1,2,3,0,2026,3,7,9,5,3",         // three readings after scans of two
+         }) {
+        EXPECT_EQ(c.add(bad), LineResult::Malformed) << bad;
+        EXPECT_EQ(c.words, before) << bad;
+    }
+    // Blanks and signs are read as strtol reads them.
+    EXPECT_EQ(c.add("1,2,0, 2026,+3, 7,9,5,3.5"), LineResult::Stored);
+}
+
+TEST(ScanParser, ReadingCountLimit) {
+    Buffer b(12 + 2 * (52 + 4 * 154));
+    const std::string tail = "0,2026,3,7,9,5,3";
+    ASSERT_EQ(b.add(readings(153) + tail), LineResult::Stored);
+    EXPECT_EQ(b.record().entrySize, 52 + 4 * 153);
+    EXPECT_EQ(b.reading(0, 152), 152.0f);
+    Buffer c(12 + 2 * (52 + 4 * 154));
+    EXPECT_EQ(c.add(readings(154) + tail), LineResult::Malformed);
+    EXPECT_EQ(c.add(std::string(100000, ',')), LineResult::Malformed);
+    // A record whose stride cannot be right takes nothing.
+    c.record().scanCount = 1;
+    c.record().entrySize = -4000;
+    EXPECT_EQ(c.add("1,0,2026,3,7,9,5,3"), LineResult::Malformed);
+}
+
+TEST(ScanParser, ScansProcessorParseResponse) {
+    Buffer b;
+    ScansProcessor p;
+    std::string text;
+    int code = 0;
+    EXPECT_TRUE(p.parseResponse("1,2,3,0,2026,3,7,9,5,3.5,", &b.record(), text, code));
+    EXPECT_EQ(b.record().entrySize, 64);
+    EXPECT_EQ(b.record().scanCount, 0); // the caller counts
+    EXPECT_FALSE(p.parseResponse("9.910000E+37,", &b.record(), text, code));
+    EXPECT_EQ(code, -1);
+    EXPECT_EQ(text, "Invalid response: 9.910000E+37");
+    EXPECT_FALSE(p.parseResponse(",", &b.record(), text, code));
+    EXPECT_EQ(text, "Invalid response: ");
+    EXPECT_FALSE(p.parseResponse("1,2,3,4,5,6,", &b.record(), text, code));
+    EXPECT_EQ(code, -1);
+    EXPECT_EQ(text, "Invalid response received");
+}
+
+TEST(ScanParser, ProcessorReplies) {
+    std::string text;
+    int code = 0;
+    EnableScansProcessor scans(0);
+    EXPECT_TRUE(scans.parseResponse("256", nullptr, text, code));
+    EXPECT_TRUE(scans.parseResponse(" 768", nullptr, text, code));
+    EXPECT_FALSE(scans.parseResponse("255", nullptr, text, code));
+    EXPECT_EQ(code, -1);
+    EXPECT_EQ(text, "Invalid response: 255");
+    EXPECT_FALSE(scans.parseResponse("busy", nullptr, text, code));
+
+    int state = -1;
+    EXPECT_TRUE(SpyEnableProcessor(0).parseResponse("1", state, text, code));
+    EXPECT_EQ(state, 1);
+    EXPECT_TRUE(SpyEnableProcessor(0).parseResponse("0", state, text, code));
+    EXPECT_EQ(state, 0);
+    EXPECT_FALSE(SpyEnableProcessor(0).parseResponse("ON", state, text, code));
+    EXPECT_EQ(text, "Invalid response: ON");
+
+    float v = 0;
+    EXPECT_TRUE(parseMonitorReading("1.234E+00", v, text, code));
+    EXPECT_EQ(v, 1.234f);
+    EXPECT_TRUE(parseMonitorReading("+9.900000E+37", v, text, code));
+    EXPECT_EQ(v, kInf);
+    EXPECT_TRUE(parseMonitorReading("-9.900000e+37", v, text, code));
+    EXPECT_EQ(v, -kInf);
+    EXPECT_FALSE(parseMonitorReading("", v, text, code));
+    EXPECT_EQ(code, -1);
+    EXPECT_EQ(text, "Invalid response: ");
+}

@@ -1,0 +1,324 @@
+#include "logdata/SetupFileParser.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace korda32ex::logdata;
+
+namespace {
+
+struct ZeroConfig {
+    VmrInstConfig c;
+    ZeroConfig() { std::memset(&c, 0, sizeof c); }
+};
+
+std::string text16(const VmrChar16* units) {
+    std::string s;
+    for (std::size_t i = 0; i < VMR_TEXT_UNITS && units[i] != 0; ++i)
+        s += units[i] < 0x80 ? static_cast<char>(units[i]) : '?';
+    return s;
+}
+
+std::string row(const std::vector<std::string>& cells) {
+    std::string s;
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        s += (i ? "," : "") + cells[i];
+    return s + "\r\n";
+}
+
+// An analog row of the model's width (b + 23 cells of "(n/a)") with the given
+// cells set; cells given relative to b are added to b.
+std::string analogRow(const std::string& model, std::map<int, std::string> cells,
+                      std::map<int, std::string> afterB = {}, std::size_t width = 0) {
+    const int b = model == "7043A" ? 7 : 9;
+    std::vector<std::string> v(width ? width : b + 23, "(n/a)");
+    for (auto& [i, t] : cells)
+        v[i] = t;
+    for (auto& [i, t] : afterB)
+        v[b + i] = t;
+    return row(v);
+}
+
+std::string header(const std::string& model) {
+    // Ends in the "Test Setup" section, so that a row appended is one of its rows.
+    return "Instrument,,,\r\n"
+           "Maker,Model,Serial,Firmware\r\n"
+           "X," +
+           model +
+           ",1,1\r\n"
+           "Test Setup,,,,\r\n"
+           "t0,t1,t2,t3,t4,t5,t6,t7,t8,t9,t10,t11,t12\r\n";
+}
+
+std::string analogSection(const std::string& rows) {
+    return "Analog Channels,,,\r\ntitles,a,b\r\n" + rows;
+}
+
+} // namespace
+
+TEST(SetupFileParser, NormalizeModel) {
+    EXPECT_EQ(normalizeModel("KX-5129A/2"), "5129A");
+    EXPECT_EQ(normalizeModel("7043"), "7043A");
+    EXPECT_EQ(normalizeModel("5129 and 7043"), "5129A");
+    EXPECT_EQ(normalizeModel("9999"), "");
+}
+
+TEST(SetupFileParser, TestSetupRow) {
+    ZeroConfig z;
+    z.c.flags = 0x80 | 0x10 | 0x40; // resume and Fahrenheit stay; continuous is cleared below
+    const std::string text = "Test Setup,,\r\ntitles,a,b\r\n"
+                             "r,1,2,3,SLOW,ON,6,7,8,OFF,REV,Ch101,Ch222\r\n"
+                             "Instrument,\r\ntitles,a,b\r\nx,7043A,y\r\n";
+    ASSERT_TRUE(parseSetupText(text, z.c));
+    EXPECT_EQ(z.c.flags, 0x80u | 0x10 | 0x20 | 0x03);
+    EXPECT_EQ(z.c.autoTriggerOrder, 2u);
+    // The model is known from the Instrument row wherever it stands.
+    EXPECT_EQ(z.c.autoReferenceChannel, 101u);
+    EXPECT_EQ(z.c.autoSecondReferenceChannel, 222u);
+
+    // "(n/a)" clears a reference channel; a token that is not a reading rate
+    // leaves the rate bits alone; "1" and "USB" switch on.
+    z.c.flags = 0;
+    ASSERT_TRUE(
+        parseSetupText(header("7043A") + "r,1,2,3,TEMP TC,USB,6,7,8,1,LIN,(n/a),bogus\r\n", z.c));
+    EXPECT_EQ(z.c.flags, 0x20u | 0x40);
+    EXPECT_EQ(z.c.autoTriggerOrder, 0u);
+    EXPECT_EQ(z.c.autoReferenceChannel, 0u);
+    EXPECT_EQ(z.c.autoSecondReferenceChannel, 222u); // not an address: unchanged
+
+    // A 5129A file carries no reference channels; a short row applies only its cells.
+    ZeroConfig y;
+    y.c.autoReferenceChannel = 7;
+    y.c.flags = 0x20;
+    ASSERT_TRUE(parseSetupText(header("5129A") + "r,1,2,3,NPLC\r\n", y.c));
+    EXPECT_EQ(y.c.flags, 0x20u | 0x06);
+    EXPECT_EQ(y.c.autoReferenceChannel, 7u);
+}
+
+TEST(SetupFileParser, AnalogRowOf7043A) {
+    ZeroConfig z;
+    z.c.modules[0].moduleState = VMR_MODULE_ABSENT;
+    const std::string rows =
+        analogRow("7043A", {{0, "Ch101"}, {1, "Oven"}, {2, "TEMP RTD"}, {3, "0.5"}, {5, "10V"}},
+                  {{0, "ON"},
+                   {1, "WIRE4"},
+                   {2, "A385"},
+                   {6, "100.5"},
+                   {7, "2"},
+                   {12, "7"},
+                   {14, "(n/a)"},
+                   {15, "-3"},
+                   {16, "degC"},
+                   {17, "HIGH"},
+                   {18, "(n/a)"},
+                   {20, "LOW"},
+                   {21, "-40"}});
+    ASSERT_TRUE(parseSetupText(header("7043A") + analogSection(rows), z.c));
+    const ChannelRecord& ch = z.c.modules[0].channels[0];
+    EXPECT_EQ(ch.function, 9u);
+    EXPECT_EQ(ch.range, 81u);
+    EXPECT_DOUBLE_EQ(ch.delay, 0.5);
+    EXPECT_EQ(ch.openDetect, 1u);
+    EXPECT_DOUBLE_EQ(ch.scaleM, 1.0);
+    EXPECT_DOUBLE_EQ(ch.scaleB, -3.0);
+    EXPECT_EQ(text16(ch.name), "Oven");
+    EXPECT_EQ(text16(ch.unit), "degC");
+    EXPECT_EQ(ch.alarmFlags, 0x04u | 0x08);
+    EXPECT_DOUBLE_EQ(ch.alarm1Limit, 0.0);
+    EXPECT_DOUBLE_EQ(ch.alarm2Limit, -40.0);
+    EXPECT_DOUBLE_EQ(ch.sensorCoef[0], 100.5);
+    EXPECT_DOUBLE_EQ(ch.sensorCoef[1], 2.0);
+    EXPECT_DOUBLE_EQ(ch.sensorCoef[6], 7.0);
+    EXPECT_EQ(ch.nplc, 0.0); // cell 6 of a 7043A row is not used
+    EXPECT_EQ(z.c.modules[0].moduleState, 1u);
+    EXPECT_EQ(z.c.modules[1].moduleState, 0u);
+}
+
+TEST(SetupFileParser, AnalogRowOf5129AUsesLaterColumns) {
+    // The same cells as a 7043A row: wiring and sensor are read from cells 10
+    // and 11, which hold nothing useful here.
+    const std::string same =
+        analogRow("5129A", {{0, "Ch101"}, {2, "TEMP RTD"}, {3, "0.5"}, {8, "WIRE4"}, {9, "A385"}});
+    ZeroConfig z;
+    ASSERT_TRUE(parseSetupText(header("5129A") + analogSection(same), z.c));
+    EXPECT_EQ(z.c.modules[0].channels[0].function, 7u);
+    EXPECT_EQ(z.c.modules[0].channels[0].range, 0u);
+
+    const std::string rows =
+        analogRow("5129A", {{0, "Ch305"}, {2, "TEMP THER"}, {3, "0.5"}, {6, "10"}},
+                  {{1, "WIRE4"}, {2, "RPOL"}, {6, "1e-3"}}) +
+        analogRow("5129A", {{0, "Ch001"}, {2, "TEMP TC"}}, {{2, "POLY"}, {3, "EXT"}}) +
+        analogRow("5129A", {{0, "Ch102"}, {2, "TEMP TRTD"}},
+                  {{1, "WIRE3"}, {2, "ABC"}, {6, "9"}, {7, "100"}, {8, "0.0039"}, {9, "-5.7e-7"}}) +
+        analogRow("5129A", {{0, "Ch103"}, {2, "VOLT"}, {5, ""}}, {{2, "R10K"}}) +
+        analogRow("5129A", {{0, "Ch104"}, {2, "RES"}, {5, "1MOHM"}}, {{1, "WIRE4"}}) +
+        analogRow("5129A", {{0, "Ch105"}, {2, "CURR:AC"}, {5, "10mA"}}) +
+        analogRow("5129A", {{0, "Ch106"}, {2, "FREQ"}, {5, "junk"}});
+    ASSERT_TRUE(parseSetupText(header("5129A") + analogSection(rows), z.c));
+    const ChannelRecord& ther = z.c.modules[2].channels[4];
+    EXPECT_EQ(ther.function, 11u);
+    EXPECT_EQ(ther.range, 100u);
+    EXPECT_DOUBLE_EQ(ther.nplc, 10.0);
+    EXPECT_DOUBLE_EQ(ther.sensorCoef[0], 0.001);
+    EXPECT_EQ(z.c.modules[2].moduleState, 1u);
+    EXPECT_EQ(z.c.channel1.function, 12u);
+    EXPECT_EQ(z.c.channel1.range, 0x6F01u);
+    EXPECT_EQ(z.c.channel1.refJunction, 2u);
+    const ChannelRecord& abc = z.c.modules[0].channels[1];
+    EXPECT_EQ(abc.function, 8u);
+    EXPECT_EQ(abc.range, 83u);
+    EXPECT_DOUBLE_EQ(abc.sensorCoef[0], 100.0); // ABC: coefficients from the next three cells
+    EXPECT_DOUBLE_EQ(abc.sensorCoef[1], 0.0039);
+    EXPECT_DOUBLE_EQ(abc.sensorCoef[2], -5.7e-7);
+    EXPECT_EQ(abc.sensorCoef[3], 0.0);
+    EXPECT_EQ(z.c.modules[0].channels[2].range, 23u); // empty range: automatic
+    EXPECT_EQ(z.c.modules[0].channels[3].function, 6u);
+    EXPECT_EQ(z.c.modules[0].channels[3].range, 5u);
+    EXPECT_EQ(z.c.modules[0].channels[4].range, 66u);
+    EXPECT_EQ(z.c.modules[0].channels[5].range, 0u); // unknown range text
+}
+
+TEST(SetupFileParser, UnknownTokensKeepFields) {
+    ZeroConfig z;
+    ChannelRecord& ch = z.c.modules[1].channels[21];
+    ch.function = 3;
+    ch.openDetect = 5;
+    ch.alarmFlags = 0x01;
+    const std::string rows =
+        analogRow("7043A", {{0, "Ch222"}, {2, "volt"}, {5, "1mA"}}, {{0, "maybe"}, {17, "OFF"}});
+    ASSERT_TRUE(parseSetupText(header("7043A") + analogSection(rows), z.c));
+    EXPECT_EQ(ch.function, 3u);
+    EXPECT_EQ(ch.range, 49u);
+    EXPECT_EQ(ch.openDetect, 5u);
+    EXPECT_EQ(ch.alarmFlags, 0x01u); // bits are only ever set
+}
+
+TEST(SetupFileParser, MathRows) {
+    ZeroConfig z;
+    z.c.computed[2].sourceList[4] = 0xFFFF;
+    const std::string math = "Math Channels,,\r\ntitles,a,b\r\n"
+                             "Ch503,Sum of three,x,SUM,y,1,2,3,4,5,6,7,Ch101  Ch203 Ch001 C Ch632 "
+                             "Ch532 Ch533 Ch500 Chx01\r\n"
+                             "Ch520,Last,x,POW,y,2.5\r\n" // short row: skipped
+                             "Ch521,Outside,x,POW,y,1,2,3,4,5,6,7,Ch101\r\n"
+                             "Ch520,Last,x,POW,y,2.5,,,,,,,\r\n";
+    ASSERT_TRUE(parseSetupText(header("7043A") + math, z.c));
+    const ComputedChannelRecord& sum = z.c.computed[2];
+    EXPECT_EQ(sum.function, 0x500Eu);
+    EXPECT_EQ(text16(sum.name), "Sum of three");
+    EXPECT_DOUBLE_EQ(sum.coefficients[0], 1.0);
+    EXPECT_DOUBLE_EQ(sum.coefficients[6], 7.0);
+    EXPECT_EQ(sum.sourceList[0], 0x1u);
+    EXPECT_EQ(sum.sourceList[1], 0x4u);
+    EXPECT_EQ(sum.sourceList[4], 1u << 31); // rebuilt from the cell: Ch532 only
+    EXPECT_EQ(sum.listHasChannel1, 1u);
+    EXPECT_EQ(z.c.computed[19].function, 0x5002u);
+    EXPECT_DOUBLE_EQ(z.c.computed[19].coefficients[0], 2.5);
+}
+
+TEST(SetupFileParser, StructureRules) {
+    ZeroConfig z;
+    // Fewer than two lines: false, record untouched.
+    EXPECT_FALSE(parseSetupText("Test Setup,\r\n", z.c));
+    EXPECT_FALSE(parseSetupText("", z.c));
+
+    // Rows before the first section, rows of unknown sections, two-cell lines
+    // and the title row change nothing; a padded empty line is no row.
+    const std::string text = "r,1,2,3,SLOW,ON\r\n"
+                             "Test Setup,,,,,\r\n"
+                             ",,,,,,\r\n"
+                             "t0,t1,t2,t3,SLOW,ON\r\n"
+                             "0,\"No error\"\r\n"
+                             "Digital I/O\r\n"
+                             "t0,t1,t2\r\n"
+                             "r,1,2,3,SLOW,ON\r\n"
+                             "\r\n";
+    ASSERT_TRUE(parseSetupText(text, z.c));
+    EXPECT_EQ(z.c.flags, 0u);
+}
+
+TEST(SetupFileParser, UntrustedRowsNeverWriteOutsideTheRecord) {
+    // Sentinels around the record catch any write beyond it.
+    struct Guarded {
+        unsigned char before[4096];
+        VmrInstConfig c;
+        unsigned char after[4096];
+    };
+    auto g = std::make_unique<Guarded>();
+    std::memset(g.get(), 0x5A, sizeof *g);
+    const VmrInstConfig original = g->c;
+    std::string rows;
+    for (const char* addr : {"Ch723", "Ch023", "Ch100", "Ch1x1", "C1", "", "Ch9999", "ab-12"})
+        rows += analogRow("7043A", {{0, addr}, {2, "VOLT"}});
+    rows += analogRow("7043A", {{0, "Ch101"}, {2, "VOLT"}}, {}, 28); // one cell short
+    std::string math = "Math Channels,\r\nt,a,b\r\n";
+    for (const char* addr : {"Ch500", "Ch521", "Ch5", "Ch599"})
+        math += std::string(addr) + ",n,x,SUM,y,1,2,3,4,5,6,7,Ch101\r\n";
+    math += "Ch501,n,x,SUM,y,1,2,3,4,5,6,7,Ch600 Ch133 Ch100 x Ch1\r\n";
+    ASSERT_TRUE(parseSetupText(header("7043A") + analogSection(rows) + math, g->c));
+    for (unsigned char b : g->before)
+        ASSERT_EQ(b, 0x5A);
+    for (unsigned char b : g->after)
+        ASSERT_EQ(b, 0x5A);
+    // Only channel 501's row was usable, with an empty source list.
+    VmrInstConfig expected = original;
+    ComputedChannelRecord& m = expected.computed[0];
+    m.function = 0x500E;
+    for (int k = 0; k < 7; ++k)
+        m.coefficients[k] = k + 1;
+    std::memset(m.sourceList, 0, sizeof m.sourceList);
+    m.name[0] = 'n';
+    m.name[1] = 0;
+    EXPECT_EQ(std::memcmp(&expected, &g->c, sizeof expected), 0);
+}
+
+TEST(SetupFileParser, FileNamingNeitherModelSkipsAnalogRows) {
+    ZeroConfig z;
+    const std::string rows = analogRow("5129A", {{0, "Ch101"}, {2, "VOLT"}});
+    // The first Instrument row decides, even when a later one names a model.
+    const std::string text =
+        "Instrument,\r\nt,a,b\r\nx,9999,z\r\nx,5129A,z\r\n" + analogSection(rows) +
+        "Test Setup,\r\nt,a,b\r\nr,1,2,3,FAST,ON,6,7,8,OFF,LIN,Ch101,Ch102\r\n";
+    ASSERT_TRUE(parseSetupText(text, z.c));
+    EXPECT_EQ(z.c.modules[0].channels[0].function, 0u);
+    EXPECT_EQ(z.c.autoReferenceChannel, 0u);
+    EXPECT_EQ(z.c.flags, 0x20u); // the model-independent cells still apply
+}
+
+TEST(SetupFileParser, TextsAreCutToTheField) {
+    ZeroConfig z;
+    std::memset(z.c.channel1.unit, 0x33, sizeof z.c.channel1.unit);
+    const std::string longName(600, 'n');
+    const std::string rows = analogRow("7043A", {{0, "Ch001"}, {1, longName}}, {{16, "(n/a)"}});
+    ASSERT_TRUE(parseSetupText(header("7043A") + analogSection(rows), z.c));
+    EXPECT_EQ(text16(z.c.channel1.name), std::string(255, 'n'));
+    EXPECT_EQ(z.c.channel1.name[255], 0);
+    EXPECT_EQ(z.c.channel1.unit[0], 0); // "(n/a)" is the empty text
+    EXPECT_EQ(z.c.channel1.unit[1], 0x3333);
+}
+
+TEST(SetupFileParser, NumbersIgnoreADecimalCommaLocale) {
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr &&
+        std::setlocale(LC_ALL, "de_DE.utf8") == nullptr)
+        GTEST_SKIP() << "no decimal-comma locale installed";
+    ZeroConfig z;
+    const std::string rows =
+        analogRow("7043A", {{0, "Ch101"}, {1, "Temp\xC2\xB0"}, {2, "VOLT"}, {3, "0.5"}},
+                  {{14, "2.5e1"}, {18, "-1.25"}, {17, "LOW"}});
+    const bool ok = parseSetupText(header("7043A") + analogSection(rows), z.c);
+    std::setlocale(LC_ALL, previous.c_str());
+    ASSERT_TRUE(ok);
+    const ChannelRecord& ch = z.c.modules[0].channels[0];
+    EXPECT_DOUBLE_EQ(ch.delay, 0.5);
+    EXPECT_DOUBLE_EQ(ch.scaleM, 25.0);
+    EXPECT_DOUBLE_EQ(ch.alarm1Limit, -1.25);
+    // UTF-8 text in a UTF-8 locale arrives as one code unit per character.
+    EXPECT_EQ(ch.name[4], 0xB0);
+    EXPECT_EQ(ch.name[5], 0);
+}

@@ -103,6 +103,14 @@ KORDA_API int KORDA_CALL dlxVmrTimeoutGet(uint32_t* seconds);
 KORDA_API int KORDA_CALL dlxVmrTimeoutSet(uint32_t seconds);
 
 /* ---- USB enumeration ---------------------------------------------------- */
+/* Finds instruments on COM1 to COM<highest> (COM1 is always tried): for each
+ * port whose instrument answers "*IDN?", the COM number and the model code go
+ * into the next elements of ports and models, filled from index 0 in COM
+ * order. Elements beyond the last one found are left as they were, so clear
+ * both arrays first; each needs room for one element per COM number tried.
+ * Do not run it on a COM port that an open instrument uses (such a port is
+ * in use and is skipped). Returns 1; -2 when an array pointer is null. */
+KORDA_API int KORDA_CALL dlxVmrUsbEnum(int* ports, int* models, int highest);
 
 /* ---- Direct instrument operations -------------------------------------- */
 /* Sets the instrument clock from the PC clock: local time, or UTC. */

@@ -1,5 +1,6 @@
 // korda-sim: the virtual instrument as a standalone program.
 #include "Instrument.h"
+#include "PtyServer.h"
 #include "RecordingWriter.h"
 #include "TcpServer.h"
 
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -23,15 +25,22 @@ void onSignal(int) {
 void usage() {
     std::fprintf(stderr,
                  "usage: korda-sim [--model 7043A|5129A] [--port N] [--any]\n"
-                 "                 [--delay MS] [--error HEADER=CODE,TEXT]\n"
+                 "                 [--pty] [--link PATH] [--stall]\n"
+                 "                 [--delay MS] [--silent] [--error HEADER=CODE,TEXT]\n"
+                 "  --port N     TCP port to listen on (default 5025; 0 picks a free port)\n"
+                 "  --any        listen on every interface instead of loopback only\n"
+                 "  --pty        answer on a pseudo-terminal (the USB virtual COM port)\n"
+                 "               and print its path; TCP only when --port is given too\n"
+                 "  --link PATH  with --pty: make PATH a symbolic link to the terminal\n"
+                 "  --stall      with --pty: never read the terminal (writes to it block\n"
+                 "               once its buffer is full)\n"
+                 "  --delay MS   wait MS milliseconds before every reply\n"
+                 "  --silent     read commands but never answer\n"
+                 "  --error      make the instrument reject HEADER with CODE and TEXT\n"
                  "       korda-sim --write-recording DIR [--model 7043A|5129A] [--scans N]\n"
-                 "  --port N    TCP port to listen on (default 5025; 0 picks a free port)\n"
-                 "  --any       listen on every interface instead of loopback only\n"
-                 "  --delay MS  wait MS milliseconds before every reply\n"
-                 "  --error     make the instrument reject HEADER with CODE and TEXT\n"
                  "  --write-recording DIR  write setup.csv and dat00001.csv of a\n"
-                 "              recording of N scans (default 100) into DIR, as on a\n"
-                 "              USB drive, and exit\n");
+                 "               recording of N scans (default 100) into DIR, as on a\n"
+                 "               USB drive, and exit\n");
 }
 
 } // namespace
@@ -40,6 +49,10 @@ int main(int argc, char** argv) {
     Model model = Model::M7043A;
     int port = 5025;
     bool any = false;
+    bool portGiven = false;
+    bool pty = false;
+    std::string link;
+    bool stall = false;
     Faults faults;
     std::string recordingDir;
     int scans = 100;
@@ -64,10 +77,19 @@ int main(int argc, char** argv) {
             }
         } else if (a == "--port") {
             port = std::atoi(next().c_str());
+            portGiven = true;
         } else if (a == "--write-recording") {
             recordingDir = next();
         } else if (a == "--scans") {
             scans = std::atoi(next().c_str());
+        } else if (a == "--pty") {
+            pty = true;
+        } else if (a == "--link") {
+            link = next();
+        } else if (a == "--stall") {
+            stall = true;
+        } else if (a == "--silent") {
+            faults.silent = true;
         } else if (a == "--any") {
             any = true;
         } else if (a == "--delay") {
@@ -91,18 +113,37 @@ int main(int argc, char** argv) {
     if (!recordingDir.empty()) return writeDemoRecording(recordingDir, model, scans);
     Instrument instrument(model);
     instrument.setFaults(faults);
-    TcpServer server(instrument, static_cast<std::uint16_t>(port), !any);
-    if (!server.listening()) {
-        std::fprintf(stderr, "korda-sim: cannot listen on port %d\n", port);
-        return 1;
+    if ((!link.empty() || stall) && !pty) {
+        usage();
+        return 2;
     }
-    std::printf("korda-sim: model %s listening on TCP port %u\n", instrument.modelName(),
-                server.port());
+    std::unique_ptr<PtyServer> terminal;
+    if (pty) {
+        terminal = std::make_unique<PtyServer>(instrument, link);
+        if (!terminal->ready()) {
+            std::fprintf(stderr, "korda-sim: %s\n", terminal->error().c_str());
+            return 1;
+        }
+        terminal->setReading(!stall);
+        std::printf("korda-sim: model %s on pseudo-terminal %s\n", instrument.modelName(),
+                    terminal->path().c_str());
+    }
+    std::unique_ptr<TcpServer> server;
+    if (!pty || portGiven) {
+        server = std::make_unique<TcpServer>(instrument, static_cast<std::uint16_t>(port), !any);
+        if (!server->listening()) {
+            std::fprintf(stderr, "korda-sim: cannot listen on port %d\n", port);
+            return 1;
+        }
+        std::printf("korda-sim: model %s listening on TCP port %u\n", instrument.modelName(),
+                    server->port());
+    }
     std::fflush(stdout);
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
     while (!stopRequested)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    server.stop();
+    if (server) server->stop();
+    if (terminal) terminal->stop();
     return 0;
 }

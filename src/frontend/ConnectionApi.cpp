@@ -1,5 +1,6 @@
 // Connection management: BCN settings, open, close, model check, timeout.
 #include "comm/TCPCommunication.h"
+#include "comm/USBCommunication.h"
 #include "frontend/ApiFrame.h"
 #include "korda32ext.h"
 
@@ -11,11 +12,12 @@ namespace {
 
 const std::string kTerminatorCommand = "SYST:COMM:TERM CRLF";
 
-// The transport for a BCN's settings; null when the kind cannot be served.
+// The transport for a BCN's settings: TCP/IP, or the USB virtual COM port
+// (a COM number below 1 searches COM1 to COM64).
 std::shared_ptr<CommunicationInterface> makeTransport(const BcnSettings& s) {
     if (s.interfaceKind != kInterfaceUsb)
         return std::make_shared<TCPCommunication>(s.port, s.ipAddress);
-    return nullptr;
+    return std::make_shared<USBCommunication>(s.port);
 }
 
 } // namespace

@@ -8,7 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <barrier>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 using namespace korda32ex;
@@ -17,6 +18,31 @@ using namespace korda::test;
 namespace {
 
 using Commands = std::vector<std::string>;
+
+// Two threads meet here before each round. (A mutex and a condition variable:
+// std::barrier can miss a wake-up with the Windows build's runtime.)
+class Rendezvous {
+  public:
+    explicit Rendezvous(int parties) : parties_(parties) {}
+    void arriveAndWait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        const unsigned round = round_;
+        if (++arrived_ == parties_) {
+            arrived_ = 0;
+            ++round_;
+            ready_.notify_all();
+            return;
+        }
+        ready_.wait(lock, [&] { return round_ != round; });
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    int parties_;
+    int arrived_ = 0;
+    unsigned round_ = 0;
+};
 
 constexpr int k7043A = 4, k5129A = 5, kUnidentified = 0;
 
@@ -207,12 +233,12 @@ TEST(ModelCode, ConcurrentBuildsKeepTheirOwnModel) {
     r->modules[0].channels[0].function = 2; // AC voltage: built only for the 5129A
     r->modules[0].channels[0].range = 34;
     constexpr int kRounds = 200;
-    std::barrier sync(2);
+    Rendezvous sync(2);
     std::vector<Commands> seen[2];
     auto build = [&](int model, int slot) {
         ModelCodeScope scope(model);
         for (int i = 0; i < kRounds; ++i) {
-            sync.arrive_and_wait(); // both threads inside their scopes at once
+            sync.arriveAndWait(); // both threads inside their scopes at once
             ChannelFunctionProcessor function(0, 0);
             seen[slot].push_back(commandsOf(function, *r));
         }

@@ -127,8 +127,8 @@ TEST(LineCheck, SetupChecksumSumsBytesPieceByPiece) {
               ('A' + 'B' + '\r' + '\n' + 'C') & 0xFF);
 
     // A zero byte ends the sum of its piece; the next line is a new piece.
-    dir.write("nul.csv", std::string("ab\0cd\nef", 8));
-    EXPECT_EQ(setupChecksum(dir.wideFile("nul.csv").c_str()), ('a' + 'b' + 'e' + 'f') & 0xFF);
+    dir.write("zero-byte.csv", std::string("ab\0cd\nef", 8));
+    EXPECT_EQ(setupChecksum(dir.wideFile("zero-byte.csv").c_str()), ('a' + 'b' + 'e' + 'f') & 0xFF);
 
     // A long line is read in pieces of 4095 bytes: a zero byte stops the sum
     // only up to the end of its piece.

@@ -16,6 +16,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -196,14 +197,20 @@ SerialHandle serialOpen(int comNumber) {
     const std::string path = comDevicePath(comNumber);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return kInvalidSerial;
-    // Exclusive use: a port that another process (or handle) holds is refused.
+    // Exclusive use: a port that another handle holds is refused. The lock
+    // covers every opener that locks (this library in any process, root
+    // included); TIOCEXCL also keeps out other programs that do not lock.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return kInvalidSerial;
+    }
     if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) {
         ::close(fd);
         return kInvalidSerial;
     }
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0) {
-        ::close(fd);
+        serialClose(fd);
         return kInvalidSerial;
     }
     ::cfmakeraw(&tio);
@@ -215,9 +222,12 @@ SerialHandle serialOpen(int comNumber) {
     ::cfsetispeed(&tio, B19200);
     ::cfsetospeed(&tio, B19200);
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
-        ::close(fd);
+        serialClose(fd);
         return kInvalidSerial;
     }
+    // A freshly opened port starts empty, as a USB serial device does when
+    // the last holder closed it, even when another holder kept it open.
+    ::tcflush(fd, TCIOFLUSH);
     return fd;
 }
 
@@ -262,7 +272,12 @@ long serialRead(SerialHandle h, char* buffer, std::size_t length, std::uint32_t 
 }
 
 void serialClose(SerialHandle h) {
-    if (h != kInvalidSerial) ::close(static_cast<int>(h));
+    if (h == kInvalidSerial) return;
+    // Lift the exclusive mode before closing: it belongs to the terminal, not
+    // to this descriptor, and would otherwise outlive the close while another
+    // holder keeps the terminal open.
+    ::ioctl(static_cast<int>(h), TIOCNXCL);
+    ::close(static_cast<int>(h));
 }
 
 // ---- Time --------------------------------------------------------------------

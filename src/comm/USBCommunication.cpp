@@ -1,0 +1,85 @@
+#include "comm/USBCommunication.h"
+
+#include "frontend/StatusCodes.h"
+
+#include <algorithm>
+
+namespace korda32ex {
+
+using namespace platform;
+
+namespace {
+const std::string kProbeQuery = "*IDN?\r\n";
+}
+
+USBCommunication::USBCommunication(int port) : port_(port) {}
+
+USBCommunication::~USBCommunication() {
+    close();
+}
+
+int USBCommunication::open(std::uint32_t /*timeoutMs*/) {
+    if (isOpen()) return status::kOk;
+    const int first = port_ >= 1 ? port_ : kSearchFirst;
+    const int last = port_ >= 1 ? port_ : kSearchLast;
+    for (int k = first; k <= last; ++k) {
+        const SerialHandle h = serialOpen(k);
+        if (h == kInvalidSerial) continue;
+        handle_ = h;
+        openPort_ = k;
+        if (probe()) return status::kOk;
+        close();
+    }
+    return status::kInstrumentNotFound;
+}
+
+bool USBCommunication::probe() {
+    if (sendRaw(kProbeQuery) != status::kOk) return false;
+    std::string reply;
+    return receive(kProbeReplyMs, reply) == status::kOk;
+}
+
+int USBCommunication::close() {
+    if (isOpen()) serialClose(handle_);
+    handle_ = kInvalidSerial;
+    openPort_ = 0;
+    aheadBegin_ = aheadEnd_ = 0;
+    return status::kOk;
+}
+
+int USBCommunication::write(const std::string& text, std::uint32_t timeoutMs) {
+    if (!isOpen()) return status::kInvalidComPort;
+    const long n = serialWrite(handle_, text.data(), text.size(), timeoutMs);
+    if (n < 0) return status::kInvalidComPort;
+    if (n == 0 && !text.empty()) return status::kTimeout;
+    // What could not be written within the limit is a time-out too.
+    if (static_cast<std::size_t>(n) < text.size()) return status::kTimeout;
+    return status::kOk;
+}
+
+int USBCommunication::send(const std::string& text, std::uint32_t timeoutMs) {
+    return write(text, timeoutMs);
+}
+
+int USBCommunication::sendRaw(const std::string& text) {
+    return write(text, kBulkWriteMs);
+}
+
+int USBCommunication::receive(std::uint32_t timeoutMs, std::string& text) {
+    if (!isOpen()) return status::kInvalidComPort;
+    if (aheadBegin_ == aheadEnd_) {
+        // One read takes whatever has arrived, so that a reply costs one
+        // system call rather than one per byte; bytes are still handed out
+        // one per call.
+        const long n = serialRead(handle_, readAhead_.data(), readAhead_.size(),
+                                  std::max<std::uint32_t>(timeoutMs, 1));
+        if (n == kSerialTimeout) return status::kTimeout;
+        if (n < 0) return status::kInvalidComPort;
+        aheadBegin_ = 0;
+        aheadEnd_ = static_cast<std::size_t>(n);
+    }
+    text.push_back(readAhead_[aheadBegin_++]);
+    return status::kOk;
+}
+
+} // namespace korda32ex

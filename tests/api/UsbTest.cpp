@@ -1,0 +1,155 @@
+// The USB virtual-COM-port connection through the exported interface, against
+// virtual instruments behind COM ports (see UsbBench.h for the layout).
+#include "TestSupport.h"
+#include "UsbBench.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+using namespace korda::test;
+
+namespace {
+
+constexpr int kSentinel = -7;
+
+class Usb : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!bench.ready()) GTEST_SKIP() << bench.reason();
+        ASSERT_EQ(dlxVmrLibInit(0), 1);
+    }
+    void TearDown() override { dlxVmrLibExit(); }
+
+    static int openUsb(int bcn, int com, int model) {
+        dlxVmrCCFsetBCN(bcn, DLXVMR_INTERFACE_USB, com, nullptr, model);
+        return dlxVmrCommOpen(bcn);
+    }
+
+    UsbBench bench;
+};
+
+struct EnumResult {
+    std::vector<int> ports = std::vector<int>(8, kSentinel);
+    std::vector<int> models = std::vector<int>(8, kSentinel);
+    int status = 0;
+};
+
+EnumResult enumerate(int highest) {
+    EnumResult r;
+    r.status = dlxVmrUsbEnum(r.ports.data(), r.models.data(), highest);
+    return r;
+}
+
+std::vector<int> sentinels(std::size_t n) {
+    return std::vector<int>(n, kSentinel);
+}
+
+} // namespace
+
+TEST_F(Usb, OpensTheGivenPortAndReopensItAfterClose) {
+    EXPECT_EQ(openUsb(1, UsbBench::kCom7043A, DLXVMR_MODEL_7043A), 1);
+    EXPECT_EQ(dlxVmrModelCheck(1), 1);
+    EXPECT_EQ(dlxVmrCommOpen(1), -2005);
+    // New settings apply to the next open only.
+    dlxVmrCCFsetBCN(1, DLXVMR_INTERFACE_USB, UsbBench::kCom7043A, nullptr, DLXVMR_MODEL_5129A);
+    EXPECT_EQ(dlxVmrModelCheck(1), -2021);
+    EXPECT_EQ(dlxVmrCommClose(1), 1);
+    EXPECT_EQ(dlxVmrCommClose(1), -2007);
+    // The port is free again and the instrument answers as before.
+    EXPECT_EQ(openUsb(1, UsbBench::kCom7043A, DLXVMR_MODEL_7043A), 1);
+    EXPECT_EQ(dlxVmrModelCheck(1), 1);
+    EXPECT_EQ(dlxVmrCommClose(1), 1);
+    EXPECT_EQ(openUsb(2, UsbBench::kCom5129A, DLXVMR_MODEL_5129A), 1);
+    EXPECT_EQ(dlxVmrModelCheck(2), 1);
+}
+
+TEST_F(Usb, AGivenPortIsTheOnlyPortTried) {
+    // A silent instrument on COM3 is not found, although COM4 answers.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(openUsb(1, UsbBench::kComSilent, DLXVMR_MODEL_7043A), -2039);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(openUsb(1, UsbBench::kComAbsent, DLXVMR_MODEL_7043A), -2039);
+    EXPECT_EQ(openUsb(1, 6, DLXVMR_MODEL_7043A), -2039);
+    EXPECT_EQ(dlxVmrModelCheck(1), -2007);
+    EXPECT_EQ(errorString(-2039), errorString(-2039)); // a text exists and is stable
+}
+
+TEST_F(Usb, SearchOpensTheFirstAnsweringPort) {
+    // A BCN never set up searches from COM1: the 5129A there answers (its
+    // settings hold model 0, so the model check tells which port it got).
+    EXPECT_EQ(dlxVmrCommOpen(7), 1);
+    EXPECT_EQ(dlxVmrModelCheck(7), -2021);
+    dlxVmrCCFsetBCN(7, DLXVMR_INTERFACE_USB, 0, nullptr, DLXVMR_MODEL_5129A);
+    EXPECT_EQ(dlxVmrModelCheck(7), 1);
+
+    // COM1 is in use now: the search passes the missing COM2 and the silent
+    // COM3 and stops at COM4.
+    EXPECT_EQ(openUsb(8, -3, DLXVMR_MODEL_7043A), 1);
+    EXPECT_EQ(dlxVmrModelCheck(8), 1);
+
+    // Every answering port in use: nothing left up to COM64.
+    EXPECT_EQ(openUsb(9, 0, DLXVMR_MODEL_7043A), -2039);
+    EXPECT_EQ(dlxVmrCommClose(8), 1);
+    EXPECT_EQ(dlxVmrCommOpen(9), 1);
+    EXPECT_EQ(dlxVmrModelCheck(9), 1);
+}
+
+TEST_F(Usb, APortInUseIsNotShared) {
+    ASSERT_EQ(openUsb(1, UsbBench::kCom7043A, DLXVMR_MODEL_7043A), 1);
+    EXPECT_EQ(openUsb(2, UsbBench::kCom7043A, DLXVMR_MODEL_7043A), -2039);
+    // The first connection is undisturbed.
+    EXPECT_EQ(dlxVmrModelCheck(1), 1);
+    EXPECT_EQ(dlxVmrCommClose(1), 1);
+    EXPECT_EQ(dlxVmrCommOpen(2), 1);
+    EXPECT_EQ(dlxVmrModelCheck(2), 1);
+}
+
+TEST_F(Usb, EnumFillsTheArraysFromIndexZeroInComOrder) {
+    // COM1 is always tried, even when the highest number is below 1.
+    for (const int highest : {0, -5, 1}) {
+        const EnumResult r = enumerate(highest);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.ports[0], 1) << highest;
+        EXPECT_EQ(r.models[0], DLXVMR_MODEL_5129A) << highest;
+        EXPECT_TRUE(std::equal(r.ports.begin() + 1, r.ports.end(), sentinels(7).begin()));
+        EXPECT_TRUE(std::equal(r.models.begin() + 1, r.models.end(), sentinels(7).begin()));
+    }
+    const EnumResult r = enumerate(6);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(std::vector<int>(r.ports.begin(), r.ports.begin() + 3),
+              (std::vector<int>{1, 4, kSentinel}));
+    EXPECT_EQ(std::vector<int>(r.models.begin(), r.models.begin() + 3),
+              (std::vector<int>{DLXVMR_MODEL_5129A, DLXVMR_MODEL_7043A, kSentinel}));
+    // The enumeration closed every port it opened.
+    EXPECT_EQ(openUsb(1, UsbBench::kCom7043A, DLXVMR_MODEL_7043A), 1);
+    EXPECT_EQ(dlxVmrModelCheck(1), 1);
+}
+
+TEST_F(Usb, EnumWritesNothingWhenNoInstrumentAnswers) {
+    // COM1 held by an open instrument is in use; COM2 has no device, COM3 a
+    // silent instrument.
+    ASSERT_EQ(openUsb(1, UsbBench::kCom5129A, DLXVMR_MODEL_5129A), 1);
+    for (const int highest : {0, 3}) {
+        const EnumResult r = enumerate(highest);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.ports, sentinels(8));
+        EXPECT_EQ(r.models, sentinels(8));
+    }
+    // The open instrument was not disturbed.
+    EXPECT_EQ(dlxVmrModelCheck(1), 1);
+}
+
+TEST_F(Usb, EnumRejectsMissingArraysAndNeedsTheLibrary) {
+    int ports[4] = {kSentinel, kSentinel, kSentinel, kSentinel};
+    int models[4] = {kSentinel, kSentinel, kSentinel, kSentinel};
+    EXPECT_EQ(dlxVmrUsbEnum(nullptr, models, 4), -2);
+    EXPECT_EQ(dlxVmrUsbEnum(ports, nullptr, 4), -2);
+    EXPECT_EQ(models[0], kSentinel);
+    ASSERT_EQ(dlxVmrLibExit(), 1);
+    EXPECT_EQ(dlxVmrUsbEnum(ports, models, 4), -2002);
+    EXPECT_EQ(ports[0], kSentinel);
+    ASSERT_EQ(dlxVmrLibInit(0), 1);
+}

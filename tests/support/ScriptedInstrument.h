@@ -83,7 +83,6 @@ class ScriptedSession {
         dlxVmrCommClose(bcn_);
         dlxVmrLibExit();
     }
-    int bcn() const { return bcn_; }
     int openStatus() const { return openStatus_; }
     ScriptedInstrument instrument;
 

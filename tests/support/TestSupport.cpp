@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 
@@ -66,15 +67,9 @@ std::string text16(const VmrChar16* units) {
 
 std::vector<std::string> lines(const std::string& message) {
     std::vector<std::string> out;
-    std::size_t pos = 0;
-    while (pos < message.size()) {
-        const auto end = message.find("\r\n", pos);
-        if (end == std::string::npos) {
-            out.push_back(message.substr(pos));
-            break;
-        }
+    for (std::size_t pos = 0, end = 0; pos < message.size(); pos = end + 2) {
+        end = std::min(message.find("\r\n", pos), message.size());
         out.push_back(message.substr(pos, end - pos));
-        pos = end + 2;
     }
     return out;
 }
@@ -97,41 +92,32 @@ std::vector<std::string> ScriptedPeer::messages() {
     return messages_;
 }
 
-void ScriptedPeer::push(const std::string& bytes) {
-    std::lock_guard<std::mutex> g(mutex_);
-    if (current_ != pf::kInvalidSocket) pf::socketSend(current_, bytes.data(), bytes.size());
-}
-
 void ScriptedPeer::run() {
     std::string pending;
+    const auto drop = [this] {
+        pf::socketClose(current_);
+        current_ = pf::kInvalidSocket;
+    };
     while (running_) {
         if (pf::socketWaitReadable(listener_, 0) == pf::WaitResult::Ready) {
             const auto s = pf::socketAccept(listener_);
             if (s != pf::kInvalidSocket) {
-                std::lock_guard<std::mutex> g(mutex_);
-                if (current_ != pf::kInvalidSocket) pf::socketClose(current_);
+                if (current_ != pf::kInvalidSocket) drop();
                 current_ = s;
                 pending.clear();
                 ++connections_;
             }
         }
-        std::intptr_t s;
-        {
-            std::lock_guard<std::mutex> g(mutex_);
-            s = current_;
-        }
-        if (s == pf::kInvalidSocket) {
+        if (current_ == pf::kInvalidSocket) {
             pf::sleepMs(2);
             continue;
         }
-        if (pf::socketWaitReadable(s, 5) != pf::WaitResult::Ready) continue;
+        if (pf::socketWaitReadable(current_, 5) != pf::WaitResult::Ready) continue;
         char buffer[65536];
-        const long n = pf::socketRecv(s, buffer, sizeof buffer);
+        const long n = pf::socketRecv(current_, buffer, sizeof buffer);
         if (n == pf::kIoWouldBlock) continue;
         if (n <= 0) {
-            std::lock_guard<std::mutex> g(mutex_);
-            pf::socketClose(current_);
-            current_ = pf::kInvalidSocket;
+            drop();
             continue;
         }
         pending.append(buffer, static_cast<std::size_t>(n));
@@ -144,13 +130,8 @@ void ScriptedPeer::run() {
             messages_.push_back(message);
         }
         const Action a = responder_(message, connections_.load());
-        std::lock_guard<std::mutex> g(mutex_);
-        if (!a.reply.empty() && current_ != pf::kInvalidSocket)
-            pf::socketSend(current_, a.reply.data(), a.reply.size());
-        if (a.closeAfter && current_ != pf::kInvalidSocket) {
-            pf::socketClose(current_);
-            current_ = pf::kInvalidSocket;
-        }
+        if (!a.reply.empty()) pf::socketSend(current_, a.reply.data(), a.reply.size());
+        if (a.closeAfter) drop();
     }
 }
 

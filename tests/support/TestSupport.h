@@ -52,7 +52,6 @@ class VirtualInstrumentSession {
   public:
     explicit VirtualInstrumentSession(sim::Model model = sim::Model::M7043A, int bcn = 1);
     ~VirtualInstrumentSession();
-    int bcn() const { return bcn_; }
     int openStatus() const { return openStatus_; }
     sim::Instrument& instrument() { return instrument_; }
     sim::TcpServer& server() { return server_; }
@@ -81,8 +80,6 @@ class ScriptedPeer {
     // Every message handed to the responder, in order.
     std::vector<std::string> messages();
     int connections() const { return connections_.load(); }
-    // Writes bytes to the current connection at once (unsolicited input).
-    void push(const std::string& bytes);
 
   private:
     void run();
@@ -93,7 +90,7 @@ class ScriptedPeer {
     std::atomic<int> connections_{0};
     std::mutex mutex_;
     std::vector<std::string> messages_;
-    std::intptr_t current_ = -1;
+    std::intptr_t current_ = -1; // the connection, used by the peer's thread only
     std::thread thread_;
 };
 

@@ -69,6 +69,7 @@ TEST(Connection, FailedOpens) {
     }
     EXPECT_EQ(test::openLoopback(1, port), -2028);
     EXPECT_EQ(dlxVmrCommClose(1), -2007);
+    EXPECT_EQ(dlxVmrCommOpen(1), -2028); // no socket kept: a real second attempt
     EXPECT_EQ(errorString(-2028).rfind("Error returned from instrument", 0), 0u);
 
     // The instrument rejects the line-end command: its error, not registered.

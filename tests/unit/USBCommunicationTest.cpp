@@ -85,24 +85,6 @@ TEST_F(UsbTransport, ClosedPortFailsEveryExchange) {
     EXPECT_EQ(text, "O");
 }
 
-TEST_F(UsbTransport, ProbeAndSearch) {
-    USBCommunication silent(UsbBench::kComSilent);
-    EXPECT_EQ(silent.open(0), -2039);
-    EXPECT_FALSE(silent.isOpen());
-    USBCommunication absent(UsbBench::kComAbsent);
-    EXPECT_EQ(absent.open(0), -2039);
-
-    USBCommunication first(0);
-    ASSERT_EQ(first.open(0), 1);
-    EXPECT_EQ(first.openPort(), UsbBench::kCom5129A);
-    USBCommunication second(-1);
-    ASSERT_EQ(second.open(0), 1);
-    EXPECT_EQ(second.openPort(), UsbBench::kCom7043A);
-    USBCommunication third(0);
-    EXPECT_EQ(third.open(0), -2039);
-    EXPECT_EQ(third.openPort(), 0);
-}
-
 TEST_F(UsbTransport, WritesToAStalledInstrumentEndWithinTheirTimeOut) {
     // The serial layer under the transport, on a port whose other end reads
     // nothing: a write returns what fitted once its time-out is over.

@@ -52,10 +52,8 @@ TEST(Connection, TimeoutSettings) {
     EXPECT_EQ(dlxVmrTimeoutGet(nullptr), -2);
     EXPECT_EQ(dlxVmrLibExit(), 1);
     EXPECT_EQ(dlxVmrTimeoutSet(3), -2002);
-    EXPECT_EQ(dlxVmrTimeoutGet(&seconds), -2002);
     EXPECT_EQ(dlxVmrCCFsetBCN(1, 1, 1, nullptr, 4), -2002);
     EXPECT_EQ(dlxVmrCommOpen(1), -2002);
-    EXPECT_EQ(dlxVmrModelCheck(1), -2002);
 }
 
 TEST(Connection, FailedOpens) {

@@ -99,11 +99,3 @@ TEST(MonitorApi, FailedReadingAbortsTheInstrument) {
     EXPECT_EQ(spy(1101, 7), std::pair(-1015, 7.0f));
     EXPECT_EQ(peer.count("ABOR"), 1);
 }
-
-TEST(MonitorApi, ReadingIgnoresADecimalCommaLocale) {
-    CommaLocale comma;
-    if (!comma.active()) GTEST_SKIP() << "no decimal-comma locale installed";
-    VirtualInstrumentSession session;
-    sim::setChannelValue(session.instrument(), 110, -0.0625);
-    EXPECT_EQ(spy(1110), std::pair(1, -0.0625f));
-}

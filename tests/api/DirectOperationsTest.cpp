@@ -15,18 +15,14 @@ using namespace korda::test;
 
 namespace {
 
-// The OEM identity read into a buffer of `size` characters ("<failed>" on failure).
-template <class Char, class Get> std::basic_string<Char> oemIdentity(Get get, int size) {
-    Char text[64] = {};
-    if (get(1, text, size) == 1) return text;
-    const std::string failed = "<failed>";
-    return std::basic_string<Char>(failed.begin(), failed.end());
-}
+// The OEM identity read into a buffer of `size` characters ("?" on failure).
 std::string oemA(int size) {
-    return oemIdentity<char>(dlxVmrOEMIdentityGetA, size);
+    char text[64] = {};
+    return dlxVmrOEMIdentityGetA(1, text, size) == 1 ? text : "?";
 }
 std::wstring oemW(int size) {
-    return oemIdentity<wchar_t>(dlxVmrOEMIdentityGetW, size);
+    wchar_t text[64] = {};
+    return dlxVmrOEMIdentityGetW(1, text, size) == 1 ? text : L"?";
 }
 
 } // namespace

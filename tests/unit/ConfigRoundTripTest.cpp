@@ -57,11 +57,13 @@ void readBack(IProcessor& p, SimLink& link, VmrInstConfig& r) {
     ASSERT_TRUE(link.readBack(p, r, text, code)) << text;
 }
 
+// A channel with the given function and range, unscaled, at 1 NPLC.
 ChannelRecord& setChannel(VmrInstConfig& r, int slot, int index, std::uint32_t function,
                           std::uint32_t range) {
     ChannelRecord& ch = *channelRecord(r, slot, index);
     ch.function = function;
     ch.range = range;
+    ch.scaleM = ch.nplc = 1;
     return ch;
 }
 
@@ -201,15 +203,8 @@ TEST(ChannelSettingsVirtualInstrument, RoundTrip) {
     auto sent = zeroRecord();
     sent->flags = 0x6; // reading rate NPLC: the integration time of each channel is sent
 
-    ChannelRecord& one = sent->channel1;
-    one.function = 1;
-    one.range = 23;
-    one.scaleM = 1;
-    one.nplc = 1;
-
-    ChannelRecord& inlet = sent->modules[0].channels[0]; // 101
-    inlet.function = 1;
-    inlet.range = 18;
+    setChannel(*sent, -1, 1, 1, 23);
+    ChannelRecord& inlet = setChannel(*sent, 0, 0, 1, 18);
     inlet.alarmFlags = 0x1 | 0x4 | 0x8; // triggers; alarm 1 high; alarm 2 low
     inlet.alarm1Limit = 5;
     inlet.alarm2Limit = 0.5;
@@ -222,24 +217,16 @@ TEST(ChannelSettingsVirtualInstrument, RoundTrip) {
     setText(inlet.name, u"Inlet");
     setText(inlet.unit, u"bar");
 
-    ChannelRecord& tc = sent->modules[0].channels[1]; // 102
-    tc.function = 12;
-    tc.range = 0x6401;
+    ChannelRecord& tc = setChannel(*sent, 0, 1, 12, 0x6401);
     tc.openDetect = 1;
     tc.refJunction = 1;
-    tc.scaleM = 1;
     tc.nplc = 2;
     tc.alarmFlags = 0x10;
     tc.alarm2Limit = 300;
 
     // 103 is not configured.
-    ChannelRecord* slot3 = sent->modules[2].channels;
-    slot3[0].function = 2; // 301: AC voltage
-    slot3[0].range = 36;
-    slot3[1].function = 7; // 302: no SPRT on this model: no configure command for it
-    slot3[1].range = 80;
-    for (const int i : {0, 1})
-        slot3[i].scaleM = slot3[i].nplc = 1;
+    setChannel(*sent, 2, 0, 2, 36); // 301: AC voltage
+    setChannel(*sent, 2, 1, 7, 80); // 302: no SPRT on this model: no configure command for it
 
     CommandList commands;
     std::string text;

@@ -12,8 +12,8 @@ using namespace korda;
 using korda::test::errorString;
 using korda::test::VirtualInstrumentSession;
 
-TEST(Connection, OpenCloseAndReopen) {
-    VirtualInstrumentSession s;
+TEST(Connection, OpenCloseReopenAndModelCheck) {
+    VirtualInstrumentSession s(sim::Model::M5129A);
     ASSERT_EQ(s.openStatus(), 1);
     EXPECT_EQ(dlxVmrCommOpen(1), -2005);
     EXPECT_EQ(dlxVmrModelCheck(1), 1);
@@ -24,19 +24,13 @@ TEST(Connection, OpenCloseAndReopen) {
     EXPECT_EQ(dlxVmrModelCheck(1), 1);
     // Opening switched the instrument to CR LF line ends.
     EXPECT_TRUE(s.instrument().crlf);
-}
-
-TEST(Connection, ModelCheckComparesWithTheSettings) {
-    VirtualInstrumentSession s(sim::Model::M5129A);
-    ASSERT_EQ(s.openStatus(), 1);
-    EXPECT_EQ(dlxVmrModelCheck(1), 1);
-    const uint8_t loopback[4] = {127, 0, 0, 1};
     // New settings take effect at the next check, the connection stays.
+    const uint8_t loopback[4] = {127, 0, 0, 1};
     EXPECT_EQ(dlxVmrCCFsetBCN(1, 1, s.server().port(), loopback, DLXVMR_MODEL_7043A), 1);
     EXPECT_EQ(dlxVmrModelCheck(1), -2021);
     EXPECT_EQ(errorString(-2021),
               "Model of instrument and model of instrument stored in CCF don't match");
-    EXPECT_EQ(s.server().connectionsAccepted(), 1);
+    EXPECT_EQ(s.server().connectionsAccepted(), 2);
 }
 
 TEST(Connection, TimeoutSettings) {

@@ -34,8 +34,6 @@ class UsbBench {
     bool ready() const;
     // Why the bench is not available (for the skip message).
     std::string reason() const;
-    // The instrument behind a COM port when it runs in this process, else null.
-    sim::Instrument* instrument(int comNumber);
 
     struct Impl;
 

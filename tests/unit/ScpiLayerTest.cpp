@@ -16,12 +16,19 @@ using korda::test::ScriptedPeer;
 
 namespace {
 
-// Answers every "SYST:ERR?" line with the given reply (no error by default).
-std::string errorQueueReplies(const std::string& message, const std::string& reply) {
-    std::string out;
-    for (const auto& line : lines(message))
-        if (line == "SYST:ERR?") out += reply + "\r\n";
-    return out;
+// Answers every "SYST:ERR?" with no error, except the 7th of message number
+// `failing` (counted in `messages`), which is "Data out of range".
+ScriptedPeer::Responder errorQueue(std::atomic<int>& messages, int failing) {
+    return [&messages, failing](const std::string& m, int) {
+        const int n = ++messages;
+        std::string out;
+        int i = 0;
+        for (const auto& line : lines(m)) // i counts the error queries of the failing message
+            if (line == "SYST:ERR?")
+                out += n == failing && ++i == 7 ? "-222,\"Data out of range\"\r\n"
+                                                : "0,\"No error\"\r\n";
+        return ScriptedPeer::Action{out};
+    };
 }
 
 struct ScpiFixture : ::testing::Test {
@@ -40,18 +47,7 @@ struct ScpiFixture : ::testing::Test {
 
 TEST_F(ScpiFixture, CommandsTravelInCheckedBatchesOfTwenty) {
     std::atomic<int> batch{0};
-    ScriptedPeer peer([&](const std::string& m, int) {
-        const int n = ++batch;
-        // The second batch's 7th command is rejected.
-        std::string out;
-        int i = 0;
-        for (const auto& line : lines(m)) {
-            if (line != "SYST:ERR?") continue;
-            ++i;
-            out += (n == 2 && i == 7) ? "-222,\"Data out of range\"\r\n" : "0,\"No error\"\r\n";
-        }
-        return ScriptedPeer::Action{out};
-    });
+    ScriptedPeer peer(errorQueue(batch, 2)); // the second batch's 7th command is rejected
     SCPIHandler h(connect(peer));
     std::vector<std::string> commands;
     for (int i = 1; i <= 45; ++i)
@@ -69,9 +65,8 @@ TEST_F(ScpiFixture, CommandsTravelInCheckedBatchesOfTwenty) {
     EXPECT_EQ(errorString(-222), "CMD 27 => \"Data out of range");
 
     // Without errors all three batches go: 20, 20 and 5 commands.
-    ScriptedPeer clean([&](const std::string& m, int) {
-        return ScriptedPeer::Action{errorQueueReplies(m, "0,\"No error\"")};
-    });
+    std::atomic<int> cleanBatch{0};
+    ScriptedPeer clean(errorQueue(cleanBatch, 0));
     SCPIHandler h2(connect(clean));
     EXPECT_EQ(h2.sendCommands(commands), 1);
     const auto all = clean.messages();

@@ -69,9 +69,4 @@ std::string UsbBench::reason() const {
     return impl_->reason;
 }
 
-sim::Instrument* UsbBench::instrument(int comNumber) {
-    const auto it = impl_->ports.find(comNumber);
-    return it == impl_->ports.end() ? nullptr : &it->second->instrument;
-}
-
 } // namespace korda::test

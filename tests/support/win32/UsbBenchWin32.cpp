@@ -22,8 +22,4 @@ std::string UsbBench::reason() const {
     return "no COM port bench (configure the Windows build with -DKORDA_NATIVE_SIM=PATH)";
 }
 
-sim::Instrument* UsbBench::instrument(int) {
-    return nullptr;
-}
-
 } // namespace korda::test

@@ -44,24 +44,13 @@ TEST(ChannelSettingsCommands, WholeChannelInChildOrder) {
     setText(c.name, u"ABCDEFGHIJKLMNOPQRST");
     setText(c.unit, u"V");
     ChannelProcessor p(0, 0);
-    EXPECT_EQ(commandsOf(p, *r), (CommandList{
-                                     "CONF:VOLT (@101)",
-                                     "VOLT:RANG:AUTO ON,(@101)",
-                                     "CALC:LIM1:STAT LOW,(@101)",
-                                     "CALC:LIM2:STAT HIGH,(@101)",
-                                     "CALC:SCAL:STAT ON,(@101)",
-                                     "CALC:SCAL:GAIN 2.5, (@101)",
-                                     "CALC:SCAL:OFFS 0, (@101)",
-                                     "NPLC 10,(@101)",
-                                     "ROUT:CHAN:DEL 0.5,(@101)",
-                                     "CALC:LIM1 -1.5,(@101)",
-                                     "CALC:LIM2 100,(@101)",
-                                     "CALC:LIM1:FEED 3, (@101)",
-                                     "CALC:LIM2:FEED 0, (@101)",
-                                     "TRIG:ALAR:CHAN (@101)",
-                                     "ROUT:CHAN:NAME \"ABCDEFGHIJKLMNO\", (@101)",
-                                     "CALC:SCAL:UNIT \"V\", (@101)",
-                                 }));
+    EXPECT_EQ(joined(commandsOf(p, *r)),
+              "CONF:VOLT (@101)|VOLT:RANG:AUTO ON,(@101)|CALC:LIM1:STAT LOW,(@101)|"
+              "CALC:LIM2:STAT HIGH,(@101)|CALC:SCAL:STAT ON,(@101)|"
+              "CALC:SCAL:GAIN 2.5, (@101)|CALC:SCAL:OFFS 0, (@101)|NPLC 10,(@101)|"
+              "ROUT:CHAN:DEL 0.5,(@101)|CALC:LIM1 -1.5,(@101)|CALC:LIM2 100,(@101)|"
+              "CALC:LIM1:FEED 3, (@101)|CALC:LIM2:FEED 0, (@101)|TRIG:ALAR:CHAN (@101)|"
+              "ROUT:CHAN:NAME \"ABCDEFGHIJKLMNO\", (@101)|CALC:SCAL:UNIT \"V\", (@101)");
 }
 
 TEST(ChannelSettingsCommands, ConditionsOfEachSetting) {

@@ -32,21 +32,14 @@ TEST(ComputedChannelCommands, PolynomialWithAlarmsOutputsAndTexts) {
     setText(c.unit, u"degC");
     c.sourceList[0] = 1; // not a list function: no list command
     ComputedChannelProcessor p(4, 19);
-    EXPECT_EQ(commandsOf(p, *r), (CommandList{
-                                     "CALC:MATH:FUNC POLY,(@520)",
-                                     "CALC:LIM1:STAT LOW,(@520)",
-                                     "CALC:LIM2:STAT HIGH,(@520)",
-                                     "CALC:SCAL:STAT OFF,(@520)",
-                                     "CALC:SCAL:STAT OFF,(@520)",
-                                     "CALC:LIM1 2.5,(@520)",
-                                     "CALC:LIM2 1e-07,(@520)",
-                                     "CALC:MATH:SOUR:ACH (@1),(@520)",
-                                     "CALC:MATH:COEF 0,1,0.00385,-2.5,1e-07,1.23457e+08, (@520)",
-                                     "CALC:LIM1:FEED 3, (@520)",
-                                     "CALC:LIM2:FEED 0, (@520)",
-                                     "CALC:MATH:UNIT \"degC\", (@520)",
-                                     "ROUT:CHAN:NAME \"ABCDEFGHI\", (@520)",
-                                 }));
+    EXPECT_EQ(joined(commandsOf(p, *r)),
+              "CALC:MATH:FUNC POLY,(@520)|CALC:LIM1:STAT LOW,(@520)|"
+              "CALC:LIM2:STAT HIGH,(@520)|CALC:SCAL:STAT OFF,(@520)|"
+              "CALC:SCAL:STAT OFF,(@520)|CALC:LIM1 2.5,(@520)|CALC:LIM2 1e-07,(@520)|"
+              "CALC:MATH:SOUR:ACH (@1),(@520)|"
+              "CALC:MATH:COEF 0,1,0.00385,-2.5,1e-07,1.23457e+08, (@520)|"
+              "CALC:LIM1:FEED 3, (@520)|CALC:LIM2:FEED 0, (@520)|"
+              "CALC:MATH:UNIT \"degC\", (@520)|ROUT:CHAN:NAME \"ABCDEFGHI\", (@520)");
 }
 
 TEST(ComputedChannelCommands, OperandsListsAndSwitchedOffChannels) {

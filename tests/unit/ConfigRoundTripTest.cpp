@@ -50,13 +50,6 @@ CommandList configurationCommands(const VmrInstConfig& r, const std::vector<Addr
     return commands;
 }
 
-// Reads one processor tree back into the record.
-void readBack(IProcessor& p, SimLink& link, VmrInstConfig& r) {
-    std::string text;
-    int code = 0;
-    ASSERT_TRUE(link.readBack(p, r, text, code)) << text;
-}
-
 // A channel with the given function and range, unscaled, at 1 NPLC.
 ChannelRecord& setChannel(VmrInstConfig& r, int slot, int index, std::uint32_t function,
                           std::uint32_t range) {
@@ -123,7 +116,7 @@ TEST(ConfigRoundTrip, SettingsAndChannelsOfA7043A) {
         settings.addChild(std::make_shared<AutoRecordingProcessor>());
         for (auto& p : settingProcessors())
             if (!std::dynamic_pointer_cast<AutoRecordingProcessor>(p)) settings.addChild(p);
-        readBack(settings, link, *back);
+        link.fetch(settings, *back);
     }
     const auto settings = [](const VmrInstConfig& c) {
         return std::tuple(c.flags, c.recordDestination, c.triggerCount, c.triggerSource,
@@ -141,7 +134,7 @@ TEST(ConfigRoundTrip, SettingsAndChannelsOfA7043A) {
 
     for (const auto& [slot, index] : channels) {
         ChannelProcessor channel(slot, index);
-        readBack(channel, link, *back);
+        link.fetch(channel, *back);
         const ChannelRecord& sent = *channelRecord(*r, slot, index);
         const ChannelRecord& got = *channelRecord(*back, slot, index);
         const bool on = sent.function != 0 && sent.function != VMR_CHANNEL_OFF;
@@ -228,22 +221,20 @@ TEST(ChannelSettingsVirtualInstrument, RoundTrip) {
     setChannel(*sent, 2, 0, 2, 36); // 301: AC voltage
     setChannel(*sent, 2, 1, 7, 80); // 302: no SPRT on this model: no configure command for it
 
-    CommandList commands;
-    std::string text;
-    int code = 0;
     CompositeProcessor all;
-    all.addChild(std::make_shared<ChannelProcessor>(-1, 1));
-    for (const auto& [slot, index] : {std::pair{0, 0}, {0, 1}, {0, 2}, {2, 0}, {2, 1}})
+    for (const auto& [slot, index] : {std::pair{-1, 1}, {0, 0}, {0, 1}, {0, 2}, {2, 0}, {2, 1}})
         all.addChild(std::make_shared<ChannelProcessor>(slot, index));
-    ASSERT_TRUE(all.buildCommands(*sent, commands, text, code));
     ThermoColdJunctionProcessor junction(0, 1);
-    ASSERT_TRUE(junction.buildCommands(*sent, commands, text, code));
+    CommandList commands = commandsOf(all, *sent);
+    commands.push_back(commandsOf(junction, *sent).at(0));
     ASSERT_EQ(sim.handler->sendCommands(commands), 1);
     EXPECT_EQ(sim.instrument.channels.state(101).settings.name, "Inlet");
     EXPECT_EQ(sim.instrument.channels.state(101).settings.unit, "bar");
 
     auto back = zeroRecord();
     CommandList queries;
+    std::string text;
+    int code = 0;
     ASSERT_TRUE(sim.readBack(all, *back, text, code, &queries)) << text;
     // 16 queries a channel less the thermocouple one, 16 for 102; 103 and 302
     // (off): only the six that are always asked.

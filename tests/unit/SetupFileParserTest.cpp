@@ -87,19 +87,12 @@ TEST(SetupFileParser, AnalogRowOf7043A) {
     kept.function = 3;
     kept.openDetect = 5;
     kept.alarmFlags = 0x01;
+    const std::map<int, std::string> afterB = {
+        {0, "ON"},  {1, "WIRE4"}, {2, "A385"},  {6, "100.5"}, {7, "2"},
+        {15, "-3"}, {16, "degC"}, {17, "HIGH"}, {20, "LOW"},  {21, "-40"}};
     const std::string rows =
         analogRow("7043A", {{0, "Ch101"}, {1, "Oven"}, {2, "TEMP RTD"}, {3, "0.5"}, {5, "10V"}},
-                  {{0, "ON"},
-                   {1, "WIRE4"},
-                   {2, "A385"},
-                   {6, "100.5"},
-                   {7, "2"},
-
-                   {15, "-3"},
-                   {16, "degC"},
-                   {17, "HIGH"},
-                   {20, "LOW"},
-                   {21, "-40"}}) +
+                  afterB) +
         analogRow("7043A", {{0, "Ch222"}, {2, "volt"}, {5, "1mA"}}, {{0, "maybe"}, {17, "OFF"}});
     ASSERT_TRUE(parseSetupText(header("7043A") + analogSection(rows), z.c));
     const ChannelRecord& ch = z.c.modules[0].channels[0];

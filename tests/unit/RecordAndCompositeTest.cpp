@@ -59,11 +59,7 @@ class RecordingChild : public IProcessor {
     explicit RecordingChild(bool fails = false) : fails_(fails) {}
     bool buildCommands(const VmrInstConfig&, CommandList& c, std::string& t, int& e) override {
         c.push_back("C");
-        if (fails_) {
-            t = "refused";
-            e = 7;
-        }
-        return !fails_;
+        return fails_ ? invalidResponse("refused", t, e) : true;
     }
     bool parseResponse(const std::string& reply, VmrInstConfig&, std::string& t, int& e) override {
         received.push_back(reply);
@@ -93,16 +89,14 @@ TEST(CompositeProcessor, StopsAtTheFirstFailingChild) {
     int code = 0;
     EXPECT_FALSE(composite.buildCommands(*r, commands, text, code));
     EXPECT_EQ(commands, (CommandList{"C", "C"}));
-    EXPECT_EQ(text, "refused");
-    EXPECT_EQ(code, 7);
+    EXPECT_EQ(std::pair(text, code), std::pair(std::string("Invalid response: refused"), -1));
 
     CommandList queries;
     EXPECT_FALSE(composite.buildQueries(queries, nullptr));
     EXPECT_EQ(queries.size(), 2u);
 
     EXPECT_FALSE(composite.parseResponse("x\ny\nz\n", *r, text, code));
-    EXPECT_EQ(text, "Invalid response: y");
-    EXPECT_EQ(code, -1);
+    EXPECT_EQ(std::pair(text, code), std::pair(std::string("Invalid response: y"), -1));
     EXPECT_EQ(good->received, std::vector<std::string>{"x"});
     EXPECT_TRUE(after->received.empty());
 }

@@ -1,9 +1,8 @@
 // The virtual instrument on its own: its dialogue, settings, channels,
 // scanning model and fault injection.
+#include "ConfigSupport.h"
 #include "ScpiArgs.h"
 #include "TestSupport.h"
-#include "comm/SCPIHandler.h"
-#include "comm/TCPCommunication.h"
 
 #include <gtest/gtest.h>
 
@@ -187,42 +186,29 @@ TEST(VirtualInstrument, DirectStateMonitoringAndReset) {
 TEST(VirtualInstrument, FaultsReachTheLibrary) {
     ASSERT_EQ(dlxVmrLibInit(0), 1);
     dlxVmrTimeoutSet(1);
-    Instrument in(Model::M7043A);
-    TcpServer server(in);
-    auto t = std::make_shared<korda32ex::TCPCommunication>(
-        server.port(), std::array<std::uint8_t, 4>{127, 0, 0, 1});
-    ASSERT_EQ(t->open(1000), 1);
-    korda32ex::SCPIHandler h(t);
-    std::string reply;
-
-    Faults f;
-    f.garbage = std::string("\0\0", 2) + "junk\n";
-    in.setFaults(f);
-    std::vector<std::string> lines;
-    EXPECT_EQ(h.queryLines({"*IDN?"}, lines), 1);
-    EXPECT_EQ(lines.front(), "junk"); // the garbage line arrives first
-
-    f = {};
-    f.replyDelayMs = 50;
-    in.setFaults(f);
-    EXPECT_EQ(h.query("*IDN?", reply), 1);
-    EXPECT_EQ(reply, "KORDA-SIM,7043A,SIM00001,1.00");
-
-    f = {};
-    f.silent = true;
-    in.setFaults(f);
-    EXPECT_EQ(h.query("*IDN?", reply), -1015);
-
+    korda::test::SimLink link;
+    // The status and first reply line of "*IDN?" under the faults `set` sets.
+    const auto idn = [&](auto set) {
+        Faults f;
+        set(f);
+        link.instrument.setFaults(f);
+        std::vector<std::string> lines;
+        const int status = link.handler->queryLines({"*IDN?"}, lines);
+        return std::pair(status, lines.empty() ? std::string() : lines.front());
+    };
+    // The garbage line arrives first.
+    EXPECT_EQ(idn([](Faults& f) { f.garbage = std::string("\0\0", 2) + "junk\n"; }),
+              std::pair(1, std::string("junk")));
+    EXPECT_EQ(idn([](Faults& f) { f.replyDelayMs = 50; }),
+              std::pair(1, std::string("KORDA-SIM,7043A,SIM00001,1.00")));
+    EXPECT_EQ(idn([](Faults& f) { f.silent = true; }).first, -1015);
     // Cut after 5 bytes: the partial line never completes.
-    f = {};
-    f.disconnectAfterBytes = 5;
-    in.setFaults(f);
-    const int st = h.query("*IDN?", reply);
-    EXPECT_TRUE(st == -1012 || st == -1015) << st;
+    const int cut = idn([](Faults& f) { f.disconnectAfterBytes = 5; }).first;
+    EXPECT_TRUE(cut == -1012 || cut == -1015) << cut;
 
-    in.setFaults({});
-    in.forceError("*IDN?", -350, "Queue overflow");
-    EXPECT_EQ(h.sendCommand("*IDN?"), -350);
+    link.instrument.setFaults({});
+    link.instrument.forceError("*IDN?", -350, "Queue overflow");
+    EXPECT_EQ(link.handler->sendCommand("*IDN?"), -350);
     EXPECT_EQ(dlxVmrLibExit(), 1);
 }
 

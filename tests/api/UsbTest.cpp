@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
+#include <tuple>
 #include <vector>
 
 using namespace korda::test;
@@ -31,20 +31,18 @@ class Usb : public ::testing::Test {
     UsbBench bench;
 };
 
-struct EnumResult {
-    std::vector<int> ports = std::vector<int>(8, kSentinel);
-    std::vector<int> models = std::vector<int>(8, kSentinel);
-    int status = 0;
-};
-
-EnumResult enumerate(int highest) {
-    EnumResult r;
-    r.status = dlxVmrUsbEnum(r.ports.data(), r.models.data(), highest);
-    return r;
+// dlxVmrUsbEnum into arrays of eight entries set to kSentinel: the status and
+// the arrays afterwards.
+std::tuple<int, std::vector<int>, std::vector<int>> enumerate(int highest) {
+    std::vector<int> ports(8, kSentinel), models(8, kSentinel);
+    const int status = dlxVmrUsbEnum(ports.data(), models.data(), highest);
+    return {status, ports, models};
 }
 
-std::vector<int> sentinels(std::size_t n) {
-    return std::vector<int>(n, kSentinel);
+// Eight entries: the given ones, then kSentinel.
+std::vector<int> entries(std::vector<int> v) {
+    v.resize(8, kSentinel);
+    return v;
 }
 
 } // namespace
@@ -107,20 +105,11 @@ TEST_F(Usb, APortInUseIsNotShared) {
 
 TEST_F(Usb, EnumFillsTheArraysFromIndexZeroInComOrder) {
     // COM1 is always tried, even when the highest number is below 1.
-    for (const int highest : {0, -5, 1}) {
-        const EnumResult r = enumerate(highest);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.ports[0], 1) << highest;
-        EXPECT_EQ(r.models[0], DLXVMR_MODEL_5129A) << highest;
-        EXPECT_TRUE(std::equal(r.ports.begin() + 1, r.ports.end(), sentinels(7).begin()));
-        EXPECT_TRUE(std::equal(r.models.begin() + 1, r.models.end(), sentinels(7).begin()));
-    }
-    const EnumResult r = enumerate(6);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(std::vector<int>(r.ports.begin(), r.ports.begin() + 3),
-              (std::vector<int>{1, 4, kSentinel}));
-    EXPECT_EQ(std::vector<int>(r.models.begin(), r.models.begin() + 3),
-              (std::vector<int>{DLXVMR_MODEL_5129A, DLXVMR_MODEL_7043A, kSentinel}));
+    for (const int highest : {0, -5, 1})
+        EXPECT_EQ(enumerate(highest), std::tuple(1, entries({1}), entries({DLXVMR_MODEL_5129A})))
+            << highest;
+    EXPECT_EQ(enumerate(6),
+              std::tuple(1, entries({1, 4}), entries({DLXVMR_MODEL_5129A, DLXVMR_MODEL_7043A})));
     // The enumeration closed every port it opened.
     EXPECT_EQ(openUsb(1, UsbBench::kCom7043A, DLXVMR_MODEL_7043A), 1);
     EXPECT_EQ(dlxVmrModelCheck(1), 1);
@@ -130,12 +119,8 @@ TEST_F(Usb, EnumWritesNothingWhenNoInstrumentAnswers) {
     // COM1 held by an open instrument is in use; COM2 has no device, COM3 a
     // silent instrument.
     ASSERT_EQ(openUsb(1, UsbBench::kCom5129A, DLXVMR_MODEL_5129A), 1);
-    for (const int highest : {0, 3}) {
-        const EnumResult r = enumerate(highest);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.ports, sentinels(8));
-        EXPECT_EQ(r.models, sentinels(8));
-    }
+    for (const int highest : {0, 3})
+        EXPECT_EQ(enumerate(highest), std::tuple(1, entries({}), entries({})));
     // The open instrument was not disturbed.
     EXPECT_EQ(dlxVmrModelCheck(1), 1);
 }

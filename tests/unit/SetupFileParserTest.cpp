@@ -83,6 +83,7 @@ TEST(SetupFileParser, TestSetupRow) {
 TEST(SetupFileParser, AnalogRowOf7043A) {
     ZeroConfig z;
     z.c.modules[0].moduleState = VMR_MODULE_ABSENT;
+    std::memset(z.c.channel1.unit, 0x33, sizeof z.c.channel1.unit);
     ChannelRecord& kept = z.c.modules[1].channels[21];
     kept.function = 3;
     kept.openDetect = 5;
@@ -93,7 +94,8 @@ TEST(SetupFileParser, AnalogRowOf7043A) {
     const std::string rows =
         analogRow("7043A", {{0, "Ch101"}, {1, "Oven"}, {2, "TEMP RTD"}, {3, "0.5"}, {5, "10V"}},
                   afterB) +
-        analogRow("7043A", {{0, "Ch222"}, {2, "volt"}, {5, "1mA"}}, {{0, "maybe"}, {17, "OFF"}});
+        analogRow("7043A", {{0, "Ch222"}, {2, "volt"}, {5, "1mA"}}, {{0, "maybe"}, {17, "OFF"}}) +
+        analogRow("7043A", {{0, "Ch001"}, {1, std::string(600, 'n')}});
     ASSERT_TRUE(parseSetupText(header("7043A") + analogSection(rows), z.c));
     const ChannelRecord& ch = z.c.modules[0].channels[0];
     EXPECT_EQ(std::tuple(ch.function, ch.range, ch.delay, ch.openDetect, ch.scaleM, ch.scaleB),
@@ -109,19 +111,19 @@ TEST(SetupFileParser, AnalogRowOf7043A) {
     // Unknown tokens keep their fields; bits are only ever set.
     EXPECT_EQ(std::tuple(kept.function, kept.range, kept.openDetect, kept.alarmFlags),
               std::tuple(3u, 49u, 5u, 0x01u));
+    // Texts are cut to their field; "(n/a)" is the empty text.
+    EXPECT_EQ(text16(z.c.channel1.name), std::string(255, 'n'));
+    EXPECT_EQ(z.c.channel1.name[255], 0);
+    EXPECT_EQ(z.c.channel1.unit[0], 0);
+    EXPECT_EQ(z.c.channel1.unit[1], 0x3333);
 }
 
 TEST(SetupFileParser, AnalogRowOf5129AUsesLaterColumns) {
-    // The same cells as a 7043A row: wiring and sensor are read from cells 10
-    // and 11, which hold nothing useful here.
-    const std::string same =
-        analogRow("5129A", {{0, "Ch101"}, {2, "TEMP RTD"}, {3, "0.5"}, {8, "WIRE4"}, {9, "A385"}});
     ZeroConfig z;
-    ASSERT_TRUE(parseSetupText(header("5129A") + analogSection(same), z.c));
-    EXPECT_EQ(z.c.modules[0].channels[0].function, 7u);
-    EXPECT_EQ(z.c.modules[0].channels[0].range, 0u);
-
+    // 101 has the cells of a 7043A row: wiring and sensor are read from cells
+    // 10 and 11, which hold nothing useful here.
     const std::string rows =
+        analogRow("5129A", {{0, "Ch101"}, {2, "TEMP RTD"}, {3, "0.5"}, {8, "WIRE4"}, {9, "A385"}}) +
         analogRow("5129A", {{0, "Ch305"}, {2, "TEMP THER"}, {3, "0.5"}, {6, "10"}},
                   {{1, "WIRE4"}, {2, "RPOL"}, {6, "1e-3"}}) +
         analogRow("5129A", {{0, "Ch001"}, {2, "TEMP TC"}}, {{2, "POLY"}, {3, "EXT"}}) +
@@ -134,6 +136,7 @@ TEST(SetupFileParser, AnalogRowOf5129AUsesLaterColumns) {
         const ChannelRecord& c = slot < 0 ? z.c.channel1 : z.c.modules[slot].channels[index];
         return std::pair(c.function, c.range);
     };
+    EXPECT_EQ(functionAndRange(0, 0), std::pair(7u, 0u));
     EXPECT_EQ(functionAndRange(2, 4), std::pair(11u, 100u));
     EXPECT_EQ(functionAndRange(-1, 0), std::pair(12u, 0x6F01u));
     EXPECT_EQ(functionAndRange(0, 1), std::pair(8u, 83u));
@@ -238,18 +241,6 @@ TEST(SetupFileParser, FileNamingNeitherModelSkipsAnalogRows) {
     EXPECT_EQ(z.c.modules[0].channels[0].function, 0u);
     EXPECT_EQ(z.c.autoReferenceChannel, 0u);
     EXPECT_EQ(z.c.flags, 0x20u); // the model-independent cells still apply
-}
-
-TEST(SetupFileParser, TextsAreCutToTheField) {
-    ZeroConfig z;
-    std::memset(z.c.channel1.unit, 0x33, sizeof z.c.channel1.unit);
-    const std::string longName(600, 'n');
-    const std::string rows = analogRow("7043A", {{0, "Ch001"}, {1, longName}}, {{16, "(n/a)"}});
-    ASSERT_TRUE(parseSetupText(header("7043A") + analogSection(rows), z.c));
-    EXPECT_EQ(text16(z.c.channel1.name), std::string(255, 'n'));
-    EXPECT_EQ(z.c.channel1.name[255], 0);
-    EXPECT_EQ(z.c.channel1.unit[0], 0); // "(n/a)" is the empty text
-    EXPECT_EQ(z.c.channel1.unit[1], 0x3333);
 }
 
 TEST(SetupFileParser, NumbersIgnoreADecimalCommaLocale) {

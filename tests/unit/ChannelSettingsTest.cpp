@@ -165,11 +165,8 @@ TEST(ChannelSettingsParse, ReplyForms) {
     EXPECT_TRUE(parsesTo(rjun, "EXT", *r, c.refJunction, 2));
     EXPECT_TRUE(rejects(rjun, "EXTERNAL", *r));
 
-    // Names and units are accepted and dropped.
-    ChannelNameProcessor name(0, 0);
-    ChannelUnitProcessor unit(0, 0);
+    ChannelNameProcessor name(0, 0); // names are accepted and dropped
     EXPECT_TRUE(parsesTo(name, "\"whatever\"", *r, c.name[0], 0));
-    EXPECT_TRUE(parsesTo(unit, "garbage", *r, c.unit[0], 0));
 }
 
 TEST(ChannelText, ClassicLocale) {
@@ -195,20 +192,14 @@ TEST(ChannelText, Utf8LocaleAndDecimalComma) {
     EXPECT_EQ(text(u"abcdefgh\u00e9", 9), "abcdefgh");
     EXPECT_EQ(text(u"abcdefg\u00e9", 9), "abcdefg\xc3\xa9");
     EXPECT_EQ(text(u"\U0001F600", 15), "\xf0\x9f\x98\x80"); // surrogate pair
-    EXPECT_EQ(text(u"a\xd800"
-                   u"b",
-                   15),
-              ""); // a lone surrogate cannot be converted
+    EXPECT_EQ(text({u'a', 0xD800, u'b'}, 15), "");          // a lone surrogate cannot be converted
 
     // Numbers stay in the classic form whatever the locale.
     auto r = zeroRecord();
     r->channel1.function = 1;
-    r->channel1.alarm1Limit = 2.5;
     r->channel1.delay = 0.125;
-    FirstAlarmLimitProcessor limit(-1, 1);
     ChannelDelayProcessor delay(-1, 1);
-    EXPECT_EQ(joined(commandsOf(limit, *r)) + joined(commandsOf(delay, *r)),
-              "CALC:LIM1 2.5,(@1)ROUT:CHAN:DEL 0.125,(@1)");
+    EXPECT_EQ(joined(commandsOf(delay, *r)), "ROUT:CHAN:DEL 0.125,(@1)");
     FactorBProcessor b(-1, 1);
     EXPECT_TRUE(parsesTo(b, "+1.25000000E+00", *r, r->channel1.scaleB, 1.25));
 }

@@ -49,15 +49,11 @@ TEST(MonitorApi, SpyReadingFromTheInstrument) {
     auto& in = session.instrument();
     sim::useManualClock(in);
     sim::setChannelValue(in, 105, 1.234);
-    sim::setChannelValue(in, 301, 5e38);
-    sim::setChannelValue(in, 302, -5e38);
     EXPECT_EQ(spy(3105), std::pair(1, 1.234f));
     // Monitoring stays on, the instrument is aborted, the trigger count is 1.
     EXPECT_EQ(monitoring(in), "(@105) 1");
     EXPECT_EQ(ask(in, "TRIG:COUN?"), "1");
     EXPECT_FALSE(sim::scanning(in));
-    EXPECT_EQ(spy(3301), std::pair(1, kInf));
-    EXPECT_EQ(spy(3302), std::pair(1, -kInf));
 
     // While the instrument scans, it refuses the reading's "INIT".
     sim::setScanChannels(in, {101});
@@ -88,14 +84,11 @@ TEST(MonitorApi, StatusPollAndReplyForms) {
     const int before = peer.count("STAT:OPER?");
     EXPECT_EQ(spy(1101), std::pair(1, 2.5f));
     EXPECT_EQ(peer.count("STAT:OPER?") - before, 4);
-}
 
-TEST(MonitorApi, FailedReadingAbortsTheInstrument) {
-    ScriptedSession session;
-    auto& peer = session.instrument;
-    peer.script("STAT:OPER?", {"512"});
+    // A reading that fails still aborts the instrument.
     peer.script("ROUT:MON:DATA?", {ScriptedInstrument::kSilent});
     dlxVmrTimeoutSet(1);
+    const int aborts = peer.count("ABOR");
     EXPECT_EQ(spy(1101, 7), std::pair(-1015, 7.0f));
-    EXPECT_EQ(peer.count("ABOR"), 1);
+    EXPECT_EQ(peer.count("ABOR") - aborts, 1);
 }

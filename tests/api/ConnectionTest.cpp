@@ -33,21 +33,27 @@ TEST(Connection, OpenCloseReopenAndModelCheck) {
     EXPECT_EQ(s.server().connectionsAccepted(), 2);
 }
 
-TEST(Connection, TimeoutSettings) {
+TEST(Connection, LibraryStateTimeoutsAndStatusTexts) {
     ASSERT_EQ(dlxVmrLibInit(0), 1);
+    EXPECT_EQ(dlxVmrLibInit(0), -2001);
     uint32_t seconds = 0;
-    EXPECT_EQ(dlxVmrTimeoutSet(7), 1);
     EXPECT_EQ(dlxVmrTimeoutGet(&seconds), 1);
-    EXPECT_EQ(seconds, 7u);
+    EXPECT_EQ(seconds, 10u);
     // Seconds beyond what milliseconds can hold saturate.
     EXPECT_EQ(dlxVmrTimeoutSet(0xFFFFFFFFu), 1);
     EXPECT_EQ(dlxVmrTimeoutGet(&seconds), 1);
     EXPECT_EQ(seconds, 0xFFFFFFFFu / 1000u);
     EXPECT_EQ(dlxVmrTimeoutGet(nullptr), -2);
     EXPECT_EQ(dlxVmrLibExit(), 1);
+    EXPECT_EQ(dlxVmrLibExit(), -2002);
     EXPECT_EQ(dlxVmrTimeoutSet(3), -2002);
     EXPECT_EQ(dlxVmrCCFsetBCN(1, 1, 1, nullptr, 4), -2002);
     EXPECT_EQ(dlxVmrCommOpen(1), -2002);
+    EXPECT_EQ(dlxVmrCommClose(1), -2002);
+    EXPECT_EQ(errorString(-2007), "Communications are not open to this instrument");
+    EXPECT_EQ(errorString(1), "No Errors");
+    EXPECT_EQ(errorString(0), "Unknown");
+    EXPECT_EQ(errorString(-2038), "Unknown");
 }
 
 TEST(Connection, FailedOpens) {

@@ -1,4 +1,5 @@
 #include "logdata/SetupFileParser.h"
+#include "ConfigSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -11,13 +12,9 @@
 
 using namespace korda32ex::logdata;
 using korda::test::text16;
+using korda::test::zeroRecord;
 
 namespace {
-
-struct ZeroConfig {
-    VmrInstConfig c;
-    ZeroConfig() { std::memset(&c, 0, sizeof c); }
-};
 
 // An analog row of the model's width (b + 23 cells of "(n/a)") with the given
 // cells set; cells given relative to b are added to b.
@@ -55,8 +52,8 @@ TEST(SetupFileParser, NormalizeModel) {
 }
 
 TEST(SetupFileParser, TestSetupRow) {
-    ZeroConfig z;
-    z.c.flags = 0x80 | 0x10 | 0x40; // resume and Fahrenheit stay; continuous is cleared below
+    auto z = zeroRecord();
+    z->flags = 0x80 | 0x10 | 0x40; // resume and Fahrenheit stay; continuous is cleared below
     const std::string text = "Test Setup,,\r\ntitles,a,b\r\n"
                              "r,1,2,3,SLOW,ON,6,7,8,OFF,REV,Ch101,Ch222\r\n"
                              "Instrument,\r\ntitles,a,b\r\nx,7043A,y\r\n";
@@ -64,27 +61,27 @@ TEST(SetupFileParser, TestSetupRow) {
         return std::tuple(c.flags, c.autoTriggerOrder, c.autoReferenceChannel,
                           c.autoSecondReferenceChannel);
     };
-    ASSERT_TRUE(parseSetupText(text, z.c));
+    ASSERT_TRUE(parseSetupText(text, *z));
     // The model is known from the Instrument row wherever it stands.
-    EXPECT_EQ(fields(z.c), std::tuple(0x80u | 0x10 | 0x20 | 0x03, 2u, 101u, 222u));
+    EXPECT_EQ(fields(*z), std::tuple(0x80u | 0x10 | 0x20 | 0x03, 2u, 101u, 222u));
 
     // "(n/a)" clears a reference channel; a token that is not a reading rate
     // leaves the rate bits alone; "1" and "USB" switch on.
-    z.c.flags = 0;
+    z->flags = 0;
     ASSERT_TRUE(
-        parseSetupText(header("7043A") + "r,1,2,3,TEMP TC,USB,6,7,8,1,LIN,(n/a),bogus\r\n", z.c));
-    EXPECT_EQ(fields(z.c), std::tuple(0x20u | 0x40, 0u, 0u, 222u)); // "bogus": unchanged
+        parseSetupText(header("7043A") + "r,1,2,3,TEMP TC,USB,6,7,8,1,LIN,(n/a),bogus\r\n", *z));
+    EXPECT_EQ(fields(*z), std::tuple(0x20u | 0x40, 0u, 0u, 222u)); // "bogus": unchanged
 
     // A 5129A file carries no reference channels.
-    ASSERT_TRUE(parseSetupText(header("5129A") + "r,1,2,3,NPLC,ON,6,7,8,1,LIN,Ch102\r\n", z.c));
-    EXPECT_EQ(fields(z.c), std::tuple(0x20u | 0x46, 0u, 0u, 222u));
+    ASSERT_TRUE(parseSetupText(header("5129A") + "r,1,2,3,NPLC,ON,6,7,8,1,LIN,Ch102\r\n", *z));
+    EXPECT_EQ(fields(*z), std::tuple(0x20u | 0x46, 0u, 0u, 222u));
 }
 
 TEST(SetupFileParser, AnalogRowOf7043A) {
-    ZeroConfig z;
-    z.c.modules[0].moduleState = VMR_MODULE_ABSENT;
-    std::memset(z.c.channel1.unit, 0x33, sizeof z.c.channel1.unit);
-    ChannelRecord& kept = z.c.modules[1].channels[21];
+    auto z = zeroRecord();
+    z->modules[0].moduleState = VMR_MODULE_ABSENT;
+    std::memset(z->channel1.unit, 0x33, sizeof z->channel1.unit);
+    ChannelRecord& kept = z->modules[1].channels[21];
     kept.function = 3;
     kept.openDetect = 5;
     kept.alarmFlags = 0x01;
@@ -96,8 +93,8 @@ TEST(SetupFileParser, AnalogRowOf7043A) {
                   afterB) +
         analogRow("7043A", {{0, "Ch222"}, {2, "volt"}, {5, "1mA"}}, {{0, "maybe"}, {17, "OFF"}}) +
         analogRow("7043A", {{0, "Ch001"}, {1, std::string(600, 'n')}});
-    ASSERT_TRUE(parseSetupText(header("7043A") + analogSection(rows), z.c));
-    const ChannelRecord& ch = z.c.modules[0].channels[0];
+    ASSERT_TRUE(parseSetupText(header("7043A") + analogSection(rows), *z));
+    const ChannelRecord& ch = z->modules[0].channels[0];
     EXPECT_EQ(std::tuple(ch.function, ch.range, ch.delay, ch.openDetect, ch.scaleM, ch.scaleB),
               std::tuple(9u, 81u, 0.5, 1u, 1.0, -3.0)); // "(n/a)" scale factor: 1
     EXPECT_EQ(text16(ch.name), "Oven");
@@ -107,19 +104,19 @@ TEST(SetupFileParser, AnalogRowOf7043A) {
     EXPECT_EQ(std::vector<double>(ch.sensorCoef, ch.sensorCoef + 7),
               (std::vector<double>{100.5, 2, 0, 0, 0, 0, 0}));
     EXPECT_EQ(ch.nplc, 0.0); // cell 6 of a 7043A row is not used
-    EXPECT_EQ(z.c.modules[0].moduleState, 1u);
+    EXPECT_EQ(z->modules[0].moduleState, 1u);
     // Unknown tokens keep their fields; bits are only ever set.
     EXPECT_EQ(std::tuple(kept.function, kept.range, kept.openDetect, kept.alarmFlags),
               std::tuple(3u, 49u, 5u, 0x01u));
     // Texts are cut to their field; "(n/a)" is the empty text.
-    EXPECT_EQ(text16(z.c.channel1.name), std::string(255, 'n'));
-    EXPECT_EQ(z.c.channel1.name[255], 0);
-    EXPECT_EQ(z.c.channel1.unit[0], 0);
-    EXPECT_EQ(z.c.channel1.unit[1], 0x3333);
+    EXPECT_EQ(text16(z->channel1.name), std::string(255, 'n'));
+    EXPECT_EQ(z->channel1.name[255], 0);
+    EXPECT_EQ(z->channel1.unit[0], 0);
+    EXPECT_EQ(z->channel1.unit[1], 0x3333);
 }
 
 TEST(SetupFileParser, AnalogRowOf5129AUsesLaterColumns) {
-    ZeroConfig z;
+    auto z = zeroRecord();
     // 101 has the cells of a 7043A row: wiring and sensor are read from cells
     // 10 and 11, which hold nothing useful here.
     const std::string rows =
@@ -131,9 +128,9 @@ TEST(SetupFileParser, AnalogRowOf5129AUsesLaterColumns) {
                   {{1, "WIRE3"}, {2, "ABC"}, {6, "9"}, {7, "100"}, {8, "0.0039"}, {9, "-5.7e-7"}}) +
         analogRow("5129A", {{0, "Ch103"}, {2, "VOLT"}, {5, ""}}, {{2, "R10K"}}) +
         analogRow("5129A", {{0, "Ch106"}, {2, "FREQ"}, {5, "junk"}});
-    ASSERT_TRUE(parseSetupText(header("5129A") + analogSection(rows), z.c));
+    ASSERT_TRUE(parseSetupText(header("5129A") + analogSection(rows), *z));
     const auto functionAndRange = [&](int slot, int index) {
-        const ChannelRecord& c = slot < 0 ? z.c.channel1 : z.c.modules[slot].channels[index];
+        const ChannelRecord& c = slot < 0 ? z->channel1 : z->modules[slot].channels[index];
         return std::pair(c.function, c.range);
     };
     EXPECT_EQ(functionAndRange(0, 0), std::pair(7u, 0u));
@@ -142,26 +139,26 @@ TEST(SetupFileParser, AnalogRowOf5129AUsesLaterColumns) {
     EXPECT_EQ(functionAndRange(0, 1), std::pair(8u, 83u));
     EXPECT_EQ(functionAndRange(0, 2), std::pair(1u, 23u)); // empty range: automatic
     EXPECT_EQ(functionAndRange(0, 5), std::pair(13u, 0u)); // unknown range text
-    const ChannelRecord& ther = z.c.modules[2].channels[4];
+    const ChannelRecord& ther = z->modules[2].channels[4];
     EXPECT_EQ(std::tuple(ther.nplc, ther.sensorCoef[0]), std::tuple(10.0, 0.001));
-    EXPECT_EQ(z.c.modules[2].moduleState, 1u);
-    EXPECT_EQ(z.c.channel1.refJunction, 2u);
+    EXPECT_EQ(z->modules[2].moduleState, 1u);
+    EXPECT_EQ(z->channel1.refJunction, 2u);
     // ABC: coefficients from the next three cells.
-    const double* abc = z.c.modules[0].channels[1].sensorCoef;
+    const double* abc = z->modules[0].channels[1].sensorCoef;
     EXPECT_EQ(std::vector<double>(abc, abc + 4), (std::vector<double>{100, 0.0039, -5.7e-7, 0}));
 }
 
 TEST(SetupFileParser, MathRows) {
-    ZeroConfig z;
-    z.c.computed[2].sourceList[4] = 0xFFFF;
+    auto z = zeroRecord();
+    z->computed[2].sourceList[4] = 0xFFFF;
     const std::string math = "Math Channels,,\r\ntitles,a,b\r\n"
                              "Ch503,Sum of three,x,SUM,y,1,2,3,4,5,6,7,Ch101  Ch203 Ch001 C Ch632 "
                              "Ch532 Ch533 Ch500 Chx01\r\n"
                              "Ch520,Last,x,POW,y,2.5\r\n" // short row: skipped
                              "Ch521,Outside,x,POW,y,1,2,3,4,5,6,7,Ch101\r\n"
                              "Ch520,Last,x,POW,y,2.5,,,,,,,\r\n";
-    ASSERT_TRUE(parseSetupText(header("7043A") + math, z.c));
-    const ComputedChannelRecord& sum = z.c.computed[2];
+    ASSERT_TRUE(parseSetupText(header("7043A") + math, *z));
+    const ComputedChannelRecord& sum = z->computed[2];
     EXPECT_EQ(sum.function, 0x500Eu);
     EXPECT_EQ(text16(sum.name), "Sum of three");
     EXPECT_EQ(std::vector<double>(sum.coefficients, sum.coefficients + 7),
@@ -170,15 +167,15 @@ TEST(SetupFileParser, MathRows) {
     EXPECT_EQ(std::vector<std::uint32_t>(sum.sourceList, sum.sourceList + 5),
               (std::vector<std::uint32_t>{0x1, 0x4, 0, 0, 1u << 31}));
     EXPECT_EQ(sum.listHasChannel1, 1u);
-    EXPECT_EQ(std::pair(z.c.computed[19].function, z.c.computed[19].coefficients[0]),
+    EXPECT_EQ(std::pair(z->computed[19].function, z->computed[19].coefficients[0]),
               std::pair(0x5002u, 2.5));
 }
 
 TEST(SetupFileParser, StructureRules) {
-    ZeroConfig z;
+    auto z = zeroRecord();
     // Fewer than two lines: false, record untouched.
-    EXPECT_FALSE(parseSetupText("Test Setup,\r\n", z.c));
-    EXPECT_FALSE(parseSetupText("", z.c));
+    EXPECT_FALSE(parseSetupText("Test Setup,\r\n", *z));
+    EXPECT_FALSE(parseSetupText("", *z));
 
     // Rows before the first section, rows of unknown sections, two-cell lines
     // and the title row change nothing; a padded empty line is no row.
@@ -191,8 +188,8 @@ TEST(SetupFileParser, StructureRules) {
                              "t0,t1,t2\r\n"
                              "r,1,2,3,SLOW,ON\r\n"
                              "\r\n";
-    ASSERT_TRUE(parseSetupText(text, z.c));
-    EXPECT_EQ(z.c.flags, 0u);
+    ASSERT_TRUE(parseSetupText(text, *z));
+    EXPECT_EQ(z->flags, 0u);
 }
 
 TEST(SetupFileParser, UntrustedRowsNeverWriteOutsideTheRecord) {
@@ -231,27 +228,27 @@ TEST(SetupFileParser, UntrustedRowsNeverWriteOutsideTheRecord) {
 }
 
 TEST(SetupFileParser, FileNamingNeitherModelSkipsAnalogRows) {
-    ZeroConfig z;
+    auto z = zeroRecord();
     const std::string rows = analogRow("5129A", {{0, "Ch101"}, {2, "VOLT"}});
     // The first Instrument row decides, even when a later one names a model.
     const std::string text =
         "Instrument,\r\nt,a,b\r\nx,9999,z\r\nx,5129A,z\r\n" + analogSection(rows) +
         "Test Setup,\r\nt,a,b\r\nr,1,2,3,FAST,ON,6,7,8,OFF,LIN,Ch101,Ch102\r\n";
-    ASSERT_TRUE(parseSetupText(text, z.c));
-    EXPECT_EQ(z.c.modules[0].channels[0].function, 0u);
-    EXPECT_EQ(z.c.autoReferenceChannel, 0u);
-    EXPECT_EQ(z.c.flags, 0x20u); // the model-independent cells still apply
+    ASSERT_TRUE(parseSetupText(text, *z));
+    EXPECT_EQ(z->modules[0].channels[0].function, 0u);
+    EXPECT_EQ(z->autoReferenceChannel, 0u);
+    EXPECT_EQ(z->flags, 0x20u); // the model-independent cells still apply
 }
 
 TEST(SetupFileParser, NumbersIgnoreADecimalCommaLocale) {
     korda::test::CommaLocale comma;
     if (!comma.active()) GTEST_SKIP() << "no decimal-comma locale installed";
-    ZeroConfig z;
+    auto z = zeroRecord();
     const std::string rows =
         analogRow("7043A", {{0, "Ch101"}, {1, "Temp\xC2\xB0"}, {2, "VOLT"}, {3, "0.5"}},
                   {{14, "2.5e1"}, {18, "-1.25"}, {17, "LOW"}});
-    ASSERT_TRUE(parseSetupText(header("7043A") + analogSection(rows), z.c));
-    const ChannelRecord& ch = z.c.modules[0].channels[0];
+    ASSERT_TRUE(parseSetupText(header("7043A") + analogSection(rows), *z));
+    const ChannelRecord& ch = z->modules[0].channels[0];
     EXPECT_EQ(std::tuple(ch.delay, ch.scaleM, ch.alarm1Limit), std::tuple(0.5, 25.0, -1.25));
     // UTF-8 text in a UTF-8 locale arrives as one code unit per character.
     EXPECT_EQ(ch.name[4], 0xB0);

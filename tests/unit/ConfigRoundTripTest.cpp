@@ -232,10 +232,7 @@ TEST(ChannelSettingsVirtualInstrument, RoundTrip) {
     EXPECT_EQ(sim.instrument.channels.state(101).settings.unit, "bar");
 
     auto back = zeroRecord();
-    CommandList queries;
-    std::string text;
-    int code = 0;
-    ASSERT_TRUE(sim.readBack(all, *back, text, code, &queries)) << text;
+    const CommandList queries = sim.fetch(all, *back);
     // 16 queries a channel less the thermocouple one, 16 for 102; 103 and 302
     // (off): only the six that are always asked.
     EXPECT_EQ(queries.size(), 15u + 15u + 16u + 6u + 15u + 6u);
@@ -254,7 +251,7 @@ TEST(ChannelSettingsVirtualInstrument, RoundTrip) {
     EXPECT_EQ(idle.nplc, 1); // always asked: the instrument's default
 
     // The reference junction is read by its own processor.
-    EXPECT_TRUE(sim.readBack(junction, *back, text, code)) << text;
+    sim.fetch(junction, *back);
     EXPECT_EQ(back->modules[0].channels[1].refJunction, 1u);
 
     // What a setup file lacks of a channel: the alarm outputs.
@@ -267,9 +264,11 @@ TEST(ChannelSettingsVirtualInstrument, RoundTrip) {
     // Negative limits go out but cannot be read back.
     ASSERT_EQ(sim.handler->sendCommand("CALC:LIM1 -1.5,(@1)"), 1);
     FirstAlarmLimitProcessor limit(-1, 1);
+    std::string text;
+    int code = 0;
     EXPECT_FALSE(sim.readBack(limit, *back, text, code));
-    EXPECT_EQ(text, "Invalid response: -1.50000000E+00");
-    EXPECT_EQ(code, -1);
+    EXPECT_EQ(std::pair(text, code),
+              std::pair(std::string("Invalid response: -1.50000000E+00"), -1));
 }
 
 } // namespace

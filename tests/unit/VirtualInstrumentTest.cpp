@@ -125,21 +125,6 @@ TEST(VirtualInstrument, BadSettingsModelsAndModulesAreInstrumentErrors) {
                 "VOLT:AC:RANG? (@301) => +1.00000000E+01");
 }
 
-TEST(VirtualInstrument, ReadingFormatAndMemory) {
-    Instrument in(Model::M5129A);
-    useManualClock(in);
-    play(in, "SYST:DATE 2030,12,31 => 0 | SYST:TIME 23,59,59.5 => 0 | TRIG:TIM 1 => 0");
-    setScanChannels(in, {101, 301});
-    setChannelValue(in, 101, 0.5);
-    setChannelValue(in, 301, -12.0);
-    play(in, "DATA:READ? => 9.910000E+37"); // nothing stored
-    storeScans(in, 2);
-    // With time fields, one interval later: the year has turned.
-    play(in, "DATA:POIN? => 2 | DATA:READ? => 5.000000e-01,-1.200000e+01 | "
-             "FORM:READ:TIME ON => 0 | FORM:READ:ALAR 1 => 0 | "
-             "DATA:READ? => 5.000000e-01,-1.200000e+01,0,2031,1,1,0,0,0.500 | DATA:POIN? => 0");
-}
-
 TEST(VirtualInstrument, TimedSweepsOnTheManualClock) {
     Instrument in(Model::M7043A);
     useManualClock(in);

@@ -88,8 +88,7 @@ TEST_P(RecordingRoundTrip, ConfigurationReadsBackFieldForField) {
     const Model model = GetParam();
     writeDemo(dir, model, 2);
     const VmrInstConfig want = korda::sim::demoConfiguration(model);
-    auto got = std::make_unique<VmrInstConfig>();
-    std::memset(got.get(), 0, sizeof *got);
+    auto got = std::make_unique<VmrInstConfig>(); // zeroed
     ASSERT_EQ(dlxVmrPCCardConfigFile(0, dir.wide().c_str(), got.get(), 0, 0), 1);
 
     const auto settings = [](const VmrInstConfig& c, std::uint32_t flagMask) {
@@ -224,8 +223,7 @@ TEST(UsbDriveFiles, HugeLinesDoNotHurt) {
     dir.write("setup.csv", "Test Setup,\r\nt,a,b\r\nr,1,2,3," + huge + ",ON\r\n");
     dir.write("dat00001.csv",
               "Record #,Time,A,S,C\r\n1,2024-01-01 00:00:00," + huge + ",0,ABCDE\r\n");
-    auto cfg = std::make_unique<VmrInstConfig>();
-    std::memset(cfg.get(), 0, sizeof *cfg);
+    auto cfg = std::make_unique<VmrInstConfig>(); // zeroed
     EXPECT_EQ(dlxVmrPCCardConfigFile(0, dir.wide().c_str(), cfg.get(), 0, 0), 1);
     EXPECT_EQ(cfg->flags, 0x20u);
     ScanBuffer b(1, 1);

@@ -63,7 +63,6 @@ TEST(DataFileReader, MalformedLinesEndTheRead) {
     const char* bad[] = {
         "2,2024-01-02T03:04:05,1.5,0,ABCDE\n",     // no blank between date and time
         "2,x,2024-01-02 03:04:05,1.5,0,ABCDE\n",   // first pair is not number and date
-        "2,2024-01-02 03:04,1.5,0,ABCDE\n",        // time of two parts
         "2,2024-01-02 03:04:05\n",                 // no reading, further column or code
         "2,2024-01-02 03:04:05,1.5,2.5,0,ABCDE\n", // another reading count than the scan before
     };

@@ -45,7 +45,7 @@ TEST(DirectOperations, DigitalIOIsTheComplementOfTheInstrumentByte) {
     EXPECT_EQ(statusAndValue(dlxVmrDIOGet, 1), std::pair(1, 0xA0));
 }
 
-TEST(DirectOperations, UnusableDigitalIOReplies) {
+TEST(DirectOperations, UnusableDigitalIOAndTotalizerReplies) {
     ScriptedSession session;
     ASSERT_EQ(session.openStatus(), 1);
     auto& peer = session.instrument;
@@ -62,6 +62,11 @@ TEST(DirectOperations, UnusableDigitalIOReplies) {
     // Bit 7 is already set in the application's view 238: the byte stays 17.
     EXPECT_EQ(dlxVmrDIOSet(1, 0x80, 0x80), 1);
     EXPECT_EQ(peer.count("SOUR:DIG:DATA:BYTE 17"), 1);
+
+    // Totalizer counts: beyond int unusable, blanks, sign and trailing text fine.
+    peer.script("TOT:DATA?", {"99999999999", "  -7 counts"});
+    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1, 5), std::pair(-2035, 5));
+    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, -7));
 }
 
 TEST(DirectOperations, Totalizer) {
@@ -74,14 +79,6 @@ TEST(DirectOperations, Totalizer) {
     session.instrument().forceError("TOT:CLE", -200, "Execution error");
     EXPECT_EQ(dlxVmrTotalizerClear(1), -200);
     EXPECT_EQ(errorString(-200), "TOT:CLE => \"Execution error");
-}
-
-TEST(DirectOperations, TotalizerRepliesThatAreNoCount) {
-    ScriptedSession session;
-    auto& peer = session.instrument;
-    peer.script("TOT:DATA?", {"99999999999", "  -7 counts"});
-    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1, 5), std::pair(-2035, 5));
-    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, -7));
 }
 
 TEST(DirectOperations, OemIdentityRoundTripAndTruncation) {

@@ -143,7 +143,6 @@ TEST(VirtualInstrument, TimedSweepsOnTheManualClock) {
     in.execute("ABOR");
     advanceClock(in, 1000);
     EXPECT_EQ(storedScanCount(in), ScanState::kMemoryScans);
-    play(in, "DATA:CLE => 0 | DATA:POIN? => 0 | STAT:OPER? => 0");
 }
 
 TEST(VirtualInstrument, DirectStateMonitoringAndReset) {

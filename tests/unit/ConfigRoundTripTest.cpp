@@ -42,10 +42,8 @@ CommandList configurationCommands(const VmrInstConfig& r, const std::vector<Addr
         all.addChild(std::make_shared<ChannelProcessor>(slot, index));
     for (auto& p : settingProcessors())
         all.addChild(p);
-    CommandList commands{"*RST"};
-    std::string text;
-    int code = 0;
-    EXPECT_TRUE(all.buildCommands(r, commands, text, code));
+    CommandList commands = commandsOf(all, r);
+    commands.insert(commands.begin(), "*RST");
     commands.push_back("ROUT:SCAN " + scanList);
     return commands;
 }

@@ -116,7 +116,6 @@ TEST(SettingProcessors, RepliesChangeOnlyTheirOwnField) {
         {&s.mode, "rres", &VmrInstConfig::totalizerType, 0, 1},
         {&s.start, "123456", &VmrInstConfig::totalizerCount, 0, 123456},
         {&s.start, "lots", &VmrInstConfig::totalizerCount, 5, 0},
-        {&s.count, "+12", &VmrInstConfig::triggerCount, 0, 12},
         {&s.count, "none", &VmrInstConfig::triggerCount, 5, 0}, // not a number reads 0
     };
     auto r = zeroRecord();

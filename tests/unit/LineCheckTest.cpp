@@ -65,7 +65,7 @@ TEST(LineCheck, CodeFollowsTheAccumulators) {
     EXPECT_EQ(state, (200 + 0xff + 0x10) & 0xFF);
 }
 
-TEST(LineCheck, EveryEditFails) {
+TEST(LineCheck, EveryEditAndEveryUnusableLineFails) {
     std::uint8_t writeState = 91;
     const std::string body = "17,2024-05-06 12:00:01.250,1.500000E+00,-2.250000E+01,0";
     const auto code = lineCheckCode(body, writeState);
@@ -85,19 +85,17 @@ TEST(LineCheck, EveryEditFails) {
     edited[body.size() + 5] = edited[body.size() + 5] == 'A' ? 'B' : 'A';
     EXPECT_FALSE(checkLine(edited, state = 91));
     EXPECT_TRUE(checkLine(body + "," + std::string(code.data(), 5) + "trailing", state = 91));
-}
 
-TEST(LineCheck, LinesWithoutAUsableCommaFail) {
-    std::uint8_t state = 5;
-    EXPECT_FALSE(checkLine("no comma at all\r\n", state));
-    EXPECT_EQ(state, 5); // unchanged without a comma
+    // Without a usable comma a line fails and leaves the state; a comma at the
+    // very start does not count.
+    EXPECT_FALSE(checkLine("no comma at all\r\n", state = 5));
     EXPECT_FALSE(checkLine(",ABCDE", state));
-    EXPECT_EQ(state, 5); // a comma at the very start does not count
+    EXPECT_EQ(state, 5);
     // Fewer than five characters after the last comma fail, even when they
     // match: the state has advanced all the same.
     std::uint8_t w = 5;
-    const auto code = lineCheckCode("x", w);
-    EXPECT_FALSE(checkLine("x," + std::string(code.data(), 4), state));
+    const auto shortCode = lineCheckCode("x", w);
+    EXPECT_FALSE(checkLine("x," + std::string(shortCode.data(), 4), state));
     EXPECT_EQ(state, w);
 }
 

@@ -39,9 +39,6 @@ TEST(WireNumbers, FormatsMatchTheClassicConversions) {
         EXPECT_EQ(wire::general(samples[i]), classic[i][1]) << samples[i];
         EXPECT_EQ(wire::scientific6(samples[i]), classic[i][2]) << samples[i];
     }
-    EXPECT_EQ(wire::fixed6(0.1), "0.100000");
-    EXPECT_EQ(wire::general(1234567), "1.23457e+06");
-    EXPECT_EQ(wire::scientific6(-0.00385), "-3.850000e-03");
     if (!comma.active()) GTEST_SKIP() << "checked in the C locale only: no decimal-comma locale";
 }
 

@@ -27,7 +27,7 @@ std::wstring oemW(int size) {
 
 } // namespace
 
-TEST(DirectOperations, DigitalIOIsTheComplementOfTheInstrumentByte) {
+TEST(DirectOperations, DigitalIOComplementAndTotalizer) {
     VirtualInstrumentSession session;
     auto& in = session.instrument();
     in.execute("SOUR:DIG:DATA:BYTE 0");
@@ -43,6 +43,15 @@ TEST(DirectOperations, DigitalIOIsTheComplementOfTheInstrumentByte) {
     EXPECT_EQ(ask(in, "SOUR:DIG:DATA:BYTE?"), std::to_string(0xFF - 0xA1));
     EXPECT_EQ(dlxVmrDIOSet(1, 0x01, 0x00), 1);
     EXPECT_EQ(statusAndValue(dlxVmrDIOGet, 1), std::pair(1, 0xA0));
+
+    // The totalizer, and an instrument error on clearing it.
+    sim::addTotalizerCounts(in, 42);
+    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, 42));
+    EXPECT_EQ(dlxVmrTotalizerClear(1), 1);
+    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, 0));
+    in.forceError("TOT:CLE", -200, "Execution error");
+    EXPECT_EQ(dlxVmrTotalizerClear(1), -200);
+    EXPECT_EQ(errorString(-200), "TOT:CLE => \"Execution error");
 }
 
 TEST(DirectOperations, UnusableDigitalIOAndTotalizerReplies) {
@@ -67,18 +76,6 @@ TEST(DirectOperations, UnusableDigitalIOAndTotalizerReplies) {
     peer.script("TOT:DATA?", {"99999999999", "  -7 counts"});
     EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1, 5), std::pair(-2035, 5));
     EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, -7));
-}
-
-TEST(DirectOperations, Totalizer) {
-    VirtualInstrumentSession session;
-    sim::addTotalizerCounts(session.instrument(), 42);
-    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, 42));
-    EXPECT_EQ(dlxVmrTotalizerClear(1), 1);
-    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, 0));
-
-    session.instrument().forceError("TOT:CLE", -200, "Execution error");
-    EXPECT_EQ(dlxVmrTotalizerClear(1), -200);
-    EXPECT_EQ(errorString(-200), "TOT:CLE => \"Execution error");
 }
 
 TEST(DirectOperations, OemIdentityRoundTripAndTruncation) {

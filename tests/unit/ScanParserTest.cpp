@@ -76,7 +76,7 @@ TEST(ScanParser, ReadingWords) {
         EXPECT_EQ(scan::parseReading(word), 9.91e37f) << word;
 }
 
-TEST(ScanParser, RejectionsLeaveTheRecordAlone) {
+TEST(ScanParser, RejectionsAndLimitsLeaveTheRecordAlone) {
     Buffer b;
     EXPECT_EQ(b.add(""), LineResult::NotAScan);
     EXPECT_EQ(b.add("9.910000e+37"), LineResult::NotAScan);
@@ -101,21 +101,19 @@ TEST(ScanParser, RejectionsLeaveTheRecordAlone) {
     }
     // Blanks and signs are read as strtol reads them.
     EXPECT_EQ(c.add("1,2,0, 2026,+3, 7,9,5,3.5"), LineResult::Stored);
-}
 
-TEST(ScanParser, ReadingCountLimit) {
-    Buffer b(2, 154);
+    Buffer d(2, 154); // at most 153 readings
     const std::string tail = "0,2026,3,7,9,5,3";
-    ASSERT_EQ(b.add(readings(153) + tail), LineResult::Stored);
-    EXPECT_EQ(b.record()->entrySize, 52 + 4 * 153);
-    EXPECT_EQ(b.reading(0, 152), 152.0f);
-    Buffer c(2, 154);
-    EXPECT_EQ(c.add(readings(154) + tail), LineResult::Malformed);
-    EXPECT_EQ(c.add(std::string(100000, ',')), LineResult::Malformed);
+    ASSERT_EQ(d.add(readings(153) + tail), LineResult::Stored);
+    EXPECT_EQ(d.record()->entrySize, 52 + 4 * 153);
+    EXPECT_EQ(d.reading(0, 152), 152.0f);
+    Buffer e(2, 154);
+    EXPECT_EQ(e.add(readings(154) + tail), LineResult::Malformed);
+    EXPECT_EQ(e.add(std::string(100000, ',')), LineResult::Malformed);
     // A record whose stride cannot be right takes nothing.
-    c.record()->scanCount = 1;
-    c.record()->entrySize = -4000;
-    EXPECT_EQ(c.add("1,0,2026,3,7,9,5,3"), LineResult::Malformed);
+    e.record()->scanCount = 1;
+    e.record()->entrySize = -4000;
+    EXPECT_EQ(e.add("1,0,2026,3,7,9,5,3"), LineResult::Malformed);
 }
 
 TEST(ScanParser, ProcessorReplies) {

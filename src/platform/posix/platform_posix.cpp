@@ -1,5 +1,6 @@
 // POSIX backend of the platform layer (Linux).
 #include "platform/platform.h"
+#include "platform/TextConversion.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -364,24 +365,7 @@ std::size_t narrowToWide(const char* text, wchar_t* out, std::size_t capacity) {
         out[n] = L'\0';
         return n;
     }
-    std::mbstate_t st{};
-    const char* p = text;
-    const char* end = text + std::strlen(text);
-    while (p < end && n + 1 < capacity) {
-        wchar_t wc = 0;
-        const std::size_t r = std::mbrtowc(&wc, p, static_cast<std::size_t>(end - p), &st);
-        if (r == static_cast<std::size_t>(-1) || r == static_cast<std::size_t>(-2)) {
-            // Not a character of this locale: keep the byte value.
-            wc = static_cast<wchar_t>(static_cast<unsigned char>(*p));
-            st = std::mbstate_t{};
-            ++p;
-        } else {
-            p += r == 0 ? 1 : r;
-        }
-        out[n++] = wc;
-    }
-    out[n] = L'\0';
-    return n;
+    return narrowToWideByCharacter(text, out, capacity);
 }
 
 std::string wideToNarrow(const wchar_t* text) {

@@ -11,6 +11,7 @@
 #include <ws2tcpip.h>
 
 #include "platform/platform.h"
+#include "platform/TextConversion.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -371,26 +372,9 @@ std::size_t narrowToWide(const char* text, wchar_t* out, std::size_t capacity) {
     std::size_t converted = 0;
     const errno_t e = ::mbstowcs_s(&converted, out, capacity, text, _TRUNCATE);
     if (e == 0 || e == STRUNCATE) return std::wcslen(out);
-    // Not text of this locale: convert character by character and keep the
-    // value of every byte that is not a character here.
-    std::size_t n = 0;
-    std::mbstate_t st{};
-    const char* p = text;
-    const char* end = text + std::strlen(text);
-    while (p < end && n + 1 < capacity) {
-        wchar_t wc = 0;
-        const std::size_t r = std::mbrtowc(&wc, p, static_cast<std::size_t>(end - p), &st);
-        if (r == static_cast<std::size_t>(-1) || r == static_cast<std::size_t>(-2)) {
-            wc = static_cast<wchar_t>(static_cast<unsigned char>(*p));
-            st = std::mbstate_t{};
-            ++p;
-        } else {
-            p += r == 0 ? 1 : r;
-        }
-        out[n++] = wc;
-    }
-    out[n] = L'\0';
-    return n;
+    // Not text of this locale: keep the value of every byte that is not a
+    // character here.
+    return narrowToWideByCharacter(text, out, capacity);
 }
 
 std::string wideToNarrow(const wchar_t* text) {

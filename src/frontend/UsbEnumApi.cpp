@@ -9,6 +9,9 @@ namespace {
 
 const std::string kIdentifyQuery = "*IDN?\r\n";
 constexpr std::uint32_t kReplyByteMs = 500;
+// An identification line is short; a port that streams bytes without a line
+// feed must not keep the enumeration reading forever.
+constexpr std::size_t kMaxReplyBytes = 4096;
 
 // Asks the instrument on one COM port for its identity. Returns true and the
 // reply when the question went out and at least one byte came back.
@@ -19,7 +22,7 @@ bool identifyPort(int comNumber, std::uint32_t openTimeoutMs, std::string& reply
     const int written = port.sendRaw(kIdentifyQuery);
     // Collect one line: until a line feed has arrived or a byte is overdue.
     while (port.receive(kReplyByteMs, reply) == status::kOk) {
-        if (reply.back() == '\n') break;
+        if (reply.back() == '\n' || reply.size() >= kMaxReplyBytes) break;
     }
     return written == status::kOk && !reply.empty();
 }

@@ -2,7 +2,7 @@
 // and 2, and the mark that lets the channel's alarm trigger a scan.
 #include "channels/ChannelRules.h"
 #include "channels/ChannelSettingProcessors.h"
-#include "comm/WireNumbers.h"
+#include "core/Numbers.h"
 
 namespace korda32ex {
 
@@ -188,7 +188,7 @@ bool ChannelAlarmTriggerProcessor::parseResponse(const std::string& reply, VmrIn
         c->alarmFlags |= kTriggerBit;
         return true;
     }
-    if (reply == "000" || wire::readUnsignedOrZero(reply) > 0) {
+    if (reply == "000" || readUnsignedOrZero(reply) > 0) {
         c->alarmFlags &= ~kTriggerBit;
         return true;
     }

@@ -4,9 +4,9 @@
 #include "channels/ChannelRules.h"
 #include "channels/ChannelSettingProcessors.h"
 #include "channels/ThermoColdJunctionProcessor.h"
-#include "comm/WireNumbers.h"
 #include "config/ProcessorSupport.h"
 #include "config/RecordAccess.h"
+#include "core/Numbers.h"
 
 #include <array>
 

@@ -1,8 +1,8 @@
 #include "channels/ChannelProcessorBase.h"
 
-#include "comm/WireNumbers.h"
 #include "config/ProcessorSupport.h"
 #include "config/RecordAccess.h"
+#include "core/Numbers.h"
 
 namespace korda32ex {
 
@@ -54,8 +54,7 @@ bool ChannelProcessor::thermocoupleGate(SCPIHandler* handler) {
 
 bool ChannelProcessor::readNonNegative(const std::string& reply, double& value,
                                        std::string& errorText, int& errorCode) {
-    double v = 0;
-    wire::readDouble(reply, v);
+    const double v = readLeadingReal(reply).value_or(0);
     if (v < 0) return invalidResponse(reply, errorText, errorCode);
     value = v;
     return true;

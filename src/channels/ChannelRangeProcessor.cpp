@@ -1,8 +1,8 @@
 #include "channels/ChannelRangeProcessor.h"
 
-#include "comm/WireNumbers.h"
 #include "config/ProcessorSupport.h"
 #include "config/RecordAccess.h"
+#include "core/Numbers.h"
 
 #include <array>
 #include <span>
@@ -215,7 +215,7 @@ bool ChannelRangeProcessor::buildQueries(CommandList& queries, SCPIHandler* hand
     const auto function = immediateQuery(handler, "CONF? " + list());
     if (function) {
         for (const auto& entry : kRangeQueries) {
-            if (equalsIgnoreCase(*function, entry.functionWord)) {
+            if (equalsIgnoringCase(*function, entry.functionWord)) {
                 queries.push_back(entry.query + list());
                 return true;
             }
@@ -227,8 +227,7 @@ bool ChannelRangeProcessor::buildQueries(CommandList& queries, SCPIHandler* hand
 
 bool ChannelRangeProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
                                           std::string& errorText, int& errorCode) {
-    double value = 0;
-    wire::readDouble(reply, value);
+    const double value = readLeadingReal(reply).value_or(0);
     if (skipped()) return true;
     if (value < 0) return invalidResponse(reply, errorText, errorCode);
     ChannelRecord* channel = channelFor(record);

@@ -1,7 +1,7 @@
 // Scaling (reading x M + B), name and unit text of an analog channel.
 #include "channels/ChannelRules.h"
 #include "channels/ChannelSettingProcessors.h"
-#include "comm/WireNumbers.h"
+#include "core/Numbers.h"
 
 namespace korda32ex {
 

@@ -2,8 +2,8 @@
 // channels A and B, the polynomial coefficients and the channel list.
 #include "channels/ChannelRules.h"
 #include "channels/CompProcessors.h"
-#include "comm/WireNumbers.h"
 #include "config/ProcessorSupport.h"
+#include "core/Numbers.h"
 
 #include <cctype>
 #include <string_view>
@@ -82,7 +82,7 @@ bool CompChannelFunctionProcessor::parseResponse(const std::string& reply, VmrIn
         return true;
     }
     for (const auto& f : kFunctions) {
-        if (equalsIgnoreCase(reply, f.parsed)) {
+        if (equalsIgnoringCase(reply, f.parsed)) {
             rec->function = f.code;
             return true;
         }
@@ -119,7 +119,7 @@ bool CompOperandProcessor::parseResponse(const std::string& reply, VmrInstConfig
     while (!t.empty() && std::isspace(static_cast<unsigned char>(t.front())))
         t.remove_prefix(1);
     if (t.substr(0, 2) == "(@") t.remove_prefix(2);
-    (operandB_ ? rec->sourceB : rec->sourceA) = wire::readUnsignedOrZero(t);
+    (operandB_ ? rec->sourceB : rec->sourceA) = readUnsignedOrZero(t);
     return true;
 }
 

@@ -1,7 +1,7 @@
 // Alarms, scaling, unit and name of a computed channel.
 #include "channels/ChannelRules.h"
 #include "channels/CompProcessors.h"
-#include "comm/WireNumbers.h"
+#include "core/Numbers.h"
 
 namespace korda32ex {
 

@@ -81,6 +81,14 @@ void recordErrorMessage(int code, const std::string& text) {
     if (const auto g = globalData()) g->setErrorMessage(code, text);
 }
 
+SCPIHandler::TimeLimitSource libraryTimeLimit() {
+    return [] { return libraryTimeoutMs(); };
+}
+
+SCPIHandler::ErrorSink libraryErrorSink() {
+    return [](int code, const std::string& text) { recordErrorMessage(code, text); };
+}
+
 int identifyModel(const std::string& idnReply) {
     int model = kModelUnidentified;
     if (idnReply.find("7043A") != std::string::npos) model = kModel7043A;

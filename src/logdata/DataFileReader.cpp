@@ -1,6 +1,6 @@
 #include "logdata/DataFileReader.h"
 
-#include "logdata/TextLines.h"
+#include "core/Text.h"
 #include "scan/ScanParser.h"
 
 #include <algorithm>
@@ -84,7 +84,7 @@ bool countScans(std::string_view text, int& count) {
         // The quotation mark first: data lines have none, so the search for
         // the no-error text rarely runs.
         return !l.empty() && (l.find('"') == std::string_view::npos ||
-                              l.find("0,\"No error\"") == std::string_view::npos);
+                              l.find(kNoErrorLine) == std::string_view::npos);
     });
     // Less the header; never below 0 (a text of empty lines only).
     count = static_cast<int>(std::clamp<std::ptrdiff_t>(counted - 1, 0, INT32_MAX));

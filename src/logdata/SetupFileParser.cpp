@@ -1,7 +1,7 @@
 #include "logdata/SetupFileParser.h"
 
+#include "core/Text.h"
 #include "logdata/SetupRows.h"
-#include "logdata/TextLines.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 #include "logdata/SetupRows.h"
 
+#include "core/Text.h"
 #include "logdata/SetupTables.h"
-#include "logdata/TextLines.h"
 
 #include <vector>
 

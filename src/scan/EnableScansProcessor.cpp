@@ -1,7 +1,8 @@
+#include "core/Numbers.h"
 #include "scan/EnableScansProcessor.h"
 
-#include "frontend/ReplyNumbers.h"
-#include "frontend/StatusCodes.h"
+#include "core/Text.h"
+#include "core/Status.h"
 
 namespace korda32ex {
 

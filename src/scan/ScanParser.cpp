@@ -1,6 +1,7 @@
+#include "core/Numbers.h"
 #include "scan/ScanParser.h"
 
-#include "frontend/ReplyNumbers.h"
+#include "core/Text.h"
 
 #include <array>
 #include <cstdint>

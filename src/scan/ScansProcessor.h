@@ -2,7 +2,7 @@
 // parse of each reply into the caller's scan record.
 #pragma once
 
-#include "frontend/StatusCodes.h"
+#include "core/Status.h"
 #include "scan/IScanProcessor.h"
 
 namespace korda32ex {

@@ -1,8 +1,8 @@
-#include "core/Numbers.h"
 #include "scan/EnableScansProcessor.h"
+#include "core/Numbers.h"
 
-#include "core/Text.h"
 #include "core/Status.h"
+#include "core/Text.h"
 
 namespace korda32ex {
 

@@ -1,8 +1,8 @@
-#include "core/Numbers.h"
 #include "scan/MonitorProcessors.h"
+#include "core/Numbers.h"
 
-#include "core/Text.h"
 #include "core/Status.h"
+#include "core/Text.h"
 #include "scan/ScanParser.h"
 
 #include <limits>

@@ -1,6 +1,6 @@
 // Scan control and reading retrieval: start and stop, count, clear, fetch.
-#include "frontend/ApiFrame.h"
 #include "core/Text.h"
+#include "frontend/ApiFrame.h"
 #include "korda32ext.h"
 #include "scan/EnableScansProcessor.h"
 #include "scan/ScansProcessor.h"
@@ -32,13 +32,10 @@ int scansCount(int bcn, int* count) {
 int storeReplies(const std::vector<std::string>& replies, std::size_t queries,
                  ScansProcessor& processor, ScanRecord& record, GlobalData& g) {
     const std::size_t n = std::min(replies.size(), queries);
-    std::string line;
     std::string errorText;
     int errorCode = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        line.assign(replies[i]);
-        line.push_back(',');
-        if (!processor.parseResponse(line, &record, errorText, errorCode)) {
+        if (!processor.parseResponse(replies[i], &record, errorText, errorCode)) {
             g.setErrorMessage(errorCode, errorText);
             return errorCode;
         }

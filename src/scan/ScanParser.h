@@ -10,6 +10,7 @@
 #include "korda32ext.h"
 
 #include <cstddef>
+#include <span>
 #include <string_view>
 
 namespace korda32ex::scan {
@@ -38,6 +39,9 @@ enum class LineResult {
 // already stored stays intact. With scanCount > 0 the line must carry as many
 // readings as the stored scans.
 LineResult storeScanLine(std::string_view line, ScanRecord& record);
+// As storeScanLine, for a scan already split into its fields: the readings,
+// the further field, then the six time fields.
+LineResult storeScanFields(std::span<const std::string_view> fields, ScanRecord& record);
 
 // One reading field: the overload words "9.900000e+37" and "+inf" give
 // +infinity, "-9.900000e+37" and "-inf" give -infinity (any letter case);

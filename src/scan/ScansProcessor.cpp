@@ -16,8 +16,7 @@ bool ScansProcessor::buildCommands(std::vector<std::string>&, std::string&, int&
 
 bool ScansProcessor::parseResponse(const std::string& reply, ScanRecord* record,
                                    std::string& errorText, int& errorCode) {
-    std::string_view line = reply;
-    if (!line.empty() && line.back() == ',') line.remove_suffix(1);
+    const std::string_view line = reply;
     errorCode = status::kInvalidRequest;
     if (record == nullptr) {
         errorText = "Invalid response received";

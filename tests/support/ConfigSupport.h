@@ -32,9 +32,8 @@ class SimLink {
         auto transport = std::make_shared<korda32ex::TCPCommunication>(
             server.port(), std::array<std::uint8_t, 4>{127, 0, 0, 1});
         openStatus = transport->open(5000);
-        handler = std::make_shared<korda32ex::SCPIHandler>(std::move(transport),
-                                                           korda32ex::libraryTimeLimit(),
-                                                           korda32ex::libraryErrorSink());
+        handler = std::make_shared<korda32ex::SCPIHandler>(
+            std::move(transport), korda32ex::libraryTimeLimit(), korda32ex::libraryErrorSink());
     }
 
     // Asks p's queries in one exchange and parses the replies into record the

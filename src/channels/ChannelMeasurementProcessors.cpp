@@ -17,7 +17,6 @@ namespace {
 using namespace channelrules;
 
 constexpr std::uint32_t kThermocouple = 12;
-constexpr int kModel5129A = 5;
 constexpr std::uint32_t kNplcRateBits = 0x6; // reading rate "NPLC" in the instrument flags
 
 constexpr std::array<TokenCode, 2> kOpenDetect{{{"ON", 1}, {"OFF", 0}}};
@@ -34,7 +33,7 @@ const ChannelRecord* onChannel(const ChannelRecord* c) {
 bool CustomSampleRateProcessor::buildCommands(const VmrInstConfig& record, CommandList& commands,
                                               std::string&, int&) {
     const ChannelRecord* c = onChannel(presentChannel(record));
-    if (c == nullptr || currentModelCode() != kModel5129A) return true;
+    if (c == nullptr || !currentModel().integrationTime) return true;
     if ((record.flags & kNplcRateBits) == kNplcRateBits)
         commands.push_back("NPLC " + wire::general(c->nplc) + "," + list());
     return true;

@@ -1,6 +1,7 @@
 #include "frontend/GlobalData.h"
 
 #include "comm/SCPIHandler.h"
+#include "core/Models.h"
 
 namespace korda32ex {
 
@@ -90,10 +91,7 @@ SCPIHandler::ErrorSink libraryErrorSink() {
 }
 
 int identifyModel(const std::string& idnReply) {
-    int model = kModelUnidentified;
-    if (idnReply.find("7043A") != std::string::npos) model = kModel7043A;
-    if (idnReply.find("5129A") != std::string::npos) model = kModel5129A;
-    return model;
+    return modelNamedIn(idnReply).code;
 }
 
 } // namespace korda32ex

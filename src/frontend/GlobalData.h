@@ -15,7 +15,6 @@
 namespace korda32ex {
 
 enum InterfaceKind : std::int32_t { kInterfaceUsb = 0, kInterfaceTcpIp = 1 };
-enum InstrumentModel : std::int32_t { kModelUnidentified = 0, kModel7043A = 4, kModel5129A = 5 };
 
 struct BcnSettings {
     std::int32_t interfaceKind = 0;
@@ -72,8 +71,8 @@ void recordErrorMessage(int code, const std::string& text);
 SCPIHandler::TimeLimitSource libraryTimeLimit();
 SCPIHandler::ErrorSink libraryErrorSink();
 
-// Model identification from an "*IDN?" reply: "7043A" gives 4, "5129A" gives 5
-// (the second test wins when both occur), anything else 0.
+// Model identification from an "*IDN?" reply: the code of the model it names
+// (the 5129A when it names both), else 0.
 int identifyModel(const std::string& idnReply);
 
 } // namespace korda32ex

@@ -178,7 +178,7 @@ TEST(ModelCode, ConcurrentBuildsKeepTheirOwnModel) {
     b.join();
     EXPECT_TRUE(seen[0].empty());
     EXPECT_EQ(seen[1], Commands{"CONF:VOLT:AC (@101)"});
-    EXPECT_EQ(currentModelCode(), 0); // scopes restore what was there
+    EXPECT_EQ(currentModel().code, 0); // scopes restore what was there
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "channels/ChannelFunctionProcessor.h"
+#include "channels/ChannelSettingProcessors.h"
 
 #include "config/ProcessorSupport.h"
 #include "config/RecordAccess.h"

@@ -3,7 +3,6 @@
 // (open-circuit detection, reference junction).
 #include "channels/ChannelRules.h"
 #include "channels/ChannelSettingProcessors.h"
-#include "channels/ThermoColdJunctionProcessor.h"
 #include "config/ProcessorSupport.h"
 #include "config/RecordAccess.h"
 #include "core/Numbers.h"

@@ -1,8 +1,6 @@
 // The children of a channel's composite, in the order in which their commands
 // are built and their replies parsed.
-#include "channels/ChannelFunctionProcessor.h"
 #include "channels/ChannelProcessorBase.h"
-#include "channels/ChannelRangeProcessor.h"
 #include "channels/ChannelSettingProcessors.h"
 
 #include <memory>

@@ -1,4 +1,4 @@
-#include "channels/ChannelRangeProcessor.h"
+#include "channels/ChannelSettingProcessors.h"
 
 #include "config/ProcessorSupport.h"
 #include "config/RecordAccess.h"

@@ -11,7 +11,7 @@
 namespace korda32ex {
 
 // Temperature unit, resume after power loss, and the four totalizer settings.
-class InstConfigForCSVProcessor final : public CompositeProcessor, CommonCommandConfig {
+class InstConfigForCSVProcessor final : public CompositeProcessor {
   public:
     InstConfigForCSVProcessor();
 };

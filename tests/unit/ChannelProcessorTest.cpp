@@ -1,9 +1,8 @@
 // Function and range of analog channels: commands byte for byte, model
 // rules, absent modules, and the parse of the instrument's replies.
 #include "ConfigSupport.h"
-#include "channels/ChannelFunctionProcessor.h"
 #include "channels/ChannelProcessorBase.h"
-#include "channels/ChannelRangeProcessor.h"
+#include "channels/ChannelSettingProcessors.h"
 #include "config/RecordAccess.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,6 @@
 #include "channels/ChannelProcessorBase.h"
 #include "channels/ChannelRules.h"
 #include "channels/ChannelSettingProcessors.h"
-#include "channels/ThermoColdJunctionProcessor.h"
 #include "config/RecordAccess.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,6 @@
 #include "ConfigSupport.h"
 #include "channels/ChannelProcessorBase.h"
 #include "channels/ChannelSettingProcessors.h"
-#include "channels/ThermoColdJunctionProcessor.h"
 #include "config/InstrumentSettingProcessors.h"
 #include "config/RecordAccess.h"
 #include "logdata/CsvProcessors.h"

@@ -4,7 +4,7 @@
 // junction excepted), each declared once below.
 #pragma once
 
-#include "channels/ChannelProcessorBase.h"
+#include "channels/ChannelProcessor.h"
 
 namespace korda32ex {
 

@@ -77,7 +77,7 @@ bool CompChannelFunctionProcessor::parseResponse(const std::string& reply, VmrIn
     record.modules[kComputedSlot].moduleState = kComputedModulePresent;
     ComputedChannelRecord* rec = recordIn(record);
     if (rec == nullptr) return true;
-    if (skipped_) {
+    if (skipped()) {
         rec->function = VMR_CHANNEL_OFF;
         return true;
     }
@@ -149,7 +149,7 @@ bool CompChannelPolyCoeffProcessor::buildQueries(CommandList& queries, SCPIHandl
 
 bool CompChannelPolyCoeffProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
                                                   std::string& errorText, int& errorCode) {
-    if (skipped_) return true;
+    if (skipped()) return true;
     if (reply.empty()) return invalidResponse(reply, errorText, errorCode);
     ComputedChannelRecord* rec = recordIn(record);
     if (rec == nullptr) return true;

@@ -47,7 +47,6 @@ KORDA_API int KORDA_CALL dlxVmrCommOpen(int bcn) {
         const BcnSettings settings = g.settingsFor(bcn);
         if (g.findInstrument(bcn)) return status::kAlreadyOpen;
         auto transport = makeTransport(settings);
-        if (!transport) return status::kInstrumentNotFound;
         const int opened = transport->open(g.timeoutMs());
         if (opened == status::kTimeout) return status::kConnectTimeout;
         if (opened != status::kOk) return opened;

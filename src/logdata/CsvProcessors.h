@@ -4,7 +4,7 @@
 // one computed channel.
 #pragma once
 
-#include "channels/ChannelProcessorBase.h"
+#include "channels/ChannelProcessor.h"
 #include "channels/ComputedChannelProcessor.h"
 #include "config/IProcessor.h"
 

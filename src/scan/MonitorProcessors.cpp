@@ -15,22 +15,6 @@ bool SpyEnableProcessor::buildCommands(std::vector<std::string>& commands, std::
     return true;
 }
 
-bool SpyEnableProcessor::parseResponse(const std::string& reply, int& value, std::string& errorText,
-                                       int& errorCode) const {
-    if (reply == "1" || reply == "0") {
-        value = reply == "1" ? 1 : 0;
-        return true;
-    }
-    errorText = "Invalid response: " + reply;
-    errorCode = status::kInvalidRequest;
-    return false;
-}
-
-bool SpyEnableProcessor::buildQueries(std::vector<std::string>& queries) const {
-    queries.push_back("ROUT:MON:STAT?");
-    return true;
-}
-
 bool buildMonitorReadingCommands(std::vector<std::string>& commands, unsigned channel) {
     commands.insert(commands.end(), {"ROUT:MON (@" + std::to_string(channel) + ")", "TRIG:COUN 1",
                                      "ROUT:MON:STAT ON", "INIT"});

@@ -1,7 +1,7 @@
 // Function and range of analog channels: commands byte for byte, model
 // rules, absent modules, and the parse of the instrument's replies.
+#include "channels/ChannelProcessor.h"
 #include "ConfigSupport.h"
-#include "channels/ChannelProcessorBase.h"
 #include "channels/ChannelSettingProcessors.h"
 #include "config/RecordAccess.h"
 

@@ -2,7 +2,7 @@
 // channels: command texts and reply parsing.
 #include "ConfigSupport.h"
 #include "TestSupport.h"
-#include "channels/ChannelProcessorBase.h"
+#include "channels/ChannelProcessor.h"
 #include "channels/ChannelRules.h"
 #include "channels/ChannelSettingProcessors.h"
 #include "config/RecordAccess.h"

@@ -113,7 +113,6 @@ TEST_F(ScpiFixture, EmptyLinesAndCarriageReturnsAreNotReplies) {
 }
 
 TEST_F(ScpiFixture, AQueryIsRetriedExactlyOnceAfterATimeout) {
-    dlxVmrTimeoutSet(1);
     // "*IDN?" is never answered, "Q?" the second time it is asked.
     std::atomic<int> asked{0}, calls{0};
     ScriptedPeer peer([&](const std::string& m, int) {
@@ -121,7 +120,9 @@ TEST_F(ScpiFixture, AQueryIsRetriedExactlyOnceAfterATimeout) {
         const bool answer = m.find("Q?") != std::string::npos && ++calls == 2;
         return ScriptedPeer::Action{answer ? "second\r\n" : ""};
     });
-    SCPIHandler h(connect(peer), libraryTimeLimit(), libraryErrorSink());
+    // A short time limit of its own: the handler need not wait whole seconds.
+    SCPIHandler h(
+        connect(peer), [] { return 200u; }, libraryErrorSink());
     std::string reply = "unchanged";
     EXPECT_EQ(h.query("*IDN?", reply), -1015);
     EXPECT_EQ(asked.load(), 2);
@@ -137,7 +138,9 @@ TEST_F(ScpiFixture, AQueryIsRetriedExactlyOnceAfterATimeout) {
 TEST_F(ScpiFixture, ReadUntilNoErrorCollectsALongReply) {
     std::string body;
     ScriptedPeer peer([&](const std::string&, int) { return ScriptedPeer::Action{body}; });
-    SCPIHandler h(connect(peer), libraryTimeLimit(), libraryErrorSink());
+    std::atomic<std::uint32_t> limitMs{10000};
+    SCPIHandler h(
+        connect(peer), [&] { return limitMs.load(); }, libraryErrorSink());
 
     body = std::string(200, 'x') + "\r\n0,\"No error\"\r\n";
     std::string out;
@@ -151,7 +154,7 @@ TEST_F(ScpiFixture, ReadUntilNoErrorCollectsALongReply) {
     EXPECT_EQ(h.readUntilNoError("X?", out), -2035);
 
     // An instrument error instead of the no-error line ends by timeout.
-    dlxVmrTimeoutSet(1);
+    limitMs = 200;
     body = std::string(300, 'y') + "\r\n-113,\"Undefined header\"\r\n";
     out.clear();
     EXPECT_EQ(h.readUntilNoError("X?", out), -1015);

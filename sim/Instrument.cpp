@@ -89,12 +89,15 @@ std::vector<std::string> Instrument::execute(const std::string& line) {
     ++lines_;
     const Request req = parseRequest(line);
     if (req.header.empty()) return {};
-    const auto forced = faults_.forcedErrors.find(upper(req.header));
-    if (forced != faults_.forcedErrors.end()) {
-        pushError(forced->second.first, forced->second.second);
-        return {};
-    }
     const Handler* h = table_.find(req.header);
+    // A forced error names its command in any of its forms: the short and the
+    // long spelling reach the same entry of the command table.
+    for (const auto& [header, error] : faults_.forcedErrors) {
+        if (header == upper(req.header) || (h != nullptr && table_.find(header) == h)) {
+            pushError(error.first, error.second);
+            return {};
+        }
+    }
     if (h == nullptr) {
         pushError(-113, "Undefined header");
         return {};

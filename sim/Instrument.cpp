@@ -1,5 +1,7 @@
 #include "Instrument.h"
 
+#include "comm/ScpiText.h"
+
 #include <cctype>
 
 namespace korda::sim {
@@ -44,7 +46,7 @@ void Instrument::registerCommands() {
     t.add("*OPC?", [](Instrument&, const Request&, Reply& r) { r.lines.push_back("1"); });
     t.add("SYSTem:ERRor?", [](Instrument& in, const Request&, Reply& r) {
         const auto e = in.popError();
-        r.lines.push_back(std::to_string(e.first) + ",\"" + e.second + "\"");
+        r.lines.push_back(std::to_string(e.first) + "," + korda32ex::scpitext::quoted(e.second));
     });
     t.add("SYSTem:COMMunicate:TERMinator", [](Instrument& in, const Request& q, Reply& r) {
         const std::string a = upper(q.args);

@@ -99,8 +99,8 @@ void printScans(const ScanRecord* record) {
     const int readings = (record->entrySize - DLXVMR_SCAN_ENTRY_HEADER_SIZE) / 4;
     for (int n = 0; n < record->scanCount; ++n) {
         const ScanEntry* e = DLXVMR_SCAN_ENTRY(record, n);
-        std::printf("  %04d-%02u-%02u %02u:%02u:%02u.%d", 2000 + e->year, e->month, e->day, e->hour,
-                    e->minute, e->second, e->fraction);
+        std::printf("  %04d-%02u-%02u %02u:%02u:%02u.%03d", 2000 + e->year, e->month, e->day,
+                    e->hour, e->minute, e->second, e->fraction);
         for (int i = 0; i < readings; ++i)
             std::printf("  %g", e->readings[i]);
         std::printf("\n");

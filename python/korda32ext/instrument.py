@@ -53,13 +53,13 @@ def version():
 
 
 # The library is started by the first open instrument and stopped after the
-# last one closes.
+# last one closes. Each open instrument has its own BCN, the lowest free one.
 _state_lock = threading.Lock()
 _users = 0
-_bcns = itertools.count(1)
+_bcns_in_use = set()
 
 
-def _acquire():
+def _acquire(take_bcn=False):
     global _users
     with _state_lock:
         if _users == 0:
@@ -67,11 +67,17 @@ def _acquire():
             if status != _ALREADY_INITIALIZED:
                 check("dlxVmrLibInit", status)
         _users += 1
+        if not take_bcn:
+            return None
+        bcn = next(n for n in itertools.count(1) if n not in _bcns_in_use)
+        _bcns_in_use.add(bcn)
+        return bcn
 
 
-def _release():
+def _release(bcn=None):
     global _users
     with _state_lock:
+        _bcns_in_use.discard(bcn)
         _users -= 1
         if _users == 0:
             lib().dlxVmrLibExit()
@@ -184,12 +190,11 @@ class Instrument:
     def open(self):
         if self.bcn is not None:
             return self
-        _acquire()
-        bcn = next(_bcns)
+        bcn = _acquire(take_bcn=True)
         try:
             self._connect(bcn)
         except BaseException:
-            _release()
+            _release(bcn)
             raise
         self.bcn = bcn
         return self
@@ -215,7 +220,7 @@ class Instrument:
         try:
             check("dlxVmrCommClose", lib().dlxVmrCommClose(bcn))
         finally:
-            _release()
+            _release(bcn)
 
     def __enter__(self):
         return self.open()

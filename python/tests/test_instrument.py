@@ -1,7 +1,8 @@
 """The Python layer against the virtual instrument over loopback."""
 
 import datetime
-import re
+import subprocess
+import sys
 
 import pytest
 
@@ -95,8 +96,6 @@ def test_scans_of_an_empty_instrument(sim):
 
 
 def test_recording_read_back(sim_program, tmp_path):
-    import subprocess
-
     subprocess.run([sim_program, "--write-recording", str(tmp_path), "--scans", "70"], check=True)
     times, fractions, readings = korda32ext.read_recording(tmp_path, block=32)
     assert len(times) == len(readings) == 70  # three blocks: 32, 32, 6
@@ -107,8 +106,6 @@ def test_recording_read_back(sim_program, tmp_path):
 
 
 def test_recording_that_fails_its_check(sim_program, tmp_path):
-    import subprocess
-
     subprocess.run([sim_program, "--write-recording", str(tmp_path), "--scans", "5"], check=True)
     data = tmp_path / "dat00001.csv"
     lines = data.read_bytes().split(b"\n")
@@ -122,3 +119,20 @@ def test_recording_that_fails_its_check(sim_program, tmp_path):
     with pytest.raises(KordaError) as e:
         korda32ext.read_recording(tmp_path / "missing")
     assert e.value.code == -2034
+
+
+@pytest.mark.skipif(sys.platform == "win32", reason="pseudo-terminals are POSIX")
+def test_usb_address_reaches_a_virtual_com_port(sim_program, tmp_path, monkeypatch):
+    link = tmp_path / "ttyKORDA"
+    process = subprocess.Popen(
+        [sim_program, "--model", "5129A", "--pty", "--link", str(link)], stdout=subprocess.PIPE, text=True
+    )
+    try:
+        assert "pseudo-terminal" in process.stdout.readline()
+        monkeypatch.setenv("KORDA_COM7", str(link))  # COM7 is this terminal
+        with Instrument("usb:7") as inst:
+            assert inst.model == "5129A"
+            inst.check_model()
+    finally:
+        process.terminate()
+        process.wait(timeout=10)

@@ -28,8 +28,9 @@ class CommunicationInterface {
     virtual int receive(std::uint32_t timeoutMs, std::string& text) = 0;
     // Discards whatever input is pending: reads until a short look of
     // kDrainLookMs finds nothing, and spends no more than limitMs in all. A
-    // drain that finds nothing leaves the connection as it is.
-    virtual void drain(std::uint32_t limitMs) = 0;
+    // drain that finds nothing leaves the connection as it is. True when input
+    // was still arriving when the limit passed.
+    virtual bool drain(std::uint32_t limitMs) = 0;
 
     static constexpr std::uint32_t kDrainLookMs = 10;
 };

@@ -70,12 +70,17 @@ class SCPIHandler {
     static constexpr std::size_t kBatchSize = 20;
     static constexpr std::uint32_t kMillisecondsPerLine = 150;
     static constexpr std::size_t kMinimumLongReply = 128;
+    // The most text any exchange collects (-2035 beyond).
     static constexpr std::size_t kLongReplyLimit = std::size_t(256) << 20;
 
   private:
     std::uint32_t timeLimitMs() const;
     // Rejects an unusable reply: records it and gives -2035.
     int invalidReply(const std::string& reply) const;
+    // transact; stillArriving tells whether bytes were still coming in when
+    // the exchange ended (then a timeout is not worth a retry).
+    int exchange(const std::vector<std::string>& lines, std::size_t expectedLines,
+                 std::vector<std::string>& replies, bool& stillArriving);
     int transactWithRetry(const std::vector<std::string>& lines, std::size_t expectedLines,
                           std::vector<std::string>& replies);
 

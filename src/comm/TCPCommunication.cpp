@@ -107,12 +107,13 @@ int TCPCommunication::receive(std::uint32_t timeoutMs, std::string& text) {
     return read(timeoutMs, text, false);
 }
 
-void TCPCommunication::drain(std::uint32_t limitMs) {
+bool TCPCommunication::drain(std::uint32_t limitMs) {
     const std::uint32_t start = tickCount();
     for (;;) {
         std::string chunk;
         read(kDrainLookMs, chunk, true);
-        if (chunk.empty() || tickCount() - start > limitMs) return;
+        if (chunk.empty()) return false;
+        if (tickCount() - start > limitMs) return true; // still arriving
     }
 }
 
@@ -133,12 +134,15 @@ int TCPCommunication::read(std::uint32_t timeoutMs, std::string& text, bool keep
 
     // Read everything that has arrived, in large chunks. NUL bytes are
     // dropped: reading byte by byte up to the first NUL keeps exactly the rest.
+    // A peer that never pauses cannot hold the read: it ends at the limit, or
+    // after kMaxReceiveBytes, and the caller decides whether to read on.
+    const std::uint32_t start = tickCount();
     char buffer[4096];
-    bool gotBytes = false;
+    std::size_t got = 0;
     for (;;) {
         const long n = socketRecv(socket_, buffer, sizeof buffer);
         if (n > 0) {
-            gotBytes = true;
+            got += static_cast<std::size_t>(n);
             const char* p = buffer;
             const char* end = buffer + n;
             while (p < end) {
@@ -147,13 +151,14 @@ int TCPCommunication::read(std::uint32_t timeoutMs, std::string& text, bool keep
                 text.append(p, stop);
                 p = nul ? nul + 1 : end;
             }
+            if (got >= kMaxReceiveBytes || tickCount() - start >= limit) return status::kOk;
             continue;
         }
         if (n == kIoWouldBlock) return status::kOk;
         if (n == kIoClosed) {
             // The peer closed the stream. Bytes that came first are handed
             // over; the next read sees the end again with nothing new.
-            if (gotBytes) return status::kOk;
+            if (got > 0) return status::kOk;
             reopen(timeoutMs);
             return status::kSocketRead;
         }

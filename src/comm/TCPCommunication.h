@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace korda32ex {
@@ -23,11 +24,13 @@ class TCPCommunication final : public CommunicationInterface {
     // A read that fails, finds the stream ended, or times out replaces the
     // connection for the next exchange (the drain's look excepted).
     int receive(std::uint32_t timeoutMs, std::string& text) override;
-    void drain(std::uint32_t limitMs) override;
+    bool drain(std::uint32_t limitMs) override;
 
     bool isOpen() const { return socket_ != platform::kInvalidSocket; }
     platform::SocketHandle socketHandle() const { return socket_; }
 
+    // The most bytes one receive takes before handing them over.
+    static constexpr std::size_t kMaxReceiveBytes = std::size_t(1) << 20;
     // Limit of the reconnect made by a send on a closed transport.
     static constexpr std::uint32_t kSendReconnectMs = 1000;
 

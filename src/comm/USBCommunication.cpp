@@ -74,11 +74,14 @@ int USBCommunication::receive(std::uint32_t timeoutMs, std::string& text) {
     return status::kOk;
 }
 
-void USBCommunication::drain(std::uint32_t limitMs) {
+bool USBCommunication::drain(std::uint32_t limitMs) {
     const std::uint32_t start = tickCount();
-    std::string chunk;
-    while (receive(kDrainLookMs, chunk) == status::kOk && tickCount() - start <= limitMs)
-        chunk.clear();
+    for (;;) {
+        std::string chunk;
+        receive(kDrainLookMs, chunk);
+        if (chunk.empty()) return false;
+        if (tickCount() - start > limitMs) return true; // still arriving
+    }
 }
 
 } // namespace korda32ex

@@ -30,7 +30,7 @@ class USBCommunication final : public CommunicationInterface {
     int sendBulk(const std::string& text, std::uint32_t timeoutMs) override;
     // -2037 on a read failure or a closed port.
     int receive(std::uint32_t timeoutMs, std::string& text) override;
-    void drain(std::uint32_t limitMs) override;
+    bool drain(std::uint32_t limitMs) override;
 
     bool isOpen() const { return handle_ != platform::kInvalidSerial; }
     // The COM number that is open (0 while closed).

@@ -1,9 +1,9 @@
 // Takes one scan line apart and stores it as the next entry of a scan record.
 //
-// A scan line is what the instrument answers to "DATA:READ?", and what a line
-// of a data file becomes once its time stamp is split: k readings, one further
-// field, then year, month, day, hour, minute and seconds (with an optional
-// decimal fraction), all separated by commas. The parser keeps no state and
+// A scan line is what the instrument answers to "DATA:READ?": k readings, one
+// further field, then year, month, day, hour, minute and seconds (with an
+// optional decimal fraction), all separated by commas. A line of a data file
+// comes as the same fields, already split. The parser keeps no state and
 // may be used from any thread.
 #pragma once
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "comm/CommunicationInterface.h"
+#include "comm/Diagnostics.h"
 #include "platform/platform.h"
 
 #include <cstddef>
@@ -27,9 +28,12 @@ class SCPIHandler {
     static constexpr std::uint32_t kDefaultTimeLimitMs = 10000;
 
     // Without a time limit source the limit is kDefaultTimeLimitMs; without an
-    // error sink detailed texts are dropped.
+    // error sink detailed texts are dropped. diagnostics receives the detail
+    // of each failed exchange (the transport describes its own failures) and,
+    // while a trace is on, every line sent and received.
     explicit SCPIHandler(std::shared_ptr<CommunicationInterface> transport,
-                         TimeLimitSource timeLimit = {}, ErrorSink errors = {});
+                         TimeLimitSource timeLimit = {}, ErrorSink errors = {},
+                         Diagnostics diagnostics = {});
     ~SCPIHandler();
     SCPIHandler(const SCPIHandler&) = delete;
     SCPIHandler& operator=(const SCPIHandler&) = delete;
@@ -81,12 +85,24 @@ class SCPIHandler {
     // the exchange ended (then a timeout is not worth a retry).
     int exchange(const std::vector<std::string>& lines, std::size_t expectedLines,
                  std::vector<std::string>& replies, bool& stillArriving);
+    // collects the reply of an exchange whose message has gone out.
+    int collectReply(std::size_t expectedLines, std::uint32_t start, std::uint32_t limit,
+                     std::string& collected, bool& stillArriving);
+    // Describes a failed exchange of lines: a time-out with the time limit
+    // and what had arrived, an overlong reply.
+    void recordExchangeFailure(int st, const std::vector<std::string>& lines, std::uint32_t limitMs,
+                               std::size_t received) const;
+    // Receives the rest of a long reply, up to the no-error line.
+    int collectUntilNoError(std::size_t base, std::string& out);
+    void traceSent(const std::vector<std::string>& lines) const;
+    void traceReceived(std::string_view text) const;
     int transactWithRetry(const std::vector<std::string>& lines, std::size_t expectedLines,
                           std::vector<std::string>& replies);
 
     std::shared_ptr<CommunicationInterface> transport_;
     TimeLimitSource timeLimit_;
     ErrorSink errors_;
+    Diagnostics diagnostics_;
     platform::RecursiveLock lock_;
 };
 

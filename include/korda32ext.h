@@ -406,8 +406,9 @@ KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, modules) == 24624, "modules");
 
 /* The module slots that hold a module, from the instrument's "*OPT?" reply:
  * bit k set = slot k+1 holds one (a 5129A with modules in slots 1 and 3
- * gives 5). A reply of more than 32 slots wraps to bit 0 again. Returns the
- * mask (0 = no module), or a negative status. */
+ * gives 5). A reply of more than 32 slots wraps to bit 0 again (and a module
+ * in slot 32 would set bit 31). Returns the mask (0 = no module), or a
+ * negative status. */
 KORDA_API int KORDA_CALL dlxVmrGetInstalledModules(int bcn);
 
 /* dlxVmrConfigSet options. */

@@ -121,6 +121,12 @@ TEST(ShuntConversion, ResistanceAndNameEdges) {
     EXPECT_EQ(working->modules[1].channels[0].name[255], 0);
 }
 
+TEST(ShuntConversion, NameIgnoresTheDecimalCommaLocale) {
+    CommaLocale comma;
+    if (!comma.active()) GTEST_SKIP() << "no decimal-comma locale on this machine";
+    EXPECT_EQ(text16(sent(convertOne(3, 0, 250.5, 1, 0)).name), "*250.500000*Flow");
+}
+
 TEST(ShuntConversion, OnlyCurrentChannelsOneToTwentyOfEveryArea) {
     auto app = zeroRecord();
     app->modules[0].channels[20].function = 3; // channel 121 measures current itself

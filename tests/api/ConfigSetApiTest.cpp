@@ -54,7 +54,7 @@ TEST(ConfigSetApi, ConfiguredInstrumentScansWithTheKordaProgram) {
 #ifdef _WIN32
     GTEST_SKIP() << "the korda program is run on the native build";
 #else
-    const std::string command = std::string(KORDA_TOOL_PATH) + " --port " +
+    const std::string command = std::string(KORDA_TOOL) + " --port " +
                                 std::to_string(session.server().port()) +
                                 " --model 5129A start count 2>&1";
     FILE* pipe = popen(command.c_str(), "r");

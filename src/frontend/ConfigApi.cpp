@@ -52,7 +52,7 @@ int applyConfiguration(SCPIHandler& handler, GlobalData& global, int model,
 
     if ((options & kSkipWhenUnchanged) != 0) {
         std::string identity;
-        if (handler.query("SYST:OEM:IDEN?", identity) == status::kOk && identity == fingerprint)
+        if (readOemIdentity(handler, identity) == status::kOk && identity == fingerprint)
             return status::kOk;
     }
 

@@ -1,6 +1,5 @@
 // The direct exported operations: instrument clock, digital I/O byte,
 // totalizer, OEM identity, and the release of library buffers.
-#include "comm/ScpiText.h"
 #include "frontend/ApiFrame.h"
 #include "frontend/DirectOperations.h"
 #include "frontend/ReplyNumbers.h"
@@ -30,9 +29,7 @@ int setOemIdentity(int bcn, const std::string* text) {
 template <class Char> int getOemIdentity(int bcn, Char* buffer, uint32_t size, std::string& reply) {
     return withInstrument(bcn, [&](SCPIHandler& h, GlobalData&) {
         if (buffer == nullptr || size == 0) return status::kInvalidParameter;
-        const int st = h.query("SYST:OEM:IDEN?", reply);
-        if (st == status::kOk) reply = scpitext::unquotedReply(reply);
-        return st;
+        return readOemIdentity(h, reply);
     });
 }
 

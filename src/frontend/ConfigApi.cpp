@@ -18,7 +18,6 @@ namespace korda32ex {
 
 namespace {
 
-constexpr int kSkipWhenUnchanged = 1;
 std::atomic<std::uint32_t> settlePauseMs{1000};
 
 } // namespace
@@ -31,6 +30,10 @@ void setConfigSettlePauseMs(std::uint32_t ms) {
     settlePauseMs.store(ms, std::memory_order_relaxed);
 }
 
+namespace {
+
+// dlxVmrConfigSet inside the instrument's frame: convert, fingerprint, skip
+// or build, send, pause, store the fingerprint.
 int applyConfiguration(SCPIHandler& handler, GlobalData& global, int model,
                        VmrInstConfig& application, int options, int* detail) {
     if (detail != nullptr) *detail = 0;
@@ -50,7 +53,7 @@ int applyConfiguration(SCPIHandler& handler, GlobalData& global, int model,
     }
     const std::string fingerprint = configurationFingerprint(*working);
 
-    if ((options & kSkipWhenUnchanged) != 0) {
+    if ((options & DLXVMR_CONFIG_SKIP_UNCHANGED) != 0) {
         std::string identity;
         if (readOemIdentity(handler, identity) == status::kOk && identity == fingerprint)
             return status::kOk;
@@ -73,6 +76,8 @@ int applyConfiguration(SCPIHandler& handler, GlobalData& global, int model,
     handler.sendCommand(oemIdentityCommand(fingerprint));
     return status::kOk;
 }
+
+} // namespace
 
 } // namespace korda32ex
 

@@ -5,7 +5,6 @@
 #include "comm/SCPIHandler.h"
 #include "config/InstrumentSettingProcessors.h"
 #include "config/ModuleProcessor.h"
-#include "logdata/TextLines.h"
 
 #include <memory>
 
@@ -51,14 +50,22 @@ std::string scanListCommand(const VmrInstConfig& record, bool& any) {
 } // namespace
 
 std::uint32_t installedModuleMask(std::string_view optReply) {
+    // Walks the fields in place: a reply of any length costs no memory.
     std::uint32_t result = 0;
     std::uint32_t bit = 1;
-    const auto fields = logdata::splitAt(optReply, ',');
-    for (std::size_t i = 0; i < fields.size(); i += 2) {
-        if (fields[i] != "NONE") result |= bit;
-        bit = bit << 1 | bit >> 31;
+    std::size_t field = 0;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = optReply.find(',', start);
+        const std::string_view text = optReply.substr(start, comma - start);
+        if (field % 2 == 0) {
+            if (text != "NONE") result |= bit;
+            bit = bit << 1 | bit >> 31;
+        }
+        if (comma == std::string_view::npos) return result;
+        start = comma + 1;
+        ++field;
     }
-    return result;
 }
 
 int moduleSlotCount(int model) {
@@ -82,10 +89,7 @@ InstConfigProcessor::InstConfigProcessor(SCPIHandler& handler, int model) : mode
     // A failed query counts as an empty reply.
     std::string modules;
     if (handler.query("*OPT?", modules) != 1) modules.clear();
-    std::string scanList;
-    if (handler.query("ROUT:SCAN?", scanList) != 1) scanList.clear();
-    for (const auto piece : logdata::splitAt(scanList, ','))
-        scanListAtStart_.emplace_back(piece);
+    if (handler.query("ROUT:SCAN?", scanListAtStart_) != 1) scanListAtStart_.clear();
 
     const std::uint32_t installed = installedModuleMask(modules);
     for (int slot = 0; slot < moduleSlotCount(model); ++slot) {

@@ -47,15 +47,15 @@ class InstConfigProcessor final : public CompositeProcessor {
     bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
                        int& errorCode) override;
 
-    // The instrument's scan list when the processor was built, split at its
-    // commas.
-    const std::vector<std::string>& scanListAtStart() const { return scanListAtStart_; }
+    // The instrument's "ROUT:SCAN?" reply when the processor was built ("" when
+    // it could not be asked).
+    const std::string& scanListAtStart() const { return scanListAtStart_; }
     // The module slots that got a module processor.
     const std::vector<int>& moduleSlots() const { return moduleSlots_; }
 
   private:
     ModelCodeScope model_;
-    std::vector<std::string> scanListAtStart_;
+    std::string scanListAtStart_;
     std::vector<int> moduleSlots_;
 };
 

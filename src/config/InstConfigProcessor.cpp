@@ -1,7 +1,7 @@
 #include "config/InstConfigProcessor.h"
 
-#include "channels/ChannelProcessorBase.h"
-#include "channels/ThermoColdJunctionProcessor.h"
+#include "channels/ChannelProcessor.h"
+#include "channels/ChannelSettingProcessors.h"
 #include "comm/SCPIHandler.h"
 #include "config/InstrumentSettingProcessors.h"
 #include "config/ModuleProcessor.h"
@@ -68,10 +68,6 @@ std::uint32_t installedModuleMask(std::string_view optReply) {
     }
 }
 
-int moduleSlotCount(int model) {
-    return model == DLXVMR_MODEL_5129A ? 3 : 2;
-}
-
 bool isValidTriggerChannel(std::uint32_t number, const VmrInstConfig& record) {
     if (number == 1) return isSet(record.channel1.function);
     int area = 0;
@@ -92,7 +88,7 @@ InstConfigProcessor::InstConfigProcessor(SCPIHandler& handler, int model) : mode
     if (handler.query("ROUT:SCAN?", scanListAtStart_) != 1) scanListAtStart_.clear();
 
     const std::uint32_t installed = installedModuleMask(modules);
-    for (int slot = 0; slot < moduleSlotCount(model); ++slot) {
+    for (int slot = 0; slot < currentModel().moduleSlots; ++slot) {
         if ((installed >> slot & 1u) == 0) continue;
         addChild(std::make_shared<ModuleProcessor>(slot));
         moduleSlots_.push_back(slot);

@@ -19,10 +19,6 @@ namespace korda32ex {
 // modulo 32. An empty reply is one empty field: a module in slot 0.
 std::uint32_t installedModuleMask(std::string_view optReply);
 
-// Module slots of a model: 3 for a 5129A, 2 for a 7043A or an unidentified
-// instrument.
-int moduleSlotCount(int model);
-
 // The build's error code when no channel would be scanned, and those of a
 // trigger channel that names no configured channel (these do not stop the
 // configuration).

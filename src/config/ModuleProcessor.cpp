@@ -1,6 +1,6 @@
 #include "config/ModuleProcessor.h"
 
-#include "channels/ChannelProcessorBase.h"
+#include "channels/ChannelProcessor.h"
 #include "channels/ComputedChannelProcessor.h"
 #include "config/RecordAccess.h"
 

@@ -1,8 +1,10 @@
 #include "config/ShuntConversion.h"
 
-#include "comm/WireNumbers.h"
 #include "config/RecordAccess.h"
+#include "core/Models.h"
+#include "core/Numbers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -31,17 +33,23 @@ float toSingle(double v) {
     return static_cast<float>(v);
 }
 
-// The voltage range code for the shunt's voltage at 20 mA.
-std::uint32_t voltageRange(std::uint32_t function, double ohms, int model) {
+// The voltage range code for the shunt's voltage at 20 mA; DC ranges stop at
+// the model's limit for shunt channels.
+std::uint32_t voltageRange(std::uint32_t function, double ohms, const ModelTraits& model) {
     const float volts = toSingle(ohms) * 0.02f;
     const bool ac = function == kAcCurrent;
-    if (volts <= 0.1f) return ac ? 32 : 16;
-    if (volts <= 1.0f) return ac ? 33 : 17;
-    if (volts <= 10.0f) return ac ? 34 : 18;
-    // On a 7043A the shunt's range stops at 50 V.
-    if (!ac && model == DLXVMR_MODEL_7043A) return 19;
-    if (volts <= 100.0f) return ac ? 36 : 20;
-    return ac ? 38 : 22;
+    std::uint32_t range = 0;
+    if (volts <= 0.1f)
+        range = ac ? 32 : 16;
+    else if (volts <= 1.0f)
+        range = ac ? 33 : 17;
+    else if (volts <= 10.0f)
+        range = ac ? 34 : 18;
+    else if (volts <= 100.0f)
+        range = ac ? 36 : 20;
+    else
+        range = ac ? 38 : 22;
+    return ac ? range : std::min<std::uint32_t>(range, model.shuntDcRangeLimit);
 }
 
 // "*" R "*" name: the resistance in fixed notation, the second star at
@@ -101,8 +109,9 @@ ShuntConversionResult convertShuntChannels(VmrInstConfig& application, VmrInstCo
             const double ohms = app.shuntOhms;
             work.shuntOhms = ohms;
             writeShuntName(app, ohms, work);
-            work.range = app.range == kShuntCurrentAutoRange ? (function == kDcCurrent ? 23u : 39u)
-                                                             : voltageRange(function, ohms, model);
+            work.range = app.range == kShuntCurrentAutoRange
+                             ? (function == kDcCurrent ? 23u : 39u)
+                             : voltageRange(function, ohms, modelTraits(model));
             if (const int detail = convertScaling(app, ohms, work); detail != 0)
                 return {detail, channelNumber(area, index)};
             work.function = function == kDcCurrent ? kDcVolts : kAcVolts;

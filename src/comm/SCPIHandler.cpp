@@ -255,6 +255,11 @@ int SCPIHandler::sendCheckedBatch(const std::vector<std::string>& commands) {
     return result;
 }
 
+void SCPIHandler::drainInput() {
+    LockGuard g(lock_);
+    transport_->drain(timeLimitMs());
+}
+
 int SCPIHandler::readUntilNoError(const std::string& command, std::string& out) {
     LockGuard g(lock_);
     const std::vector<std::string> lines{"*CLS", command, "SYST:ERR?"};

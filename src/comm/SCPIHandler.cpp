@@ -48,9 +48,10 @@ std::string describeCommands(const std::vector<std::string>& lines) {
 } // namespace
 
 SCPIHandler::SCPIHandler(std::shared_ptr<CommunicationInterface> transport,
-                         TimeLimitSource timeLimit, ErrorSink errors, Diagnostics diagnostics)
+                         TimeLimitSource timeLimit, ErrorSink errors, std::size_t replyLimit,
+                         Diagnostics diagnostics)
     : transport_(std::move(transport)), timeLimit_(std::move(timeLimit)),
-      errors_(std::move(errors)), diagnostics_(std::move(diagnostics)) {}
+      errors_(std::move(errors)), replyLimit_(replyLimit), diagnostics_(std::move(diagnostics)) {}
 
 SCPIHandler::~SCPIHandler() = default;
 
@@ -71,7 +72,7 @@ void SCPIHandler::recordExchangeFailure(int st, const std::vector<std::string>& 
                             " bytes received");
     else if (st == status::kInvalidResponse)
         diagnostics_.detail(describeCommands(lines) + ": reply longer than " +
-                            std::to_string(kLongReplyLimit) + " bytes");
+                            std::to_string(replyLimit_) + " bytes");
 }
 
 void SCPIHandler::traceSent(const std::vector<std::string>& lines) const {
@@ -141,7 +142,7 @@ int SCPIHandler::collectReply(std::size_t expectedLines, std::uint32_t start, st
         stillArriving = st == status::kOk && collected.size() > before;
         if (st != status::kOk) return st;
         counter.feed(collected.data() + before, collected.size() - before);
-        if (collected.size() > kLongReplyLimit) return status::kInvalidResponse;
+        if (collected.size() > replyLimit_) return status::kInvalidResponse;
     }
     return status::kOk;
 }
@@ -273,7 +274,7 @@ int SCPIHandler::readUntilNoError(const std::string& command, std::string& out) 
     const std::size_t base = out.size();
     const int st = collectUntilNoError(base, out);
     traceReceived(std::string_view(out).substr(base));
-    if (st == status::kInvalidResponse && out.size() - base <= kLongReplyLimit)
+    if (st == status::kInvalidResponse && out.size() - base <= replyLimit_)
         diagnostics_.detail(command + ": reply of " + std::to_string(out.size() - base) +
                             " bytes, too short for a log");
     else if (st != status::kOk)
@@ -291,7 +292,7 @@ int SCPIHandler::collectUntilNoError(std::size_t base, std::string& out) {
             std::max(base, before >= kNoErrorEnd.size() ? before - kNoErrorEnd.size() + 1 : 0);
         if (out.find(kNoErrorEnd, from) != std::string::npos)
             return out.size() >= kMinimumLongReply ? status::kOk : status::kInvalidResponse;
-        if (out.size() - base > kLongReplyLimit) return status::kInvalidResponse;
+        if (out.size() - base > replyLimit_) return status::kInvalidResponse;
     }
 }
 

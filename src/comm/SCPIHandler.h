@@ -28,12 +28,13 @@ class SCPIHandler {
     static constexpr std::uint32_t kDefaultTimeLimitMs = 10000;
 
     // Without a time limit source the limit is kDefaultTimeLimitMs; without an
-    // error sink detailed texts are dropped. diagnostics receives the detail
-    // of each failed exchange (the transport describes its own failures) and,
+    // error sink detailed texts are dropped. replyLimit is the most text any
+    // exchange collects (-2035 beyond). diagnostics receives the detail of
+    // each failed exchange (the transport describes its own failures) and,
     // while a trace is on, every line sent and received.
     explicit SCPIHandler(std::shared_ptr<CommunicationInterface> transport,
                          TimeLimitSource timeLimit = {}, ErrorSink errors = {},
-                         Diagnostics diagnostics = {});
+                         std::size_t replyLimit = kLongReplyLimit, Diagnostics diagnostics = {});
     ~SCPIHandler();
     SCPIHandler(const SCPIHandler&) = delete;
     SCPIHandler& operator=(const SCPIHandler&) = delete;
@@ -77,7 +78,8 @@ class SCPIHandler {
     static constexpr std::size_t kBatchSize = 20;
     static constexpr std::uint32_t kMillisecondsPerLine = 150;
     static constexpr std::size_t kMinimumLongReply = 128;
-    // The most text any exchange collects (-2035 beyond).
+    // The most text any exchange collects unless the handler is built with
+    // another limit.
     static constexpr std::size_t kLongReplyLimit = std::size_t(256) << 20;
 
   private:
@@ -105,6 +107,7 @@ class SCPIHandler {
     std::shared_ptr<CommunicationInterface> transport_;
     TimeLimitSource timeLimit_;
     ErrorSink errors_;
+    std::size_t replyLimit_;
     Diagnostics diagnostics_;
     platform::RecursiveLock lock_;
 };

@@ -56,8 +56,9 @@ KORDA_API int KORDA_CALL dlxVmrCommOpen(int bcn) {
         const int opened = transport->open(g.timeoutMs());
         if (opened == status::kTimeout) return status::kConnectTimeout;
         if (opened != status::kOk) return opened;
-        auto handler = std::make_shared<SCPIHandler>(std::move(transport), libraryTimeLimit(),
-                                                     libraryErrorSink(), diagnosticsFor(bcn));
+        auto handler = std::make_shared<SCPIHandler>(
+            std::move(transport), libraryTimeLimit(), libraryErrorSink(),
+            SCPIHandler::kLongReplyLimit, diagnosticsFor(bcn));
         const int st = handler->sendCommand(kTerminatorCommand);
         if (st != status::kOk) return st;
         return g.addInstrument(bcn, std::move(handler)) ? status::kOk : status::kInvalidRequest;

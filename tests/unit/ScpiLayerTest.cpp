@@ -259,13 +259,15 @@ class EndlessTransport final : public CommunicationInterface {
 
 TEST_F(ScpiFixture, AnExchangeCollectsNoMoreThanItsCap) {
     auto endless = std::make_shared<EndlessTransport>();
-    SCPIHandler h(endless);
+    // A cap of a few megabytes proves the same as the default one.
+    constexpr std::size_t kCap = 4 * EndlessTransport::kChunk;
+    SCPIHandler h(endless, {}, {}, kCap);
     std::string reply = "unchanged";
     EXPECT_EQ(h.query("X?", reply), -2035);
     EXPECT_EQ(reply, "unchanged");
     EXPECT_EQ(endless->sends, 1);
-    EXPECT_GT(endless->delivered, SCPIHandler::kLongReplyLimit);
-    EXPECT_LE(endless->delivered, SCPIHandler::kLongReplyLimit + EndlessTransport::kChunk);
+    EXPECT_GT(endless->delivered, kCap);
+    EXPECT_LE(endless->delivered, kCap + EndlessTransport::kChunk);
 }
 
 TEST_F(ScpiFixture, DiagnosticsDescribeALongReadThatTimesOutAndTraceTheTransportsEvents) {
@@ -283,7 +285,7 @@ TEST_F(ScpiFixture, DiagnosticsDescribeALongReadThatTimesOutAndTraceTheTransport
         peer.port(), std::array<std::uint8_t, 4>{127, 0, 0, 1}, diagnostics);
     ASSERT_EQ(transport->open(2000), 1);
     SCPIHandler h(
-        transport, [] { return 100u; }, {}, diagnostics);
+        transport, [] { return 100u; }, {}, SCPIHandler::kLongReplyLimit, diagnostics);
 
     // The log ends with an instrument error instead of the no-error line.
     body = std::string(4094, 'y') + "\r\n";

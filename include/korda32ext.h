@@ -89,6 +89,13 @@ KORDA_API int KORDA_CALL dlxVmrLibExit(void);
 KORDA_API void KORDA_CALL dlxVmrGetErrorStringA(int code, char* buffer, uint32_t size);
 KORDA_API void KORDA_CALL dlxVmrGetErrorStringW(int code, wchar_t* buffer, uint32_t size);
 
+/* Added beyond the original interface: the version of this library, as
+ * numbers (each pointer may be null) and as the text "major.minor.patch"
+ * (at most size-1 characters and a terminator; size 0 or a null text writes
+ * no text). Needs no dlxVmrLibInit. Returns 1. */
+KORDA_API int KORDA_CALL dlxVmrGetVersion(int* major, int* minor, int* patch, char* text,
+                                          uint32_t size);
+
 /* ------------------------------------------------------------------------
  * Connection management
  * ------------------------------------------------------------------------ */

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace korda::tool::json {
@@ -22,7 +23,15 @@ Value Value::integer(std::int64_t n) {
 }
 
 Value Value::real(double d) {
-    if (std::isnan(d)) return string("NaN");
+    if (std::isnan(d)) {
+        // The usual quiet NaN is "NaN"; any other keeps its bits.
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &d, sizeof bits);
+        if (bits == 0x7FF8000000000000ULL) return string("NaN");
+        char text[32];
+        std::snprintf(text, sizeof text, "NaN(0x%016llX)", static_cast<unsigned long long>(bits));
+        return string(text);
+    }
     if (std::isinf(d)) return string(d > 0 ? "Infinity" : "-Infinity");
     char buffer[32];
     const auto r = std::to_chars(buffer, buffer + sizeof buffer, d);
@@ -72,6 +81,14 @@ std::optional<double> Value::asReal() const {
         if (text_ == "NaN") return std::numeric_limits<double>::quiet_NaN();
         if (text_ == "Infinity") return std::numeric_limits<double>::infinity();
         if (text_ == "-Infinity") return -std::numeric_limits<double>::infinity();
+        std::uint64_t bits = 0;
+        if (text_.size() == 23 && text_.rfind("NaN(0x", 0) == 0 && text_.back() == ')') {
+            const char* first = text_.data() + 6;
+            const auto r = std::from_chars(first, first + 16, bits, 16);
+            double d = 0;
+            std::memcpy(&d, &bits, sizeof d);
+            if (r.ec == std::errc() && r.ptr == first + 16 && std::isnan(d)) return d;
+        }
         return std::nullopt;
     }
     if (type_ != Type::Number) return std::nullopt;

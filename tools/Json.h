@@ -29,7 +29,8 @@ class Value {
     static Value integer(std::int64_t n);
     // Shortest text that reads back as the same double; NaN and the
     // infinities, which JSON cannot hold, become the strings "NaN",
-    // "Infinity" and "-Infinity".
+    // "Infinity" and "-Infinity" (a NaN other than the usual one keeps its
+    // bits: "NaN(0x7FF4000000000001)").
     static Value real(double d);
     // A number from its JSON literal, kept as written.
     static Value numberLiteral(std::string text);

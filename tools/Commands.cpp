@@ -802,6 +802,9 @@ double millisecondsSince(Clock::time_point start) {
 
 Step parseDoctor(Args&) {
     return Step{"doctor", [](Run& run) {
+                    char version[64] = {};
+                    dlxVmrGetVersion(nullptr, nullptr, nullptr, version, sizeof version);
+                    std::printf("library: KORDA32Ext %s\n", version);
                     std::printf("address: %s\n", run.address.text.c_str());
                     uint32_t timeout = 0;
                     dlxVmrTimeoutGet(&timeout);

@@ -20,6 +20,9 @@
 
 #if !defined(_WIN32)
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -181,6 +184,38 @@ TEST(Tool, ScanWritesCsvWithIsoTimeStampsAndNoProgressWhenPiped) {
     r = runKorda(dir, "scan --count 3 --interval 0 -o run.csv");
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(lines(dir.read("run.csv")).size(), 4u);
+}
+
+TEST(Tool, ScanShowsProgressOnATerminal) {
+    TempDir dir;
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) GTEST_SKIP() << "no pty";
+    const std::string csv = dir.file("run.csv").string();
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        dup2(slave, 2);
+        close(master);
+        execl(KORDA_TOOL, KORDA_TOOL, "scan", "--count", "3", "--interval", "0", "-o", csv.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(slave);
+    std::string seen;
+    char buffer[256];
+    for (;;) {
+        pollfd p{master, POLLIN, 0};
+        if (poll(&p, 1, 5000) <= 0) break;
+        const ssize_t n = read(master, buffer, sizeof buffer);
+        if (n <= 0) break; // the program ended (EIO once the terminal has no writer)
+        seen.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(master);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(contains(seen, "\rscan: 3 of 3")) << seen;
     EXPECT_EQ(lines(dir.read("run.csv")).size(), 4u);
 }
 
@@ -353,6 +388,8 @@ TEST(Tool, DoctorReportsTheConnectionIdentityAndErrorQueue) {
     TempDir dir;
     auto r = runKorda(dir, "raw \"FROB 1\"; " + std::string(KORDA_TOOL) + " doctor");
     EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("library: KORDA32Ext \\d+\\.\\d+\\.\\d+\n")))
+        << r.out;
     EXPECT_TRUE(contains(r.out, "reachable: yes, sim:7043A (127.0.0.1:")) << r.out;
     EXPECT_TRUE(contains(r.out, "identity: KORDA-SIM,7043A")) << r.out;
     EXPECT_TRUE(contains(r.out, "model: 7043A")) << r.out;

@@ -29,6 +29,22 @@ extern "C" void onInterrupt(int) {
     interrupted = true;
 }
 
+// While a scan or a monitor runs, Ctrl-C asks it to stop the instrument and
+// end; elsewhere Ctrl-C ends korda at once, as usual.
+class InterruptScope {
+  public:
+    InterruptScope() {
+        interrupted = false;
+        previous_ = std::signal(SIGINT, onInterrupt);
+    }
+    ~InterruptScope() { std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_); }
+    InterruptScope(const InterruptScope&) = delete;
+    InterruptScope& operator=(const InterruptScope&) = delete;
+
+  private:
+    void (*previous_)(int) = SIG_DFL;
+};
+
 constexpr long long kMostScans = 1000000000; // a count beyond this is a typing error
 constexpr long long kMostMonitorReadings = 1000000;
 constexpr long long kLongestInterval = 359999; // 99:59:59, the instrument's longest
@@ -444,6 +460,7 @@ struct ScanOptions {
 };
 
 int runScan(Run& run, const ScanOptions& o) {
+    InterruptScope scope;
     Connection& conn = run.connection;
     std::string reply;
     if (o.interval >= 0) {
@@ -556,6 +573,7 @@ Step parseMonitor(Args& args) {
         count = number(args.value("monitor --count"), 1, kMostMonitorReadings, "monitor --count");
     }
     return instrumentStep("monitor", [channel, count](Run&) {
+        InterruptScope scope;
         int st = dlxVmrInstMonitor(Connection::kBcn, 1, static_cast<unsigned>(channel));
         if (st != DLXVMR_OK)
             return reportFailure("monitoring channel " + std::to_string(channel), st);
@@ -640,6 +658,7 @@ long long failingLine(const std::string& dir, const std::string& dataPath) {
 
 Step parseFiles(Args& args) {
     std::string dir = args.value("files: the recording directory");
+    if (dir.empty()) throw UsageError("files: the recording directory is missing");
     std::string what = "read";
     if (args.more() &&
         (args.peek() == "read" || args.peek() == "verify" || args.peek() == "config"))
@@ -852,13 +871,6 @@ Step parseTimeout(Args& args) {
 int Run::ensureOpen() {
     if (connection.isOpen()) return kExitOk;
     return connection.open(address, model, false);
-}
-
-void installInterruptHandler() {
-    std::signal(SIGINT, onInterrupt);
-#if defined(SIGTERM)
-    std::signal(SIGTERM, onInterrupt);
-#endif
 }
 
 std::vector<Step> parseCommandLine(const std::vector<std::string>& argv, Run& run, bool& help) {

@@ -47,7 +47,4 @@ std::vector<Step> parseCommandLine(const std::vector<std::string>& args, Run& ru
 // The help text: usage, one line per command with an example.
 std::string helpText();
 
-// Set by Ctrl-C: a running scan stops the instrument and ends.
-void installInterruptHandler();
-
 } // namespace korda::tool

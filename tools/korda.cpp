@@ -32,7 +32,6 @@ int main(int argc, char** argv) {
     }
     Library library;
     if (library.status() != 1) return reportFailure("starting the library", library.status());
-    installInterruptHandler();
     for (const auto& step : steps) {
         const int code = step.run(run);
         if (code != kExitOk) return code;

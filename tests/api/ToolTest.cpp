@@ -299,6 +299,10 @@ TEST(Tool, UsbPortsAndTheirSearch) {
     auto r = runKorda(dir, "usb:4 idn");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "KORDA-SIM,7043A,SIM00001,1.00\n");
+    // The search opens the first answering port.
+    r = runKorda(dir, "usb: idn");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "KORDA-SIM,5129A,SIM00001,1.00\n");
     r = runKorda(dir, "usb:2 idn");
     EXPECT_EQ(r.code, 4);
     EXPECT_TRUE(contains(r.err, "korda: opening usb:2: ")) << r.err;

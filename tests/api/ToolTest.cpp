@@ -305,11 +305,19 @@ TEST(Tool, UsbPortsAndTheirSearch) {
     EXPECT_EQ(r.out, "KORDA-SIM,5129A,SIM00001,1.00\n");
     r = runKorda(dir, "usb:2 idn");
     EXPECT_EQ(r.code, 4);
-    EXPECT_TRUE(contains(r.err, "korda: opening usb:2: ")) << r.err;
+    EXPECT_TRUE(contains(r.err, "korda: opening usb:2 (")) << r.err;
     r = runKorda(dir, "--timeout 1 list");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out,
               "usb:1\tKORDA-SIM,5129A,SIM00001,1.00\nusb:4\tKORDA-SIM,7043A,SIM00001,1.00\n");
+}
+
+TEST(Tool, AUsbFailureNamesTheDeviceAndWhy) {
+    TempDir dir;
+    const auto r = runKorda(dir, "usb:9 idn", "KORDA_COM9=/nonexistent/tty");
+    EXPECT_EQ(r.code, 4);
+    EXPECT_TRUE(contains(r.err, "korda: opening usb:9 (/nonexistent/tty): no such device: "))
+        << r.err;
 }
 
 TEST(Tool, ListNamesEachAddressGivenAndNoneFound) {

@@ -195,14 +195,6 @@ std::string readFile(const std::string& path) {
 
 // ---- Channel columns ---------------------------------------------------
 
-std::string narrowText(const VmrChar16* text) {
-    // The JSON writer already knows UTF-16; reuse it through a one-field record.
-    std::string out;
-    for (std::size_t i = 0; i < VMR_TEXT_UNITS && text[i]; ++i)
-        out.push_back(text[i] < 0x80 ? static_cast<char>(text[i]) : '?');
-    return out;
-}
-
 // Name and unit of a channel in a record; empty when not configured there.
 void describeChannel(const VmrInstConfig& c, Column& col) {
     const VmrChar16* name = nullptr;
@@ -220,8 +212,8 @@ void describeChannel(const VmrInstConfig& c, Column& col) {
         name = r.name;
         unit = r.unit;
     }
-    if (name) col.name = narrowText(name);
-    if (unit) col.unit = narrowText(unit);
+    if (name) col.name = textToUtf8(name);
+    if (unit) col.unit = textToUtf8(unit);
 }
 
 // The channels a record scans, in the instrument's order: channel 1, the

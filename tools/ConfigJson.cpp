@@ -149,38 +149,8 @@ void setReserved(Value& o, const char* key, const std::uint8_t* bytes, std::size
     o.set(key, std::move(a));
 }
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-// A text field up to its terminator (or its 256 units); a surrogate that is
-// not part of a pair keeps its own code.
 Value textValue(const VmrChar16* text) {
-    std::string out;
-    for (std::size_t i = 0; i < VMR_TEXT_UNITS && text[i] != 0; ++i) {
-        std::uint32_t cp = text[i];
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < VMR_TEXT_UNITS && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
-            ++i;
-        }
-        appendUtf8(out, cp);
-    }
-    return Value::string(std::move(out));
+    return Value::string(textToUtf8(text));
 }
 
 Value analogChannel(const ChannelRecord& c, int number) {
@@ -543,6 +513,20 @@ void readModule(const Reader& r, const Value& o, VmrInstConfig& config, std::vec
 }
 
 } // namespace
+
+std::string textToUtf8(const VmrChar16* text) {
+    std::string out;
+    for (std::size_t i = 0; i < VMR_TEXT_UNITS && text[i] != 0; ++i) {
+        std::uint32_t cp = text[i];
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < VMR_TEXT_UNITS && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+            ++i;
+        }
+        json::appendUtf8(out, cp);
+    }
+    return out;
+}
 
 json::Value configToJson(const VmrInstConfig& c) {
     Value o = Value::object();

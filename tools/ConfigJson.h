@@ -7,9 +7,15 @@
 #include "Json.h"
 #include "korda32ext.h"
 
+#include <string>
+
 namespace korda::tool {
 
 json::Value configToJson(const VmrInstConfig& config);
+
+// A text field of the record as UTF-8, up to its terminator (or its 256
+// units); a surrogate that is not part of a pair keeps its own code.
+std::string textToUtf8(const VmrChar16* text);
 
 // Fills config (cleared first) from a document that configToJson wrote or a
 // person edited. A field that is absent stays zero; an unknown field, a

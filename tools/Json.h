@@ -75,6 +75,9 @@ class Value {
 // that is not valid UTF-16 survives a round trip.
 Value parse(const std::string& text);
 
+// Appends a code point as UTF-8 (a surrogate code as UTF-8 would encode it).
+void appendUtf8(std::string& out, std::uint32_t codePoint);
+
 // Writes a value with two-space indentation; arrays of plain values stay on
 // one line. Ends with a line feed.
 std::string write(const Value& value);

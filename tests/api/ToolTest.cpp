@@ -73,7 +73,7 @@ const std::regex kIsoTime("\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}\\.\\d{3}");
 
 } // namespace
 
-TEST(Tool, HelpGoesToStandardOutputWithALineAndAnExamplePerCommand) {
+TEST(Tool, HelpListsEveryCommandWithAnExampleOnStandardOutput) {
     TempDir dir;
     const auto r = runKorda(dir, "--help");
     EXPECT_EQ(r.code, 0);
@@ -85,7 +85,7 @@ TEST(Tool, HelpGoesToStandardOutputWithALineAndAnExamplePerCommand) {
     EXPECT_TRUE(contains(r.out, "e.g. korda config set examples/5129A-thermocouples.json"));
 }
 
-TEST(Tool, BadArgumentsGiveUsageAndExit2BeforeAnythingIsSent) {
+TEST(Tool, BadArgumentsExitWith2BeforeAnythingIsSent) {
     TempDir dir;
     korda::sim::Instrument instrument(korda::sim::Model::M7043A);
     korda::sim::TcpServer server(instrument);
@@ -133,13 +133,17 @@ TEST(Tool, BadArgumentsGiveUsageAndExit2BeforeAnythingIsSent) {
     EXPECT_EQ(server.connectionsAccepted(), 0);
 }
 
-TEST(Tool, DirectCommandsAgainstTheVirtualInstrumentInside) {
+TEST(Tool, IdnAsksTheVirtualInstrumentInsideByDefault) {
     TempDir dir;
-    auto r = runKorda(dir, "idn");
+    const auto r = runKorda(dir, "idn");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "KORDA-SIM,7043A,SIM00001,1.00\n");
-    // Several commands in one invocation share the instrument.
-    r = runKorda(dir, "sim:5129A idn dio 0x0F 0x05 dio totalizer oem \"Bench 4\" oem clock");
+}
+
+TEST(Tool, CommandsOfOneInvocationShareTheInstrument) {
+    TempDir dir;
+    const auto r =
+        runKorda(dir, "sim:5129A idn dio 0x0F 0x05 dio totalizer oem \"Bench 4\" oem clock");
     EXPECT_EQ(r.code, 0) << r.err;
     const auto l = lines(r.out);
     ASSERT_EQ(l.size(), 5u) << r.out;
@@ -149,30 +153,37 @@ TEST(Tool, DirectCommandsAgainstTheVirtualInstrumentInside) {
     EXPECT_EQ(l[3], "Bench 4");
     EXPECT_TRUE(std::regex_search(l[4], kIsoTime)) << l[4];
     EXPECT_TRUE(r.err.empty()) << r.err;
-    r = runKorda(dir, "totalizer clear clock --utc");
+}
+
+TEST(Tool, ClockTakesUtcOnRequest) {
+    TempDir dir;
+    const auto r = runKorda(dir, "clock --utc");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "from this PC's UTC")) << r.out;
 }
 
-TEST(Tool, RawSendsQueriesAndSettingsAndNamesTheInstrumentsError) {
+TEST(Tool, RawPrintsTheRepliesOfQueries) {
     TempDir dir;
-    auto r = runKorda(dir, "raw \"TRIG:TIM 7\" \"TRIG:TIM?\" \"*IDN?\"");
+    const auto r = runKorda(dir, "raw \"TRIG:TIM 7\" \"TRIG:TIM?\" \"*IDN?\"");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "7\nKORDA-SIM,7043A,SIM00001,1.00\n");
-    // A setting the instrument rejects: exit 3, the command and its message.
-    r = runKorda(dir, "raw \"TRIG:TIM 7\" \"FROB 1\" \"*IDN?\"");
+}
+
+TEST(Tool, ARejectedCommandEndsTheRunWithTheInstrumentsMessage) {
+    TempDir dir;
+    const auto r = runKorda(dir, "raw \"TRIG:TIM 7\" \"FROB 1\" \"*IDN?\"");
     EXPECT_EQ(r.code, 3);
     EXPECT_TRUE(contains(r.err, "korda: sending FROB 1: ")) << r.err;
     EXPECT_TRUE(contains(r.err, "Undefined header")) << r.err;
     EXPECT_TRUE(r.out.empty()) << "later commands must not run: " << r.out;
 }
 
-TEST(Tool, ScanWritesCsvWithIsoTimeStampsAndNoProgressWhenPiped) {
+TEST(Tool, ScanWritesCsvWithIsoTimeStamps) {
     TempDir dir;
-    auto r = runKorda(dir, "scan --count 5 --interval 0");
+    const auto r = runKorda(dir, "scan --count 5 --interval 0");
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(r.err.empty()) << r.err;
-    auto l = lines(r.out);
+    EXPECT_TRUE(r.err.empty()) << "no progress line when not on a terminal: " << r.err;
+    const auto l = lines(r.out);
     ASSERT_EQ(l.size(), 6u) << r.out;
     EXPECT_EQ(l[0], "time,101,102,103");
     for (std::size_t i = 1; i < l.size(); ++i)
@@ -180,8 +191,11 @@ TEST(Tool, ScanWritesCsvWithIsoTimeStampsAndNoProgressWhenPiped) {
             l[i],
             std::regex("\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}\\.\\d{3}(,-?[0-9.e+-]+){3}")))
             << l[i];
-    // To a file, with the same shape.
-    r = runKorda(dir, "scan --count 3 --interval 0 -o run.csv");
+}
+
+TEST(Tool, ScanWritesItsCsvToAFileOnRequest) {
+    TempDir dir;
+    const auto r = runKorda(dir, "scan --count 3 --interval 0 -o run.csv");
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(r.out.empty());
     EXPECT_EQ(lines(dir.read("run.csv")).size(), 4u);
@@ -228,7 +242,7 @@ TEST(Tool, ScanEndsWithAMessageWhenTheInstrumentStopsScanning) {
     EXPECT_EQ(lines(r.out).size(), 2u) << r.out;
 }
 
-TEST(Tool, CtrlCStopsTheInstrumentAndKeepsWhatArrived) {
+TEST(Tool, CtrlCStopsTheInstrumentKeepingWhatArrived) {
     TempDir dir;
     korda::sim::Instrument instrument(korda::sim::Model::M7043A);
     korda::sim::setScanChannels(instrument, {101, 102});
@@ -267,52 +281,83 @@ TEST(Tool, MonitorPrintsTimedReadingsOfOneChannel) {
         EXPECT_TRUE(std::regex_match(l[i], std::regex(".*T.*,-?[0-9.e+-]+"))) << l[i];
 }
 
-TEST(Tool, TcpAddressesAndTheModelCheck) {
+// A virtual 5129A served over TCP by this process.
+class ToolOverTcp : public ::testing::Test {
+  protected:
     TempDir dir;
-    korda::sim::Instrument instrument(korda::sim::Model::M5129A);
-    korda::sim::TcpServer server(instrument);
+    korda::sim::Instrument instrument{korda::sim::Model::M5129A};
+    korda::sim::TcpServer server{instrument};
     const std::string at = "tcp://127.0.0.1:" + std::to_string(server.port());
-    auto r = runKorda(dir, at + " idn");
+};
+
+TEST_F(ToolOverTcp, AnAddressLearnsTheModelFromTheIdentity) {
+    const auto r = runKorda(dir, at + " idn");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "KORDA-SIM,5129A,SIM00001,1.00\n");
-    r = runKorda(dir, "tcp://localhost:" + std::to_string(server.port()) + " --model 5129A idn");
+}
+
+TEST_F(ToolOverTcp, AHostNameIsResolved) {
+    const auto r =
+        runKorda(dir, "tcp://localhost:" + std::to_string(server.port()) + " --model 5129A idn");
     EXPECT_EQ(r.code, 0) << r.err;
-    // The model check names both models.
-    r = runKorda(dir, at + " --model 7043A idn");
+}
+
+TEST_F(ToolOverTcp, AModelCheckNamesBothModels) {
+    const auto r = runKorda(dir, at + " --model 7043A idn");
     EXPECT_EQ(r.code, 3);
     EXPECT_TRUE(contains(r.err, "expected a 7043A, but the instrument at " + at + " is a 5129A"))
         << r.err;
-    // Nobody listening: a communication failure, naming the address.
+}
+
+TEST_F(ToolOverTcp, NobodyListeningIsACommunicationFailureNamingTheAddress) {
     server.stop();
-    r = runKorda(dir, at + " idn");
+    const auto r = runKorda(dir, at + " idn");
     EXPECT_EQ(r.code, 4);
     EXPECT_TRUE(contains(r.err, "korda: opening " + at + ": ")) << r.err;
-    r = runKorda(dir, "tcp://no-such-host.invalid idn");
+}
+
+TEST_F(ToolOverTcp, AnUnknownHostIsACommunicationFailure) {
+    const auto r = runKorda(dir, "tcp://no-such-host.invalid idn");
     EXPECT_EQ(r.code, 4);
     EXPECT_TRUE(contains(r.err, "cannot find the host 'no-such-host.invalid'")) << r.err;
 }
 
-TEST(Tool, UsbPortsAndTheirSearch) {
+// The USB bench: a 5129A on COM1, a 7043A on COM4 (see UsbBench.h).
+class ToolOverUsb : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!bench.ready()) GTEST_SKIP() << bench.reason();
+    }
     korda::test::UsbBench bench;
-    if (!bench.ready()) GTEST_SKIP() << bench.reason();
     TempDir dir;
-    auto r = runKorda(dir, "usb:4 idn");
+};
+
+TEST_F(ToolOverUsb, AComNumberOpensThatPort) {
+    const auto r = runKorda(dir, "usb:4 idn");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "KORDA-SIM,7043A,SIM00001,1.00\n");
-    // The search opens the first answering port.
-    r = runKorda(dir, "usb: idn");
+}
+
+TEST_F(ToolOverUsb, NoComNumberOpensTheFirstAnsweringPort) {
+    const auto r = runKorda(dir, "usb: idn");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "KORDA-SIM,5129A,SIM00001,1.00\n");
-    r = runKorda(dir, "usb:2 idn");
+}
+
+TEST_F(ToolOverUsb, APortWithoutDeviceIsACommunicationFailure) {
+    const auto r = runKorda(dir, "usb:2 idn");
     EXPECT_EQ(r.code, 4);
     EXPECT_TRUE(contains(r.err, "korda: opening usb:2 (")) << r.err;
-    r = runKorda(dir, "--timeout 1 list");
+}
+
+TEST_F(ToolOverUsb, ListSearchesThePortsWithEachIdentity) {
+    const auto r = runKorda(dir, "--timeout 1 list");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out,
               "usb:1\tKORDA-SIM,5129A,SIM00001,1.00\nusb:4\tKORDA-SIM,7043A,SIM00001,1.00\n");
 }
 
-TEST(Tool, AUsbFailureNamesTheDeviceAndWhy) {
+TEST(Tool, AUsbFailureNamesTheDevice) {
     TempDir dir;
     const auto r = runKorda(dir, "usb:9 idn", "KORDA_COM9=/nonexistent/tty");
     EXPECT_EQ(r.code, 4);
@@ -320,7 +365,7 @@ TEST(Tool, AUsbFailureNamesTheDeviceAndWhy) {
         << r.err;
 }
 
-TEST(Tool, ListNamesEachAddressGivenAndNoneFound) {
+TEST(Tool, ListIdentifiesEachAddressGiven) {
     TempDir dir;
     korda::sim::Instrument instrument(korda::sim::Model::M7043A);
     korda::sim::TcpServer server(instrument);
@@ -329,14 +374,17 @@ TEST(Tool, ListNamesEachAddressGivenAndNoneFound) {
     korda::sim::TcpServer gone(closed);
     const std::string goneAt = "tcp://127.0.0.1:" + std::to_string(gone.port());
     gone.stop();
-    auto r = runKorda(dir, "list " + at + " " + goneAt);
+    const auto r = runKorda(dir, "list " + at + " " + goneAt);
     EXPECT_EQ(r.code, 4);
     const auto l = lines(r.out);
     ASSERT_EQ(l.size(), 2u) << r.out;
     EXPECT_EQ(l[0], at + "\tKORDA-SIM,7043A,SIM00001,1.00");
     EXPECT_TRUE(contains(l[1], goneAt + "\tunreachable: opening " + goneAt)) << l[1];
-    // No instrument on any COM port.
-    r = runKorda(dir, "list", "KORDA_COM1=/nonexistent");
+}
+
+TEST(Tool, ListSaysNoneFoundWithoutInstruments) {
+    TempDir dir;
+    const auto r = runKorda(dir, "list", "KORDA_COM1=/nonexistent");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "none found\n");
 }
@@ -352,61 +400,77 @@ TEST(Tool, ConfigExamplesAreTheCheckedInFiles) {
     }
 }
 
-TEST(Tool, FilesVerifyReadAndConfigOfAUsbDriveRecording) {
+// A recording of four scans as the instrument writes it to a USB drive.
+class ToolFiles : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        korda::sim::RecordingOptions o;
+        o.scans = 4;
+        const auto rec = korda::sim::buildRecording(korda::sim::demoConfiguration(o.model), o);
+        ASSERT_TRUE(korda::sim::writeRecording(dir.path().string(), rec));
+    }
     TempDir dir;
-    korda::sim::RecordingOptions o;
-    o.scans = 4;
-    const auto rec = korda::sim::buildRecording(korda::sim::demoConfiguration(o.model), o);
-    ASSERT_TRUE(korda::sim::writeRecording(dir.path().string(), rec));
     const std::string at = dir.path().string();
+};
 
-    auto r = runKorda(dir, "files " + at + " verify");
+TEST_F(ToolFiles, VerifyChecksEveryLine) {
+    const auto r = runKorda(dir, "files " + at + " verify");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(contains(r.out, ": 4 scans, every line's check code verified")) << r.out;
+}
 
-    r = runKorda(dir, "files " + at);
+TEST_F(ToolFiles, ReadWritesTheScansAsCsvWithTheChannelNames) {
+    const auto r = runKorda(dir, "files " + at);
     EXPECT_EQ(r.code, 0) << r.err;
-    auto l = lines(r.out);
+    const auto l = lines(r.out);
     ASSERT_EQ(l.size(), 5u) << r.out;
     EXPECT_TRUE(contains(l[0], "time,1 Supply (V),101 Oven (C),102 Bath (C)")) << l[0];
     EXPECT_EQ(l[1].substr(0, 24), "2024-05-06T12:34:56.000,") << l[1];
+}
 
-    r = runKorda(dir, "files " + at + " config");
+TEST_F(ToolFiles, ConfigPrintsTheSetupAsJson) {
+    const auto r = runKorda(dir, "files " + at + " config");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "\"name\": \"Oven\"")) << r.out;
     EXPECT_TRUE(contains(r.out, "\"range\": \"K\"")) << r.out;
+}
 
-    // A changed reading breaks its line's check code: the line is named.
-    std::string data = dir.read("dat00001.csv");
-    auto text = lines(data);
-    const std::size_t bad = text.size() - 2; // 0-based: the third-last line
+TEST_F(ToolFiles, AChangedReadingIsReportedWithItsLine) {
+    auto text = lines(dir.read("dat00001.csv"));
+    const std::size_t bad = text.size() - 2; // from 0: the second-last line
     const auto comma = text[bad].find(',', text[bad].find(',') + 1);
     text[bad][comma + 1] = text[bad][comma + 1] == '9' ? '8' : '9';
     std::string changed;
     for (const auto& line : text)
         changed += line + "\n";
     dir.write("dat00001.csv", changed);
-    r = runKorda(dir, "files " + at + " verify");
+    const auto r = runKorda(dir, "files " + at + " verify");
     EXPECT_EQ(r.code, 3);
     EXPECT_TRUE(contains(r.err, "line " + std::to_string(bad + 1) + " fails its check code"))
         << r.err;
+}
 
-    r = runKorda(dir, "files " + at + "/nothing-here/ verify");
+TEST_F(ToolFiles, ADirectoryWithoutDataFileIsNamed) {
+    const auto r = runKorda(dir, "files " + at + "/nothing-here/ verify");
     EXPECT_EQ(r.code, 3);
     EXPECT_TRUE(contains(r.err, "no dat00001.csv in")) << r.err;
 }
 
-TEST(Tool, DoctorReportsTheConnectionIdentityAndErrorQueue) {
-    TempDir dir;
-    auto r = runKorda(dir, "raw \"FROB 1\"; " + std::string(KORDA_TOOL) + " doctor");
+TEST_F(ToolOverTcp, DoctorReportsTheInstrument) {
+    const auto r = runKorda(dir, at + " doctor");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(std::regex_search(r.out, std::regex("library: KORDA32Ext \\d+\\.\\d+\\.\\d+\n")))
         << r.out;
-    EXPECT_TRUE(contains(r.out, "reachable: yes, sim:7043A (127.0.0.1:")) << r.out;
-    EXPECT_TRUE(contains(r.out, "identity: KORDA-SIM,7043A")) << r.out;
-    EXPECT_TRUE(contains(r.out, "model: 7043A")) << r.out;
-    EXPECT_TRUE(contains(r.out, "error queue: empty")) << r.out;
-    r = runKorda(dir, "tcp://127.0.0.1:1 doctor");
+    EXPECT_TRUE(contains(r.out, "reachable: yes, " + at + ", opened and identified in ")) << r.out;
+    EXPECT_TRUE(contains(r.out, "identity: KORDA-SIM,5129A")) << r.out;
+    EXPECT_TRUE(contains(r.out, "model: 5129A")) << r.out;
+    // Opening clears the queue, so what shows is what the session itself met.
+    EXPECT_TRUE(contains(r.out, "error queue: empty\n")) << r.out;
+}
+
+TEST(Tool, DoctorReportsAnUnreachableAddress) {
+    TempDir dir;
+    const auto r = runKorda(dir, "tcp://127.0.0.1:1 doctor");
     EXPECT_EQ(r.code, 4);
     EXPECT_TRUE(contains(r.out, "reachable: no (opening tcp://127.0.0.1:1: ")) << r.out;
 }

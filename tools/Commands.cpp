@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -480,6 +479,9 @@ int runScan(Run& run, const ScanOptions& o) {
     uint32_t timeoutSeconds = 10;
     dlxVmrTimeoutGet(&timeoutSeconds);
     const auto patience = std::chrono::seconds(timeoutSeconds + std::max(interval, 0LL));
+    // Asked often enough to keep up, seldom enough to leave a slow serial
+    // line to the readings: a quarter of the interval, 20 to 250 ms.
+    const int pollMs = static_cast<int>(std::clamp(interval * 250, 20LL, 250LL));
     std::vector<unsigned char> buffer = scanBuffer(std::min(o.count, kFetchChunk));
     auto* record = reinterpret_cast<ScanRecord*>(buffer.data());
     int fetched = 0;
@@ -503,7 +505,7 @@ int runScan(Run& run, const ScanOptions& o) {
                 result = kExitInstrument;
                 break;
             }
-            pause(20);
+            pause(pollMs);
             continue;
         }
         const int want = std::min({held, o.count - fetched, kFetchChunk});

@@ -62,7 +62,7 @@ const CommandInfo kCommands[] = {
     {"idn", "idn", "korda tcp://192.168.0.20 idn", "print the instrument's identity"},
     {"list", "list [ADDRESS...]", "korda list",
      "identify the instruments at the addresses, or search the USB ports"},
-    {"config", "config get [-o FILE] | set FILE | example MODEL [-o FILE]",
+    {"config", "config get [-o FILE] | set FILE [--skip-unchanged] | example MODEL [-o FILE]",
      "korda config set examples/5129A-thermocouples.json",
      "read, write or start a configuration (JSON)"},
     {"scan", "scan --count N [--interval S] [-o FILE]", "korda scan --count 20 -o run.csv",
@@ -420,17 +420,36 @@ Step parseConfig(Args& args) {
     }
     if (what == "set") {
         const std::string path = args.value("config set: the JSON file");
+        int options = 0;
+        if (args.more() && args.peek() == "--skip-unchanged") {
+            args.take();
+            options = DLXVMR_CONFIG_SKIP_UNCHANGED;
+        }
         std::shared_ptr<VmrInstConfig> record = newRecord();
         try {
             configFromJson(json::parse(readFile(path)), *record);
         } catch (const json::Error& e) {
             throw UsageError(path + ": " + e.what());
         }
-        return instrumentStep("config set", [record, path](Run& run) -> int {
-            (void)path;
+        return instrumentStep("config set", [record, path, options](Run& run) -> int {
+            // The library may raise a shunt resistance in the record it is
+            // given; the file's record stays as read.
+            auto sent = newRecord();
+            std::memcpy(sent.get(), record.get(), sizeof(VmrInstConfig));
+            int detail = 0;
+            const int st = dlxVmrConfigSet(Connection::kBcn, sent.get(), options, &detail);
+            if (st == DLXVMR_CONFIG_NO_CHANNEL) {
+                message("configuring from " + path + ": " + statusText(st) +
+                        " (the record scans no channel; nothing was sent)");
+                return kExitInstrument;
+            }
+            if (st != DLXVMR_OK) {
+                if (detail != 0)
+                    message("configuring from " + path + ": detail code " + std::to_string(detail));
+                return reportFailure("configuring from " + path, st);
+            }
             run.config = record;
-            message("config set: this library has no dlxVmrConfigSet yet");
-            return kExitInstrument;
+            return kExitOk;
         });
     }
     if (what == "get") {
@@ -929,7 +948,8 @@ std::string helpText() {
         "usage: korda [ADDRESS] [--model MODEL] [--timeout S] COMMAND [ARGS] [COMMAND [ARGS]...]\n"
         "\n"
         "ADDRESS: tcp://HOST[:PORT] (port 5025 by default), usb:N (COM port N), usb: (search),\n"
-        "         sim:[7043A|5129A] (a virtual instrument inside korda; the default).\n"
+        "         sim:[7043A|5129A] (a virtual instrument inside korda, a 5129A unless named; the\n"
+        "         default).\n"
         "Commands run in order against one instrument; the model is read from its identity\n"
         "unless --model names it. --timeout S sets the library timeout from where it stands.\n"
         "\n"

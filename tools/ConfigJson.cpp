@@ -22,17 +22,39 @@ struct NamedBit {
     const char* name;
 };
 
-const CodeTable kAnalogFunctions = {{0, "NONE"},      {1, "VOLT"},       {2, "VOLT_AC"},
-                                    {3, "CURR"},      {4, "CURR_AC"},    {5, "RES"},
-                                    {6, "FRES"},      {7, "TEMP_RTD"},   {8, "TEMP_TRTD"},
-                                    {9, "TEMP_FRTD"}, {10, "TEMP_THER"}, {11, "TEMP_FTH"},
-                                    {12, "TEMP_TC"},  {13, "FREQ"},      {VMR_CHANNEL_OFF, "OFF"}};
+const CodeTable kAnalogFunctions = {{0, "NONE"},
+                                    {VMR_FUNC_DC_VOLTS, "VOLT"},
+                                    {VMR_FUNC_AC_VOLTS, "VOLT_AC"},
+                                    {VMR_FUNC_DC_CURRENT, "CURR"},
+                                    {VMR_FUNC_AC_CURRENT, "CURR_AC"},
+                                    {VMR_FUNC_RESISTANCE_2W, "RES"},
+                                    {VMR_FUNC_RESISTANCE_4W, "FRES"},
+                                    {VMR_FUNC_RTD_2W, "TEMP_RTD"},
+                                    {VMR_FUNC_RTD_3W, "TEMP_TRTD"},
+                                    {VMR_FUNC_RTD_4W, "TEMP_FRTD"},
+                                    {VMR_FUNC_THERMISTOR_2W, "TEMP_THER"},
+                                    {VMR_FUNC_THERMISTOR_4W, "TEMP_FTH"},
+                                    {VMR_FUNC_THERMOCOUPLE, "TEMP_TC"},
+                                    {VMR_FUNC_FREQUENCY, "FREQ"},
+                                    {VMR_CHANNEL_OFF, "OFF"}};
 
-const CodeTable kComputedFunctions = {
-    {0, "NONE"},      {0x5000, "POLY"},        {0x5001, "SRO"},  {0x5002, "POW"}, {0x5003, "EXP"},
-    {0x5004, "LOG"},  {0x5005, "ABS"},         {0x5006, "REC"},  {0x5007, "SUB"}, {0x5008, "ADD"},
-    {0x5009, "MULT"}, {0x500A, "DIV"},         {0x500B, "AVER"}, {0x500C, "MAX"}, {0x500D, "MIN"},
-    {0x500E, "SUM"},  {VMR_CHANNEL_OFF, "OFF"}};
+const CodeTable kComputedFunctions = {{0, "NONE"},
+                                      {VMR_MATH_POLYNOMIAL, "POLY"},
+                                      {VMR_MATH_SQUARE_ROOT, "SRO"},
+                                      {VMR_MATH_POWER, "POW"},
+                                      {VMR_MATH_EXP, "EXP"},
+                                      {VMR_MATH_LOG, "LOG"},
+                                      {VMR_MATH_ABS, "ABS"},
+                                      {VMR_MATH_RECIPROCAL, "REC"},
+                                      {VMR_MATH_SUBTRACT, "SUB"},
+                                      {VMR_MATH_ADD, "ADD"},
+                                      {VMR_MATH_MULTIPLY, "MULT"},
+                                      {VMR_MATH_DIVIDE, "DIV"},
+                                      {VMR_MATH_AVERAGE, "AVER"},
+                                      {VMR_MATH_MAXIMUM, "MAX"},
+                                      {VMR_MATH_MINIMUM, "MIN"},
+                                      {VMR_MATH_SUM, "SUM"},
+                                      {VMR_CHANNEL_OFF, "OFF"}};
 
 const CodeTable kVoltRanges = {{16, "100mV"}, {17, "1V"},   {18, "10V"},  {19, "50V"},
                                {20, "100V"},  {21, "150V"}, {22, "300V"}, {23, "AUTO"}};
@@ -86,13 +108,17 @@ const CodeTable kTriggerSources = {{0, "TIM"}, {1, "EXT"}, {2, "ALAR"}, {3, "AUT
 const CodeTable kTotalizerTypes = {{0, "READ"}, {1, "RRES"}};
 const CodeTable kRefJunctions = {{0, "INT"}, {1, "FIX"}, {2, "EXT"}};
 const CodeTable kModuleStates = {{0, "PRESENT"}, {VMR_MODULE_ABSENT, "ABSENT"}};
-const CodeTable kRates = {{0, "FAST"}, {1, "MEDIUM"}, {3, "SLOW"}, {6, "NPLC"}};
+const CodeTable kRates = {{VMR_RATE_FAST, "FAST"},
+                          {VMR_RATE_MEDIUM, "MEDIUM"},
+                          {VMR_RATE_SLOW, "SLOW"},
+                          {VMR_RATE_NPLC, "NPLC"}};
 
 constexpr std::uint32_t kRateMask = 0x7;
-const std::vector<NamedBit> kInstrumentFlags = {{0x10, "fahrenheit"},
-                                                {0x20, "dataSecurity"},
-                                                {0x40, "autoTriggerContinuous"},
-                                                {0x80, "resumeAfterPowerLoss"}};
+const std::vector<NamedBit> kInstrumentFlags = {
+    {VMR_FLAG_FAHRENHEIT, "fahrenheit"},
+    {VMR_FLAG_DATA_SECURITY, "dataSecurity"},
+    {VMR_FLAG_AUTO_CONTINUOUS, "autoTriggerContinuous"},
+    {VMR_FLAG_RESUME_AFTER_POWER, "resumeAfterPowerLoss"}};
 const std::vector<NamedBit> kChannelAlarmFlags = {{0x01, "triggersScan"},
                                                   {0x02, "alarm1Low"},
                                                   {0x04, "alarm1High"},
@@ -680,34 +706,31 @@ void exampleConfig(int model, VmrInstConfig& c) {
             m < slots ? static_cast<std::uint32_t>(m + 1) : VMR_MODULE_ABSENT;
     c.intervalSeconds = 1; // one scan a second, until stopped
     c.triggerCount = 0;
-    c.triggerSource = 0;
-    c.autoTriggerOrder = 3;
+    c.autoTriggerOrder = 3; // no automatic-trigger order chosen
 
     static const char* const kPlaces[] = {"Oven top", "Oven middle", "Oven bottom", "Door",
                                           "Inlet",    "Outlet",      "Ambient",     "Bath"};
-    for (int k = 0; k < 8; ++k) {
-        ChannelRecord& tc = analog(c, 101 + k, 12, 0x6001, kPlaces[k], "C"); // type K
-        tc.openDetect = 1;
-    }
+    for (int k = 0; k < 8; ++k)
+        analog(c, 101 + k, VMR_FUNC_THERMOCOUPLE, VMR_TC_TYPE(0), kPlaces[k], "C").openDetect = 1;
     ChannelRecord& top = c.modules[0].channels[0];
-    top.alarmFlags = 0x04; // alarm 1 high
+    top.alarmFlags = 0x04; // alarm 1 when above its limit
     top.alarm1Limit = 250;
-    top.alarm1Output = 1;                                         // digital output 1
-    analog(c, 201, 1, 23, "Supply", "V");                         // DC voltage, automatic range
-    ChannelRecord& loop = analog(c, 202, 3, 51, "Flow", "l/min"); // 4-20 mA loop, 10 mA range
-    loop.scaleM = 6250;                                           // 0.004 A -> 0, 0.020 A -> 100
+    top.alarm1Output = 1;                                 // drives digital output 1
+    analog(c, 201, VMR_FUNC_DC_VOLTS, 23, "Supply", "V"); // automatic range
+    analog(c, 202, VMR_FUNC_RTD_4W, 81, "Reference PT100", "C").sensorCoef[0] = 100; // R0
+    // A 4-20 mA loop on a current input (10 mA range), scaled to 0-100 %.
+    ChannelRecord& loop = analog(c, 221, VMR_FUNC_DC_CURRENT, 51, "Flow", "%");
+    loop.scaleM = 6250;
     loop.scaleB = -25;
-    analog(c, 203, 9, 81, "Reference PT100", "C").sensorCoef[0] = 100; // 4-wire RTD, R0 100 ohm
     if (model == DLXVMR_MODEL_5129A) {
-        c.flags = 0x03; // slow rate for the best resolution
-        for (int k = 0; k < 6; ++k) {
-            ChannelRecord& tc = analog(c, 301 + k, 12, 0x6401, "Kiln", "C"); // type J
-            setText(tc.name, (std::string("Kiln ") + std::to_string(k + 1)).c_str());
-            tc.openDetect = 1;
-        }
+        c.flags = VMR_RATE_SLOW; // the best resolution
+        for (int k = 0; k < 6; ++k)
+            analog(c, 301 + k, VMR_FUNC_THERMOCOUPLE, VMR_TC_TYPE(4), "", "C").openDetect = 1;
+        for (int k = 0; k < 6; ++k)
+            setText(c.modules[2].channels[k].name, ("Kiln " + std::to_string(k + 1)).c_str());
     }
     ComputedChannelRecord& mean = c.computed[0];
-    mean.function = 0x500B; // average of the oven thermocouples
+    mean.function = VMR_MATH_AVERAGE; // of the three oven thermocouples
     mean.sourceList[0] = 0x7;
     mean.scaleM = 1;
     setText(mean.name, "Oven mean");

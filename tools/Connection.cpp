@@ -97,7 +97,7 @@ int Connection::open(const Address& address, int modelGiven, bool quiet) {
     if (address.kind == Address::Kind::Sim) {
         const int model = address.model ? address.model
                           : modelGiven  ? modelGiven
-                                        : DLXVMR_MODEL_7043A;
+                                        : DLXVMR_MODEL_5129A;
         sim_ = std::make_unique<SimHost>(model);
         port = sim_->port();
         if (port == 0) {

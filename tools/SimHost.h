@@ -9,7 +9,8 @@ namespace korda::tool {
 
 class SimHost {
   public:
-    // model: DLXVMR_MODEL_7043A or DLXVMR_MODEL_5129A. The instrument comes
+    // model: DLXVMR_MODEL_7043A or DLXVMR_MODEL_5129A (the default: with its
+    // three slots it takes the configurations of both). The instrument comes
     // up as one fresh from its box would be set up on a bench: channels 101
     // to 103 scanned once a second until stopped.
     explicit SimHost(int model);

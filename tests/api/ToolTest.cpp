@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -137,7 +138,7 @@ TEST(Tool, IdnAsksTheVirtualInstrumentInsideByDefault) {
     TempDir dir;
     const auto r = runKorda(dir, "idn");
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "KORDA-SIM,7043A,SIM00001,1.00\n");
+    EXPECT_EQ(r.out, "KORDA-SIM,5129A,SIM00001,1.00\n");
 }
 
 TEST(Tool, CommandsOfOneInvocationShareTheInstrument) {
@@ -166,7 +167,7 @@ TEST(Tool, RawPrintsTheRepliesOfQueries) {
     TempDir dir;
     const auto r = runKorda(dir, "raw \"TRIG:TIM 7\" \"TRIG:TIM?\" \"*IDN?\"");
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "7\nKORDA-SIM,7043A,SIM00001,1.00\n");
+    EXPECT_EQ(r.out, "7\nKORDA-SIM,5129A,SIM00001,1.00\n");
 }
 
 TEST(Tool, ARejectedCommandEndsTheRunWithTheInstrumentsMessage) {
@@ -387,6 +388,46 @@ TEST(Tool, ListSaysNoneFoundWithoutInstruments) {
     const auto r = runKorda(dir, "list", "KORDA_COM1=/nonexistent");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "none found\n");
+}
+
+TEST(Tool, TheReadmeCommandRunsARealAcquisition) {
+    TempDir dir;
+    const auto r =
+        runKorda(dir, "config set '" + std::string(KORDA_SOURCE_DIR) +
+                          "/examples/5129A-thermocouples.json' scan --count 3 --interval 0");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto l = lines(r.out);
+    ASSERT_EQ(l.size(), 4u) << r.out;
+    // Channel numbers, names and units from the configuration just set.
+    EXPECT_EQ(l[0].substr(0, 47), "time,101 Oven top (C),102 Oven middle (C),103 O") << l[0];
+    EXPECT_TRUE(contains(l[0], ",221 Flow (%),301 Kiln 1 (C),")) << l[0];
+    EXPECT_TRUE(contains(l[0], ",501 Oven mean (C)")) << l[0];
+    EXPECT_EQ(std::count(l[1].begin(), l[1].end(), ','), 18) << l[1];
+}
+
+TEST(Tool, The7043AExampleConfiguresA7043A) {
+    TempDir dir;
+    const auto r = runKorda(dir, "sim:7043A config set '" + std::string(KORDA_SOURCE_DIR) +
+                                     "/examples/7043A-thermocouples.json' raw \"ROUT:SCAN?\"");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "101")) << r.out;
+}
+
+TEST(Tool, ARecordWithoutChannelsIsRefusedUnsent) {
+    TempDir dir;
+    dir.write("empty.json", "{}");
+    const auto r = runKorda(dir, "config set empty.json");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(contains(r.err, "the record scans no channel; nothing was sent")) << r.err;
+}
+
+TEST(Tool, AConfigurationTheInstrumentRejectsNamesTheCommand) {
+    TempDir dir;
+    // Slot 3 exists in a 5129A only.
+    const auto r = runKorda(dir, "sim:7043A config set '" + std::string(KORDA_SOURCE_DIR) +
+                                     "/examples/5129A-thermocouples.json'");
+    EXPECT_EQ(r.code, 3) << r.err;
+    EXPECT_TRUE(contains(r.err, "korda: configuring from ")) << r.err;
 }
 
 TEST(Tool, ConfigExamplesAreTheCheckedInFiles) {

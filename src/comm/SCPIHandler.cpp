@@ -34,9 +34,9 @@ std::string buildMessage(const std::vector<std::string>& lines) {
 } // namespace
 
 SCPIHandler::SCPIHandler(std::shared_ptr<CommunicationInterface> transport,
-                         TimeLimitSource timeLimit, ErrorSink errors)
+                         TimeLimitSource timeLimit, ErrorSink errors, std::size_t replyLimit)
     : transport_(std::move(transport)), timeLimit_(std::move(timeLimit)),
-      errors_(std::move(errors)) {}
+      errors_(std::move(errors)), replyLimit_(replyLimit) {}
 
 SCPIHandler::~SCPIHandler() = default;
 
@@ -86,7 +86,7 @@ int SCPIHandler::exchange(const std::vector<std::string>& lines, std::size_t exp
             stillArriving = st == status::kOk && collected.size() > before;
             if (st != status::kOk) return st;
             counter.feed(collected.data() + before, collected.size() - before);
-            if (collected.size() > kLongReplyLimit) return status::kInvalidResponse;
+            if (collected.size() > replyLimit_) return status::kInvalidResponse;
         }
     }
     replies.clear();
@@ -225,7 +225,7 @@ int SCPIHandler::readUntilNoError(const std::string& command, std::string& out) 
             std::max(base, before >= kNoErrorEnd.size() ? before - kNoErrorEnd.size() + 1 : 0);
         if (out.find(kNoErrorEnd, from) != std::string::npos)
             return out.size() >= kMinimumLongReply ? status::kOk : status::kInvalidResponse;
-        if (out.size() - base > kLongReplyLimit) return status::kInvalidResponse;
+        if (out.size() - base > replyLimit_) return status::kInvalidResponse;
     }
 }
 

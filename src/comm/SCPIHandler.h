@@ -27,9 +27,11 @@ class SCPIHandler {
     static constexpr std::uint32_t kDefaultTimeLimitMs = 10000;
 
     // Without a time limit source the limit is kDefaultTimeLimitMs; without an
-    // error sink detailed texts are dropped.
+    // error sink detailed texts are dropped. replyLimit is the most text any
+    // exchange collects (-2035 beyond).
     explicit SCPIHandler(std::shared_ptr<CommunicationInterface> transport,
-                         TimeLimitSource timeLimit = {}, ErrorSink errors = {});
+                         TimeLimitSource timeLimit = {}, ErrorSink errors = {},
+                         std::size_t replyLimit = kLongReplyLimit);
     ~SCPIHandler();
     SCPIHandler(const SCPIHandler&) = delete;
     SCPIHandler& operator=(const SCPIHandler&) = delete;
@@ -73,7 +75,8 @@ class SCPIHandler {
     static constexpr std::size_t kBatchSize = 20;
     static constexpr std::uint32_t kMillisecondsPerLine = 150;
     static constexpr std::size_t kMinimumLongReply = 128;
-    // The most text any exchange collects (-2035 beyond).
+    // The most text any exchange collects unless the handler is built with
+    // another limit.
     static constexpr std::size_t kLongReplyLimit = std::size_t(256) << 20;
 
   private:
@@ -90,6 +93,7 @@ class SCPIHandler {
     std::shared_ptr<CommunicationInterface> transport_;
     TimeLimitSource timeLimit_;
     ErrorSink errors_;
+    std::size_t replyLimit_;
     platform::RecursiveLock lock_;
 };
 

@@ -617,6 +617,21 @@ KORDA_API int KORDA_CALL dlxVmrPCCardScansFileGet(int bcn, const wchar_t* direct
 KORDA_API int KORDA_CALL dlxVmrPCCardScansFileCountW(int bcn, const wchar_t* dataFilePath,
                                                      int* count);
 
+/* ---- Additions beyond the original interface --------------------------- */
+
+/* Sends one SCPI command that no other function covers, as it stands.
+ * A command holding a '?' is a query: it is sent once (never repeated, since
+ * a query may take what it reads), and the first line of the reply, without
+ * its line end, goes into reply: at most size-1 characters and a terminator.
+ * Any other command is a setting, checked against the instrument's error
+ * queue as every setting the library sends: an error returns the
+ * instrument's error number, with its text for dlxVmrGetErrorStringA; reply,
+ * when given, is set to the empty text. Returns 1, -2 for an empty command,
+ * one holding a line end or another control character, or a query without
+ * a reply buffer (nothing is sent), -1015 when no reply came in time. */
+KORDA_API int KORDA_CALL dlxVmrRawCommandA(int bcn, const char* command, char* reply,
+                                           uint32_t size);
+
 #ifdef __cplusplus
 }
 #endif

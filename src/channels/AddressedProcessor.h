@@ -5,6 +5,7 @@
 
 #include "config/IProcessor.h"
 
+#include <memory>
 #include <string>
 
 namespace korda32ex {
@@ -36,5 +37,20 @@ class AddressedProcessor : public IProcessor {
     int index_;
     bool skipped_ = false;
 };
+
+// Appends to composite one setting of each of the types, each built with
+// (slot, index), in the order given.
+template <class... Settings> void addSettings(CompositeProcessor& composite, int slot, int index) {
+    (composite.addChild(std::make_shared<Settings>(slot, index)), ...);
+}
+
+// A setting leaf Name on the addressed base Base, built with (slot, index)
+// like its composite; put "template <...>" before it for a parameterized one.
+#define KORDA_ADDRESSED_SETTING(Name, Base)                                                        \
+    class Name final : public Base {                                                               \
+      public:                                                                                      \
+        Name(int slot, int index) : Base(slot, index) {}                                           \
+        KORDA_LEAF_OPERATIONS                                                                      \
+    };
 
 } // namespace korda32ex

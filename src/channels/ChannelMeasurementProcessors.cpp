@@ -21,17 +21,13 @@ constexpr std::uint32_t kNplcRateBits = 0x6; // reading rate "NPLC" in the instr
 constexpr std::array<TokenCode, 2> kOpenDetect{{{"ON", 1}, {"OFF", 0}}};
 constexpr std::array<TokenCode, 3> kJunctions{{{"INT", 0}, {"FIX", 1}, {"EXT", 2}}};
 
-const ChannelRecord* onChannel(const ChannelRecord* c) {
-    return c != nullptr && isOn(c->function) ? c : nullptr;
-}
-
 } // namespace
 
 // ---- Integration time -------------------------------------------------------
 
 bool CustomSampleRateProcessor::buildCommands(const VmrInstConfig& record, CommandList& commands,
                                               std::string&, int&) {
-    const ChannelRecord* c = onChannel(presentChannel(record));
+    const ChannelRecord* c = onRecord(record);
     if (c == nullptr || !currentModel().integrationTime) return true;
     if ((record.flags & kNplcRateBits) == kNplcRateBits)
         commands.push_back("NPLC " + wire::general(c->nplc) + "," + list());
@@ -45,16 +41,15 @@ bool CustomSampleRateProcessor::buildQueries(CommandList& queries, SCPIHandler*)
 
 bool CustomSampleRateProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
                                               std::string& errorText, int& errorCode) {
-    ChannelRecord* c = channelFor(record);
-    if (skipped() || c == nullptr) return true;
-    return parseNonNegative(reply, c->nplc, errorText, errorCode);
+    ChannelRecord* c = replyRecord(record);
+    return c == nullptr || parseNonNegative(reply, c->nplc, errorText, errorCode);
 }
 
 // ---- Delay ------------------------------------------------------------------
 
 bool ChannelDelayProcessor::buildCommands(const VmrInstConfig& record, CommandList& commands,
                                           std::string&, int&) {
-    const ChannelRecord* c = onChannel(presentChannel(record));
+    const ChannelRecord* c = onRecord(record);
     if (c != nullptr) commands.push_back("ROUT:CHAN:DEL " + wire::general(c->delay) + "," + list());
     return true;
 }
@@ -66,9 +61,8 @@ bool ChannelDelayProcessor::buildQueries(CommandList& queries, SCPIHandler* hand
 
 bool ChannelDelayProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
                                           std::string& errorText, int& errorCode) {
-    ChannelRecord* c = channelFor(record);
-    if (skipped() || c == nullptr) return true;
-    return parseNonNegative(reply, c->delay, errorText, errorCode);
+    ChannelRecord* c = replyRecord(record);
+    return c == nullptr || parseNonNegative(reply, c->delay, errorText, errorCode);
 }
 
 // ---- Thermocouple open-circuit detection ------------------------------------
@@ -89,12 +83,8 @@ bool ThermoDetectionProcessor::buildQueries(CommandList& queries, SCPIHandler* h
 
 bool ThermoDetectionProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
                                              std::string& errorText, int& errorCode) {
-    ChannelRecord* c = channelFor(record);
-    if (skipped() || c == nullptr) return true;
-    const TokenCode* t = findToken(reply, kOpenDetect);
-    if (t == nullptr) return invalidResponse(reply, errorText, errorCode);
-    c->openDetect = t->code;
-    return true;
+    ChannelRecord* c = replyRecord(record);
+    return c == nullptr || parseTokenField(reply, kOpenDetect, c->openDetect, errorText, errorCode);
 }
 
 // ---- Thermocouple reference junction ----------------------------------------
@@ -115,12 +105,8 @@ bool ThermoColdJunctionProcessor::buildQueries(CommandList& queries, SCPIHandler
 
 bool ThermoColdJunctionProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
                                                 std::string& errorText, int& errorCode) {
-    ChannelRecord* c = channelFor(record);
-    if (skipped() || c == nullptr) return true;
-    const TokenCode* t = findToken(reply, kJunctions);
-    if (t == nullptr) return invalidResponse(reply, errorText, errorCode);
-    c->refJunction = t->code;
-    return true;
+    ChannelRecord* c = replyRecord(record);
+    return c == nullptr || parseTokenField(reply, kJunctions, c->refJunction, errorText, errorCode);
 }
 
 } // namespace korda32ex

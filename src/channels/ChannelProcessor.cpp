@@ -10,22 +10,12 @@
 namespace korda32ex {
 
 ChannelProcessor::ChannelProcessor(int slot, int index) {
-    addChild(std::make_shared<ChannelFunctionProcessor>(slot, index));
-    addChild(std::make_shared<ChannelRangeProcessor>(slot, index));
-    addChild(std::make_shared<FirstAlarmFunctionProcessor>(slot, index));
-    addChild(std::make_shared<SecondAlarmFunctionProcessor>(slot, index));
-    addChild(std::make_shared<ThermoDetectionProcessor>(slot, index));
-    addChild(std::make_shared<FactorMProcessor>(slot, index));
-    addChild(std::make_shared<FactorBProcessor>(slot, index));
-    addChild(std::make_shared<CustomSampleRateProcessor>(slot, index));
-    addChild(std::make_shared<ChannelDelayProcessor>(slot, index));
-    addChild(std::make_shared<FirstAlarmLimitProcessor>(slot, index));
-    addChild(std::make_shared<SecondAlarmLimitProcessor>(slot, index));
-    addChild(std::make_shared<FirstAlarmIOProcessor>(slot, index));
-    addChild(std::make_shared<SecondAlarmIOProcessor>(slot, index));
-    addChild(std::make_shared<ChannelAlarmTriggerProcessor>(slot, index));
-    addChild(std::make_shared<ChannelNameProcessor>(slot, index));
-    addChild(std::make_shared<ChannelUnitProcessor>(slot, index));
+    addSettings<ChannelFunctionProcessor, ChannelRangeProcessor, FirstAlarmFunctionProcessor,
+                SecondAlarmFunctionProcessor, ThermoDetectionProcessor, FactorMProcessor,
+                FactorBProcessor, CustomSampleRateProcessor, ChannelDelayProcessor,
+                FirstAlarmLimitProcessor, SecondAlarmLimitProcessor, FirstAlarmIOProcessor,
+                SecondAlarmIOProcessor, ChannelAlarmTriggerProcessor, ChannelNameProcessor,
+                ChannelUnitProcessor>(*this, slot, index);
 }
 
 const ChannelRecord* ChannelSetting::presentChannel(const VmrInstConfig& record) const {

@@ -9,13 +9,7 @@
 
 namespace korda32ex {
 
-// A channel setting: a leaf addressed like its composite.
-#define KORDA_CHANNEL_SETTING(Name)                                                                \
-    class Name final : public ChannelSetting {                                                     \
-      public:                                                                                      \
-        Name(int slot, int index) : ChannelSetting(slot, index) {}                                 \
-        KORDA_LEAF_OPERATIONS                                                                      \
-    };
+#define KORDA_CHANNEL_SETTING(Name) KORDA_ADDRESSED_SETTING(Name, ChannelSetting)
 
 // The measurement function.
 KORDA_CHANNEL_SETTING(ChannelFunctionProcessor)
@@ -43,8 +37,10 @@ using FactorBProcessor = ScaleSetting<ChannelSetting, true>;
 KORDA_CHANNEL_SETTING(CustomSampleRateProcessor)
 KORDA_CHANNEL_SETTING(ChannelDelayProcessor)
 // Name and unit.
-KORDA_CHANNEL_SETTING(ChannelNameProcessor)
-KORDA_CHANNEL_SETTING(ChannelUnitProcessor)
+template <bool Unit>
+KORDA_CHANNEL_SETTING(ChannelTextProcessor)
+using ChannelNameProcessor = ChannelTextProcessor<false>;
+using ChannelUnitProcessor = ChannelTextProcessor<true>;
 // The reference junction of a thermocouple channel. Not a child of the
 // channel's composite: the whole-instrument configuration runs it for each
 // thermocouple channel after the scan list.

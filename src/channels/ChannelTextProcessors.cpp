@@ -6,52 +6,35 @@
 
 namespace korda32ex {
 
-namespace {
-
 using namespace channelrules;
-
-const ChannelRecord* onChannel(const ChannelRecord* c) {
-    return c != nullptr && isOn(c->function) ? c : nullptr;
-}
-
-} // namespace
 
 // ---- Name and unit: sent, never read back (the reply line is dropped) -------
 
-bool ChannelNameProcessor::buildCommands(const VmrInstConfig& record, CommandList& commands,
-                                         std::string&, int&) {
-    const ChannelRecord* c = onChannel(presentChannel(record));
+template <bool Unit>
+bool ChannelTextProcessor<Unit>::buildCommands(const VmrInstConfig& record, CommandList& commands,
+                                               std::string&, int&) {
+    const ChannelRecord* c = onRecord(record);
     if (c == nullptr) return true;
-    commands.push_back("ROUT:CHAN:NAME " +
-                       scpitext::quoted(commandText(c->name, kAnalogNameBytes)) + ", " + list());
+    const std::string text =
+        Unit ? commandText(c->unit, kShortTextBytes) : commandText(c->name, kAnalogNameBytes);
+    commands.push_back(std::string(Unit ? "CALC:SCAL:UNIT " : "ROUT:CHAN:NAME ") +
+                       scpitext::quoted(text) + ", " + list());
     return true;
 }
 
-bool ChannelNameProcessor::buildQueries(CommandList& queries, SCPIHandler*) {
-    queries.push_back("ROUT:CHAN:NAME? " + list());
+template <bool Unit>
+bool ChannelTextProcessor<Unit>::buildQueries(CommandList& queries, SCPIHandler*) {
+    queries.push_back(std::string(Unit ? "CALC:SCAL:UNIT? " : "ROUT:CHAN:NAME? ") + list());
     return true;
 }
 
-bool ChannelNameProcessor::parseResponse(const std::string&, VmrInstConfig&, std::string&, int&) {
+template <bool Unit>
+bool ChannelTextProcessor<Unit>::parseResponse(const std::string&, VmrInstConfig&, std::string&,
+                                               int&) {
     return true;
 }
 
-bool ChannelUnitProcessor::buildCommands(const VmrInstConfig& record, CommandList& commands,
-                                         std::string&, int&) {
-    const ChannelRecord* c = onChannel(presentChannel(record));
-    if (c == nullptr) return true;
-    commands.push_back("CALC:SCAL:UNIT " + scpitext::quoted(commandText(c->unit, kShortTextBytes)) +
-                       ", " + list());
-    return true;
-}
-
-bool ChannelUnitProcessor::buildQueries(CommandList& queries, SCPIHandler*) {
-    queries.push_back("CALC:SCAL:UNIT? " + list());
-    return true;
-}
-
-bool ChannelUnitProcessor::parseResponse(const std::string&, VmrInstConfig&, std::string&, int&) {
-    return true;
-}
+template class ChannelTextProcessor<true>;
+template class ChannelTextProcessor<false>;
 
 } // namespace korda32ex

@@ -10,26 +10,15 @@
 
 namespace korda32ex {
 
-#define KORDA_COMPUTED_SETTING(Name)                                                               \
-    class Name final : public ComputedSetting {                                                    \
-      public:                                                                                      \
-        Name(int slot, int index) : ComputedSetting(slot, index) {}                                \
-        KORDA_LEAF_OPERATIONS                                                                      \
-    };
-
-#define KORDA_COMPUTED_CHOICE_SETTING(Name, Choice)                                                \
-    template <Choice> class Name final : public ComputedSetting {                                  \
-      public:                                                                                      \
-        Name(int slot, int index) : ComputedSetting(slot, index) {}                                \
-        KORDA_LEAF_OPERATIONS                                                                      \
-    };
+#define KORDA_COMPUTED_SETTING(Name) KORDA_ADDRESSED_SETTING(Name, ComputedSetting)
 
 // ---- Function and operands --------------------------------------------------
 
 KORDA_COMPUTED_SETTING(CompChannelFunctionProcessor)
 // Operand 'A' ("ACH", functions with one or two operands) or 'B' ("BCH",
 // functions with two operands).
-KORDA_COMPUTED_CHOICE_SETTING(CompOperandProcessor, char Operand)
+template <char Operand>
+KORDA_COMPUTED_SETTING(CompOperandProcessor)
 using CompAChannelProcessor = CompOperandProcessor<'A'>;
 using CompBChannelProcessor = CompOperandProcessor<'B'>;
 KORDA_COMPUTED_SETTING(CompChannelPolyCoeffProcessor)
@@ -49,11 +38,11 @@ using CompSecondAlarmIOProcessor = AlarmOutputSetting<ComputedSetting, 2>;
 using CompFactorMProcessor = ScaleSetting<ComputedSetting, false>;
 using CompFactorBProcessor = ScaleSetting<ComputedSetting, true>;
 // Unit or name text: sent, never read back (the reply line is dropped).
-KORDA_COMPUTED_CHOICE_SETTING(CompTextProcessor, bool Unit)
+template <bool Unit>
+KORDA_COMPUTED_SETTING(CompTextProcessor)
 using CompUnitProcessor = CompTextProcessor<true>;
 using CompNameProcessor = CompTextProcessor<false>;
 
 #undef KORDA_COMPUTED_SETTING
-#undef KORDA_COMPUTED_CHOICE_SETTING
 
 } // namespace korda32ex

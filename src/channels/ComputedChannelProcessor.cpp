@@ -9,21 +9,12 @@
 namespace korda32ex {
 
 ComputedChannelProcessor::ComputedChannelProcessor(int slot, int index) {
-    addChild(std::make_shared<CompChannelFunctionProcessor>(slot, index));
-    addChild(std::make_shared<CompFirstAlarmFunctionProcessor>(slot, index));
-    addChild(std::make_shared<CompSecondAlarmFunctionProcessor>(slot, index));
-    addChild(std::make_shared<CompFactorMProcessor>(slot, index));
-    addChild(std::make_shared<CompFactorBProcessor>(slot, index));
-    addChild(std::make_shared<CompFirstAlarmLimitProcessor>(slot, index));
-    addChild(std::make_shared<CompSecondAlarmLimitProcessor>(slot, index));
-    addChild(std::make_shared<CompAChannelProcessor>(slot, index));
-    addChild(std::make_shared<CompBChannelProcessor>(slot, index));
-    addChild(std::make_shared<CompChannelPolyCoeffProcessor>(slot, index));
-    addChild(std::make_shared<CompFirstAlarmIOProcessor>(slot, index));
-    addChild(std::make_shared<CompSecondAlarmIOProcessor>(slot, index));
-    addChild(std::make_shared<CompSelectedChannelsProcessor>(slot, index));
-    addChild(std::make_shared<CompUnitProcessor>(slot, index));
-    addChild(std::make_shared<CompNameProcessor>(slot, index));
+    addSettings<CompChannelFunctionProcessor, CompFirstAlarmFunctionProcessor,
+                CompSecondAlarmFunctionProcessor, CompFactorMProcessor, CompFactorBProcessor,
+                CompFirstAlarmLimitProcessor, CompSecondAlarmLimitProcessor, CompAChannelProcessor,
+                CompBChannelProcessor, CompChannelPolyCoeffProcessor, CompFirstAlarmIOProcessor,
+                CompSecondAlarmIOProcessor, CompSelectedChannelsProcessor, CompUnitProcessor,
+                CompNameProcessor>(*this, slot, index);
 }
 
 bool ComputedSetting::channelOn(const VmrInstConfig& r) const {

@@ -5,28 +5,23 @@
 // a setting is asked.
 #pragma once
 
-#include "config/IProcessor.h"
+#include "channels/AddressedProcessor.h"
 
 namespace korda32ex {
 
-#define KORDA_SHARED_CHANNEL_SETTING(Name, Choice)                                                 \
-    template <class Kind, Choice> class Name final : public Kind {                                 \
-      public:                                                                                      \
-        Name(int slot, int index) : Kind(slot, index) {}                                           \
-        KORDA_LEAF_OPERATIONS                                                                      \
-    };
-
 // Alarm state: LOW, HIGH or OFF.
-KORDA_SHARED_CHANNEL_SETTING(AlarmStateSetting, int Alarm)
+template <class Kind, int Alarm>
+KORDA_ADDRESSED_SETTING(AlarmStateSetting, Kind)
 // Alarm limit.
-KORDA_SHARED_CHANNEL_SETTING(AlarmLimitSetting, int Alarm)
+template <class Kind, int Alarm>
+KORDA_ADDRESSED_SETTING(AlarmLimitSetting, Kind)
 // The digital output an alarm drives (always asked).
-KORDA_SHARED_CHANNEL_SETTING(AlarmOutputSetting, int Alarm)
+template <class Kind, int Alarm>
+KORDA_ADDRESSED_SETTING(AlarmOutputSetting, Kind)
 // Scaling: the factor M (Offset false) or the offset B (Offset true). With
 // scaling off both send the "off" state, so the command list holds it twice;
 // with scaling on: state on, gain, offset.
-KORDA_SHARED_CHANNEL_SETTING(ScaleSetting, bool Offset)
-
-#undef KORDA_SHARED_CHANNEL_SETTING
+template <class Kind, bool Offset>
+KORDA_ADDRESSED_SETTING(ScaleSetting, Kind)
 
 } // namespace korda32ex

@@ -18,19 +18,14 @@ InstConfigForCSVProcessor::InstConfigForCSVProcessor() {
 }
 
 ChannelForCSVProcessor::ChannelForCSVProcessor(int slot, int index) {
-    addChild(std::make_shared<FirstAlarmIOProcessor>(slot, index));
-    addChild(std::make_shared<SecondAlarmIOProcessor>(slot, index));
+    addSettings<FirstAlarmIOProcessor, SecondAlarmIOProcessor>(*this, slot, index);
 }
 
 ComputedChannelForCSVProcessor::ComputedChannelForCSVProcessor(int slot, int index) {
-    addChild(std::make_shared<CompFirstAlarmFunctionProcessor>(slot, index));
-    addChild(std::make_shared<CompSecondAlarmFunctionProcessor>(slot, index));
-    addChild(std::make_shared<CompFactorMProcessor>(slot, index));
-    addChild(std::make_shared<CompFactorBProcessor>(slot, index));
-    addChild(std::make_shared<CompFirstAlarmLimitProcessor>(slot, index));
-    addChild(std::make_shared<CompSecondAlarmLimitProcessor>(slot, index));
-    addChild(std::make_shared<CompFirstAlarmIOProcessor>(slot, index));
-    addChild(std::make_shared<CompSecondAlarmIOProcessor>(slot, index));
+    addSettings<CompFirstAlarmFunctionProcessor, CompSecondAlarmFunctionProcessor,
+                CompFactorMProcessor, CompFactorBProcessor, CompFirstAlarmLimitProcessor,
+                CompSecondAlarmLimitProcessor, CompFirstAlarmIOProcessor,
+                CompSecondAlarmIOProcessor>(*this, slot, index);
 }
 
 } // namespace korda32ex

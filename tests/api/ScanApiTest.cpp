@@ -71,13 +71,15 @@ TEST(ScanApi, TimedScansAreFetchedIntoTheRecord) {
     EXPECT_EQ(in.linesExecuted() - before, 1u);
 }
 
-TEST(ScanApi, TriggerCountEndsScanningAndInstrumentRefusals) {
+TEST(ScanApi, TheInstrumentRefusesToScanNoChannel) {
     ScanningInstrument s;
-    auto& in = s.in();
-    // No channel to scan: the instrument refuses "INIT".
     EXPECT_EQ(dlxVmrScansEnable(1, 1), -221);
     EXPECT_EQ(errorString(-221), "INIT => \"Settings conflict");
+}
 
+TEST(ScanApi, TheTriggerCountEndsScanning) {
+    ScanningInstrument s;
+    auto& in = s.in();
     sim::setScanChannels(in, {201});
     in.execute("TRIG:COUN 2");
     ASSERT_EQ(dlxVmrScansEnable(1, 1), 1);
@@ -86,6 +88,12 @@ TEST(ScanApi, TriggerCountEndsScanningAndInstrumentRefusals) {
     EXPECT_FALSE(sim::scanning(in));
     EXPECT_EQ(ask(in, "STAT:OPER?"), "0");
     EXPECT_EQ(statusAndValue(dlxVmrGetScansCount, 1), std::pair(1, 2));
+}
+
+TEST(ScanApi, ClearingEmptiesMemoryAndDrive) {
+    ScanningInstrument s;
+    auto& in = s.in();
+    sim::storeScans(in, 2);
     EXPECT_EQ(dlxVmrScansClear(1), 1);
     EXPECT_EQ(statusAndValue(dlxVmrGetScansCount, 1), std::pair(1, 0));
     sim::storeScans(in, 3);
@@ -144,27 +152,40 @@ TEST(ScanApi, BadRepliesStopTheFetchAndKeepTheScansBefore) {
     EXPECT_EQ(r->scanCount, 0);
 }
 
-TEST(ScanApi, CountRepliesAndFailures) {
-    ShortTimeLimit shortLimit;
+TEST(ScanApi, CountRepliesThatAreNoCountAreInvalid) {
     ScriptedSession session;
     auto& peer = session.instrument;
     peer.script("DATA:POIN?", {"+25", "abc", "-3", "99999999999"});
     EXPECT_EQ(statusAndValue(dlxVmrGetScansCount, 1), std::pair(1, 25));
     for (int i = 0; i < 3; ++i) // "abc", "-3" and a count beyond int
         EXPECT_EQ(statusAndValue(dlxVmrScansCount, 1, 25), std::pair(-2035, 25));
-    // An unreadable count leaves the record alone.
+}
+
+TEST(ScanApi, AnUnreadableCountLeavesTheRecordAlone) {
+    ScriptedSession session;
+    session.instrument.script("DATA:POIN?", {"none"});
     ScanBuffer buffer(1, 1, 0xA5A5A5A5u);
     const auto untouched = buffer.words;
-    peer.script("DATA:POIN?", {"none"});
     EXPECT_EQ(dlxVmrScansGet(1, 1, buffer.record()), -2035);
     EXPECT_EQ(buffer.words, untouched);
-    // A count query that fails: the timeout, and -1012 from the fetch.
-    peer.script("DATA:POIN?", {ScriptedInstrument::kSilent});
+}
+
+TEST(ScanApi, AFailedCountQueryTimesOutAndFailsTheFetch) {
+    ShortTimeLimit shortLimit;
+    ScriptedSession session;
+    session.instrument.script("DATA:POIN?", {ScriptedInstrument::kSilent});
+    ScanBuffer buffer(1, 1, 0xA5A5A5A5u);
+    const auto untouched = buffer.words;
     EXPECT_EQ(statusAndValue(dlxVmrGetScansCount, 1, 25), std::pair(-1015, 25));
     EXPECT_EQ(dlxVmrScansGet(1, 1, buffer.record()), -1012);
     EXPECT_EQ(buffer.words, untouched);
+}
 
-    // A reading that times out is not asked again: one exchange, no second attempt.
+TEST(ScanApi, AReadingThatTimesOutIsNotAskedAgain) {
+    ShortTimeLimit shortLimit;
+    ScriptedSession session;
+    auto& peer = session.instrument;
+    // One exchange, no second attempt.
     peer.script("DATA:POIN?", {"2"});
     peer.script("DATA:READ?", {"1,0,2026,3,7,9,5,3", ScriptedInstrument::kSilent});
     ScanBuffer two(2, 1);

@@ -12,7 +12,8 @@ std::string takeReplyLines(const std::string& text, std::size_t& cursor, int n) 
     std::string out;
     for (int i = 0; i < n && cursor < text.size(); ++i) {
         std::size_t end = cursor;
-        while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+            ++end;
         const bool ended = end < text.size();
         if (n == 1) {
             out.append(text, cursor, end - cursor);

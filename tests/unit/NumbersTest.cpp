@@ -3,8 +3,8 @@
 // locale when the machine has one (the wire never follows the process locale).
 #include "core/Numbers.h"
 #include "TestSupport.h"
-#include "frontend/DirectOperations.h"
 #include "core/Text.h"
+#include "frontend/DirectOperations.h"
 
 #include <gtest/gtest.h>
 

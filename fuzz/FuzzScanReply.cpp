@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -14,9 +15,10 @@ using korda32ex::scan::LineResult;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string_view> lines;
+    // A line handed over is valid only during its call: kept as copies.
+    std::vector<std::string> lines;
     korda32ex::forEachLine(text, korda32ex::LineRule::Reply,
-                           [&](std::string_view line) { lines.push_back(line); });
+                           [&](std::string_view line) { lines.emplace_back(line); });
 
     std::vector<std::uint8_t> buffer(
         DLXVMR_SCAN_BUFFER_SIZE(lines.size(), DLXVMR_MAX_READINGS_PER_SCAN));
@@ -24,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     record.entrySize = DLXVMR_SCAN_RECORD_HEADER_SIZE;
     record.scanCount = 0;
     record.scansRemaining = 0;
-    for (const std::string_view line : lines) {
+    for (const std::string& line : lines) {
         korda32ex::scan::parseReading(line);
         if (korda32ex::scan::storeScanLine(line, record) == LineResult::Stored) {
             if (record.entrySize < static_cast<int>(DLXVMR_SCAN_ENTRY_HEADER_SIZE) ||
@@ -36,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // The same lines split into fields, as a data file hands them over.
-    for (const std::string_view line : lines) {
+    for (const std::string& line : lines) {
         const auto fields = korda32ex::splitAt(line, ',');
         std::vector<std::uint8_t> one(DLXVMR_SCAN_BUFFER_SIZE(1, DLXVMR_MAX_READINGS_PER_SCAN));
         auto& single = *reinterpret_cast<ScanRecord*>(one.data());

@@ -46,7 +46,7 @@ int threads() {
     return countEntries("/proc/self/task");
 }
 
-enum class Fault { None, CutAfter, Silent, Garbage, NulBytes, NoLineEnd };
+enum class Fault { None, CutAfter, Silent, Garbage, NulBytes, NoLineEnd, Late };
 
 // The virtual instrument's dialogue behind a scripted peer, with one fault
 // armed at a time. A fault applies to the replies of one call; once it has
@@ -111,6 +111,13 @@ class FaultyPeer {
                 break;
             case Fault::NoLineEnd:
                 std::erase(reply, '\n');
+                break;
+            case Fault::Late:
+                // The reply of one message, after the caller's limit.
+                if (!reply.empty()) {
+                    pf::sleepMs(static_cast<std::uint32_t>(state->cutAfter));
+                    state->fault = Fault::None;
+                }
                 break;
             }
             state->replyBytes += static_cast<long>(reply.size());
@@ -259,4 +266,33 @@ TEST_F(FaultSweep, SilenceAndMissingLineEndsEndAtTheTimeLimit) {
     expectCleanFailure(named("DIOGet"), kSilenceBoundMs, "no line end");
     EXPECT_EQ(openDescriptors(), fds);
     EXPECT_EQ(threads(), tasks);
+}
+
+TEST_F(FaultSweep, ALateReplyIsNeverTakenForTheNextCall) {
+    char identity[64] = {};
+    ASSERT_EQ(dlxVmrOEMIdentityGetA(1, identity, sizeof identity), 1);
+    int dio = -1;
+    ASSERT_EQ(dlxVmrDIOGet(1, &dio), 1);
+    const int fds = openDescriptors();
+    // The identity's reply comes 1.3 s late: after the first round of the
+    // query, while its retry waits.
+    peer.arm(Fault::Late, 1300);
+    char late[64] = {};
+    const std::uint32_t start = pf::tickCount();
+    const int st = dlxVmrOEMIdentityGetA(1, late, sizeof late);
+    EXPECT_LT(pf::tickCount() - start, kSilenceBoundMs);
+    // Either the retry got its own answer, or the call failed; never a
+    // stale text.
+    if (st == 1) {
+        EXPECT_STREQ(late, identity);
+    }
+    // The calls after it get their own answers: a number for the digital
+    // I/O, not the identity text.
+    int after = -1;
+    EXPECT_EQ(dlxVmrDIOGet(1, &after), 1);
+    EXPECT_EQ(after, dio);
+    char again[64] = {};
+    EXPECT_EQ(dlxVmrOEMIdentityGetA(1, again, sizeof again), 1);
+    EXPECT_STREQ(again, identity);
+    EXPECT_EQ(openDescriptors(), fds);
 }

@@ -68,9 +68,19 @@ void GlobalData::setTimeoutMs(std::uint32_t ms) {
     timeoutMs_.store(ms, std::memory_order_relaxed);
 }
 
+platform::RecursiveLock& globalLock() {
+    static platform::RecursiveLock lock;
+    return lock;
+}
+
 std::shared_ptr<GlobalData>& globalHolder() {
     static std::shared_ptr<GlobalData> holder;
     return holder;
+}
+
+std::shared_ptr<GlobalData> globalData() {
+    LockGuard g(globalLock());
+    return globalHolder();
 }
 
 std::uint32_t libraryTimeoutMs() {

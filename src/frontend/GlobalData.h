@@ -54,12 +54,15 @@ class GlobalData {
     platform::RecursiveLock lock_;
 };
 
-// The process-wide holder: empty while the library is not initialised.
+// The process-wide holder, empty while the library is not initialised. Every
+// read and change of it holds its lock, so that any call may run while
+// another thread starts or stops the library: a call keeps the GlobalData it
+// found alive until it returns.
+platform::RecursiveLock& globalLock();
+// The holder itself; hold globalLock() while using it.
 std::shared_ptr<GlobalData>& globalHolder();
 // A reference to the current GlobalData, or empty.
-inline std::shared_ptr<GlobalData> globalData() {
-    return globalHolder();
-}
+std::shared_ptr<GlobalData> globalData();
 
 // The library timeout in milliseconds (the default when not initialised).
 std::uint32_t libraryTimeoutMs();

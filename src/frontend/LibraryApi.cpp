@@ -47,6 +47,7 @@ extern "C" {
 
 KORDA_API int KORDA_CALL dlxVmrLibInit(uint32_t /*reserved*/) {
     return guardedCall([]() -> int {
+        platform::LockGuard g(globalLock());
         auto& holder = globalHolder();
         if (holder) return status::kAlreadyInitialized;
         holder = std::make_shared<GlobalData>();
@@ -61,9 +62,11 @@ KORDA_API int KORDA_CALL dlxVmrLibInit(uint32_t /*reserved*/) {
 
 KORDA_API int KORDA_CALL dlxVmrLibExit(void) {
     return guardedCall([]() -> int {
+        std::shared_ptr<GlobalData> stopped; // released after the lock is left
+        platform::LockGuard g(globalLock());
         auto& holder = globalHolder();
         if (!holder) return status::kNotInitialized;
-        holder.reset();
+        stopped.swap(holder);
         platform::netCleanup();
         return status::kOk;
     });

@@ -1,9 +1,12 @@
 # Checks that the exports of the library match its public header.
 #   cmake -DHEADER=include/korda32ext.h -DDEF=src/KORDA32Ext.def -P check-exports.cmake
 #   cmake -DHEADER=... -DOBJDUMP=x86_64-w64-mingw32-objdump -DDLL=KORDA32Ext.dll -P ...
+#   cmake -DHEADER=... -DNM=nm -DSO=libKORDA32Ext.so.1 -P ...
 # With DEF: every KORDA_API function of the header is listed in the
 # module-definition file and nothing else is. With DLL: the built DLL's export
-# table holds exactly the header's functions, undecorated.
+# table holds exactly the header's functions, undecorated. With SO: the shared
+# library defines exactly the header's functions as dynamic symbols (no C++
+# runtime, template or internal symbol), under the library's symbol version.
 
 file(READ ${HEADER} header)
 string(REGEX MATCHALL "KORDA_CALL[ \t\r\n]+dlxVmr[A-Za-z0-9_]*" decls "${header}")
@@ -29,6 +32,31 @@ if(DEFINED DEF)
     endif()
   endforeach()
   set(source ${DEF})
+elseif(DEFINED SO)
+  execute_process(COMMAND ${NM} -D --defined-only ${SO} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "cannot list the dynamic symbols of ${SO}")
+  endif()
+  string(REPLACE "\n" ";" lines "${dump}")
+  set(actual)
+  foreach(line IN LISTS lines)
+    # "address type name@@version". The version node KORDA32EXT_1 itself is
+    # listed as an absolute symbol of that name.
+    if(line MATCHES "^[0-9a-fA-F]* *([A-Za-z]) ([^@ ]+)(@@?([A-Za-z0-9_.]+))?$")
+      set(type "${CMAKE_MATCH_1}")
+      set(name "${CMAKE_MATCH_2}")
+      set(version "${CMAKE_MATCH_4}")
+      if(type STREQUAL "A" AND name STREQUAL "KORDA32EXT_1" AND version STREQUAL "")
+        continue()
+      endif()
+      if(NOT version STREQUAL "KORDA32EXT_1")
+        list(APPEND actual "${name}@${version}")
+      else()
+        list(APPEND actual ${name})
+      endif()
+    endif()
+  endforeach()
+  set(source ${SO})
 else()
   execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)

@@ -89,6 +89,13 @@ KORDA_API int KORDA_CALL dlxVmrLibExit(void);
 KORDA_API void KORDA_CALL dlxVmrGetErrorStringA(int code, char* buffer, uint32_t size);
 KORDA_API void KORDA_CALL dlxVmrGetErrorStringW(int code, wchar_t* buffer, uint32_t size);
 
+/* Added beyond the original interface: the version of this library, as
+ * numbers (each pointer may be null) and as the text "major.minor.patch"
+ * (at most size-1 characters and a terminator; size 0 or a null text writes
+ * no text). Needs no dlxVmrLibInit. Returns 1. */
+KORDA_API int KORDA_CALL dlxVmrGetVersion(int* major, int* minor, int* patch, char* text,
+                                          uint32_t size);
+
 /* ------------------------------------------------------------------------
  * Connection management
  * ------------------------------------------------------------------------ */
@@ -303,7 +310,7 @@ typedef struct ScanEntry {
     uint8_t day;
     uint8_t year; /* (year + 48) modulo 256: the year less 2000 for 2000 to 2207 */
     uint8_t reserved15;
-    int32_t fraction; /* the digits after the point of the seconds, as an integer */
+    int32_t fraction; /* milliseconds: the seconds' decimals to three places (".5" is 500) */
     uint8_t reserved20[32];
     float readings[1]; /* first of the scan's readings */
 } ScanEntry;

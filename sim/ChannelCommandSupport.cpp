@@ -1,6 +1,7 @@
 #include "ChannelCommandSupport.h"
 
 #include "Instrument.h"
+#include "comm/ScpiText.h"
 
 namespace korda::sim {
 
@@ -67,11 +68,15 @@ void answerEach(Instrument& in, const Request& q, Reply& r, ChannelScope scope,
 }
 
 bool quotedText(const std::string& value, std::string& text) {
-    const std::size_t first = value.find('"');
-    const std::size_t last = value.rfind('"');
-    if (first == std::string::npos || last == first) return false;
-    text = value.substr(first + 1, last - first - 1);
+    std::string_view rest;
+    auto read = korda32ex::scpitext::readQuoted(value, rest);
+    if (!read || !trimmed(rest).empty()) return false;
+    text = std::move(*read);
     return true;
+}
+
+std::string quotedReply(const std::string& text) {
+    return korda32ex::scpitext::quoted(text);
 }
 
 std::string channelListReply(const std::vector<int>& channels) {

@@ -32,8 +32,11 @@ bool settingTargets(Instrument& in, const Request& q, Reply& r, ChannelScope sco
 void answerEach(Instrument& in, const Request& q, Reply& r, ChannelScope scope,
                 const std::function<std::string(const ChannelState&)>& piece);
 
-// The text between the first and the last double quote; false without two quotes.
+// The text of a value that is one quoted string (a doubled quotation mark
+// reads as one); false for any other value.
 bool quotedText(const std::string& value, std::string& text);
+// A text answered as a quoted string, its quotation marks doubled.
+std::string quotedReply(const std::string& text);
 // A channel list written as the instrument answers it: "(@101,205,1)".
 std::string channelListReply(const std::vector<int>& channels);
 

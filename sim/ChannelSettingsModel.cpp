@@ -125,11 +125,11 @@ void addScalingCommands(CommandTable& t) {
     addChannelSetting(
         t, "CALCulate:SCALe:UNIT", ChannelScope::Analog,
         [](const std::string& v, ChannelSettings& s) { return quotedText(v, s.unit); },
-        [](const ChannelSettings& s) { return "\"" + s.unit + "\""; });
+        [](const ChannelSettings& s) { return quotedReply(s.unit); });
     addChannelSetting(
         t, "ROUTe:CHANnel:NAME", ChannelScope::Any,
         [](const std::string& v, ChannelSettings& s) { return quotedText(v, s.name); },
-        [](const ChannelSettings& s) { return "\"" + s.name + "\""; });
+        [](const ChannelSettings& s) { return quotedReply(s.name); });
 }
 
 void addMeasurementCommands(CommandTable& t) {

@@ -147,7 +147,7 @@ void registerComputedCommands(CommandTable& t) {
                            return quotedText(v, c.settings.unit);
                        });
     addComputedQuery(t, "CALCulate:MATH:UNIT?",
-                     [](const ChannelState& c) { return "\"" + c.settings.unit + "\""; });
+                     [](const ChannelState& c) { return quotedReply(c.settings.unit); });
 }
 
 } // namespace korda::sim

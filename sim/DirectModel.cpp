@@ -3,6 +3,7 @@
 #include "Instrument.h"
 #include "ScanArgs.h"
 #include "ScpiArgs.h"
+#include "comm/ScpiText.h"
 
 #include <cstdio>
 
@@ -73,14 +74,14 @@ void queryTime(Instrument& in, const Request&, Reply& r) {
 
 void storeOemIdentity(Instrument& in, const Request& q, Reply& r) {
     std::string_view rest;
-    const auto text = args::quotedString(q.args, rest);
+    const auto text = korda32ex::scpitext::readQuoted(q.args, rest);
     if (!text) return fail(r, kSyntaxError);
     // An optional second parameter names the store; only the flash exists.
     const std::string after = trimmed(rest);
     if (!after.empty()) {
         if (after.front() != ',') return fail(r, kSyntaxError);
         std::string_view end;
-        const auto store = args::quotedString(std::string_view(after).substr(1), end);
+        const auto store = korda32ex::scpitext::readQuoted(std::string_view(after).substr(1), end);
         if (!store || !trimmed(end).empty()) return fail(r, kSyntaxError);
         if (!sameWord(*store, "FLASH")) return fail(r, scpi_error::kIllegalValue);
     }
@@ -116,8 +117,8 @@ void registerDirectCommands(CommandTable& t) {
 
     t.add("SYSTem:OEM:IDENtity:STORe", storeOemIdentity);
     t.add("SYSTem:OEM:IDENtity?", [](Instrument& in, const Request&, Reply& r) {
-        // An empty text is answered as an empty string, so a line always comes.
-        r.lines.push_back(in.direct.oemIdentity.empty() ? "\"\"" : in.direct.oemIdentity);
+        // Answered as a quoted string, empty or not, so a line always comes.
+        r.lines.push_back(korda32ex::scpitext::quoted(in.direct.oemIdentity));
     });
 
     t.add("SYSTem:KLOCk", [](Instrument& in, const Request& q, Reply& r) {

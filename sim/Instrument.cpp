@@ -1,5 +1,7 @@
 #include "Instrument.h"
 
+#include "comm/ScpiText.h"
+
 #include <cctype>
 
 namespace korda::sim {
@@ -48,7 +50,7 @@ void Instrument::registerCommands() {
     });
     t.add("SYSTem:ERRor?", [](Instrument& in, const Request&, Reply& r) {
         const auto e = in.popError();
-        r.lines.push_back(std::to_string(e.first) + ",\"" + e.second + "\"");
+        r.lines.push_back(std::to_string(e.first) + "," + korda32ex::scpitext::quoted(e.second));
     });
     t.add("SYSTem:COMMunicate:TERMinator", [](Instrument& in, const Request& q, Reply& r) {
         const std::string a = upper(q.args);
@@ -94,12 +96,15 @@ std::vector<std::string> Instrument::execute(const std::string& line) {
     ++lines_;
     const Request req = parseRequest(line);
     if (req.header.empty()) return {};
-    const auto forced = faults_.forcedErrors.find(upper(req.header));
-    if (forced != faults_.forcedErrors.end()) {
-        pushError(forced->second.first, forced->second.second);
-        return {};
-    }
     const Handler* h = table_.find(req.header);
+    // A forced error names its command in any of its forms: the short and the
+    // long spelling reach the same entry of the command table.
+    for (const auto& [header, error] : faults_.forcedErrors) {
+        if (header == upper(req.header) || (h != nullptr && table_.find(header) == h)) {
+            pushError(error.first, error.second);
+            return {};
+        }
+    }
     if (h == nullptr) {
         pushError(-113, "Undefined header");
         return {};

@@ -1,5 +1,5 @@
-// Texts of the virtual instrument's scanning and identity commands that the
-// shared argument helpers do not cover: quoted strings and reading replies.
+// Texts of the virtual instrument's scanning commands that the shared argument
+// helpers do not cover: channel lists and reading replies.
 #pragma once
 
 #include <optional>
@@ -9,9 +9,6 @@
 
 namespace korda::sim::args {
 
-// A quoted SCPI string at the front of text ('"' or '\'', a doubled quote
-// stands for one); rest receives what follows the closing quote.
-std::optional<std::string> quotedString(std::string_view text, std::string_view& rest);
 // "(@101,102)" for a list; "(@)" for none.
 std::string formatChannelList(const std::vector<int>& channels);
 // A reading as the instrument writes it: scientific notation with six

@@ -170,8 +170,10 @@ void registerSettingsCommands(CommandTable& t) {
         const long long s = in.settings.timerSeconds;
         r.lines.push_back(std::to_string(s == InstrumentSettings::kTimerInfinite ? 0 : s));
     });
+    // With the type RRES, reading the count also resets it.
     t.add("TOTalize:DATA?", [](Instrument& in, const Request&, Reply& r) {
         r.lines.push_back(std::to_string(in.settings.totalizerCount));
+        if (in.settings.totalizerType == "RRES") in.settings.totalizerCount = 0;
     });
 }
 

@@ -27,13 +27,13 @@ TcpServer::~TcpServer() {
 void TcpServer::stop() {
     if (!running_.exchange(false)) return;
     if (acceptThread_.joinable()) acceptThread_.join();
-    std::list<std::thread> threads;
+    std::list<Connection> connections;
     {
         std::lock_guard<std::mutex> g(threadsMutex_);
-        threads.swap(threads_);
+        connections.swap(connections_);
     }
-    for (auto& t : threads)
-        if (t.joinable()) t.join();
+    for (auto& c : connections)
+        if (c.thread.joinable()) c.thread.join();
     if (listener_ != pf::kInvalidSocket) pf::socketClose(listener_);
     listener_ = pf::kInvalidSocket;
 }
@@ -42,15 +42,37 @@ void TcpServer::dropConnections() {
     ++dropGeneration_;
 }
 
+void TcpServer::reapEnded() {
+    std::lock_guard<std::mutex> g(threadsMutex_);
+    for (auto it = connections_.begin(); it != connections_.end();) {
+        if (!it->done) {
+            ++it;
+            continue;
+        }
+        it->thread.join();
+        it = connections_.erase(it);
+    }
+}
+
 void TcpServer::acceptLoop() {
     while (running_) {
+        reapEnded();
         if (pf::socketWaitReadable(listener_, kPollMs) != pf::WaitResult::Ready) continue;
         const auto s = pf::socketAccept(listener_);
         if (s == pf::kInvalidSocket) continue;
         ++accepted_;
         std::lock_guard<std::mutex> g(threadsMutex_);
-        threads_.emplace_back([this, s] { serve(s); });
+        Connection& c = connections_.emplace_back();
+        c.thread = std::thread([this, s, &c] {
+            serve(s);
+            c.done = true;
+        });
     }
+}
+
+std::size_t TcpServer::connectionThreads() {
+    std::lock_guard<std::mutex> g(threadsMutex_);
+    return connections_.size();
 }
 
 void TcpServer::serve(std::intptr_t s) {

@@ -39,12 +39,23 @@ class TcpServer {
     std::uint16_t port() const { return port_; }
     // Connections accepted so far.
     int connectionsAccepted() const { return accepted_.load(); }
+    // Threads of connections not yet joined: those still served, and those
+    // ended within the last poll interval.
+    std::size_t connectionThreads();
     // Closes every open connection (the listener stays).
     void dropConnections();
     void stop();
 
   private:
+    // A connection's thread; done is set when its connection has ended.
+    struct Connection {
+        std::thread thread;
+        std::atomic<bool> done{false};
+    };
+
     void acceptLoop();
+    // Joins the threads of connections that have ended.
+    void reapEnded();
     void serve(std::intptr_t socket);
 
     Instrument& instrument_;
@@ -55,7 +66,7 @@ class TcpServer {
     std::atomic<unsigned> dropGeneration_{0};
     std::thread acceptThread_;
     std::mutex threadsMutex_;
-    std::list<std::thread> threads_;
+    std::list<Connection> connections_;
 };
 
 template <class Write> bool FaultyWriter::write(const std::string& reply, Write&& writeBytes) {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <string>
 #include <thread>
@@ -16,6 +17,9 @@
 namespace {
 
 constexpr int kBcn = 1;
+constexpr long long kMaxCount = 2147483647; // counts travel as int
+constexpr long long kMaxComPort = 256;
+constexpr long long kMaxTcpPort = 65535;
 
 void usage() {
     std::fprintf(
@@ -57,6 +61,34 @@ bool report(const std::string& what, int status) {
     return status >= 1;
 }
 
+// Reads a count given on the command line: a whole number from 1 to most.
+// Anything else (negative, zero, too large, not a number) is told to the user
+// and gives false.
+bool parseCount(const std::string& what, const std::string& text, long long most, int& count) {
+    const bool digits = !text.empty() && text.size() <= 18 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
+    const long long value = digits ? std::strtoll(text.c_str(), nullptr, 10) : 0;
+    if (value < 1 || value > most) {
+        std::fprintf(stderr, "korda: %s must be a whole number from 1 to %lld, not '%s'\n",
+                     what.c_str(), most, text.c_str());
+        return false;
+    }
+    count = static_cast<int>(value);
+    return true;
+}
+
+// A scan buffer for up to `scans` scans of the most readings a scan can have;
+// empty (and the user told) when there is not enough memory.
+std::vector<unsigned char> scanBuffer(int scans) {
+    try {
+        return std::vector<unsigned char>(
+            DLXVMR_SCAN_BUFFER_SIZE(scans, DLXVMR_MAX_READINGS_PER_SCAN));
+    } catch (const std::exception&) {
+        std::fprintf(stderr, "korda: not enough memory for %d scans\n", scans);
+        return {};
+    }
+}
+
 int modelCode(const std::string& m) {
     if (m == "7043A") return DLXVMR_MODEL_7043A;
     if (m == "5129A") return DLXVMR_MODEL_5129A;
@@ -67,8 +99,8 @@ void printScans(const ScanRecord* record) {
     const int readings = (record->entrySize - DLXVMR_SCAN_ENTRY_HEADER_SIZE) / 4;
     for (int n = 0; n < record->scanCount; ++n) {
         const ScanEntry* e = DLXVMR_SCAN_ENTRY(record, n);
-        std::printf("  %04d-%02u-%02u %02u:%02u:%02u.%d", 2000 + e->year, e->month, e->day, e->hour,
-                    e->minute, e->second, e->fraction);
+        std::printf("  %04d-%02u-%02u %02u:%02u:%02u.%03d", 2000 + e->year, e->month, e->day,
+                    e->hour, e->minute, e->second, e->fraction);
         for (int i = 0; i < readings; ++i)
             std::printf("  %g", e->readings[i]);
         std::printf("\n");
@@ -76,9 +108,18 @@ void printScans(const ScanRecord* record) {
     std::printf("  (%d scans, %d more held)\n", record->scanCount, record->scansRemaining);
 }
 
+// Fetches up to `requested` scans, never more than the instrument holds.
 int fetch(int requested) {
-    const std::size_t size = DLXVMR_SCAN_BUFFER_SIZE(requested, DLXVMR_MAX_READINGS_PER_SCAN);
-    std::vector<unsigned char> buffer(size);
+    int held = 0;
+    const int counted = dlxVmrGetScansCount(kBcn, &held);
+    if (!report("dlxVmrGetScansCount", counted)) return counted;
+    if (held < requested) requested = held;
+    if (requested < 1) {
+        std::printf("  (no scans held)\n");
+        return 1;
+    }
+    std::vector<unsigned char> buffer = scanBuffer(requested);
+    if (buffer.empty()) return -1;
     auto* record = reinterpret_cast<ScanRecord*>(buffer.data());
     const int st = dlxVmrScansGet(kBcn, static_cast<uint32_t>(requested), record);
     if (report("dlxVmrScansGet " + std::to_string(requested), st)) printScans(record);
@@ -145,7 +186,11 @@ bool runCommand(const std::vector<std::string>& args, std::size_t& i) {
         if (ok) std::printf("  scans held: %d\n", count);
         return ok;
     }
-    if (c == "fetch" && hasArg()) return fetch(std::atoi(args[++i].c_str())) >= 1;
+    if (c == "fetch" && i + 1 < args.size()) {
+        int requested = 0;
+        if (!parseCount("the count of fetch", args[++i], kMaxCount, requested)) return false;
+        return fetch(requested) >= 1;
+    }
     if (c == "monitor" && hasArg()) {
         const auto channel = static_cast<unsigned>(std::atoi(args[++i].c_str()));
         if (!report("dlxVmrInstMonitor " + std::to_string(channel),
@@ -170,9 +215,9 @@ struct Target {
 
 int runSession(const Target& t, const std::vector<std::string>& commands) {
     report("dlxVmrLibInit", dlxVmrLibInit(0));
-    report("dlxVmrCCFsetBCN", dlxVmrCCFsetBCN(kBcn, t.kind, t.port, t.address, t.model));
     int failures = 0;
-    if (!report("dlxVmrCommOpen", dlxVmrCommOpen(kBcn))) {
+    if (!report("dlxVmrCCFsetBCN", dlxVmrCCFsetBCN(kBcn, t.kind, t.port, t.address, t.model)) ||
+        !report("dlxVmrCommOpen", dlxVmrCommOpen(kBcn))) {
         dlxVmrLibExit();
         return 1;
     }
@@ -227,6 +272,10 @@ int files(const std::vector<std::string>& args) {
         return 2;
     }
     std::wstring dir(args[0].begin(), args[0].end());
+    if (dir.empty()) {
+        usage();
+        return 2;
+    }
     if (dir.back() != L'/' && dir.back() != L'\\') dir += L'/';
     const std::string what = args.size() > 1 ? args[1] : "count";
     if (what == "config") {
@@ -246,9 +295,19 @@ int files(const std::vector<std::string>& args) {
             }
         return 0;
     }
-    if (what == "scans" && args.size() > 2) {
-        const int n = std::atoi(args[2].c_str());
-        std::vector<unsigned char> buffer(DLXVMR_SCAN_BUFFER_SIZE(n, DLXVMR_MAX_READINGS_PER_SCAN));
+    if (what == "scans") {
+        int n = 0;
+        if (!parseCount("the count of scans", args.size() > 2 ? args[2] : "", kMaxCount, n))
+            return 2;
+        // Never more than the file holds (its check codes verified on the way).
+        int held = 0;
+        const std::wstring data = dir + L"dat00001.csv";
+        if (!report("dlxVmrPCCardScansFileCountW",
+                    dlxVmrPCCardScansFileCountW(kBcn, data.c_str(), &held)))
+            return 1;
+        if (held < n) n = held;
+        std::vector<unsigned char> buffer = scanBuffer(n);
+        if (buffer.empty()) return 1;
         auto* record = reinterpret_cast<ScanRecord*>(buffer.data());
         const int st = dlxVmrPCCardScansFileGet(kBcn, dir.c_str(), n, 0, record);
         if (!report("dlxVmrPCCardScansFileGet", st)) return 1;
@@ -291,7 +350,11 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args[0] == "demo") return demo(args.size() > 1 ? args[1] : "7043A");
     if (args[0] == "files") return files({args.begin() + 1, args.end()});
-    if (args[0] == "usb-enum") return usbEnum(args.size() > 1 ? std::atoi(args[1].c_str()) : 64);
+    if (args[0] == "usb-enum") {
+        int highest = 64;
+        if (args.size() > 1 && !parseCount("HIGHEST", args[1], kMaxComPort, highest)) return 2;
+        return usbEnum(highest);
+    }
     Target t;
     std::vector<std::string> commands;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -305,10 +368,15 @@ int main(int argc, char** argv) {
             for (int k = 0; k < 4; ++k)
                 t.address[k] = static_cast<uint8_t>(b[k]);
         } else if (a == "--port" && i + 1 < args.size()) {
-            t.port = std::atoi(args[++i].c_str());
+            if (!parseCount("the port", args[++i], kMaxTcpPort, t.port)) return 2;
         } else if (a == "--com" && i + 1 < args.size()) {
             t.kind = DLXVMR_INTERFACE_USB;
-            t.port = std::atoi(args[++i].c_str());
+            // 0 searches every COM port.
+            if (args[i + 1] == "0")
+                t.port = 0;
+            else if (!parseCount("the COM number", args[i + 1], kMaxComPort, t.port))
+                return 2;
+            ++i;
         } else if (a == "--model" && i + 1 < args.size()) {
             t.model = modelCode(args[++i]);
         } else if (a == "--help" || a == "-h") {
@@ -321,6 +389,15 @@ int main(int argc, char** argv) {
     if (t.port < 0) {
         usage();
         return 2;
+    }
+    // Counts are checked before anything is sent, so that a mistyped one
+    // costs nothing on the instrument.
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        if (commands[i] != "fetch") continue;
+        int requested = 0;
+        if (!parseCount("the count of fetch", i + 1 < commands.size() ? commands[i + 1] : "",
+                        kMaxCount, requested))
+            return 2;
     }
     return runSession(t, commands);
 }

@@ -1,6 +1,7 @@
 // Scaling (reading x M + B), name and unit text of an analog channel.
 #include "channels/ChannelRules.h"
 #include "channels/ChannelSettingProcessors.h"
+#include "comm/ScpiText.h"
 #include "comm/WireNumbers.h"
 
 namespace korda32ex {
@@ -73,8 +74,8 @@ bool ChannelNameProcessor::buildCommands(const VmrInstConfig& record, CommandLis
                                          std::string&, int&) {
     const ChannelRecord* c = onChannel(presentChannel(record));
     if (c == nullptr) return true;
-    commands.push_back("ROUT:CHAN:NAME \"" + commandText(c->name, kAnalogNameBytes) + "\", " +
-                       list());
+    commands.push_back("ROUT:CHAN:NAME " +
+                       scpitext::quoted(commandText(c->name, kAnalogNameBytes)) + ", " + list());
     return true;
 }
 
@@ -91,8 +92,8 @@ bool ChannelUnitProcessor::buildCommands(const VmrInstConfig& record, CommandLis
                                          std::string&, int&) {
     const ChannelRecord* c = onChannel(presentChannel(record));
     if (c == nullptr) return true;
-    commands.push_back("CALC:SCAL:UNIT \"" + commandText(c->unit, kShortTextBytes) + "\", " +
-                       list());
+    commands.push_back("CALC:SCAL:UNIT " + scpitext::quoted(commandText(c->unit, kShortTextBytes)) +
+                       ", " + list());
     return true;
 }
 

@@ -1,6 +1,7 @@
 // Alarms, scaling, unit and name of a computed channel.
 #include "channels/ChannelRules.h"
 #include "channels/CompProcessors.h"
+#include "comm/ScpiText.h"
 #include "comm/WireNumbers.h"
 
 namespace korda32ex {
@@ -145,10 +146,11 @@ bool CompTextProcessor::buildCommands(const VmrInstConfig& record, CommandList& 
     const ComputedChannelRecord* rec = recordIn(record);
     const std::string text = commandText(unit_ ? rec->unit : rec->name, kShortTextBytes);
     if (unit_) {
-        if (!text.empty()) commands.push_back("CALC:MATH:UNIT \"" + text + "\", " + list());
+        if (!text.empty())
+            commands.push_back("CALC:MATH:UNIT " + scpitext::quoted(text) + ", " + list());
     } else {
         // An empty name is sent too: it clears the instrument's name.
-        commands.push_back("ROUT:CHAN:NAME \"" + text + "\", " + list());
+        commands.push_back("ROUT:CHAN:NAME " + scpitext::quoted(text) + ", " + list());
     }
     return true;
 }

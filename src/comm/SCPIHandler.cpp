@@ -79,6 +79,10 @@ SCPIHandler::SCPIHandler(std::shared_ptr<CommunicationInterface> transport)
 SCPIHandler::~SCPIHandler() = default;
 
 void SCPIHandler::drainInput() {
+    drainPending();
+}
+
+bool SCPIHandler::drainPending() {
     LockGuard g(lock_);
     // Stops at the first read that delivers nothing, whatever its status, and
     // never spends more than the library timeout in total.
@@ -86,36 +90,46 @@ void SCPIHandler::drainInput() {
     const std::uint32_t start = tickCount();
     for (;;) {
         std::string chunk;
-        transport_->receive(10, chunk);
-        if (chunk.empty()) return;
-        if (tickCount() - start > limit) return;
+        transport_->receive(kDrainReadMs, chunk);
+        if (chunk.empty()) return false;
+        if (tickCount() - start > limit) return true; // still arriving
     }
 }
 
 int SCPIHandler::transact(const std::vector<std::string>& lines, std::size_t expectedLines,
                           std::vector<std::string>& replies) {
+    bool stillArriving = false;
+    return exchange(lines, expectedLines, replies, stillArriving);
+}
+
+int SCPIHandler::exchange(const std::vector<std::string>& lines, std::size_t expectedLines,
+                          std::vector<std::string>& replies, bool& stillArriving) {
     LockGuard g(lock_);
+    stillArriving = false;
     const std::uint64_t perLines = std::uint64_t{kMillisecondsPerLine} * lines.size();
     const std::uint64_t t = std::max<std::uint64_t>(libraryTimeoutMs(), perLines);
     const std::uint32_t limit = static_cast<std::uint32_t>(std::min<std::uint64_t>(t, 0xFFFFFFFFu));
 
+    // One deadline for the whole exchange: the drain, the write and the reply.
+    // (Unsigned differences of the tick count stay right across its wrap.)
+    const std::uint32_t start = tickCount();
     const std::string message = buildMessage(lines);
-    drainInput();
+    stillArriving = drainPending();
     const int sent = transport_->send(message, limit);
     if (sent != status::kOk) return sent;
 
     std::string collected;
     if (expectedLines > 0) {
         ReplyLineCounter counter;
-        std::uint32_t start = tickCount();
         while (counter.lines() < expectedLines) {
-            const std::uint32_t now = tickCount();
-            if (now < start) start = now;
-            if (now - start > limit) return status::kTimeout;
+            const std::uint32_t elapsed = tickCount() - start;
+            if (elapsed > limit) return status::kTimeout;
             const std::size_t before = collected.size();
-            const int st = transport_->receive(limit, collected);
+            const int st = transport_->receive(limit - elapsed, collected);
+            stillArriving = st == status::kOk && collected.size() > before;
             if (st != status::kOk) return st;
             counter.feed(collected.data() + before, collected.size() - before);
+            if (collected.size() > kLongReplyLimit) return status::kInvalidResponse;
         }
     }
     replies = splitReplyLines(collected);
@@ -124,10 +138,13 @@ int SCPIHandler::transact(const std::vector<std::string>& lines, std::size_t exp
 
 int SCPIHandler::transactWithRetry(const std::vector<std::string>& lines, std::size_t expectedLines,
                                    std::vector<std::string>& replies) {
-    const int st = transact(lines, expectedLines, replies);
-    if (st != status::kTimeout) return st;
+    bool stillArriving = false;
+    const int st = exchange(lines, expectedLines, replies, stillArriving);
+    // A retry is for a reply that was lost. A peer still sending when the
+    // time ran out, without ever completing the reply, gets no second round.
+    if (st != status::kTimeout || stillArriving) return st;
     replies.clear();
-    return transact(lines, expectedLines, replies);
+    return exchange(lines, expectedLines, replies, stillArriving);
 }
 
 int SCPIHandler::query(const std::string& command, std::string& reply) {
@@ -190,9 +207,9 @@ int SCPIHandler::sendCheckedBatch(const std::vector<std::string>& commands) {
     int result = status::kOk;
     for (std::size_t i = 0; i < replies.size(); ++i) {
         const std::string& line = replies[i];
+        // The number, then the quoted text, which may itself hold commas.
         const auto comma = line.find(',');
-        if (comma == std::string::npos || line.find(',', comma + 1) != std::string::npos)
-            return status::kInvalidResponse;
+        if (comma == std::string::npos) return status::kInvalidResponse;
         const std::string number = line.substr(0, comma);
         std::string message = line.substr(comma + 1);
         long code = 0;

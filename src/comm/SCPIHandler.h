@@ -45,9 +45,18 @@ class SCPIHandler {
     static constexpr std::size_t kBatchSize = 20;
     static constexpr std::uint32_t kMillisecondsPerLine = 150;
     static constexpr std::size_t kMinimumLongReply = 128;
+    // The most text any exchange collects (-2035 beyond).
     static constexpr std::size_t kLongReplyLimit = std::size_t(256) << 20;
+    // The receive limit of the drain's short looks.
+    static constexpr std::uint32_t kDrainReadMs = 10;
 
   private:
+    // transact; stillArriving tells whether bytes were still coming in when
+    // the exchange ended (then a timeout is not worth a retry).
+    int exchange(const std::vector<std::string>& lines, std::size_t expectedLines,
+                 std::vector<std::string>& replies, bool& stillArriving);
+    // drainInput; true when input was still arriving at the drain's time limit.
+    bool drainPending();
     int transactWithRetry(const std::vector<std::string>& lines, std::size_t expectedLines,
                           std::vector<std::string>& replies);
 

@@ -122,12 +122,15 @@ int TCPCommunication::receive(std::uint32_t timeoutMs, std::string& text) {
 
     // Read everything that has arrived, in large chunks. NUL bytes are
     // dropped: reading byte by byte up to the first NUL keeps exactly the rest.
+    // A peer that never pauses cannot hold the read: it ends at the limit, or
+    // after kMaxReceiveBytes, and the caller decides whether to read on.
+    const std::uint32_t start = tickCount();
     char buffer[4096];
-    bool gotBytes = false;
+    std::size_t got = 0;
     for (;;) {
         const long n = socketRecv(socket_, buffer, sizeof buffer);
         if (n > 0) {
-            gotBytes = true;
+            got += static_cast<std::size_t>(n);
             const char* p = buffer;
             const char* end = buffer + n;
             while (p < end) {
@@ -136,13 +139,14 @@ int TCPCommunication::receive(std::uint32_t timeoutMs, std::string& text) {
                 text.append(p, stop);
                 p = nul ? nul + 1 : end;
             }
+            if (got >= kMaxReceiveBytes || tickCount() - start >= limit) return status::kOk;
             continue;
         }
         if (n == kIoWouldBlock) return status::kOk;
         if (n == kIoClosed) {
             // The peer closed the stream. Bytes that came first are handed
             // over; the next read sees the end again with nothing new.
-            if (gotBytes) return status::kOk;
+            if (got > 0) return status::kOk;
             reopen(timeoutMs);
             return status::kSocketRead;
         }

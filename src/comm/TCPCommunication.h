@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace korda32ex {
@@ -28,6 +29,8 @@ class TCPCommunication final : public CommunicationInterface {
     // The receive limit that marks the SCPI layer's drain: a drain that finds
     // nothing leaves the connection as it is.
     static constexpr std::uint32_t kDrainTimeoutMs = 10;
+    // The most bytes one receive takes before handing them over.
+    static constexpr std::size_t kMaxReceiveBytes = std::size_t(1) << 20;
     // Limit of the reconnect made by a send on a closed transport.
     static constexpr std::uint32_t kSendReconnectMs = 1000;
 

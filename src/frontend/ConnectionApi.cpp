@@ -11,6 +11,7 @@ using namespace korda32ex;
 namespace {
 
 const std::string kTerminatorCommand = "SYST:COMM:TERM CRLF";
+constexpr int kHighestTcpPort = 65535;
 
 // The transport for a BCN's settings: TCP/IP, or the USB virtual COM port
 // (a COM number below 1 searches COM1 to COM64).
@@ -27,6 +28,11 @@ extern "C" {
 KORDA_API int KORDA_CALL dlxVmrCCFsetBCN(int bcn, int kind, int port, const uint8_t* ipAddress,
                                          int model) {
     return withLibrary([&](GlobalData& g) {
+        // A TCP/IP instrument needs its address, and a port that fits a TCP
+        // port number: nothing is stored otherwise.
+        if (kind == kInterfaceTcpIp && ipAddress == nullptr) return status::kInvalidParameter;
+        if (kind != kInterfaceUsb && (port < 1 || port > kHighestTcpPort))
+            return status::kInvalidParameter;
         BcnSettings s;
         s.model = model;
         s.port = port;

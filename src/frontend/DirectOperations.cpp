@@ -1,6 +1,7 @@
 #include "frontend/DirectOperations.h"
 
 #include "comm/SCPIHandler.h"
+#include "comm/ScpiText.h"
 #include "frontend/GlobalData.h"
 #include "frontend/ReplyNumbers.h"
 #include "frontend/StatusCodes.h"
@@ -42,18 +43,8 @@ int digitalIOCommandValue(int current, int mask, int value) {
     return ~wanted & kByteMask;
 }
 
-std::string withoutControlCharacters(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b >= 0x20 && b != 0x7F) out.push_back(c);
-    }
-    return out;
-}
-
 std::string oemIdentityCommand(std::string_view text) {
-    return "SYST:OEM:IDEN:STOR \"" + withoutControlCharacters(text) + "\",\"FLASH\"";
+    return "SYST:OEM:IDEN:STOR " + scpitext::quoted(text) + ",\"FLASH\"";
 }
 
 } // namespace korda32ex

@@ -25,11 +25,8 @@ int readDigitalIO(SCPIHandler& handler, int& value);
 // to current with the bits of mask taken from value.
 int digitalIOCommandValue(int current, int mask, int value);
 
-// The text without control characters (below 0x20, and 0x7F), so that a text
-// placed in a command cannot end the command line or start another.
-std::string withoutControlCharacters(std::string_view text);
-
-// "SYST:OEM:IDEN:STOR \"text\",\"FLASH\"" with control characters removed.
+// "SYST:OEM:IDEN:STOR \"text\",\"FLASH\"": the text quoted, its quotation
+// marks doubled and its control characters removed.
 std::string oemIdentityCommand(std::string_view text);
 
 } // namespace korda32ex

@@ -1,5 +1,6 @@
 // The direct exported operations: instrument clock, digital I/O byte,
 // totalizer, OEM identity, and the release of library buffers.
+#include "comm/ScpiText.h"
 #include "frontend/ApiFrame.h"
 #include "frontend/DirectOperations.h"
 #include "frontend/ReplyNumbers.h"
@@ -24,11 +25,14 @@ int setOemIdentity(int bcn, const std::string* text) {
     });
 }
 
-// Reads the OEM identity into reply; -2 for a missing buffer or size 0.
+// Reads the OEM identity into reply; -2 for a missing buffer or size 0. A
+// reply in quotation marks reads as the text it quotes.
 template <class Char> int getOemIdentity(int bcn, Char* buffer, uint32_t size, std::string& reply) {
     return withInstrument(bcn, [&](SCPIHandler& h, GlobalData&) {
         if (buffer == nullptr || size == 0) return status::kInvalidParameter;
-        return h.query("SYST:OEM:IDEN?", reply);
+        const int st = h.query("SYST:OEM:IDEN?", reply);
+        if (st == status::kOk) reply = scpitext::unquotedReply(reply);
+        return st;
     });
 }
 

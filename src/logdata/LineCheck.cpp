@@ -3,6 +3,7 @@
 #include "logdata/DriveFiles.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -122,31 +123,40 @@ bool validateDataFile(const wchar_t* path) {
         }
         return checkLine(line, state);
     };
-    std::string carry; // a line that continues into the next block
+    // Lines end as the readers take them (TextLines): at a carriage return or
+    // a line feed, a following CR or LF belonging to the same break.
+    const auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
+    std::string carry;      // a line that continues into the next block
+    bool breakOpen = false; // the block ended on a line end whose pair may follow
     char buffer[1 << 16];
     for (;;) {
         const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
         if (got == 0) break;
-        std::size_t pos = 0;
-        while (pos < got) {
-            const void* nl = std::memchr(buffer + pos, '\n', got - pos);
-            if (nl == nullptr) {
-                carry.append(buffer + pos, got - pos);
+        const char* p = buffer;
+        const char* const end = buffer + got;
+        if (breakOpen && isLineEnd(*p)) ++p;
+        breakOpen = false;
+        while (p < end) {
+            const char* brk = std::find_if(p, end, isLineEnd);
+            if (brk == end) {
+                carry.append(p, end);
                 if (carry.size() > kMaxLineBytes) return false;
                 break;
             }
-            const std::size_t end =
-                static_cast<std::size_t>(static_cast<const char*>(nl) - buffer) + 1;
             bool ok;
             if (carry.empty()) {
-                ok = take(std::string_view(buffer + pos, end - pos));
+                ok = take(std::string_view(p, static_cast<std::size_t>(brk - p)));
             } else {
-                carry.append(buffer + pos, end - pos);
+                carry.append(p, brk);
                 ok = carry.size() <= kMaxLineBytes && take(carry);
                 carry.clear();
             }
             if (!ok) return false;
-            pos = end;
+            p = brk + 1;
+            if (p == end)
+                breakOpen = true;
+            else if (isLineEnd(*p))
+                ++p;
         }
     }
     if (std::ferror(file.get())) return false;

@@ -23,6 +23,11 @@ constexpr std::size_t kDayOffset = 13;
 constexpr std::size_t kYearOffset = 14;
 constexpr std::size_t kFractionOffset = 16;
 constexpr unsigned kYearBias = 48;
+constexpr std::size_t kFractionDigits = 3; // the fraction is kept in milliseconds
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 struct TimeStamp {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, fraction = 0;
@@ -60,10 +65,17 @@ bool readTimeStamp(const std::string_view* time, TimeStamp& t) {
     if (!whole) return false;
     t.second = *whole;
     if (point != std::string_view::npos) {
+        // Milliseconds: the digits after the point taken to three places,
+        // padded with zeros on the right (".5" is 500), further digits dropped.
         const std::string_view rest = seconds.substr(point + 1);
-        const auto fraction = readLeadingInt(rest.substr(0, rest.find('.')));
-        if (!fraction) return false;
-        t.fraction = *fraction;
+        if (rest.empty() || !isDigit(rest.front())) return false;
+        int ms = 0;
+        std::size_t i = 0;
+        for (; i < kFractionDigits && i < rest.size() && isDigit(rest[i]); ++i)
+            ms = ms * 10 + (rest[i] - '0');
+        for (; i < kFractionDigits; ++i)
+            ms *= 10;
+        t.fraction = ms;
     }
     return true;
 }

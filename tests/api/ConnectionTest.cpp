@@ -1,6 +1,7 @@
 // Connection management through the exported interface, against the virtual
 // instrument on loopback.
 #include "TestSupport.h"
+#include "platform/platform.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,56 @@
 using namespace korda;
 using korda::test::errorString;
 using korda::test::VirtualInstrumentSession;
+namespace pf = korda32ex::platform;
+
+namespace {
+
+// A peer that, once connected, sends bytes without a line end as fast as it
+// can and never reads.
+class StreamingPeer {
+  public:
+    StreamingPeer() {
+        pf::netStartup();
+        listener_ = pf::socketListen(0, true, port_);
+        thread_ = std::thread([this] { run(); });
+    }
+    ~StreamingPeer() {
+        running_ = false;
+        thread_.join();
+        if (socket_ != pf::kInvalidSocket) pf::socketClose(socket_);
+        pf::socketClose(listener_);
+    }
+    std::uint16_t port() const { return port_; }
+
+  private:
+    void run() {
+        const std::string chunk(1 << 16, 'x');
+        while (running_) {
+            if (pf::socketWaitReadable(listener_, 0) == pf::WaitResult::Ready) {
+                const auto s = pf::socketAccept(listener_);
+                if (s != pf::kInvalidSocket) {
+                    if (socket_ != pf::kInvalidSocket) pf::socketClose(socket_);
+                    socket_ = s;
+                }
+            }
+            if (socket_ == pf::kInvalidSocket) {
+                pf::sleepMs(1);
+            } else if (pf::socketWaitWritable(socket_, 5) == pf::WaitResult::Ready &&
+                       pf::socketSend(socket_, chunk.data(), chunk.size()) == pf::kIoError) {
+                pf::socketClose(socket_);
+                socket_ = pf::kInvalidSocket;
+            }
+        }
+    }
+
+    std::intptr_t listener_ = pf::kInvalidSocket;
+    std::intptr_t socket_ = pf::kInvalidSocket;
+    std::uint16_t port_ = 0;
+    std::atomic<bool> running_{true};
+    std::thread thread_;
+};
+
+} // namespace
 
 TEST(Connection, OpenCloseReopenAndModelCheck) {
     VirtualInstrumentSession s(sim::Model::M5129A);
@@ -137,4 +188,45 @@ TEST(Connection, ConcurrentCallsOnOneInstrumentStayWhole) {
     stop = true;
     checker.join();
     EXPECT_EQ(failures.load(), 0);
+}
+
+TEST(Connection, APeerThatStreamsWithoutALineEndCannotHoldTheOpen) {
+    ASSERT_EQ(dlxVmrLibInit(0), 1);
+    dlxVmrTimeoutSet(1);
+    StreamingPeer peer;
+    const std::uint32_t start = pf::tickCount();
+    EXPECT_EQ(test::openLoopback(1, peer.port()), -1015);
+    // One exchange of at most the timeout (no second round for a peer that
+    // was still talking), with room for a loaded machine.
+    EXPECT_LT(pf::tickCount() - start, 1900u);
+    EXPECT_EQ(dlxVmrLibExit(), 1);
+}
+
+TEST(Connection, TcpSettingsNeedAnAddressAndAPortThatFits) {
+    VirtualInstrumentSession s;
+    ASSERT_EQ(s.openStatus(), 1);
+    ASSERT_EQ(dlxVmrCommClose(1), 1);
+    const uint8_t elsewhere[4] = {127, 0, 0, 2};
+    const int port = s.server().port();
+    // Rejected settings are not stored: the next open still reaches the
+    // instrument set up before. (70561 cut to 16 bits would be 5025.)
+    EXPECT_EQ(dlxVmrCCFsetBCN(1, DLXVMR_INTERFACE_TCPIP, port, nullptr, 4), -2);
+    for (const int bad : {0, -1, 65536, 70561})
+        EXPECT_EQ(dlxVmrCCFsetBCN(1, DLXVMR_INTERFACE_TCPIP, bad, elsewhere, 4), -2) << bad;
+    EXPECT_EQ(dlxVmrCommOpen(1), 1);
+    EXPECT_EQ(s.server().connectionsAccepted(), 2);
+}
+
+TEST(Connection, TheVirtualInstrumentJoinsTheThreadsOfEndedConnections) {
+    VirtualInstrumentSession s;
+    ASSERT_EQ(s.openStatus(), 1);
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_EQ(dlxVmrCommClose(1), 1);
+        ASSERT_EQ(dlxVmrCommOpen(1), 1);
+    }
+    EXPECT_EQ(s.server().connectionsAccepted(), 41);
+    // The open connection's thread, and perhaps one not yet reaped.
+    for (int i = 0; i < 100 && s.server().connectionThreads() > 1; ++i)
+        pf::sleepMs(10);
+    EXPECT_EQ(s.server().connectionThreads(), 1u);
 }

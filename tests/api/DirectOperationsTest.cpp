@@ -52,6 +52,18 @@ TEST(DirectOperations, DigitalIOComplementAndTotalizer) {
     in.forceError("TOT:CLE", -200, "Execution error");
     EXPECT_EQ(dlxVmrTotalizerClear(1), -200);
     EXPECT_EQ(errorString(-200), "TOT:CLE => \"Execution error");
+    // A forced error names its command in either form.
+    in.setFaults({});
+    in.forceError("TOTalize:CLEar", -201, "Invalid while in local");
+    EXPECT_EQ(dlxVmrTotalizerClear(1), -201);
+
+    // Type RRES: reading the count resets it.
+    in.setFaults({});
+    EXPECT_EQ(dlxVmrTotalizerClear(1), 1);
+    in.execute("TOT:TYPE RRES");
+    sim::addTotalizerCounts(in, 7);
+    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, 7));
+    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, 0));
 }
 
 TEST(DirectOperations, UnusableDigitalIOAndTotalizerReplies) {
@@ -82,7 +94,7 @@ TEST(DirectOperations, OemIdentityRoundTripAndTruncation) {
     VirtualInstrumentSession session;
     auto& in = session.instrument();
     EXPECT_EQ(dlxVmrOEMIdentitySetA(1, "ACME-0123456"), 1);
-    EXPECT_EQ(ask(in, "SYST:OEM:IDEN?"), "ACME-0123456");
+    EXPECT_EQ(ask(in, "SYST:OEM:IDEN?"), "\"ACME-0123456\"");
     EXPECT_EQ(oemA(32), "ACME-0123456");
     EXPECT_EQ(oemA(5), "ACME");
     EXPECT_EQ(oemA(1), "");
@@ -93,11 +105,18 @@ TEST(DirectOperations, OemIdentityRoundTripAndTruncation) {
 
     // The wide form keeps the low 8 bits of each character.
     EXPECT_EQ(dlxVmrOEMIdentitySetW(1, L"W\x0141ID"), 1); // U+0141 -> 0x41 'A'
-    EXPECT_EQ(ask(in, "SYST:OEM:IDEN?"), "WAID");
+    EXPECT_EQ(ask(in, "SYST:OEM:IDEN?"), "\"WAID\"");
 
-    // An empty text is stored too.
+    // Quotation marks travel doubled both ways and read back as they were.
+    EXPECT_EQ(dlxVmrOEMIdentitySetA(1, "say \"hi\";*RST"), 1);
+    EXPECT_EQ(ask(in, "SYST:OEM:IDEN?"), "\"say \"\"hi\"\";*RST\"");
+    EXPECT_EQ(oemA(32), "say \"hi\";*RST");
+    EXPECT_EQ(oemW(6), L"say \"");
+
+    // An empty text is stored too, and answered in the same form.
     EXPECT_EQ(dlxVmrOEMIdentitySetA(1, ""), 1);
-    EXPECT_EQ(oemA(32), "\"\"");
+    EXPECT_EQ(ask(in, "SYST:OEM:IDEN?"), "\"\"");
+    EXPECT_EQ(oemA(32), "");
 }
 
 TEST(DirectOperations, OemIdentityTextCannotInjectCommands) {
@@ -109,9 +128,13 @@ TEST(DirectOperations, OemIdentityTextCannotInjectCommands) {
     EXPECT_EQ(peer.count("SYST:OEM:IDEN:STOR \"AB*RSTC\",\"FLASH\""), 1);
     EXPECT_EQ(peer.count("SYST:OEM:IDEN:STOR \"X*RST\",\"FLASH\""), 1);
     EXPECT_EQ(peer.count("*RST"), 0);
-    // A quotation mark is left as it is.
-    EXPECT_EQ(dlxVmrOEMIdentitySetA(1, "a\"b"), 1);
-    EXPECT_EQ(peer.count("SYST:OEM:IDEN:STOR \"a\"b\",\"FLASH\""), 1);
+    // A quotation mark is doubled, so it cannot end the string.
+    EXPECT_EQ(dlxVmrOEMIdentitySetA(1, "a\";*RST;\""), 1);
+    EXPECT_EQ(peer.count("SYST:OEM:IDEN:STOR \"a\"\";*RST;\"\"\",\"FLASH\""), 1);
+    // A reply is unquoted only when it is one whole quoted string.
+    peer.script("SYST:OEM:IDEN?", {"\"x\"\"y\"", "plain \"text\"", "\"open"});
+    for (const char* expected : {"x\"y", "plain \"text\"", "\"open"})
+        EXPECT_EQ(oemA(32), expected);
 }
 
 TEST(DirectOperations, ClockCommandsTravelInOneCheckedExchange) {

@@ -105,7 +105,7 @@ TEST(ScanApi, SequencesOnTheWireAndRemainingScans) {
     ScanBuffer buffer(10, 1);
     ASSERT_EQ(dlxVmrScansGet(1, 4, buffer.record()), 1);
     EXPECT_EQ(buffer.counts(), std::tuple(56, 4, 6));
-    EXPECT_EQ(buffer.entry(3).fraction, 5);
+    EXPECT_EQ(buffer.entry(3).fraction, 500); // ".5" is 500 ms
     ASSERT_EQ(dlxVmrScansGet(1, 10, buffer.record()), 1);
     EXPECT_EQ(buffer.counts(), std::tuple(56, 4, 0));
 

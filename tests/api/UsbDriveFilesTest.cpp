@@ -231,3 +231,30 @@ TEST(UsbDriveFiles, HugeLinesDoNotHurt) {
     int count = 0;
     EXPECT_EQ(dlxVmrPCCardScansFileCountW(0, dir.wideFile("dat00001.csv").c_str(), &count), -2034);
 }
+
+TEST(UsbDriveFiles, EveryKindOfLineEndIsVerifiedLineByLine) {
+    TempDir dir;
+    const auto rec = writeDemo(dir, Model::M7043A, 4);
+    const std::wstring data = dir.wideFile("dat00001.csv");
+    ScanBuffer b(4, 40);
+    for (const char* end : {"\r", "\n"}) {
+        std::string text;
+        for (std::size_t pos = 0, crlf;
+             (crlf = rec.dataText.find("\r\n", pos)) != std::string::npos; pos = crlf + 2)
+            text += rec.dataText.substr(pos, crlf - pos) + end;
+        dir.write("dat00001.csv", text);
+        int count = 0;
+        EXPECT_EQ(dlxVmrPCCardScansFileCountW(0, data.c_str(), &count), 1) << int(*end);
+        EXPECT_EQ(count, 4);
+        EXPECT_EQ(dlxVmrPCCardScansFileGet(0, dir.wide().c_str(), 4, 0, b.record()), 4);
+
+        // One check code altered (the last character of the third scan).
+        const std::size_t third = text.find(std::string(end) + "3,") + 1;
+        char& code = text[text.find(end, third) - 1];
+        code = code == 'A' ? 'B' : 'A';
+        dir.write("dat00001.csv", text);
+        count = 77;
+        EXPECT_EQ(dlxVmrPCCardScansFileCountW(0, data.c_str(), &count), -2034) << int(*end);
+        EXPECT_EQ(count, 77);
+    }
+}

@@ -99,6 +99,23 @@ TEST(ChannelSettingsCommands, ConditionsOfEachSetting) {
     setText(c.unit, u"mV\r\n*RST\x7f");
     EXPECT_EQ(joined(commandsOf(unit, *r)), "CALC:SCAL:UNIT \"mV*RST\", (@1)");
 
+    // A quotation mark is doubled, so a name cannot end its string and start
+    // another command; the limits count the characters given.
+    ChannelNameProcessor name(-1, 1);
+    setText(c.name, u"a\";*RST;\"");
+    EXPECT_EQ(joined(commandsOf(name, *r)), "ROUT:CHAN:NAME \"a\"\";*RST;\"\"\", (@1)");
+    setText(c.name, std::u16string(20, u'"'));
+    EXPECT_EQ(joined(commandsOf(name, *r)),
+              "ROUT:CHAN:NAME \"" + std::string(30, '"') + "\", (@1)");
+    setText(c.unit, std::u16string(12, u'"'));
+    EXPECT_EQ(joined(commandsOf(unit, *r)),
+              "CALC:SCAL:UNIT \"" + std::string(18, '"') + "\", (@1)");
+    // The instrument takes the name as it was given.
+    SimLink link;
+    setText(c.name, u"a\";*RST;\"");
+    ASSERT_EQ(link.handler->sendCommands(commandsOf(name, *r)), 1);
+    EXPECT_EQ(ask(link.instrument, "ROUT:CHAN:NAME? (@1)"), "\"a\"\";*RST;\"\"\"");
+
     // Thermocouple options only for thermocouples.
     ChannelRecord& tc = r->modules[1].channels[5]; // channel 206
     tc.function = 12;

@@ -28,8 +28,8 @@ TEST(ComputedChannelCommands, PolynomialWithAlarmsOutputsAndTexts) {
     c.alarm2Output = 64; // none of bits 0..5: output 0
     c.scaleM = 1;
     c.scaleB = 0;
-    setText(c.name, u"ABCDEFGHIJKL");
-    setText(c.unit, u"degC");
+    setText(c.name, u"AB\"DEFGHIJKL"); // 9 characters kept, then the mark doubled
+    setText(c.unit, u"deg\"C");
     c.sourceList[0] = 1; // not a list function: no list command
     ComputedChannelProcessor p(4, 19);
     EXPECT_EQ(joined(commandsOf(p, *r)),
@@ -39,7 +39,7 @@ TEST(ComputedChannelCommands, PolynomialWithAlarmsOutputsAndTexts) {
               "CALC:MATH:SOUR:ACH (@1),(@520)|"
               "CALC:MATH:COEF 0,1,0.00385,-2.5,1e-07,1.23457e+08, (@520)|"
               "CALC:LIM1:FEED 3, (@520)|CALC:LIM2:FEED 0, (@520)|"
-              "CALC:MATH:UNIT \"degC\", (@520)|ROUT:CHAN:NAME \"ABCDEFGHI\", (@520)");
+              "CALC:MATH:UNIT \"deg\"\"C\", (@520)|ROUT:CHAN:NAME \"AB\"\"DEFGHI\", (@520)");
 }
 
 TEST(ComputedChannelCommands, OperandsListsAndSwitchedOffChannels) {

@@ -48,6 +48,7 @@ TEST(DataFileReader, ContinuationNeverReadsPastTheText) {
     EXPECT_EQ(readDataText(text, 3, 10, *r), 2);
     EXPECT_EQ(r->scansRemaining, 90);
     EXPECT_EQ(b.entry(1).second, 5);
+    EXPECT_EQ(b.entry(1).fraction, 500); // ".5": milliseconds
     EXPECT_EQ(b.reading(1, 1), -5.0f);
     // Nothing left beyond the end, and a negative remaining count reads nothing.
     r->entrySize = 12;

@@ -48,7 +48,7 @@ std::string readings(int n) {
 } // namespace
 
 TEST(ScanParser, TimeFieldsAndLayout) {
-    Buffer b;
+    Buffer b(8);
     ASSERT_EQ(b.add("1,2,3,0,2014,5,6,12,34,56.789"), LineResult::Stored);
     EXPECT_EQ(b.record()->entrySize, 64);
     EXPECT_EQ(b.stamp(0), std::tuple(14, 5, 6, 12, 34, 56, 789));
@@ -62,6 +62,14 @@ TEST(ScanParser, TimeFieldsAndLayout) {
     EXPECT_EQ(b.readings(1), (std::vector<float>{4, 5, 6}));
     ASSERT_EQ(b.add("1,2,3,anything,2207,1,2,3,4,05.050.9"), LineResult::Stored);
     EXPECT_EQ(b.stamp(2), std::tuple(207, 1, 2, 3, 4, 5, 50));
+    // The fraction is in milliseconds whatever the number of digits.
+    const std::pair<const char*, int> fractions[] = {
+        {"5.011", 11}, {"5.5", 500}, {"5.12345", 123}, {"5.07x", 70}, {"5.000", 0}};
+    int n = 3;
+    for (const auto& [seconds, ms] : fractions) {
+        ASSERT_EQ(b.add(std::string("1,2,3,0,2020,1,2,3,4,") + seconds), LineResult::Stored);
+        EXPECT_EQ(std::get<6>(b.stamp(n++)), ms) << seconds;
+    }
 }
 
 TEST(ScanParser, ReadingWords) {

@@ -88,9 +88,15 @@ TEST_F(ScpiFixture, ErrorQueueRepliesAreCheckedStrictly) {
     EXPECT_EQ(h.sendCommands({"A 1", "BOGUS 2", "C 3"}), -113);
     EXPECT_EQ(errorString(-113), "BOGUS 2 => \"Undefined header");
 
-    // A comma inside the message makes the line three pieces.
-    reply = "-100,\"Command error, really\"\r\n";
-    EXPECT_EQ(h.sendCommand("X"), -2035);
+    // The line splits at its first comma only: the text may hold commas.
+    reply = "-221,\"Settings conflict, scan list empty\"\r\n";
+    EXPECT_EQ(h.sendCommand("INIT"), -221);
+    EXPECT_EQ(errorString(-221), "INIT => \"Settings conflict, scan list empty");
+    // A number that is not one, or no text, is no error-queue reply.
+    for (const char* bad : {"x,\"No error\"\r\n", "0,\r\n", "0\r\n"}) {
+        reply = bad;
+        EXPECT_EQ(h.sendCommand("X"), -2035) << bad;
+    }
     // More replies than commands.
     reply = "0,\"No error\"\r\n0,\"No error\"\r\n";
     EXPECT_EQ(h.sendCommand("X"), -2035);
@@ -220,4 +226,41 @@ TEST(ReplyLineCounter, CountsAcrossChunksLikeAWholeScan) {
         EXPECT_EQ(split.lines(), 3u) << cut;
     }
     EXPECT_EQ(splitReplyLines(text), (std::vector<std::string>{"ab", "cd", "ef", "g"}));
+}
+
+namespace {
+
+// A transport with nothing stale to drain whose peer, once asked, never stops
+// talking and never ends a line: every receive hands over another megabyte.
+class EndlessTransport final : public CommunicationInterface {
+  public:
+    int open(std::uint32_t) override { return 1; }
+    int close() override { return 1; }
+    int send(const std::string&, std::uint32_t) override {
+        ++sends;
+        return 1;
+    }
+    int sendRaw(const std::string&) override { return 1; }
+    int receive(std::uint32_t timeoutMs, std::string& text) override {
+        if (timeoutMs == SCPIHandler::kDrainReadMs) return -1015;
+        text.append(kChunk, 'x');
+        delivered += kChunk;
+        return 1;
+    }
+    static constexpr std::size_t kChunk = std::size_t(1) << 20;
+    int sends = 0;
+    std::size_t delivered = 0;
+};
+
+} // namespace
+
+TEST_F(ScpiFixture, AnExchangeCollectsNoMoreThanItsCap) {
+    auto endless = std::make_shared<EndlessTransport>();
+    SCPIHandler h(endless);
+    std::string reply = "unchanged";
+    EXPECT_EQ(h.query("X?", reply), -2035);
+    EXPECT_EQ(reply, "unchanged");
+    EXPECT_EQ(endless->sends, 1);
+    EXPECT_GT(endless->delivered, SCPIHandler::kLongReplyLimit);
+    EXPECT_LE(endless->delivered, SCPIHandler::kLongReplyLimit + EndlessTransport::kChunk);
 }

@@ -95,9 +95,13 @@ TEST(VirtualInstrument, ChannelFunctionsRangesAndSettings) {
              "TEMP:TC:TYPE? (@103) => J");
     // A name may hold anything but a line end, a channel list included; a
     // rejected value changes no channel of the list.
-    play(in, "ROUT:CHAN:NAME \"a,(@1)\", (@101) => 0 | ROUT:CHAN:NAME? (@101) => \"a,(@1)\" | "
-             "CALC:LIM2 7,(@101,102) => 0 | CALC:LIM2 x,(@101,102) => -224 | "
-             "CALC:LIM2? (@101,102) => +7.00000000E+00,+7.00000000E+00");
+    play(
+        in,
+        "ROUT:CHAN:NAME \"a\"\";*RST;\"\"\", (@101) => 0 | "
+        "ROUT:CHAN:NAME? (@101) => \"a\"\";*RST;\"\"\" | ROUT:CHAN:NAME \"a\"b\", (@101) => -224 | "
+        "ROUT:CHAN:NAME \"a,(@1)\", (@101) => 0 | ROUT:CHAN:NAME? (@101) => \"a,(@1)\" | "
+        "CALC:LIM2 7,(@101,102) => 0 | CALC:LIM2 x,(@101,102) => -224 | "
+        "CALC:LIM2? (@101,102) => +7.00000000E+00,+7.00000000E+00");
     // Channels switched off, and *RST restoring every channel setting.
     play(in, "ROUT:CHAN:STAT OFF,(@101:102) => 0 | ROUT:CHAN:STAT? (@101,102,103) => 0,0,1 | "
              "*RST => 0 | ROUT:CHAN:STAT? (@103) => 0 | CONF? (@103) => \"VOLT\" | "
@@ -149,7 +153,7 @@ TEST(VirtualInstrument, DirectStateMonitoringAndReset) {
     Instrument in(Model::M7043A);
     useManualClock(in);
     play(in, "SYST:OEM:IDEN:STOR \"say \"\"hi\"\"\",\"FLASH\" => 0 | "
-             "SYST:OEM:IDEN? => say \"hi\" | SYST:OEM:IDEN:STOR \"open => -102 | "
+             "SYST:OEM:IDEN? => \"say \"\"hi\"\"\" | SYST:OEM:IDEN:STOR \"open => -102 | "
              "SYST:DATE 2026,2,29 => -222 | SOUR:DIG:DATA:BYTE 3 => 0 | SYST:KLOC ON => 0");
     // Nothing to read before a channel is chosen; no status before a reading.
     play(in, "ROUT:MON:DATA? => <none> | SYST:ERR? => -221,\"Settings conflict\" | "
@@ -160,9 +164,10 @@ TEST(VirtualInstrument, DirectStateMonitoringAndReset) {
     addTotalizerCounts(in, 5);
     setChannelValue(in, 101, 1.0);
     // *RST: the identity stays in flash, test signals survive.
-    play(in, "*RST => 0 | SOUR:DIG:DATA:BYTE? => 255 | SYST:KLOC? => 0 | TOT:DATA? => 0 | "
-             "SYST:OEM:IDEN? => say \"hi\" | ROUT:MON (@101) => 0 | ROUT:MON:STAT ON => 0 | "
-             "ROUT:MON:DATA? => 1.000000e+00");
+    play(in,
+         "*RST => 0 | SOUR:DIG:DATA:BYTE? => 255 | SYST:KLOC? => 0 | TOT:DATA? => 0 | "
+         "SYST:OEM:IDEN? => \"say \"\"hi\"\"\" | ROUT:MON (@101) => 0 | ROUT:MON:STAT ON => 0 | "
+         "ROUT:MON:DATA? => 1.000000e+00");
 }
 
 TEST(VirtualInstrument, FaultsReachTheLibrary) {

@@ -2,8 +2,8 @@
 
 #include "Instrument.h"
 #include "RecordingWriter.h"
-#include "ScanArgs.h"
 #include "ScpiArgs.h"
+#include "comm/ScpiText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,7 +32,7 @@ std::string fileName(std::uint32_t number) {
 std::vector<LogFile>::iterator namedFile(Instrument& in, const Request& q, Reply& r) {
     auto& files = in.log.files;
     std::string_view rest;
-    const auto name = args::quotedString(q.args, rest);
+    const auto name = korda32ex::scpitext::readQuoted(q.args, rest);
     if (!name || !trimmed(rest).empty()) {
         fail(r, q.args.empty() ? scpi_error::kMissingParameter : scpi_error::kIllegalValue);
         return files.end();
@@ -344,7 +344,8 @@ void registerLogCommands(CommandTable& t) {
         if (!parseInteger(q.args, n)) return fail(r, scpi_error::kDataType);
         if (n < 1 || n > static_cast<long long>(in.log.files.size()))
             return fail(r, scpi_error::kDataOutOfRange);
-        r.lines.push_back("\"" + in.log.files[static_cast<std::size_t>(n - 1)].name + "\"");
+        r.lines.push_back(
+            korda32ex::scpitext::quoted(in.log.files[static_cast<std::size_t>(n - 1)].name));
     });
     t.add("MEMory:LOG:READ?", [](Instrument& in, const Request& q, Reply& r) {
         catchUpScanning(in);

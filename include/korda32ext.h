@@ -296,6 +296,17 @@ KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, channel1) == 96, "channel1");
 KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, computed) == 1264, "computed");
 KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, modules) == 24624, "modules");
 
+/* Reads the configuration the instrument runs into record. The instrument
+ * is made to log one short scan into its log memory (logging to the memory,
+ * timer trigger, count 2); the configuration of that log is parsed like a
+ * setup file, live queries complete it, and trigger count, interval, source,
+ * alarm channel, logging, destination and the scan list are put back and the
+ * captured log deleted. Channels kept as scaled voltage channels for a
+ * current shunt come back as current channels. Readings of the captured scan
+ * stay in the reading memory. On failure record is all zero; -1 when the
+ * capture fails, -2035 when no configuration came back, -2 for a null record. */
+KORDA_API int KORDA_CALL dlxVmrConfigGet(int bcn, VmrInstConfig* record);
+
 /* ---- Scanning and readings --------------------------------------------- */
 /* One scan: a 52-byte header with the time stamp, then the readings. The
  * scan holds (entrySize - 52) / 4 readings; +/-infinity stand for an

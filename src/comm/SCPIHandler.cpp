@@ -107,7 +107,8 @@ int SCPIHandler::exchange(const std::vector<std::string>& lines, std::size_t exp
     LockGuard g(lock_);
     stillArriving = false;
     const std::uint64_t perLines = std::uint64_t{kMillisecondsPerLine} * lines.size();
-    const std::uint64_t t = std::max<std::uint64_t>(libraryTimeoutMs(), perLines);
+    const std::uint64_t t =
+        std::max<std::uint64_t>({libraryTimeoutMs(), perLines, minimumLimitMs_});
     const std::uint32_t limit = static_cast<std::uint32_t>(std::min<std::uint64_t>(t, 0xFFFFFFFFu));
 
     // One deadline for the whole exchange: the drain, the write and the reply.
@@ -154,6 +155,17 @@ int SCPIHandler::query(const std::string& command, std::string& reply) {
     if (st != status::kOk) return st;
     reply = replies.empty() ? std::string() : replies.front();
     return status::kOk;
+}
+
+int SCPIHandler::query(const std::string& command, std::string& reply, std::uint32_t minimumMs) {
+    LockGuard g(lock_);
+    struct Restore {
+        std::uint32_t& field;
+        const std::uint32_t value;
+        ~Restore() { field = value; }
+    } restore{minimumLimitMs_, minimumLimitMs_};
+    minimumLimitMs_ = std::max(restore.value, minimumMs);
+    return query(command, reply);
 }
 
 int SCPIHandler::queryLines(const std::vector<std::string>& queries,

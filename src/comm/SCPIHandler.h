@@ -28,6 +28,10 @@ class SCPIHandler {
                  std::vector<std::string>& replies);
     // One query, retried once after a timeout; reply is the first line.
     int query(const std::string& command, std::string& reply);
+    // As query, with a time limit of at least minimumMs for this query alone
+    // (for a reply that comes only when a long operation is over); the
+    // library timeout is left as it is.
+    int query(const std::string& command, std::string& reply, std::uint32_t minimumMs);
     // Several queries in one exchange, retried once after a timeout.
     int queryLines(const std::vector<std::string>& queries, std::vector<std::string>& replies);
     // As queryLines; every reply line followed by "\n" is appended to out.
@@ -62,6 +66,7 @@ class SCPIHandler {
 
     std::shared_ptr<CommunicationInterface> transport_;
     platform::RecursiveLock lock_;
+    std::uint32_t minimumLimitMs_ = 0; // raised by query(command, reply, minimumMs)
 };
 
 // Splits collected reply text into lines: carriage returns removed, split at

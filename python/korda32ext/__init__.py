@@ -3,7 +3,7 @@
     from korda32ext import Instrument
     with Instrument("tcp://127.0.0.1:5025") as inst:
         print(inst.model, inst.oem_identity)
-        times, fractions, readings = inst.scans()
+        times, readings = inst.scans()
 """
 
 from .errors import KordaError, error_text

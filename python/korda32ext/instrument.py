@@ -32,13 +32,12 @@ _INTERFACE_TCPIP = 1
 _ALREADY_INITIALIZED = -2001
 _MODEL_MISMATCH = -2021
 
-Scans = namedtuple("Scans", "times fractions readings")
+Scans = namedtuple("Scans", "times readings")
 Scans.__doc__ = """Scans fetched from an instrument or read from a recording.
 
-times: the time stamp of each scan to the whole second (datetime, or a NumPy
-    datetime64[s] array); fractions: the digits after the point of each time
-    stamp's seconds, as an integer; readings: one row per scan (a NumPy float32
-    array of shape (scans, readings per scan), or a list of lists)."""
+times: the time stamp of each scan to the millisecond (datetime, or a NumPy
+    datetime64[ms] array); readings: one row per scan (a NumPy float32 array of
+    shape (scans, readings per scan), or a list of lists)."""
 
 
 def version():
@@ -98,13 +97,20 @@ def _parse_address(address):
 
 
 def _stamp(entry):
+    # The entry's fraction holds the milliseconds of the time stamp.
     return datetime.datetime(
-        2000 + entry.year, entry.month, entry.day, entry.hour, entry.minute, entry.second
+        2000 + entry.year,
+        entry.month,
+        entry.day,
+        entry.hour,
+        entry.minute,
+        entry.second,
+        min(max(entry.fraction, 0), 999) * 1000,
     )
 
 
 def _collect(buffer, scans):
-    """Appends the scans of a filled scan buffer to scans (times, fractions, rows)."""
+    """Appends the scans of a filled scan buffer to scans (times, rows)."""
     record = ScanRecord.from_buffer(buffer)
     count = record.scanCount
     size = record.entrySize
@@ -113,19 +119,17 @@ def _collect(buffer, scans):
         at = SCAN_RECORD_HEADER_SIZE + n * size
         entry = ScanEntry.from_buffer(buffer, at)
         scans[0].append(_stamp(entry))
-        scans[1].append(entry.fraction)
         values = (ctypes.c_float * readings).from_buffer(buffer, at + SCAN_ENTRY_HEADER_SIZE)
-        scans[2].append(list(values))
+        scans[1].append(list(values))
     return record
 
 
-def _result(times, fractions, rows):
+def _result(times, rows):
     if numpy is None:
-        return Scans(times, fractions, rows)
+        return Scans(times, rows)
     width = len(rows[0]) if rows else 0
     return Scans(
-        numpy.array(times, dtype="datetime64[s]"),
-        numpy.array(fractions, dtype=numpy.int32),
+        numpy.array(times, dtype="datetime64[ms]"),
         numpy.array(rows, dtype=numpy.float32).reshape(len(rows), width),
     )
 
@@ -147,7 +151,7 @@ def read_recording(directory, block=256):
     )
     buffer = ctypes.create_string_buffer(scan_buffer_size(block))
     record = ctypes.cast(buffer, ctypes.POINTER(ScanRecord))
-    scans = ([], [], [])
+    scans = ([], [])
     while len(scans[0]) < total.value:
         start = len(scans[0])
         check("dlxVmrPCCardScansFileGet", lib().dlxVmrPCCardScansFileGet(0, path, block, start, record))
@@ -304,7 +308,7 @@ class Instrument:
         a time. The scans fetched leave the instrument."""
         buffer = ctypes.create_string_buffer(scan_buffer_size(block))
         record = ctypes.cast(buffer, ctypes.POINTER(ScanRecord))
-        scans = ([], [], [])
+        scans = ([], [])
         while limit is None or len(scans[0]) < limit:
             want = block if limit is None else min(block, limit - len(scans[0]))
             self._call("dlxVmrScansGet", want, record)

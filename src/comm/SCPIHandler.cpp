@@ -42,6 +42,27 @@ bool readInteger(const std::string& text, long& value) {
     return true;
 }
 
+// True when text ends with a complete error-queue line of an error: a
+// number other than 0, a comma and a quoted text. The text is kept without its
+// closing quotation mark, as the setting commands record it.
+bool endsWithErrorLine(std::string_view text, long& code, std::string& message) {
+    if (text.empty() || text.back() != '\n') return false;
+    text.remove_suffix(1);
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    const std::size_t start = text.find_last_of('\n');
+    const std::string_view line = start == std::string_view::npos ? text : text.substr(start + 1);
+    const std::size_t comma = line.find(',');
+    if (comma == std::string_view::npos || line.size() < comma + 3 || line[comma + 1] != '"' ||
+        line.back() != '"')
+        return false;
+    const std::string number(line.substr(0, comma));
+    if (number.find_first_not_of("+-0123456789 ") != std::string::npos ||
+        !readInteger(number, code) || code == 0)
+        return false;
+    message.assign(line.substr(comma + 1, line.size() - comma - 2));
+    return true;
+}
+
 } // namespace
 
 void ReplyLineCounter::feed(const char* data, std::size_t length) {
@@ -250,6 +271,15 @@ int SCPIHandler::readUntilNoError(const std::string& command, std::string& out) 
             std::max(base, before >= kNoErrorLine.size() ? before - kNoErrorLine.size() + 1 : 0);
         if (out.find(kNoErrorLine, from) != std::string::npos)
             return out.size() >= kMinimumLongReply ? status::kOk : status::kInvalidResponse;
+        // The instrument rejected the command: its error, the answer to the
+        // closing "SYST:ERR?", is the last line, and no no-error line follows.
+        long code = 0;
+        std::string text;
+        if (out.size() > before &&
+            endsWithErrorLine(std::string_view(out).substr(base), code, text)) {
+            recordErrorMessage(static_cast<int>(code), command + " => " + text);
+            return static_cast<int>(code);
+        }
         if (out.size() - base > kLongReplyLimit) return status::kInvalidResponse;
     }
 }

@@ -173,6 +173,11 @@ TEST(LogMemoryApi, LoggedScansReadBackInPiecesAsLiveFetch) {
             << "scans from " << start;
     }
 
+    // A name the instrument does not know: its error, at once.
+    EXPECT_EQ(dlxVmrScansFileGet(1, L"NOFILE.CSV", 4, 0, file.record()), -256);
+    EXPECT_NE(errorString(-256).find("MEMory:LOG:READ? \"NOFILE.CSV\" => "), std::string::npos);
+    EXPECT_NE(errorString(-256).find("File name not found"), std::string::npos);
+
     // The configuration of the log file.
     auto config = std::make_unique<VmrInstConfig>();
     std::memset(config.get(), 0, sizeof *config);

@@ -1,6 +1,6 @@
 #include "RecordingWriter.h"
 
-#include "comm/WireNumbers.h"
+#include "core/Numbers.h"
 #include "logdata/LineCheck.h"
 
 #include <cmath>

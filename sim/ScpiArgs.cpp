@@ -1,6 +1,6 @@
 #include "ScpiArgs.h"
 
-#include "comm/WireNumbers.h"
+#include "core/Numbers.h"
 
 #include <cctype>
 #include <charconv>
@@ -126,8 +126,9 @@ bool parseSwitch(const std::string& text, bool& on) {
 bool parseReal(const std::string& text, double& value) {
     const std::string t = trimmed(text);
     if (t.empty()) return false;
-    double v = 0;
-    if (!korda32ex::wire::readDouble(t, v) || !std::isfinite(v)) return false;
+    const auto parsed = korda32ex::readLeadingReal(t);
+    if (!parsed || !std::isfinite(*parsed)) return false;
+    const double v = *parsed;
     // The whole text must be the number: re-read its extent.
     std::size_t i = (t[0] == '+' || t[0] == '-') ? 1 : 0;
     double ignored = 0;

@@ -3,7 +3,7 @@
 // column titles and data rows.
 #include "RecordingWriter.h"
 
-#include "comm/WireNumbers.h"
+#include "core/Numbers.h"
 #include "platform/platform.h"
 
 #include <cstdio>

@@ -2,7 +2,7 @@
 // and 2, and the mark that lets the channel's alarm trigger a scan.
 #include "channels/ChannelRules.h"
 #include "channels/ChannelSettingProcessors.h"
-#include "comm/WireNumbers.h"
+#include "core/Numbers.h"
 
 namespace korda32ex {
 
@@ -48,119 +48,78 @@ void appendOutput(const ChannelRecord* c, int alarm, const std::string& list,
 
 } // namespace
 
-// ---- Alarm state ------------------------------------------------------------
+// ---- Alarm state, limit and output ------------------------------------------
 
-bool FirstAlarmFunctionProcessor::buildCommands(const VmrInstConfig& record, CommandList& commands,
-                                                std::string&, int&) {
-    appendAlarmState(presentChannel(record), 1, list(), commands);
+template <int Alarm>
+bool AlarmFunctionProcessor<Alarm>::buildCommands(const VmrInstConfig& record,
+                                                  CommandList& commands, std::string&, int&) {
+    appendAlarmState(presentChannel(record), Alarm, list(), commands);
     return true;
 }
 
-bool FirstAlarmFunctionProcessor::buildQueries(CommandList& queries, SCPIHandler* handler) {
-    if (channelStateGate(handler)) queries.push_back("CALC:LIM1:STAT? " + list());
+template <int Alarm>
+bool AlarmFunctionProcessor<Alarm>::buildQueries(CommandList& queries, SCPIHandler* handler) {
+    if (channelStateGate(handler)) queries.push_back(limitHeader(Alarm) + ":STAT? " + list());
     return true;
 }
 
-bool FirstAlarmFunctionProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
-                                                std::string& errorText, int& errorCode) {
+template <int Alarm>
+bool AlarmFunctionProcessor<Alarm>::parseResponse(const std::string& reply, VmrInstConfig& record,
+                                                  std::string& errorText, int& errorCode) {
     ChannelRecord* c = channelFor(record);
     if (skipped() || c == nullptr) return true;
-    return parseAlarmState(reply, c->alarmFlags, 1, errorText, errorCode);
+    return parseAlarmState(reply, c->alarmFlags, Alarm, errorText, errorCode);
 }
 
-bool SecondAlarmFunctionProcessor::buildCommands(const VmrInstConfig& record, CommandList& commands,
-                                                 std::string&, int&) {
-    appendAlarmState(presentChannel(record), 2, list(), commands);
+template <int Alarm>
+bool AlarmLimitProcessor<Alarm>::buildCommands(const VmrInstConfig& record, CommandList& commands,
+                                               std::string&, int&) {
+    appendLimit(presentChannel(record), Alarm, list(), commands);
     return true;
 }
 
-bool SecondAlarmFunctionProcessor::buildQueries(CommandList& queries, SCPIHandler* handler) {
-    if (channelStateGate(handler)) queries.push_back("CALC:LIM2:STAT? " + list());
+template <int Alarm>
+bool AlarmLimitProcessor<Alarm>::buildQueries(CommandList& queries, SCPIHandler* handler) {
+    if (channelStateGate(handler)) queries.push_back(limitHeader(Alarm) + "? " + list());
     return true;
 }
 
-bool SecondAlarmFunctionProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
-                                                 std::string& errorText, int& errorCode) {
+template <int Alarm>
+bool AlarmLimitProcessor<Alarm>::parseResponse(const std::string& reply, VmrInstConfig& record,
+                                               std::string& errorText, int& errorCode) {
     ChannelRecord* c = channelFor(record);
     if (skipped() || c == nullptr) return true;
-    return parseAlarmState(reply, c->alarmFlags, 2, errorText, errorCode);
+    return parseNonNegative(reply, limitOf(*c, Alarm), errorText, errorCode);
 }
 
-// ---- Alarm limit ------------------------------------------------------------
-
-bool FirstAlarmLimitProcessor::buildCommands(const VmrInstConfig& record, CommandList& commands,
-                                             std::string&, int&) {
-    appendLimit(presentChannel(record), 1, list(), commands);
+template <int Alarm>
+bool AlarmIOProcessor<Alarm>::buildCommands(const VmrInstConfig& record, CommandList& commands,
+                                            std::string&, int&) {
+    appendOutput(presentChannel(record), Alarm, list(), commands);
     return true;
 }
 
-bool FirstAlarmLimitProcessor::buildQueries(CommandList& queries, SCPIHandler* handler) {
-    if (channelStateGate(handler)) queries.push_back("CALC:LIM1? " + list());
+// The output is always asked.
+template <int Alarm>
+bool AlarmIOProcessor<Alarm>::buildQueries(CommandList& queries, SCPIHandler*) {
+    queries.push_back(limitHeader(Alarm) + ":FEED? " + list());
     return true;
 }
 
-bool FirstAlarmLimitProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
-                                             std::string& errorText, int& errorCode) {
-    ChannelRecord* c = channelFor(record);
-    if (skipped() || c == nullptr) return true;
-    return parseNonNegative(reply, limitOf(*c, 1), errorText, errorCode);
-}
-
-bool SecondAlarmLimitProcessor::buildCommands(const VmrInstConfig& record, CommandList& commands,
-                                              std::string&, int&) {
-    appendLimit(presentChannel(record), 2, list(), commands);
-    return true;
-}
-
-bool SecondAlarmLimitProcessor::buildQueries(CommandList& queries, SCPIHandler* handler) {
-    if (channelStateGate(handler)) queries.push_back("CALC:LIM2? " + list());
-    return true;
-}
-
-bool SecondAlarmLimitProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
-                                              std::string& errorText, int& errorCode) {
-    ChannelRecord* c = channelFor(record);
-    if (skipped() || c == nullptr) return true;
-    return parseNonNegative(reply, limitOf(*c, 2), errorText, errorCode);
-}
-
-// ---- Alarm output (always asked) --------------------------------------------
-
-bool FirstAlarmIOProcessor::buildCommands(const VmrInstConfig& record, CommandList& commands,
-                                          std::string&, int&) {
-    appendOutput(presentChannel(record), 1, list(), commands);
-    return true;
-}
-
-bool FirstAlarmIOProcessor::buildQueries(CommandList& queries, SCPIHandler*) {
-    queries.push_back("CALC:LIM1:FEED? " + list());
-    return true;
-}
-
-bool FirstAlarmIOProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
-                                          std::string& errorText, int& errorCode) {
+template <int Alarm>
+bool AlarmIOProcessor<Alarm>::parseResponse(const std::string& reply, VmrInstConfig& record,
+                                            std::string& errorText, int& errorCode) {
     ChannelRecord* c = channelFor(record);
     if (c == nullptr) return true;
-    return parseOutput(reply, outputOf(*c, 1), errorText, errorCode);
+    return parseOutput(reply, outputOf(*c, Alarm), errorText, errorCode);
 }
 
-bool SecondAlarmIOProcessor::buildCommands(const VmrInstConfig& record, CommandList& commands,
-                                           std::string&, int&) {
-    appendOutput(presentChannel(record), 2, list(), commands);
-    return true;
-}
-
-bool SecondAlarmIOProcessor::buildQueries(CommandList& queries, SCPIHandler*) {
-    queries.push_back("CALC:LIM2:FEED? " + list());
-    return true;
-}
-
-bool SecondAlarmIOProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
-                                           std::string& errorText, int& errorCode) {
-    ChannelRecord* c = channelFor(record);
-    if (c == nullptr) return true;
-    return parseOutput(reply, outputOf(*c, 2), errorText, errorCode);
-}
+template class AlarmFunctionProcessor<1>;
+template class AlarmFunctionProcessor<2>;
+template class AlarmLimitProcessor<1>;
+template class AlarmLimitProcessor<2>;
+template class AlarmIOProcessor<1>;
+template class AlarmIOProcessor<2>;
 
 // ---- Alarm trigger ----------------------------------------------------------
 
@@ -188,7 +147,7 @@ bool ChannelAlarmTriggerProcessor::parseResponse(const std::string& reply, VmrIn
         c->alarmFlags |= kTriggerBit;
         return true;
     }
-    if (reply == "000" || wire::readUnsignedOrZero(reply) > 0) {
+    if (reply == "000" || readUnsignedOrZero(reply) > 0) {
         c->alarmFlags &= ~kTriggerBit;
         return true;
     }

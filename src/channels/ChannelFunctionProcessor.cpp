@@ -1,4 +1,4 @@
-#include "channels/ChannelFunctionProcessor.h"
+#include "channels/ChannelSettingProcessors.h"
 
 #include "config/ProcessorSupport.h"
 #include "config/RecordAccess.h"
@@ -8,8 +8,6 @@
 namespace korda32ex {
 
 namespace {
-
-constexpr int kModel5129A = 5;
 
 // Function words of the "CONF?" reply, in the order they are tried.
 constexpr std::array<TokenCode, 13> kFunctionReplies{{
@@ -37,7 +35,7 @@ bool ChannelFunctionProcessor::buildCommands(const VmrInstConfig& record, Comman
     // Module channels 1-20 measure current as the voltage across a shunt;
     // channel 1 and module channels 21 and 22 have current inputs.
     const bool throughShunt = slot() >= 0 && index() < 20;
-    const bool hasAc = currentModelCode() == kModel5129A;
+    const bool hasAc = currentModel().acFunctions;
     const char* word = nullptr;
     switch (channel->function) {
     case 1:

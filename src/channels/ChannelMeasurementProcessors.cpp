@@ -3,10 +3,9 @@
 // (open-circuit detection, reference junction).
 #include "channels/ChannelRules.h"
 #include "channels/ChannelSettingProcessors.h"
-#include "channels/ThermoColdJunctionProcessor.h"
-#include "comm/WireNumbers.h"
 #include "config/ProcessorSupport.h"
 #include "config/RecordAccess.h"
+#include "core/Numbers.h"
 
 #include <array>
 
@@ -17,7 +16,6 @@ namespace {
 using namespace channelrules;
 
 constexpr std::uint32_t kThermocouple = 12;
-constexpr int kModel5129A = 5;
 constexpr std::uint32_t kNplcRateBits = 0x6; // reading rate "NPLC" in the instrument flags
 
 constexpr std::array<TokenCode, 2> kOpenDetect{{{"ON", 1}, {"OFF", 0}}};
@@ -34,7 +32,7 @@ const ChannelRecord* onChannel(const ChannelRecord* c) {
 bool CustomSampleRateProcessor::buildCommands(const VmrInstConfig& record, CommandList& commands,
                                               std::string&, int&) {
     const ChannelRecord* c = onChannel(presentChannel(record));
-    if (c == nullptr || currentModelCode() != kModel5129A) return true;
+    if (c == nullptr || !currentModel().integrationTime) return true;
     if ((record.flags & kNplcRateBits) == kNplcRateBits)
         commands.push_back("NPLC " + wire::general(c->nplc) + "," + list());
     return true;

@@ -1,8 +1,8 @@
-#include "channels/ChannelRangeProcessor.h"
+#include "channels/ChannelSettingProcessors.h"
 
-#include "comm/WireNumbers.h"
 #include "config/ProcessorSupport.h"
 #include "config/RecordAccess.h"
+#include "core/Numbers.h"
 
 #include <array>
 #include <span>
@@ -10,9 +10,6 @@
 namespace korda32ex {
 
 namespace {
-
-constexpr int kModel7043A = 4;
-constexpr int kModel5129A = 5;
 
 // ---- Meter functions (1-6): range codes and the values sent for them ----
 
@@ -38,7 +35,7 @@ struct MeterFunction {
     double otherValue; // sent for a code outside the table
     const char* autoCommand;
     const char* configureWord;
-    bool onlyOn5129A;
+    bool acFunction;
 };
 
 // Indexed by function code - 1.
@@ -149,7 +146,9 @@ bool ChannelRangeProcessor::buildCommands(const VmrInstConfig& record, CommandLi
     const ChannelRecord* found = presentChannel(record);
     if (found == nullptr) return true;
     const ChannelRecord& ch = *found;
-    const int model = currentModelCode();
+    const CoefficientRanges coefficients = currentModel().coefficientRanges;
+    const bool withCoefficients = coefficients == CoefficientRanges::WithCoefficients;
+    const bool noCoefficientRanges = coefficients == CoefficientRanges::Absent;
     std::string tail = ","; // ",(@n)"
     tail += list();
     const std::uint32_t fn = ch.function;
@@ -157,7 +156,7 @@ bool ChannelRangeProcessor::buildCommands(const VmrInstConfig& record, CommandLi
 
     if (fn >= 1 && fn <= 6) {
         const MeterFunction& meter = kMeterFunctions[fn - 1];
-        if (meter.onlyOn5129A && model != kModel5129A) return true;
+        if (meter.acFunction && !currentModel().acFunctions) return true;
         if (ch.range == meter.autoCode) {
             first = meter.autoCommand + list();
         } else {
@@ -167,15 +166,15 @@ bool ChannelRangeProcessor::buildCommands(const VmrInstConfig& record, CommandLi
             first = meter.configureWord + wire::fixed6(value) + tail;
         }
     } else if (fn >= 7 && fn <= 9) {
-        if (model == kModel5129A && (ch.range == kSprt || ch.range == kAbc)) return true;
+        if (noCoefficientRanges && (ch.range == kSprt || ch.range == kAbc)) return true;
         const RtdWiring& wiring = kRtdWirings[fn - 7];
         const std::string prefix = wiring.prefix;
         first = wiring.configure + std::string(tokenFor(ch.range, kRtdTypes, "A385")) + tail;
-        if (ch.range == kSprt && model == kModel7043A) {
+        if (ch.range == kSprt && withCoefficients) {
             second = prefix + "SPRT:COEF:HIGH " + values(ch, 3, 4, wire::scientific6) + tail;
             third = prefix + "SPRT:COEF:LOW " + values(ch, 1, 2, wire::scientific6) + tail;
             fourth = prefix + "SPRT:RTPW " + values(ch, 0, 1, wire::general) + tail;
-        } else if (ch.range == kAbc && model == kModel7043A) {
+        } else if (ch.range == kAbc && withCoefficients) {
             const Format r0Format = fn == 8 ? wire::scientific6 : wire::general;
             second = prefix + "ABC:RZER " + values(ch, 0, 1, r0Format) + tail;
             third = prefix + "ABC:COEF " + values(ch, 1, 3, wire::scientific6) + tail;
@@ -185,15 +184,15 @@ bool ChannelRangeProcessor::buildCommands(const VmrInstConfig& record, CommandLi
             second = prefix + "A392:RZER " + values(ch, 0, 1, wire::general) + tail;
         }
     } else if (fn == 10 || fn == 11) {
-        if (model == kModel5129A && ch.range == kRpol) return true;
+        if (noCoefficientRanges && ch.range == kRpol) return true;
         first = std::string(fn == 10 ? "CONF:TEMP THER," : "CONF:TEMP FTH,") +
                 std::string(tokenFor(ch.range, kThermistorTypes, "R2K2")) + tail;
-        if (ch.range == kRpol && model == kModel7043A)
+        if (ch.range == kRpol && withCoefficients)
             second = "TEMP:THER:RPOL:COEF " + values(ch, 0, 4, wire::general) + tail;
     } else if (fn == 12) {
-        if (model == kModel5129A && ch.range == kTcPoly) return true;
+        if (noCoefficientRanges && ch.range == kTcPoly) return true;
         first = "CONF:TEMP TC," + std::string(tokenFor(ch.range, kThermocoupleTypes, "K")) + tail;
-        if (model == kModel7043A) {
+        if (withCoefficients) {
             if (ch.range == kTcPoly)
                 second = "TEMP:TC:POLY:COEF " + values(ch, 0, 7, wire::general) + tail;
             else if (ch.range == kTcR)
@@ -215,7 +214,7 @@ bool ChannelRangeProcessor::buildQueries(CommandList& queries, SCPIHandler* hand
     const auto function = immediateQuery(handler, "CONF? " + list());
     if (function) {
         for (const auto& entry : kRangeQueries) {
-            if (equalsIgnoreCase(*function, entry.functionWord)) {
+            if (equalsIgnoringCase(*function, entry.functionWord)) {
                 queries.push_back(entry.query + list());
                 return true;
             }
@@ -227,8 +226,7 @@ bool ChannelRangeProcessor::buildQueries(CommandList& queries, SCPIHandler* hand
 
 bool ChannelRangeProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
                                           std::string& errorText, int& errorCode) {
-    double value = 0;
-    wire::readDouble(reply, value);
+    const double value = readLeadingReal(reply).value_or(0);
     if (skipped()) return true;
     if (value < 0) return invalidResponse(reply, errorText, errorCode);
     ChannelRecord* channel = channelFor(record);

@@ -1,8 +1,8 @@
 #include "channels/ChannelRules.h"
 
-#include "comm/WireNumbers.h"
 #include "config/IProcessor.h"
 #include "config/ProcessorSupport.h"
+#include "core/Numbers.h"
 #include "platform/platform.h"
 
 #include <cctype>
@@ -67,15 +67,15 @@ const char* alarmStateWord(std::uint32_t alarmFlags, int alarm) {
 bool parseAlarmState(const std::string& reply, std::uint32_t& alarmFlags, int alarm,
                      std::string& errorText, int& errorCode) {
     if (!validAlarm(alarm)) return invalidResponse(reply, errorText, errorCode);
-    if (equalsIgnoreCase(reply, "HIGH")) {
+    if (equalsIgnoringCase(reply, "HIGH")) {
         alarmFlags |= kAlarmHighBit[alarm];
         return true;
     }
-    if (equalsIgnoreCase(reply, "LOW")) {
+    if (equalsIgnoringCase(reply, "LOW")) {
         alarmFlags |= kAlarmLowBit[alarm];
         return true;
     }
-    if (equalsIgnoreCase(reply, "OFF")) return true;
+    if (equalsIgnoringCase(reply, "OFF")) return true;
     return invalidResponse(reply, errorText, errorCode);
 }
 
@@ -94,22 +94,20 @@ bool outputNumber(std::uint32_t v, int& k) {
 bool parseOutput(const std::string& reply, std::uint32_t& field, std::string& errorText,
                  int& errorCode) {
     const std::string_view t = trimmed(reply);
-    if (t.empty() || equalsIgnoreCase(t, "NONE")) {
+    if (t.empty() || equalsIgnoringCase(t, "NONE")) {
         field = 0;
         return true;
     }
-    std::int64_t k = 0;
-    if (!wire::readInt64(t, k)) k = 0; // not a number reads as 0
+    const std::int64_t k = readLeadingInteger(t).value_or(0); // not a number reads as 0
     if (k < 0 || k > kHighestOutput) return invalidResponse(reply, errorText, errorCode);
     field = k == 0 ? 0 : (1u << (k - 1));
     return true;
 }
 
 double replyNumber(std::string_view reply) {
-    double v = 0;
     // A stream reads neither "inf" nor "nan": such a reply counts as no number.
-    if (!wire::readDouble(reply, v) || !std::isfinite(v)) return 0;
-    return v;
+    const auto v = readLeadingReal(reply);
+    return v && std::isfinite(*v) ? *v : 0;
 }
 
 bool parseNonNegative(const std::string& reply, double& field, std::string& errorText,

@@ -1,8 +1,8 @@
 // Scaling (reading x M + B), name and unit text of an analog channel.
 #include "channels/ChannelRules.h"
 #include "channels/ChannelSettingProcessors.h"
+#include "core/Numbers.h"
 #include "comm/ScpiText.h"
-#include "comm/WireNumbers.h"
 
 namespace korda32ex {
 

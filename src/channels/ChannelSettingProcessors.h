@@ -1,150 +1,63 @@
-// The per-channel settings besides function and range: alarms, scaling,
+// The per-channel setting processors: function, range, alarms, scaling,
 // integration time, delay, thermocouple options, name and unit. One processor
-// per setting, each a child of the channel's composite.
+// per setting, each a child of the channel's composite (the reference
+// junction excepted), each declared once below.
 #pragma once
 
-#include "channels/ChannelProcessorBase.h"
+#include "channels/ChannelProcessor.h"
 
 namespace korda32ex {
 
-class FirstAlarmFunctionProcessor final : public ChannelProcessor {
-  public:
-    FirstAlarmFunctionProcessor(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
-};
+// A channel setting: a leaf addressed like its composite.
+#define KORDA_CHANNEL_SETTING(Name)                                                                \
+    class Name final : public ChannelProcessor {                                                   \
+      public:                                                                                      \
+        Name(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}                   \
+        KORDA_LEAF_OPERATIONS                                                                      \
+    };
 
-class SecondAlarmFunctionProcessor final : public ChannelProcessor {
-  public:
-    SecondAlarmFunctionProcessor(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
-};
+// A setting of alarm 1 or 2: one class, the alarm number its parameter.
+#define KORDA_CHANNEL_ALARM_SETTING(Name)                                                          \
+    template <int Alarm> class Name final : public ChannelProcessor {                              \
+      public:                                                                                      \
+        Name(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}                   \
+        KORDA_LEAF_OPERATIONS                                                                      \
+    };
 
-class ThermoDetectionProcessor final : public ChannelProcessor {
-  public:
-    ThermoDetectionProcessor(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
-};
+// The measurement function.
+KORDA_CHANNEL_SETTING(ChannelFunctionProcessor)
+// The range, or for temperature channels the sensor type with its
+// calibration values.
+KORDA_CHANNEL_SETTING(ChannelRangeProcessor)
+// Alarm state, limit and digital output.
+KORDA_CHANNEL_ALARM_SETTING(AlarmFunctionProcessor)
+KORDA_CHANNEL_ALARM_SETTING(AlarmLimitProcessor)
+KORDA_CHANNEL_ALARM_SETTING(AlarmIOProcessor)
+using FirstAlarmFunctionProcessor = AlarmFunctionProcessor<1>;
+using SecondAlarmFunctionProcessor = AlarmFunctionProcessor<2>;
+using FirstAlarmLimitProcessor = AlarmLimitProcessor<1>;
+using SecondAlarmLimitProcessor = AlarmLimitProcessor<2>;
+using FirstAlarmIOProcessor = AlarmIOProcessor<1>;
+using SecondAlarmIOProcessor = AlarmIOProcessor<2>;
+// The mark that lets the channel's alarm trigger a scan.
+KORDA_CHANNEL_SETTING(ChannelAlarmTriggerProcessor)
+// Open thermocouple detection.
+KORDA_CHANNEL_SETTING(ThermoDetectionProcessor)
+// Scaling: factor and offset.
+KORDA_CHANNEL_SETTING(FactorMProcessor)
+KORDA_CHANNEL_SETTING(FactorBProcessor)
+// Integration time, and the delay before a reading.
+KORDA_CHANNEL_SETTING(CustomSampleRateProcessor)
+KORDA_CHANNEL_SETTING(ChannelDelayProcessor)
+// Name and unit.
+KORDA_CHANNEL_SETTING(ChannelNameProcessor)
+KORDA_CHANNEL_SETTING(ChannelUnitProcessor)
+// The reference junction of a thermocouple channel. Not a child of the
+// channel's composite: the whole-instrument configuration runs it for each
+// thermocouple channel after the scan list.
+KORDA_CHANNEL_SETTING(ThermoColdJunctionProcessor)
 
-class FactorMProcessor final : public ChannelProcessor {
-  public:
-    FactorMProcessor(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
-};
-
-class FactorBProcessor final : public ChannelProcessor {
-  public:
-    FactorBProcessor(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
-};
-
-class CustomSampleRateProcessor final : public ChannelProcessor {
-  public:
-    CustomSampleRateProcessor(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
-};
-
-class ChannelDelayProcessor final : public ChannelProcessor {
-  public:
-    ChannelDelayProcessor(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
-};
-
-class FirstAlarmLimitProcessor final : public ChannelProcessor {
-  public:
-    FirstAlarmLimitProcessor(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
-};
-
-class SecondAlarmLimitProcessor final : public ChannelProcessor {
-  public:
-    SecondAlarmLimitProcessor(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
-};
-
-class FirstAlarmIOProcessor final : public ChannelProcessor {
-  public:
-    FirstAlarmIOProcessor(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
-};
-
-class SecondAlarmIOProcessor final : public ChannelProcessor {
-  public:
-    SecondAlarmIOProcessor(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
-};
-
-class ChannelAlarmTriggerProcessor final : public ChannelProcessor {
-  public:
-    ChannelAlarmTriggerProcessor(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
-};
-
-class ChannelNameProcessor final : public ChannelProcessor {
-  public:
-    ChannelNameProcessor(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
-};
-
-class ChannelUnitProcessor final : public ChannelProcessor {
-  public:
-    ChannelUnitProcessor(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
-};
+#undef KORDA_CHANNEL_SETTING
+#undef KORDA_CHANNEL_ALARM_SETTING
 
 } // namespace korda32ex

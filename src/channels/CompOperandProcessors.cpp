@@ -2,8 +2,8 @@
 // channels A and B, the polynomial coefficients and the channel list.
 #include "channels/ChannelRules.h"
 #include "channels/CompProcessors.h"
-#include "comm/WireNumbers.h"
 #include "config/ProcessorSupport.h"
+#include "core/Numbers.h"
 
 #include <cctype>
 #include <string_view>
@@ -77,12 +77,12 @@ bool CompChannelFunctionProcessor::parseResponse(const std::string& reply, VmrIn
     record.modules[kComputedSlot].moduleState = kComputedModulePresent;
     ComputedChannelRecord* rec = recordIn(record);
     if (rec == nullptr) return true;
-    if (skipped_) {
+    if (skipped()) {
         rec->function = VMR_CHANNEL_OFF;
         return true;
     }
     for (const auto& f : kFunctions) {
-        if (equalsIgnoreCase(reply, f.parsed)) {
+        if (equalsIgnoringCase(reply, f.parsed)) {
             rec->function = f.code;
             return true;
         }
@@ -119,7 +119,7 @@ bool CompOperandProcessor::parseResponse(const std::string& reply, VmrInstConfig
     while (!t.empty() && std::isspace(static_cast<unsigned char>(t.front())))
         t.remove_prefix(1);
     if (t.substr(0, 2) == "(@") t.remove_prefix(2);
-    (operandB_ ? rec->sourceB : rec->sourceA) = wire::readUnsignedOrZero(t);
+    (operandB_ ? rec->sourceB : rec->sourceA) = readUnsignedOrZero(t);
     return true;
 }
 
@@ -149,7 +149,7 @@ bool CompChannelPolyCoeffProcessor::buildQueries(CommandList& queries, SCPIHandl
 
 bool CompChannelPolyCoeffProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
                                                   std::string& errorText, int& errorCode) {
-    if (skipped_) return true;
+    if (skipped()) return true;
     if (reply.empty()) return invalidResponse(reply, errorText, errorCode);
     ComputedChannelRecord* rec = recordIn(record);
     if (rec == nullptr) return true;

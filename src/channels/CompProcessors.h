@@ -13,22 +13,14 @@ class CompChannelFunctionProcessor final : public ComputedChannelProcessor {
   public:
     CompChannelFunctionProcessor(int slot, int index)
         : ComputedChannelProcessor(slot, index, Child{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
+    KORDA_LEAF_OPERATIONS
 };
 
 // Operand A ("ACH", functions with one or two operands) or B ("BCH", functions
 // with two operands).
 class CompOperandProcessor : public ComputedChannelProcessor {
   public:
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
+    KORDA_LEAF_OPERATIONS
 
   protected:
     CompOperandProcessor(int slot, int index, bool operandB)
@@ -52,22 +44,14 @@ class CompChannelPolyCoeffProcessor final : public ComputedChannelProcessor {
   public:
     CompChannelPolyCoeffProcessor(int slot, int index)
         : ComputedChannelProcessor(slot, index, Child{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
+    KORDA_LEAF_OPERATIONS
 };
 
 class CompSelectedChannelsProcessor final : public ComputedChannelProcessor {
   public:
     CompSelectedChannelsProcessor(int slot, int index)
         : ComputedChannelProcessor(slot, index, Child{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
+    KORDA_LEAF_OPERATIONS
 };
 
 // ---- Alarms -----------------------------------------------------------------
@@ -75,11 +59,7 @@ class CompSelectedChannelsProcessor final : public ComputedChannelProcessor {
 // Alarm state (LOW / HIGH / OFF) of alarm 1 or 2.
 class CompAlarmFunctionProcessor : public ComputedChannelProcessor {
   public:
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
+    KORDA_LEAF_OPERATIONS
 
   protected:
     CompAlarmFunctionProcessor(int slot, int index, int alarm)
@@ -104,11 +84,7 @@ class CompSecondAlarmFunctionProcessor final : public CompAlarmFunctionProcessor
 // Limit of alarm 1 or 2.
 class CompAlarmLimitProcessor : public ComputedChannelProcessor {
   public:
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
+    KORDA_LEAF_OPERATIONS
 
   protected:
     CompAlarmLimitProcessor(int slot, int index, int alarm)
@@ -131,11 +107,7 @@ class CompSecondAlarmLimitProcessor final : public CompAlarmLimitProcessor {
 // Digital output of alarm 1 or 2.
 class CompAlarmIOProcessor : public ComputedChannelProcessor {
   public:
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
+    KORDA_LEAF_OPERATIONS
 
   protected:
     CompAlarmIOProcessor(int slot, int index, int alarm)
@@ -160,31 +132,19 @@ class CompSecondAlarmIOProcessor final : public CompAlarmIOProcessor {
 class CompFactorMProcessor final : public ComputedChannelProcessor {
   public:
     CompFactorMProcessor(int slot, int index) : ComputedChannelProcessor(slot, index, Child{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
+    KORDA_LEAF_OPERATIONS
 };
 
 class CompFactorBProcessor final : public ComputedChannelProcessor {
   public:
     CompFactorBProcessor(int slot, int index) : ComputedChannelProcessor(slot, index, Child{}) {}
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
+    KORDA_LEAF_OPERATIONS
 };
 
 // Unit or name text: sent, never read back (the reply line is dropped).
 class CompTextProcessor : public ComputedChannelProcessor {
   public:
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText,
-                       int& errorCode) override;
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,
-                       int& errorCode) override;
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
+    KORDA_LEAF_OPERATIONS
 
   protected:
     CompTextProcessor(int slot, int index, bool unit)

@@ -1,8 +1,8 @@
 // Alarms, scaling, unit and name of a computed channel.
 #include "channels/ChannelRules.h"
 #include "channels/CompProcessors.h"
+#include "core/Numbers.h"
 #include "comm/ScpiText.h"
-#include "comm/WireNumbers.h"
 
 namespace korda32ex {
 

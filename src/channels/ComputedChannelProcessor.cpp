@@ -9,7 +9,7 @@
 namespace korda32ex {
 
 ComputedChannelProcessor::ComputedChannelProcessor(int slot, int index)
-    : slot_(slot), index_(index) {
+    : AddressedProcessor(slot, index) {
     addChild(std::make_shared<CompChannelFunctionProcessor>(slot, index));
     addChild(std::make_shared<CompFirstAlarmFunctionProcessor>(slot, index));
     addChild(std::make_shared<CompSecondAlarmFunctionProcessor>(slot, index));
@@ -28,25 +28,11 @@ ComputedChannelProcessor::ComputedChannelProcessor(int slot, int index)
 }
 
 ComputedChannelProcessor::ComputedChannelProcessor(int slot, int index, Child)
-    : slot_(slot), index_(index) {}
+    : AddressedProcessor(slot, index) {}
 
 bool ComputedChannelProcessor::channelOn(const VmrInstConfig& r) const {
     const ComputedChannelRecord* rec = recordIn(r);
     return rec != nullptr && channelrules::isOn(rec->function);
-}
-
-int ComputedChannelProcessor::responseCount() {
-    return children_.empty() ? 1 : CompositeProcessor::responseCount();
-}
-
-std::string ComputedChannelProcessor::list() const {
-    return channelList(number());
-}
-
-bool ComputedChannelProcessor::channelStateGate(SCPIHandler* handler) {
-    if (immediateReplyIs(handler, "ROUT:CHAN:STAT? " + list(), "1")) return true;
-    skipped_ = true;
-    return false;
 }
 
 } // namespace korda32ex

@@ -1,4 +1,6 @@
-// The byte-stream transport under the SCPI layer: TCP or a USB virtual COM port.
+// The byte-stream transport under the SCPI layer: TCP or a USB virtual COM
+// port. The SCPI layer never knows which one it talks to: every operation
+// below means the same on both.
 #pragma once
 
 #include <cstdint>
@@ -13,13 +15,24 @@ class CommunicationInterface {
     virtual int open(std::uint32_t timeoutMs) = 0;
     // Releases the connection.
     virtual int close() = 0;
-    // Writes the whole text within timeoutMs (the SCPI exchange).
+    // Writes the whole text within timeoutMs (a command exchange). 1 when all
+    // of it went out, -1015 when the limit passed first, another negative
+    // status on a failed write.
     virtual int send(const std::string& text, std::uint32_t timeoutMs) = 0;
-    // Writes the whole text (bulk exchanges and the USB probe).
-    virtual int sendRaw(const std::string& text) = 0;
-    // Appends what arrives within timeoutMs to text. 1 when the read went
-    // without error (possibly with nothing new), a negative status otherwise.
+    // Writes the whole text of a bulk exchange (a long log fetch, a probe).
+    // TCP allows timeoutMs; the slower USB port its fixed bulk limit.
+    virtual int sendBulk(const std::string& text, std::uint32_t timeoutMs) = 0;
+    // Waits up to timeoutMs (0 counts as 1 ms) for input and appends to text
+    // what has arrived by then: at least one byte when the status is 1; a
+    // negative status (-1015 when nothing arrived in time) appends nothing.
     virtual int receive(std::uint32_t timeoutMs, std::string& text) = 0;
+    // Discards whatever input is pending: reads until a short look of
+    // kDrainLookMs finds nothing, and spends no more than limitMs in all. A
+    // drain that finds nothing leaves the connection as it is. True when input
+    // was still arriving when the limit passed.
+    virtual bool drain(std::uint32_t limitMs) = 0;
+
+    static constexpr std::uint32_t kDrainLookMs = 10;
 };
 
 } // namespace korda32ex

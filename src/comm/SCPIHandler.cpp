@@ -1,11 +1,10 @@
 #include "comm/SCPIHandler.h"
 
-#include "frontend/GlobalData.h"
-#include "frontend/StatusCodes.h"
+#include "core/Numbers.h"
+#include "core/Status.h"
+#include "core/Text.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdlib>
 
 namespace korda32ex {
 
@@ -15,7 +14,8 @@ using platform::tickCount;
 namespace {
 
 const std::string kLineEnd = "\r\n";
-const std::string kNoErrorLine = "0,\"No error\"\r";
+// The no-error line as it arrives at the end of a long reply.
+const std::string kNoErrorEnd = std::string(kNoErrorLine) + "\r";
 
 // Each line followed by the line end, all in one message.
 std::string buildMessage(const std::vector<std::string>& lines) {
@@ -31,21 +31,10 @@ std::string buildMessage(const std::vector<std::string>& lines) {
     return message;
 }
 
-// Reads a decimal integer the way atoi does, but reports whether there was one.
-bool readInteger(const std::string& text, long& value) {
-    const char* p = text.c_str();
-    while (*p == ' ' || *p == '\t')
-        ++p;
-    const char* digits = p + ((*p == '+' || *p == '-') ? 1 : 0);
-    if (!std::isdigit(static_cast<unsigned char>(*digits))) return false;
-    value = std::strtol(p, nullptr, 10);
-    return true;
-}
-
 // True when text ends with a complete error-queue line of an error: a
 // number other than 0, a comma and a quoted text. The text is kept without its
 // closing quotation mark, as the setting commands record it.
-bool endsWithErrorLine(std::string_view text, long& code, std::string& message) {
+bool endsWithErrorLine(std::string_view text, int& code, std::string& message) {
     if (text.empty() || text.back() != '\n') return false;
     text.remove_suffix(1);
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
@@ -55,66 +44,35 @@ bool endsWithErrorLine(std::string_view text, long& code, std::string& message) 
     if (comma == std::string_view::npos || line.size() < comma + 3 || line[comma + 1] != '"' ||
         line.back() != '"')
         return false;
-    const std::string number(line.substr(0, comma));
-    if (number.find_first_not_of("+-0123456789 ") != std::string::npos ||
-        !readInteger(number, code) || code == 0)
-        return false;
+    const std::string_view number = line.substr(0, comma);
+    if (number.find_first_not_of("+-0123456789 ") != std::string_view::npos) return false;
+    const auto value = readLeadingInt(number);
+    if (!value || *value == 0) return false;
+    code = *value;
     message.assign(line.substr(comma + 1, line.size() - comma - 2));
     return true;
 }
 
 } // namespace
 
-void ReplyLineCounter::feed(const char* data, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) {
-        const char c = data[i];
-        if (c == '\r') continue;
-        if (c == '\n') {
-            if (pending_) ++lines_;
-            pending_ = false;
-        } else {
-            pending_ = true;
-        }
-    }
-}
-
-std::vector<std::string> splitReplyLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string current;
-    for (const char c : text) {
-        if (c == '\r') continue;
-        if (c == '\n') {
-            if (!current.empty()) lines.push_back(std::move(current));
-            current.clear();
-        } else {
-            current.push_back(c);
-        }
-    }
-    if (!current.empty()) lines.push_back(std::move(current));
-    return lines;
-}
-
-SCPIHandler::SCPIHandler(std::shared_ptr<CommunicationInterface> transport)
-    : transport_(std::move(transport)) {}
+SCPIHandler::SCPIHandler(std::shared_ptr<CommunicationInterface> transport,
+                         TimeLimitSource timeLimit, ErrorSink errors)
+    : transport_(std::move(transport)), timeLimit_(std::move(timeLimit)),
+      errors_(std::move(errors)) {}
 
 SCPIHandler::~SCPIHandler() = default;
 
-void SCPIHandler::drainInput() {
-    drainPending();
+std::uint32_t SCPIHandler::timeLimitMs() const {
+    return timeLimit_ ? timeLimit_() : kDefaultTimeLimitMs;
 }
 
-bool SCPIHandler::drainPending() {
-    LockGuard g(lock_);
-    // Stops at the first read that delivers nothing, whatever its status, and
-    // never spends more than the library timeout in total.
-    const std::uint32_t limit = libraryTimeoutMs();
-    const std::uint32_t start = tickCount();
-    for (;;) {
-        std::string chunk;
-        transport_->receive(kDrainReadMs, chunk);
-        if (chunk.empty()) return false;
-        if (tickCount() - start > limit) return true; // still arriving
-    }
+void SCPIHandler::recordError(int code, const std::string& text) const {
+    if (errors_) errors_(code, text);
+}
+
+int SCPIHandler::invalidReply(const std::string& reply) const {
+    recordError(status::kInvalidRequest, "Invalid response: " + reply);
+    return status::kInvalidResponse;
 }
 
 int SCPIHandler::transact(const std::vector<std::string>& lines, std::size_t expectedLines,
@@ -128,15 +86,14 @@ int SCPIHandler::exchange(const std::vector<std::string>& lines, std::size_t exp
     LockGuard g(lock_);
     stillArriving = false;
     const std::uint64_t perLines = std::uint64_t{kMillisecondsPerLine} * lines.size();
-    const std::uint64_t t =
-        std::max<std::uint64_t>({libraryTimeoutMs(), perLines, minimumLimitMs_});
+    const std::uint64_t t = std::max<std::uint64_t>({timeLimitMs(), perLines, minimumLimitMs_});
     const std::uint32_t limit = static_cast<std::uint32_t>(std::min<std::uint64_t>(t, 0xFFFFFFFFu));
 
     // One deadline for the whole exchange: the drain, the write and the reply.
     // (Unsigned differences of the tick count stay right across its wrap.)
     const std::uint32_t start = tickCount();
     const std::string message = buildMessage(lines);
-    stillArriving = drainPending();
+    stillArriving = transport_->drain(timeLimitMs());
     const int sent = transport_->send(message, limit);
     if (sent != status::kOk) return sent;
 
@@ -154,7 +111,9 @@ int SCPIHandler::exchange(const std::vector<std::string>& lines, std::size_t exp
             if (collected.size() > kLongReplyLimit) return status::kInvalidResponse;
         }
     }
-    replies = splitReplyLines(collected);
+    replies.clear();
+    forEachLine(collected, LineRule::Reply,
+                [&](std::string_view line) { replies.emplace_back(line); });
     return status::kOk;
 }
 
@@ -195,16 +154,39 @@ int SCPIHandler::queryLines(const std::vector<std::string>& queries,
     return transactWithRetry(queries, queries.size(), replies);
 }
 
-int SCPIHandler::queryJoined(const std::vector<std::string>& queries, std::string& out) {
-    LockGuard g(lock_);
-    std::vector<std::string> replies;
-    const int st = queryLines(queries, replies);
+int SCPIHandler::queryInt(const std::string& command, std::int64_t& value, std::int64_t min,
+                          std::int64_t max) {
+    std::string reply;
+    const int st = query(command, reply);
     if (st != status::kOk) return st;
-    for (const auto& r : replies) {
-        out += r;
-        out += '\n';
-    }
+    const auto number = readLeadingInteger(reply);
+    if (!number || *number < min || *number > max) return invalidReply(reply);
+    value = *number;
     return status::kOk;
+}
+
+int SCPIHandler::queryReal(const std::string& command, double& value) {
+    std::string reply;
+    const int st = query(command, reply);
+    if (st != status::kOk) return st;
+    const auto number = readLeadingReal(reply);
+    if (!number) return invalidReply(reply);
+    value = *number;
+    return status::kOk;
+}
+
+int SCPIHandler::queryToken(const std::string& command, std::span<const std::string_view> words,
+                            std::size_t& index) {
+    std::string reply;
+    const int st = query(command, reply);
+    if (st != status::kOk) return st;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (equalsIgnoringCase(reply, words[i])) {
+            index = i;
+            return status::kOk;
+        }
+    }
+    return invalidReply(reply);
 }
 
 int SCPIHandler::sendCommand(const std::string& command) {
@@ -245,12 +227,12 @@ int SCPIHandler::sendCheckedBatch(const std::vector<std::string>& commands) {
         if (comma == std::string::npos) return status::kInvalidResponse;
         const std::string number = line.substr(0, comma);
         std::string message = line.substr(comma + 1);
-        long code = 0;
-        if (!readInteger(number, code) || message.empty()) return status::kInvalidResponse;
-        if (code == 0) continue;
-        result = static_cast<int>(code);
+        const auto code = readLeadingInt(number);
+        if (!code || message.empty()) return status::kInvalidResponse;
+        if (*code == 0) continue;
+        result = *code;
         message.pop_back(); // the closing quotation mark
-        recordErrorMessage(result, commands[i] + " => " + message);
+        recordError(result, commands[i] + " => " + message);
     }
     return result;
 }
@@ -258,27 +240,27 @@ int SCPIHandler::sendCheckedBatch(const std::vector<std::string>& commands) {
 int SCPIHandler::readUntilNoError(const std::string& command, std::string& out) {
     LockGuard g(lock_);
     const std::string message = "*CLS" + kLineEnd + command + kLineEnd + "SYST:ERR?" + kLineEnd;
-    drainInput();
-    const int sent = transport_->sendRaw(message);
+    transport_->drain(timeLimitMs());
+    const int sent = transport_->sendBulk(message, timeLimitMs());
     if (sent != status::kOk) return sent;
     const std::size_t base = out.size();
     for (;;) {
         const std::size_t before = out.size();
-        const int st = transport_->receive(libraryTimeoutMs(), out);
+        const int st = transport_->receive(timeLimitMs(), out);
         if (st != status::kOk) return st;
         // Look for the no-error line only where it can newly complete.
         const std::size_t from =
-            std::max(base, before >= kNoErrorLine.size() ? before - kNoErrorLine.size() + 1 : 0);
-        if (out.find(kNoErrorLine, from) != std::string::npos)
+            std::max(base, before >= kNoErrorEnd.size() ? before - kNoErrorEnd.size() + 1 : 0);
+        if (out.find(kNoErrorEnd, from) != std::string::npos)
             return out.size() >= kMinimumLongReply ? status::kOk : status::kInvalidResponse;
         // The instrument rejected the command: its error, the answer to the
         // closing "SYST:ERR?", is the last line, and no no-error line follows.
-        long code = 0;
+        int code = 0;
         std::string text;
         if (out.size() > before &&
             endsWithErrorLine(std::string_view(out).substr(base), code, text)) {
-            recordErrorMessage(static_cast<int>(code), command + " => " + text);
-            return static_cast<int>(code);
+            recordError(code, command + " => " + text);
+            return code;
         }
         if (out.size() - base > kLongReplyLimit) return status::kInvalidResponse;
     }

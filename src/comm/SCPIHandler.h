@@ -5,22 +5,37 @@
 #include "platform/platform.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <limits>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace korda32ex {
 
 class SCPIHandler {
   public:
-    explicit SCPIHandler(std::shared_ptr<CommunicationInterface> transport);
+    // The current time limit of an exchange, in milliseconds.
+    using TimeLimitSource = std::function<std::uint32_t()>;
+    // Where the detailed text of a failed command or an unusable reply goes,
+    // under its status code.
+    using ErrorSink = std::function<void(int code, const std::string& text)>;
+
+    static constexpr std::uint32_t kDefaultTimeLimitMs = 10000;
+
+    // Without a time limit source the limit is kDefaultTimeLimitMs; without an
+    // error sink detailed texts are dropped.
+    explicit SCPIHandler(std::shared_ptr<CommunicationInterface> transport,
+                         TimeLimitSource timeLimit = {}, ErrorSink errors = {});
     ~SCPIHandler();
     SCPIHandler(const SCPIHandler&) = delete;
     SCPIHandler& operator=(const SCPIHandler&) = delete;
 
     // The handler's recursive lock; exported functions hold it for a whole call.
     platform::RecursiveLock& lock() { return lock_; }
-    CommunicationInterface& transport() { return *transport_; }
 
     // Writes the lines (each ended by CR LF) in one write and collects at
     // least expectedLines non-empty reply lines; replies receives every line.
@@ -29,13 +44,23 @@ class SCPIHandler {
     // One query, retried once after a timeout; reply is the first line.
     int query(const std::string& command, std::string& reply);
     // As query, with a time limit of at least minimumMs for this query alone
-    // (for a reply that comes only when a long operation is over); the
-    // library timeout is left as it is.
+    // (for a reply that comes only when a long operation is over); the time
+    // limit of every other exchange stays as it is.
     int query(const std::string& command, std::string& reply, std::uint32_t minimumMs);
     // Several queries in one exchange, retried once after a timeout.
     int queryLines(const std::vector<std::string>& queries, std::vector<std::string>& replies);
-    // As queryLines; every reply line followed by "\n" is appended to out.
-    int queryJoined(const std::vector<std::string>& queries, std::string& out);
+    // Typed queries: one query as query() does, its reply read as a type. A
+    // reply that is not one gives -2035 and records "Invalid response: "
+    // followed by the reply under -1.
+    // An integer from min to max.
+    int queryInt(const std::string& command, std::int64_t& value,
+                 std::int64_t min = std::numeric_limits<std::int64_t>::min(),
+                 std::int64_t max = std::numeric_limits<std::int64_t>::max());
+    // A real number.
+    int queryReal(const std::string& command, double& value);
+    // One of words (ignoring letter case); index is its position.
+    int queryToken(const std::string& command, std::span<const std::string_view> words,
+                   std::size_t& index);
     // Setting commands, checked against the error queue in batches of 20.
     int sendCommand(const std::string& command);
     int sendCommands(const std::vector<std::string>& commands);
@@ -43,47 +68,31 @@ class SCPIHandler {
     // A command answering an unknown number of lines; collects until the
     // error queue's no-error line arrives. Appends to out.
     int readUntilNoError(const std::string& command, std::string& out);
-    // Discards whatever input is pending.
-    void drainInput();
+    // Records the detailed text of a failure through the error sink.
+    void recordError(int code, const std::string& text) const;
 
     static constexpr std::size_t kBatchSize = 20;
     static constexpr std::uint32_t kMillisecondsPerLine = 150;
     static constexpr std::size_t kMinimumLongReply = 128;
     // The most text any exchange collects (-2035 beyond).
     static constexpr std::size_t kLongReplyLimit = std::size_t(256) << 20;
-    // The receive limit of the drain's short looks.
-    static constexpr std::uint32_t kDrainReadMs = 10;
 
   private:
+    std::uint32_t timeLimitMs() const;
+    // Rejects an unusable reply: records it and gives -2035.
+    int invalidReply(const std::string& reply) const;
     // transact; stillArriving tells whether bytes were still coming in when
     // the exchange ended (then a timeout is not worth a retry).
     int exchange(const std::vector<std::string>& lines, std::size_t expectedLines,
                  std::vector<std::string>& replies, bool& stillArriving);
-    // drainInput; true when input was still arriving at the drain's time limit.
-    bool drainPending();
     int transactWithRetry(const std::vector<std::string>& lines, std::size_t expectedLines,
                           std::vector<std::string>& replies);
 
     std::shared_ptr<CommunicationInterface> transport_;
+    TimeLimitSource timeLimit_;
+    ErrorSink errors_;
     platform::RecursiveLock lock_;
     std::uint32_t minimumLimitMs_ = 0; // raised by query(command, reply, minimumMs)
-};
-
-// Splits collected reply text into lines: carriage returns removed, split at
-// line feeds, empty pieces dropped.
-std::vector<std::string> splitReplyLines(const std::string& text);
-
-// Counts complete reply lines incrementally as chunks arrive: a line feed ends
-// a line only when another character (not a carriage return) came since the
-// previous line end.
-class ReplyLineCounter {
-  public:
-    void feed(const char* data, std::size_t length);
-    std::size_t lines() const { return lines_; }
-
-  private:
-    std::size_t lines_ = 0;
-    bool pending_ = false;
 };
 
 } // namespace korda32ex

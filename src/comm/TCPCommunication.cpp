@@ -1,7 +1,6 @@
 #include "comm/TCPCommunication.h"
 
-#include "frontend/GlobalData.h"
-#include "frontend/StatusCodes.h"
+#include "core/Status.h"
 
 #include <algorithm>
 #include <cstring>
@@ -100,20 +99,33 @@ int TCPCommunication::send(const std::string& text, std::uint32_t timeoutMs) {
     return writeAll(text, timeoutMs);
 }
 
-int TCPCommunication::sendRaw(const std::string& text) {
-    return writeAll(text, libraryTimeoutMs());
+int TCPCommunication::sendBulk(const std::string& text, std::uint32_t timeoutMs) {
+    return writeAll(text, timeoutMs);
 }
 
 int TCPCommunication::receive(std::uint32_t timeoutMs, std::string& text) {
+    return read(timeoutMs, text, false);
+}
+
+bool TCPCommunication::drain(std::uint32_t limitMs) {
+    const std::uint32_t start = tickCount();
+    for (;;) {
+        std::string chunk;
+        read(kDrainLookMs, chunk, true);
+        if (chunk.empty()) return false;
+        if (tickCount() - start > limitMs) return true; // still arriving
+    }
+}
+
+int TCPCommunication::read(std::uint32_t timeoutMs, std::string& text, bool keepOnSilence) {
     if (!isOpen()) return status::kSocketRead;
     const std::uint32_t limit = std::max<std::uint32_t>(timeoutMs, 1);
     switch (socketWaitReadable(socket_, limit)) {
     case WaitResult::Ready:
         break;
     case WaitResult::Timeout:
-        // The drain's short look leaves the connection alone; any other
-        // silence gets a fresh connection for the next exchange.
-        if (timeoutMs != kDrainTimeoutMs) reopen(timeoutMs);
+        // Silence gets a fresh connection for the next exchange.
+        if (!keepOnSilence) reopen(timeoutMs);
         return status::kTimeout;
     default:
         close();

@@ -20,15 +20,15 @@ class TCPCommunication final : public CommunicationInterface {
     int open(std::uint32_t timeoutMs) override;
     int close() override;
     int send(const std::string& text, std::uint32_t timeoutMs) override;
-    int sendRaw(const std::string& text) override;
+    int sendBulk(const std::string& text, std::uint32_t timeoutMs) override;
+    // A read that fails, finds the stream ended, or times out replaces the
+    // connection for the next exchange (the drain's look excepted).
     int receive(std::uint32_t timeoutMs, std::string& text) override;
+    bool drain(std::uint32_t limitMs) override;
 
     bool isOpen() const { return socket_ != platform::kInvalidSocket; }
     platform::SocketHandle socketHandle() const { return socket_; }
 
-    // The receive limit that marks the SCPI layer's drain: a drain that finds
-    // nothing leaves the connection as it is.
-    static constexpr std::uint32_t kDrainTimeoutMs = 10;
     // The most bytes one receive takes before handing them over.
     static constexpr std::size_t kMaxReceiveBytes = std::size_t(1) << 20;
     // Limit of the reconnect made by a send on a closed transport.
@@ -37,6 +37,8 @@ class TCPCommunication final : public CommunicationInterface {
   private:
     int writeAll(const std::string& text, std::uint32_t timeoutMs);
     void reopen(std::uint32_t timeoutMs);
+    // receive, where a silent peer keeps its connection when keepOnSilence.
+    int read(std::uint32_t timeoutMs, std::string& text, bool keepOnSilence);
 
     int port_;
     platform::SocketHandle socket_ = platform::kInvalidSocket;

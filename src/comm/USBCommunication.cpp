@@ -1,6 +1,6 @@
 #include "comm/USBCommunication.h"
 
-#include "frontend/StatusCodes.h"
+#include "core/Status.h"
 
 #include <algorithm>
 
@@ -34,7 +34,7 @@ int USBCommunication::open(std::uint32_t /*timeoutMs*/) {
 }
 
 bool USBCommunication::probe() {
-    if (sendRaw(kProbeQuery) != status::kOk) return false;
+    if (sendBulk(kProbeQuery, kBulkWriteMs) != status::kOk) return false;
     std::string reply;
     return receive(kProbeReplyMs, reply) == status::kOk;
 }
@@ -43,7 +43,6 @@ int USBCommunication::close() {
     if (isOpen()) serialClose(handle_);
     handle_ = kInvalidSerial;
     openPort_ = 0;
-    aheadBegin_ = aheadEnd_ = 0;
     return status::kOk;
 }
 
@@ -61,25 +60,28 @@ int USBCommunication::send(const std::string& text, std::uint32_t timeoutMs) {
     return write(text, timeoutMs);
 }
 
-int USBCommunication::sendRaw(const std::string& text) {
+int USBCommunication::sendBulk(const std::string& text, std::uint32_t /*timeoutMs*/) {
     return write(text, kBulkWriteMs);
 }
 
 int USBCommunication::receive(std::uint32_t timeoutMs, std::string& text) {
     if (!isOpen()) return status::kInvalidComPort;
-    if (aheadBegin_ == aheadEnd_) {
-        // One read takes whatever has arrived, so that a reply costs one
-        // system call rather than one per byte; bytes are still handed out
-        // one per call.
-        const long n = serialRead(handle_, readAhead_.data(), readAhead_.size(),
-                                  std::max<std::uint32_t>(timeoutMs, 1));
-        if (n == kSerialTimeout) return status::kTimeout;
-        if (n < 0) return status::kInvalidComPort;
-        aheadBegin_ = 0;
-        aheadEnd_ = static_cast<std::size_t>(n);
-    }
-    text.push_back(readAhead_[aheadBegin_++]);
+    const long n =
+        serialRead(handle_, buffer_.data(), buffer_.size(), std::max<std::uint32_t>(timeoutMs, 1));
+    if (n == kSerialTimeout) return status::kTimeout;
+    if (n <= 0) return status::kInvalidComPort;
+    text.append(buffer_.data(), static_cast<std::size_t>(n));
     return status::kOk;
+}
+
+bool USBCommunication::drain(std::uint32_t limitMs) {
+    const std::uint32_t start = tickCount();
+    for (;;) {
+        std::string chunk;
+        receive(kDrainLookMs, chunk);
+        if (chunk.empty()) return false;
+        if (tickCount() - start > limitMs) return true; // still arriving
+    }
 }
 
 } // namespace korda32ex

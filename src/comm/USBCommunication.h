@@ -6,7 +6,6 @@
 #include "platform/platform.h"
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
 
 namespace korda32ex {
@@ -27,11 +26,11 @@ class USBCommunication final : public CommunicationInterface {
     // Writes the whole text within timeoutMs: -2037 on a write failure,
     // -1015 when it could not all be written in time, else 1.
     int send(const std::string& text, std::uint32_t timeoutMs) override;
-    // As send, with the bulk write limit of 50 s.
-    int sendRaw(const std::string& text) override;
-    // Appends at most one byte: 1 with a byte, -1015 when none arrived within
-    // timeoutMs (0 counts as 1 ms), -2037 on a read failure or a closed port.
+    // As send, with the bulk write limit of 50 s whatever timeoutMs says.
+    int sendBulk(const std::string& text, std::uint32_t timeoutMs) override;
+    // -2037 on a read failure or a closed port.
     int receive(std::uint32_t timeoutMs, std::string& text) override;
+    bool drain(std::uint32_t limitMs) override;
 
     bool isOpen() const { return handle_ != platform::kInvalidSerial; }
     // The COM number that is open (0 while closed).
@@ -49,10 +48,9 @@ class USBCommunication final : public CommunicationInterface {
     int port_;
     platform::SerialHandle handle_ = platform::kInvalidSerial;
     int openPort_ = 0;
-    // Bytes read from the port ahead of time, handed out one per receive.
-    std::array<char, 4096> readAhead_{};
-    std::size_t aheadBegin_ = 0;
-    std::size_t aheadEnd_ = 0;
+    // One read's buffer: a read takes whatever has arrived, so that a reply
+    // costs one system call rather than one per byte.
+    std::array<char, 4096> buffer_{};
 };
 
 } // namespace korda32ex

@@ -39,12 +39,13 @@ class IProcessor {
 
 using ProcessorPtr = std::shared_ptr<IProcessor>;
 
-// Second base of most processors: a list of texts that only the
-// whole-instrument processor fills (the instrument's scan list).
-class CommonCommandConfig {
-  protected:
-    std::vector<std::string> commonTexts_;
-};
+// The three operations every leaf processor defines, declared once.
+#define KORDA_LEAF_OPERATIONS                                                                      \
+    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText, \
+                       int& errorCode) override;                                                   \
+    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,    \
+                       int& errorCode) override;                                                   \
+    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
 
 // Sets the "Invalid response: " error of a rejected reply; returns false.
 bool invalidResponse(const std::string& reply, std::string& errorText, int& errorCode);

@@ -6,47 +6,40 @@
 
 namespace korda32ex {
 
-#define KORDA_SETTING_PROCESSOR_SLOTS                                                              \
-    bool buildCommands(const VmrInstConfig& record, CommandList& commands, std::string& errorText, \
-                       int& errorCode) override;                                                   \
-    bool parseResponse(const std::string& reply, VmrInstConfig& record, std::string& errorText,    \
-                       int& errorCode) override;                                                   \
-    bool buildQueries(CommandList& queries, SCPIHandler* handler) override;
-
 // The temperature unit (Celsius or Fahrenheit).
-class TempConfigProcessor final : public IProcessor, CommonCommandConfig {
+class TempConfigProcessor final : public IProcessor {
   public:
-    KORDA_SETTING_PROCESSOR_SLOTS
+    KORDA_LEAF_OPERATIONS
 };
 
 // Whether readings are recorded, and where: instrument memory or USB drive.
-class DestinationProcessor final : public IProcessor, CommonCommandConfig {
+class DestinationProcessor final : public IProcessor {
   public:
-    KORDA_SETTING_PROCESSOR_SLOTS
+    KORDA_LEAF_OPERATIONS
 };
 
 // The reading rate: fast, medium, slow or by integration time.
-class SampleRateProcessor final : public IProcessor, CommonCommandConfig {
+class SampleRateProcessor final : public IProcessor {
   public:
-    KORDA_SETTING_PROCESSOR_SLOTS
+    KORDA_LEAF_OPERATIONS
 };
 
 // The number of scans per trigger.
-class ScanCountProcessor final : public IProcessor, CommonCommandConfig {
+class ScanCountProcessor final : public IProcessor {
   public:
-    KORDA_SETTING_PROCESSOR_SLOTS
+    KORDA_LEAF_OPERATIONS
 };
 
 // The trigger source: timer, external, alarm or automatic.
-class TriggerTypeProcessor final : public IProcessor, CommonCommandConfig {
+class TriggerTypeProcessor final : public IProcessor {
   public:
-    KORDA_SETTING_PROCESSOR_SLOTS
+    KORDA_LEAF_OPERATIONS
 };
 
 // The order of the automatic trigger (automatic source only).
-class TriggerAutoOrderProcessor final : public IProcessor, CommonCommandConfig {
+class TriggerAutoOrderProcessor final : public IProcessor {
   public:
-    KORDA_SETTING_PROCESSOR_SLOTS
+    KORDA_LEAF_OPERATIONS
     // Set by buildQueries when the trigger source is not automatic: there is
     // then no reply to parse.
     bool isSkipped() override { return skipped_; }
@@ -56,21 +49,21 @@ class TriggerAutoOrderProcessor final : public IProcessor, CommonCommandConfig {
 };
 
 // Whether scanning resumes after power returns.
-class ResumeScanOnPowerProcessor final : public IProcessor, CommonCommandConfig {
+class ResumeScanOnPowerProcessor final : public IProcessor {
   public:
-    KORDA_SETTING_PROCESSOR_SLOTS
+    KORDA_LEAF_OPERATIONS
 };
 
 // The data security of the log memory.
-class DataSecurityProcessor final : public IProcessor, CommonCommandConfig {
+class DataSecurityProcessor final : public IProcessor {
   public:
-    KORDA_SETTING_PROCESSOR_SLOTS
+    KORDA_LEAF_OPERATIONS
 };
 
 // Whether the automatic trigger runs continuously (automatic source only).
-class SourceControlProcessor final : public IProcessor, CommonCommandConfig {
+class SourceControlProcessor final : public IProcessor {
   public:
-    KORDA_SETTING_PROCESSOR_SLOTS
+    KORDA_LEAF_OPERATIONS
     // Set by buildQueries when the trigger source is not automatic: there is
     // then no reply to parse.
     bool isSkipped() override { return skipped_; }
@@ -82,39 +75,37 @@ class SourceControlProcessor final : public IProcessor, CommonCommandConfig {
 // Whether readings are recorded.
 class AutoRecordingProcessor final : public IProcessor {
   public:
-    KORDA_SETTING_PROCESSOR_SLOTS
+    KORDA_LEAF_OPERATIONS
 };
 
 // The scan interval of the timer trigger.
-class ScanIntervalProcessor final : public IProcessor, CommonCommandConfig {
+class ScanIntervalProcessor final : public IProcessor {
   public:
-    KORDA_SETTING_PROCESSOR_SLOTS
+    KORDA_LEAF_OPERATIONS
 };
 
 // The totalizer's debounce.
-class TotalizerDebounceProcessor final : public IProcessor, CommonCommandConfig {
+class TotalizerDebounceProcessor final : public IProcessor {
   public:
-    KORDA_SETTING_PROCESSOR_SLOTS
+    KORDA_LEAF_OPERATIONS
 };
 
 // The totalizer count (read back only, never sent).
-class TotalizerStartCountProcessor final : public IProcessor, CommonCommandConfig {
+class TotalizerStartCountProcessor final : public IProcessor {
   public:
-    KORDA_SETTING_PROCESSOR_SLOTS
+    KORDA_LEAF_OPERATIONS
 };
 
 // The totalizer's read mode: read, or read and reset.
-class TotalizerModeProcessor final : public IProcessor, CommonCommandConfig {
+class TotalizerModeProcessor final : public IProcessor {
   public:
-    KORDA_SETTING_PROCESSOR_SLOTS
+    KORDA_LEAF_OPERATIONS
 };
 
 // Whether the totalizer counts.
-class TotalizerResetProcessor final : public IProcessor, CommonCommandConfig {
+class TotalizerResetProcessor final : public IProcessor {
   public:
-    KORDA_SETTING_PROCESSOR_SLOTS
+    KORDA_LEAF_OPERATIONS
 };
-
-#undef KORDA_SETTING_PROCESSOR_SLOTS
 
 } // namespace korda32ex

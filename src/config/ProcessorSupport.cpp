@@ -3,22 +3,11 @@
 #include "comm/SCPIHandler.h"
 #include "config/IProcessor.h"
 
-#include <cctype>
-
 namespace korda32ex {
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 const TokenCode* findToken(std::string_view reply, std::span<const TokenCode> table) {
     for (const auto& entry : table)
-        if (equalsIgnoreCase(reply, entry.token)) return &entry;
+        if (equalsIgnoringCase(reply, entry.token)) return &entry;
     return nullptr;
 }
 
@@ -41,15 +30,15 @@ std::optional<std::string> immediateQuery(SCPIHandler* handler, const std::strin
 
 bool immediateReplyIs(SCPIHandler* handler, const std::string& query, std::string_view expected) {
     const auto reply = immediateQuery(handler, query);
-    return reply && equalsIgnoreCase(*reply, expected);
+    return reply && equalsIgnoringCase(*reply, expected);
 }
 
 bool parseFlagBit(const std::string& reply, std::uint32_t& bits, std::uint32_t bit,
                   std::string_view setWord, std::string_view clearWord, std::string& errorText,
                   int& errorCode) {
-    if (equalsIgnoreCase(reply, setWord))
+    if (equalsIgnoringCase(reply, setWord))
         bits |= bit;
-    else if (equalsIgnoreCase(reply, clearWord))
+    else if (equalsIgnoringCase(reply, clearWord))
         bits &= ~bit;
     else
         return invalidResponse(reply, errorText, errorCode);

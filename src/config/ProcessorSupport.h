@@ -3,6 +3,8 @@
 // while they build their query lists.
 #pragma once
 
+#include "core/Text.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -12,9 +14,6 @@
 namespace korda32ex {
 
 class SCPIHandler;
-
-// Whole-text comparison ignoring letter case (ASCII).
-bool equalsIgnoreCase(std::string_view a, std::string_view b);
 
 // One entry of a token table: the word as it travels and the code it stands for.
 struct TokenCode {

@@ -3,11 +3,11 @@
 namespace korda32ex {
 
 namespace {
-thread_local int tCurrentModelCode = 0;
+thread_local int tCurrentModelCode = DLXVMR_MODEL_UNIDENTIFIED;
 }
 
-int currentModelCode() {
-    return tCurrentModelCode;
+const ModelTraits& currentModel() {
+    return modelTraits(tCurrentModelCode);
 }
 
 ModelCodeScope::ModelCodeScope(int model) : previous_(tCurrentModelCode) {

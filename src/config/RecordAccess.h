@@ -2,6 +2,7 @@
 // records by slot and index, the model code of the build in progress.
 #pragma once
 
+#include "core/Models.h"
 #include "korda32ext.h"
 
 #include <cstdint>
@@ -53,13 +54,12 @@ inline bool modulePresent(const VmrInstConfig& r, int slot) {
                           r.modules[slot].moduleState != VMR_MODULE_ABSENT);
 }
 
-// The model code of the instrument whose processor tree is being built on
-// this thread (4 = 7043A, 5 = 5129A, 0 = unidentified). Each build sets it for
-// its own duration, so two instruments configured at once on different
-// threads never see each other's model.
-int currentModelCode();
+// The model of the instrument whose processor tree is being built on this
+// thread. Each build sets it for its own duration, so two instruments
+// configured at once on different threads never see each other's model.
+const ModelTraits& currentModel();
 
-// Sets currentModelCode for the lifetime of the scope and restores it after.
+// Sets currentModel (by its code) for the lifetime of the scope and restores it after.
 class ModelCodeScope {
   public:
     explicit ModelCodeScope(int model);

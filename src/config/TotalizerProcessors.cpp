@@ -1,7 +1,7 @@
 // The totalizer: debounce, count, read mode and state.
-#include "comm/WireNumbers.h"
 #include "config/InstrumentSettingProcessors.h"
 #include "config/ProcessorSupport.h"
+#include "core/Numbers.h"
 
 #include <array>
 
@@ -43,7 +43,7 @@ bool TotalizerStartCountProcessor::buildQueries(CommandList& queries, SCPIHandle
 
 bool TotalizerStartCountProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
                                                  std::string&, int&) {
-    record.totalizerCount = wire::readUnsignedOrZero(reply);
+    record.totalizerCount = readUnsignedOrZero(reply);
     return true;
 }
 

@@ -1,11 +1,10 @@
 // Trigger: source, scans per trigger, automatic-trigger order and
 // continuation, and the timer's scan interval.
-#include "comm/WireNumbers.h"
 #include "config/InstrumentSettingProcessors.h"
 #include "config/ProcessorSupport.h"
+#include "core/Numbers.h"
 
 #include <array>
-#include <cctype>
 
 namespace korda32ex {
 
@@ -14,7 +13,7 @@ namespace {
 constexpr std::uint32_t kAutoContinuous = 0x40;
 constexpr std::uint32_t kExternalSource = 1;
 constexpr std::uint32_t kAutomaticSource = 3;
-constexpr std::uint64_t kMostScansPerTrigger = 99999;
+constexpr std::int64_t kMostScansPerTrigger = 99999;
 
 constexpr std::array<TokenCode, 4> kSources{{{"TIM", 0}, {"EXT", 1}, {"ALAR", 2}, {"AUTO", 3}}};
 constexpr std::array<TokenCode, 4> kAutoOrders{{{"LIN", 0}, {"ALT", 1}, {"REV", 2}, {"000", 3}}};
@@ -44,20 +43,9 @@ bool ScanCountProcessor::buildQueries(CommandList& queries, SCPIHandler*) {
 // invalid.
 bool ScanCountProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
                                        std::string& errorText, int& errorCode) {
-    std::size_t i = 0;
-    while (i < reply.size() && std::isspace(static_cast<unsigned char>(reply[i])))
-        ++i;
-    bool negative = false;
-    if (i < reply.size() && (reply[i] == '+' || reply[i] == '-')) negative = reply[i++] == '-';
-    std::uint64_t count = 0;
-    bool digits = false;
-    for (; i < reply.size() && std::isdigit(static_cast<unsigned char>(reply[i])); ++i) {
-        digits = true;
-        if (count <= kMostScansPerTrigger)
-            count = count * 10 + static_cast<unsigned>(reply[i] - '0');
-    }
-    if (!digits) count = 0;
-    if ((negative && count != 0) || count > kMostScansPerTrigger)
+    bool outOfRange = false;
+    const std::int64_t count = readLeadingInteger(reply, &outOfRange).value_or(0);
+    if (outOfRange || count < 0 || count > kMostScansPerTrigger)
         return invalidResponse(reply, errorText, errorCode);
     record.triggerCount = static_cast<std::uint32_t>(count);
     return true;
@@ -156,7 +144,7 @@ bool ScanIntervalProcessor::buildQueries(CommandList& queries, SCPIHandler*) {
 
 bool ScanIntervalProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
                                           std::string&, int&) {
-    const std::uint32_t n = wire::readUnsignedOrZero(reply);
+    const std::uint32_t n = readUnsignedOrZero(reply);
     record.intervalHours = n / 3600;
     record.intervalMinutes = (n - record.intervalHours * 3600) / 60;
     record.intervalSeconds = n % 60;

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "comm/SCPIHandler.h"
+#include "core/Status.h"
 #include "frontend/GlobalData.h"
-#include "frontend/StatusCodes.h"
 
 #include <new>
 #include <utility>

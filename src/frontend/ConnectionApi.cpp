@@ -53,11 +53,11 @@ KORDA_API int KORDA_CALL dlxVmrCommOpen(int bcn) {
         const BcnSettings settings = g.settingsFor(bcn);
         if (g.findInstrument(bcn)) return status::kAlreadyOpen;
         auto transport = makeTransport(settings);
-        if (!transport) return status::kInstrumentNotFound;
         const int opened = transport->open(g.timeoutMs());
         if (opened == status::kTimeout) return status::kConnectTimeout;
         if (opened != status::kOk) return opened;
-        auto handler = std::make_shared<SCPIHandler>(std::move(transport));
+        auto handler = std::make_shared<SCPIHandler>(std::move(transport), libraryTimeLimit(),
+                                                     libraryErrorSink());
         const int st = handler->sendCommand(kTerminatorCommand);
         if (st != status::kOk) return st;
         return g.addInstrument(bcn, std::move(handler)) ? status::kOk : status::kInvalidRequest;

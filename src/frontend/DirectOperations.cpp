@@ -2,9 +2,9 @@
 
 #include "comm/SCPIHandler.h"
 #include "comm/ScpiText.h"
+#include "core/Status.h"
+#include "core/Text.h"
 #include "frontend/GlobalData.h"
-#include "frontend/ReplyNumbers.h"
-#include "frontend/StatusCodes.h"
 
 #include <algorithm>
 
@@ -25,16 +25,12 @@ std::vector<std::string> clockCommands(const platform::CalendarTime& t) {
 }
 
 int readDigitalIO(SCPIHandler& handler, int& value) {
-    std::string reply;
-    const int st = handler.query("SOUR:DIG:DATA:BYTE?", reply);
-    if (st != status::kOk) return st;
     // A number of 0 to 255; a reply without digits or out of that range is unusable.
-    const auto number = readLeadingInteger(reply);
-    if (!number || *number < 0 || *number > kByteMask) {
-        recordErrorMessage(status::kInvalidRequest, "Invalid response: " + reply);
-        return status::kInvalidRequest;
-    }
-    value = kByteMask - static_cast<int>(*number);
+    std::int64_t number = 0;
+    const int st = handler.queryInt("SOUR:DIG:DATA:BYTE?", number, 0, kByteMask);
+    if (st == status::kInvalidResponse) return status::kInvalidRequest;
+    if (st != status::kOk) return st;
+    value = kByteMask - static_cast<int>(number);
     return status::kOk;
 }
 

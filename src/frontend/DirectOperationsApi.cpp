@@ -1,11 +1,12 @@
 // The direct exported operations: instrument clock, digital I/O byte,
 // totalizer, OEM identity, and the release of library buffers.
 #include "comm/ScpiText.h"
+#include "core/Text.h"
 #include "frontend/ApiFrame.h"
 #include "frontend/DirectOperations.h"
-#include "frontend/ReplyNumbers.h"
 #include "korda32ext.h"
 
+#include <limits>
 #include <vector>
 
 using namespace korda32ex;
@@ -68,12 +69,11 @@ KORDA_API int KORDA_CALL dlxVmrDIOSet(int bcn, int mask, int value) {
 KORDA_API int KORDA_CALL dlxVmrTotalizerGet(int bcn, int* count) {
     return withInstrument(bcn, [&](SCPIHandler& h, GlobalData&) {
         if (count == nullptr) return status::kInvalidParameter;
-        std::string reply;
-        const int st = h.query("TOT:DATA?", reply);
+        std::int64_t number = 0;
+        const int st = h.queryInt("TOT:DATA?", number, std::numeric_limits<int>::min(),
+                                  std::numeric_limits<int>::max());
         if (st != status::kOk) return st;
-        const auto number = readLeadingInt(reply);
-        if (!number) return status::kInvalidResponse;
-        *count = *number;
+        *count = static_cast<int>(number);
         return status::kOk;
     });
 }

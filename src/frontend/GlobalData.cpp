@@ -1,6 +1,7 @@
 #include "frontend/GlobalData.h"
 
 #include "comm/SCPIHandler.h"
+#include "core/Models.h"
 
 namespace korda32ex {
 
@@ -81,11 +82,16 @@ void recordErrorMessage(int code, const std::string& text) {
     if (const auto g = globalData()) g->setErrorMessage(code, text);
 }
 
+SCPIHandler::TimeLimitSource libraryTimeLimit() {
+    return [] { return libraryTimeoutMs(); };
+}
+
+SCPIHandler::ErrorSink libraryErrorSink() {
+    return [](int code, const std::string& text) { recordErrorMessage(code, text); };
+}
+
 int identifyModel(const std::string& idnReply) {
-    int model = kModelUnidentified;
-    if (idnReply.find("7043A") != std::string::npos) model = kModel7043A;
-    if (idnReply.find("5129A") != std::string::npos) model = kModel5129A;
-    return model;
+    return modelNamedIn(idnReply).code;
 }
 
 } // namespace korda32ex

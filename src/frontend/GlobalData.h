@@ -2,6 +2,7 @@
 // detailed error texts and the communication timeout.
 #pragma once
 
+#include "comm/SCPIHandler.h"
 #include "platform/platform.h"
 
 #include <array>
@@ -13,10 +14,7 @@
 
 namespace korda32ex {
 
-class SCPIHandler;
-
 enum InterfaceKind : std::int32_t { kInterfaceUsb = 0, kInterfaceTcpIp = 1 };
-enum InstrumentModel : std::int32_t { kModelUnidentified = 0, kModel7043A = 4, kModel5129A = 5 };
 
 struct BcnSettings {
     std::int32_t interfaceKind = 0;
@@ -27,7 +25,7 @@ struct BcnSettings {
 
 class GlobalData {
   public:
-    static constexpr std::uint32_t kDefaultTimeoutMs = 10000;
+    static constexpr std::uint32_t kDefaultTimeoutMs = SCPIHandler::kDefaultTimeLimitMs;
 
     GlobalData() = default;
     ~GlobalData();
@@ -68,8 +66,13 @@ std::uint32_t libraryTimeoutMs();
 // Records a detailed text under a status code (ignored when not initialised).
 void recordErrorMessage(int code, const std::string& text);
 
-// Model identification from an "*IDN?" reply: "7043A" gives 4, "5129A" gives 5
-// (the second test wins when both occur), anything else 0.
+// What a handler of an opened instrument is built with: the library timeout
+// as its time limit, the library's detailed texts as its error sink.
+SCPIHandler::TimeLimitSource libraryTimeLimit();
+SCPIHandler::ErrorSink libraryErrorSink();
+
+// Model identification from an "*IDN?" reply: the code of the model it names
+// (the 5129A when it names both), else 0.
 int identifyModel(const std::string& idnReply);
 
 } // namespace korda32ex

@@ -19,7 +19,7 @@ bool identifyPort(int comNumber, std::uint32_t openTimeoutMs, std::string& reply
     USBCommunication port(comNumber);
     // The open status is not tested: a port that did not open fails the write.
     port.open(openTimeoutMs);
-    const int written = port.sendRaw(kIdentifyQuery);
+    const int written = port.sendBulk(kIdentifyQuery, USBCommunication::kBulkWriteMs);
     // Collect one line: until a line feed has arrived or a byte is overdue.
     while (port.receive(kReplyByteMs, reply) == status::kOk) {
         if (reply.back() == '\n' || reply.size() >= kMaxReplyBytes) break;

@@ -4,15 +4,17 @@
 #include "channels/CompProcessors.h"
 #include "comm/SCPIHandler.h"
 #include "config/ProcessorSupport.h"
+#include "core/Numbers.h"
+#include "core/Status.h"
+#include "core/Text.h"
 #include "frontend/GlobalData.h"
-#include "frontend/ReplyNumbers.h"
-#include "frontend/StatusCodes.h"
 #include "logdata/CsvProcessors.h"
 #include "logdata/SetupCells.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <string>
 
 namespace korda32ex {
@@ -22,18 +24,26 @@ namespace {
 constexpr std::uint32_t kMinimumCaptureWaitMs = 60000;
 constexpr std::size_t kShuntNameBytes = 19;
 
-// Queries, replies and parse of one read-back processor.
+// Queries, replies and parse of one read-back processor, handed its reply
+// lines the way a parent composite hands them out.
 int readBack(SCPIHandler& h, IProcessor& p, VmrInstConfig& record, GlobalData& g) {
+    CompositeProcessor parent;
+    parent.addChild(std::shared_ptr<IProcessor>(&p, [](IProcessor*) {}));
     CommandList queries;
-    if (!p.buildQueries(queries, &h)) return status::kInvalidRequest;
+    if (!parent.buildQueries(queries, &h)) return status::kInvalidRequest;
     std::string replies;
     if (!queries.empty()) {
-        const int st = h.queryJoined(queries, replies);
+        std::vector<std::string> lines;
+        const int st = h.queryLines(queries, lines);
         if (st != status::kOk) return st;
+        for (const auto& line : lines) {
+            replies += line;
+            replies += '\n';
+        }
     }
     std::string errorText;
     int errorCode = 0;
-    if (p.parseResponse(replies, record, errorText, errorCode)) return status::kOk;
+    if (parent.parseResponse(replies, record, errorText, errorCode)) return status::kOk;
     g.setErrorMessage(errorCode, errorText);
     return errorCode;
 }
@@ -73,7 +83,7 @@ int captureConfiguration(SCPIHandler& h, VmrInstConfig& record, CaptureState& st
 
     st = h.query("DATA:LOG:DEST?", reply);
     if (st != status::kOk) return st;
-    if (!equalsIgnoreCase(reply, "MEM")) {
+    if (!equalsIgnoringCase(reply, "MEM")) {
         st = h.sendCommand("DATA:LOG:DEST MEM");
         if (st != status::kOk) return st;
         if (record.recordDestination == 1)
@@ -116,17 +126,17 @@ int captureConfiguration(SCPIHandler& h, VmrInstConfig& record, CaptureState& st
 
     st = h.query("TRIG:SOUR?", reply);
     if (st != status::kOk) return st;
-    if (!equalsIgnoreCase(reply, "TIM")) {
+    if (!equalsIgnoringCase(reply, "TIM")) {
         st = h.sendCommand("TRIG:SOUR TIM");
         if (st != status::kOk) return st;
     }
-    if (equalsIgnoreCase(reply, "TIM")) {
+    if (equalsIgnoringCase(reply, "TIM")) {
         record.triggerSource = 0;
-    } else if (equalsIgnoreCase(reply, "EXT")) {
+    } else if (equalsIgnoringCase(reply, "EXT")) {
         record.triggerSource = 1;
-    } else if (equalsIgnoreCase(reply, "AUTO")) {
+    } else if (equalsIgnoringCase(reply, "AUTO")) {
         record.triggerSource = 3;
-    } else if (equalsIgnoreCase(reply, "ALAR")) {
+    } else if (equalsIgnoringCase(reply, "ALAR")) {
         record.triggerSource = 2;
         std::string channel;
         st = h.query("TRIG:ALAR:CHAN?", channel);

@@ -4,14 +4,14 @@
 // one computed channel.
 #pragma once
 
-#include "channels/ChannelProcessorBase.h"
+#include "channels/ChannelProcessor.h"
 #include "channels/ComputedChannelProcessor.h"
 #include "config/IProcessor.h"
 
 namespace korda32ex {
 
 // Temperature unit, resume after power loss, and the four totalizer settings.
-class InstConfigForCSVProcessor final : public CompositeProcessor, CommonCommandConfig {
+class InstConfigForCSVProcessor final : public CompositeProcessor {
   public:
     InstConfigForCSVProcessor();
 };

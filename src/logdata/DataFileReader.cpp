@@ -1,6 +1,6 @@
 #include "logdata/DataFileReader.h"
 
-#include "logdata/TextLines.h"
+#include "core/Text.h"
 #include "scan/ScanParser.h"
 
 #include <algorithm>
@@ -33,12 +33,11 @@ bool firstThree(std::string_view text, char separator, std::string_view (&parts)
     return true;
 }
 
-// Turns a data line into the form of a reading reply: the readings and the
-// further column, then year, month, day, hour, minute and seconds, separated
-// by commas (without a closing comma). False when the line has no blank
+// Takes a data line apart into the fields of a scan: the readings and the
+// further column, then year, month, day, hour, minute and seconds. False when the line has no blank
 // between date and time, a first field pair that is not record number and
 // date, or a date or time of fewer than three parts.
-bool toReadingReply(std::string_view line, std::string& reply) {
+bool toScanFields(std::string_view line, std::vector<std::string_view>& fields) {
     // The line split at blanks: the first piece must be "record,date", the
     // second starts with the time.
     const std::size_t blank = line.find(' ');
@@ -57,18 +56,12 @@ bool toReadingReply(std::string_view line, std::string& reply) {
     // Fields 3 to N-1 of the line (the readings and the further column): the
     // text between its second and its last comma. The check code, field N,
     // is left out.
-    reply.clear();
+    fields.clear();
     const std::size_t secondComma = line.find(',', comma + 1);
     const std::size_t last = line.rfind(',');
-    if (secondComma != std::string_view::npos && last > secondComma) {
-        reply.append(line.substr(secondComma + 1, last - secondComma - 1));
-        reply += ',';
-    }
-    for (const std::string_view part : {date[0], date[1], date[2], time[0], time[1], time[2]}) {
-        reply.append(part);
-        reply += ',';
-    }
-    reply.pop_back(); // the parser takes the reply without its closing comma
+    if (secondComma != std::string_view::npos && last > secondComma)
+        splitAt(line.substr(secondComma + 1, last - secondComma - 1), ',', fields);
+    fields.insert(fields.end(), {date[0], date[1], date[2], time[0], time[1], time[2]});
     return true;
 }
 
@@ -84,7 +77,7 @@ bool countScans(std::string_view text, int& count) {
         // The quotation mark first: data lines have none, so the search for
         // the no-error text rarely runs.
         return !l.empty() && (l.find('"') == std::string_view::npos ||
-                              l.find("0,\"No error\"") == std::string_view::npos);
+                              l.find(kNoErrorLine) == std::string_view::npos);
     });
     // Less the header; never below 0 (a text of empty lines only).
     count = static_cast<int>(std::clamp<std::ptrdiff_t>(counted - 1, 0, INT32_MAX));
@@ -115,10 +108,10 @@ int readDataText(std::string_view text, int start, int count, ScanRecord& record
     record.scansRemaining = static_cast<std::int32_t>(remaining);
     record.scanCount = 0;
 
-    std::string reply;
+    std::vector<std::string_view> fields;
     for (std::int64_t i = first; i <= last; ++i) {
-        if (!toReadingReply(lines[static_cast<std::size_t>(i)], reply)) return 0;
-        if (scan::storeScanLine(reply, record) != scan::LineResult::Stored) return 0;
+        if (!toScanFields(lines[static_cast<std::size_t>(i)], fields)) return 0;
+        if (scan::storeScanFields(fields, record) != scan::LineResult::Stored) return 0;
         ++record.scanCount;
     }
     return record.scanCount;

@@ -1,7 +1,7 @@
 // Exported functions on the instrument's log memory: its room, its files, the
 // scans and the configuration of one log file, and clearing it.
+#include "core/Numbers.h"
 #include "frontend/ApiFrame.h"
-#include "frontend/ReplyNumbers.h"
 #include "korda32ext.h"
 #include "logdata/DataFileReader.h"
 #include "logdata/LogDataFetchProcessor.h"
@@ -80,7 +80,7 @@ KORDA_API int KORDA_CALL dlxVmrPCCardFormat(int bcn) {
         // memory, so no file is deleted by name.
         for (int i = 1; i <= n; ++i) {
             std::string name;
-            st = h.queryJoined({fileNameQuery(i)}, name);
+            st = h.query(fileNameQuery(i), name);
             if (st != status::kOk) return st;
         }
         st = h.sendCommand("MEMory:LOG:CLEar");

@@ -1,6 +1,6 @@
 #include "logdata/SetupCells.h"
 
-#include "comm/WireNumbers.h"
+#include "core/Numbers.h"
 #include "platform/platform.h"
 
 #include <string>
@@ -20,8 +20,7 @@ std::optional<ChannelAddress> parseChannelAddress(std::string_view cell) {
 }
 
 double cellNumber(std::string_view cell) {
-    double v = 0;
-    return wire::readDouble(cell, v) ? v : 0.0;
+    return readLeadingReal(cell).value_or(0.0);
 }
 
 double cellNumberOr(std::string_view cell, double notApplicable) {

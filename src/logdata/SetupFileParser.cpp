@@ -1,7 +1,7 @@
 #include "logdata/SetupFileParser.h"
 
+#include "core/Text.h"
 #include "logdata/SetupRows.h"
-#include "logdata/TextLines.h"
 
 #include <vector>
 
@@ -55,9 +55,7 @@ void walkDataRows(const std::vector<std::string_view>& lines, Visit&& visit) {
 } // namespace
 
 std::string_view normalizeModel(std::string_view cell) {
-    if (cell.find("5129") != std::string_view::npos) return "5129A";
-    if (cell.find("7043") != std::string_view::npos) return "7043A";
-    return {};
+    return modelNamedIn(cell, true).name;
 }
 
 bool parseSetupText(std::string_view text, VmrInstConfig& record) {
@@ -66,20 +64,20 @@ bool parseSetupText(std::string_view text, VmrInstConfig& record) {
 
     // The first "Instrument" data row names the model. It decides the column
     // positions of the whole file, wherever that row stands in it.
-    std::string_view model;
+    const ModelTraits* model = &kUnidentifiedModel;
     walkDataRows(lines, [&](Section section, const Row& row) {
         if (section != Section::Instrument) return true;
-        model = normalizeModel(row[1]);
+        model = &modelNamedIn(row[1], true);
         return false;
     });
 
     walkDataRows(lines, [&](Section section, const Row& row) {
         switch (section) {
         case Section::TestSetup:
-            applyTestSetupRow(row, model, record);
+            applyTestSetupRow(row, *model, record);
             break;
         case Section::Analog:
-            applyAnalogRow(row, model, record);
+            applyAnalogRow(row, *model, record);
             break;
         case Section::Math:
             applyMathRow(row, record);

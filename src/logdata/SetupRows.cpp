@@ -1,7 +1,7 @@
 #include "logdata/SetupRows.h"
 
+#include "core/Text.h"
 #include "logdata/SetupTables.h"
-#include "logdata/TextLines.h"
 
 #include <vector>
 
@@ -57,7 +57,7 @@ constexpr std::uint32_t kRtdAbc = 83;
 
 } // namespace
 
-void applyTestSetupRow(const Row& row, std::string_view model, VmrInstConfig& record) {
+void applyTestSetupRow(const Row& row, const ModelTraits& model, VmrInstConfig& record) {
     if (row.has(4)) {
         // Only reading-rate codes go into the rate bits; a code with other bits
         // would switch unrelated settings.
@@ -68,21 +68,16 @@ void applyTestSetupRow(const Row& row, std::string_view model, VmrInstConfig& re
     if (row.has(9)) setSwitchBit(record.flags, kAutoContinuousBit, row[9]);
     if (row.has(10))
         if (const auto code = setupTokenCode(row[10])) record.autoTriggerOrder = *code;
-    if (model == "7043A") {
+    if (model.referenceChannels) {
         if (row.has(11)) setReferenceChannel(record.autoReferenceChannel, row[11]);
         if (row.has(12)) setReferenceChannel(record.autoSecondReferenceChannel, row[12]);
     }
 }
 
-void applyAnalogRow(const Row& row, std::string_view model, VmrInstConfig& record) {
-    // The later columns sit two places further right in the 5129A's rows.
-    std::size_t b;
-    if (model == "7043A")
-        b = 7;
-    else if (model == "5129A")
-        b = 9;
-    else
-        return; // no model named: the column positions are unknown
+void applyAnalogRow(const Row& row, const ModelTraits& model, VmrInstConfig& record) {
+    // The later columns sit further right in some models' rows.
+    const std::size_t b = model.setupAnalogColumn;
+    if (b == 0) return; // no model named: the column positions are unknown
     if (row.size() < b + 22) return;
     const auto address = parseChannelAddress(row[0]);
     if (!address || address->s > VMR_MODULE_AREAS || address->nn < 1 ||
@@ -95,7 +90,7 @@ void applyAnalogRow(const Row& row, std::string_view model, VmrInstConfig& recor
     ch.function = applyWiring(ch.function, row[b + 1]);
     const std::uint32_t function = ch.function;
     ch.delay = cellNumber(row[3]);
-    if (model == "5129A") ch.nplc = cellNumberOr(row[6], 0.0);
+    if (model.integrationTime) ch.nplc = cellNumberOr(row[6], 0.0);
     ch.scaleM = cellNumberOr(row[b + 14], 1.0);
     ch.scaleB = cellNumberOr(row[b + 15], 0.0);
     storeCellText(row[1], ch.name);

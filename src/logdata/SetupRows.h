@@ -1,6 +1,8 @@
 // The data rows of the setup file's sections, one function per section.
 #pragma once
 
+#include "core/Models.h"
+
 #include "korda32ext.h"
 #include "logdata/SetupCells.h"
 
@@ -8,9 +10,9 @@
 
 namespace korda32ex::logdata {
 
-// model is "7043A", "5129A" or empty (neither named by the file).
-void applyTestSetupRow(const Row& row, std::string_view model, VmrInstConfig& record);
-void applyAnalogRow(const Row& row, std::string_view model, VmrInstConfig& record);
+// model is the one the file names (the unidentified row when none).
+void applyTestSetupRow(const Row& row, const ModelTraits& model, VmrInstConfig& record);
+void applyAnalogRow(const Row& row, const ModelTraits& model, VmrInstConfig& record);
 void applyMathRow(const Row& row, VmrInstConfig& record);
 
 } // namespace korda32ex::logdata

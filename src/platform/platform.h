@@ -145,7 +145,5 @@ std::string wideToNarrow(const wchar_t* text);
 // path components on every system. Returns null on failure, and when the path
 // holds a character the system's file names cannot express.
 std::FILE* openFileWide(const wchar_t* path, const char* mode);
-// The path separator of this system ('\\' on Windows, '/' elsewhere).
-wchar_t pathSeparator();
 
 } // namespace korda32ex::platform

@@ -1,7 +1,8 @@
 #include "scan/EnableScansProcessor.h"
+#include "core/Numbers.h"
 
-#include "frontend/ReplyNumbers.h"
-#include "frontend/StatusCodes.h"
+#include "core/Status.h"
+#include "core/Text.h"
 
 namespace korda32ex {
 

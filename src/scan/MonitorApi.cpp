@@ -1,6 +1,7 @@
 // Monitoring: select a channel, switch monitoring, take one reading.
+#include "core/Numbers.h"
+#include "core/Text.h"
 #include "frontend/ApiFrame.h"
-#include "frontend/ReplyNumbers.h"
 #include "korda32ext.h"
 #include "scan/MonitorProcessors.h"
 

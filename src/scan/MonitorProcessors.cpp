@@ -1,7 +1,8 @@
 #include "scan/MonitorProcessors.h"
+#include "core/Numbers.h"
 
-#include "frontend/ReplyNumbers.h"
-#include "frontend/StatusCodes.h"
+#include "core/Status.h"
+#include "core/Text.h"
 #include "scan/ScanParser.h"
 
 #include <limits>
@@ -11,22 +12,6 @@ namespace korda32ex {
 bool SpyEnableProcessor::buildCommands(std::vector<std::string>& commands, std::string&,
                                        int&) const {
     commands.push_back(enable != 0 ? "ROUT:MON:STAT ON" : "ROUT:MON:STAT OFF");
-    return true;
-}
-
-bool SpyEnableProcessor::parseResponse(const std::string& reply, int& value, std::string& errorText,
-                                       int& errorCode) const {
-    if (reply == "1" || reply == "0") {
-        value = reply == "1" ? 1 : 0;
-        return true;
-    }
-    errorText = "Invalid response: " + reply;
-    errorCode = status::kInvalidRequest;
-    return false;
-}
-
-bool SpyEnableProcessor::buildQueries(std::vector<std::string>& queries) const {
-    queries.push_back("ROUT:MON:STAT?");
     return true;
 }
 

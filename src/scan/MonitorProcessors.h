@@ -13,11 +13,6 @@ class SpyEnableProcessor final {
     // Appends "ROUT:MON:STAT ON" or "ROUT:MON:STAT OFF".
     bool buildCommands(std::vector<std::string>& commands, std::string& errorText,
                        int& errorCode) const;
-    // "1" gives 1, "0" gives 0; anything else is an invalid response (-1).
-    bool parseResponse(const std::string& reply, int& value, std::string& errorText,
-                       int& errorCode) const;
-    // Appends "ROUT:MON:STAT?".
-    bool buildQueries(std::vector<std::string>& queries) const;
 
     int enable;
 };

@@ -1,11 +1,12 @@
 // Scan control and reading retrieval: start and stop, count, clear, fetch.
+#include "core/Text.h"
 #include "frontend/ApiFrame.h"
-#include "frontend/ReplyNumbers.h"
 #include "korda32ext.h"
 #include "scan/EnableScansProcessor.h"
 #include "scan/ScansProcessor.h"
 
 #include <algorithm>
+#include <limits>
 
 using namespace korda32ex;
 
@@ -19,12 +20,10 @@ int clearScans(int bcn) {
 int scansCount(int bcn, int* count) {
     return withInstrument(bcn, [&](SCPIHandler& h, GlobalData&) {
         if (count == nullptr) return status::kInvalidParameter;
-        std::string reply;
-        const int st = h.query("DATA:POIN?", reply);
+        std::int64_t number = 0;
+        const int st = h.queryInt("DATA:POIN?", number, 0, std::numeric_limits<int>::max());
         if (st != status::kOk) return st;
-        const auto number = readLeadingInt(reply);
-        if (!number || *number < 0) return status::kInvalidResponse;
-        *count = *number;
+        *count = static_cast<int>(number);
         return status::kOk;
     });
 }
@@ -33,13 +32,10 @@ int scansCount(int bcn, int* count) {
 int storeReplies(const std::vector<std::string>& replies, std::size_t queries,
                  ScansProcessor& processor, ScanRecord& record, GlobalData& g) {
     const std::size_t n = std::min(replies.size(), queries);
-    std::string line;
     std::string errorText;
     int errorCode = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        line.assign(replies[i]);
-        line.push_back(',');
-        if (!processor.parseResponse(line, &record, errorText, errorCode)) {
+        if (!processor.parseResponse(replies[i], &record, errorText, errorCode)) {
             g.setErrorMessage(errorCode, errorText);
             return errorCode;
         }

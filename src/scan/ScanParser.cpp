@@ -1,8 +1,10 @@
 #include "scan/ScanParser.h"
+#include "core/Numbers.h"
 
-#include "frontend/ReplyNumbers.h"
+#include "core/Text.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -14,15 +16,8 @@ namespace {
 
 constexpr std::size_t kMaxFields = kMaxReadings + kTimeFields;
 
-// Entry header offsets.
-constexpr std::size_t kHourOffset = 8;
-constexpr std::size_t kMinuteOffset = 9;
-constexpr std::size_t kSecondOffset = 10;
-constexpr std::size_t kMonthOffset = 11;
-constexpr std::size_t kDayOffset = 13;
-constexpr std::size_t kYearOffset = 14;
-constexpr std::size_t kFractionOffset = 16;
 constexpr unsigned kYearBias = 48;
+static_assert(offsetof(ScanEntry, readings) == kEntryHeaderSize);
 constexpr std::size_t kFractionDigits = 3; // the fraction is kept in milliseconds
 
 bool isDigit(char c) {
@@ -97,11 +92,15 @@ float parseReading(std::string_view field) {
 
 LineResult storeScanLine(std::string_view line, ScanRecord& record) {
     if (line.empty() || equalsIgnoringCase(line, kNotANumberReply)) return LineResult::NotAScan;
-
     std::array<std::string_view, kMaxFields> fields;
     std::size_t count = 0;
     if (!splitFields(line, fields, count)) return LineResult::Malformed;
-    if (count < kTimeFields) return LineResult::Malformed;
+    return storeScanFields(std::span<const std::string_view>(fields.data(), count), record);
+}
+
+LineResult storeScanFields(std::span<const std::string_view> fields, ScanRecord& record) {
+    const std::size_t count = fields.size();
+    if (count < kTimeFields || count > kMaxFields) return LineResult::Malformed;
     const std::size_t readings = count - kTimeFields;
 
     // Every scan of one fetch or file has the same number of readings, so the
@@ -118,16 +117,19 @@ LineResult storeScanLine(std::string_view line, ScanRecord& record) {
     TimeStamp t;
     if (!readTimeStamp(&fields[readings], t)) return LineResult::Malformed;
 
+    // The header is filled through the entry's named fields, then copied to
+    // where the entry lies in the caller's buffer (which need not be aligned).
+    ScanEntry header;
+    std::memset(&header, 0, sizeof header);
+    header.hour = low8(t.hour);
+    header.minute = low8(t.minute);
+    header.second = low8(t.second);
+    header.month = low8(t.month);
+    header.day = low8(t.day);
+    header.year = low8(static_cast<int>(static_cast<unsigned>(t.year) + kYearBias));
+    header.fraction = t.fraction;
     unsigned char* const entry = reinterpret_cast<unsigned char*>(&record) + position;
-    std::memset(entry, 0, kEntryHeaderSize);
-    entry[kHourOffset] = low8(t.hour);
-    entry[kMinuteOffset] = low8(t.minute);
-    entry[kSecondOffset] = low8(t.second);
-    entry[kMonthOffset] = low8(t.month);
-    entry[kDayOffset] = low8(t.day);
-    entry[kYearOffset] = low8(static_cast<int>(static_cast<unsigned>(t.year) + kYearBias));
-    const std::int32_t fraction = t.fraction;
-    std::memcpy(entry + kFractionOffset, &fraction, sizeof fraction);
+    std::memcpy(entry, &header, kEntryHeaderSize);
     unsigned char* out = entry + kEntryHeaderSize;
     for (std::size_t i = 0; i < readings; ++i, out += sizeof(float)) {
         const float value = parseReading(fields[i]);

@@ -1,15 +1,16 @@
 // Takes one scan line apart and stores it as the next entry of a scan record.
 //
-// A scan line is what the instrument answers to "DATA:READ?", and what a line
-// of a data file becomes once its time stamp is split: k readings, one further
-// field, then year, month, day, hour, minute and seconds (with an optional
-// decimal fraction), all separated by commas. The parser keeps no state and
+// A scan line is what the instrument answers to "DATA:READ?": k readings, one
+// further field, then year, month, day, hour, minute and seconds (with an
+// optional decimal fraction), all separated by commas. A line of a data file
+// comes as the same fields, already split. The parser keeps no state and
 // may be used from any thread.
 #pragma once
 
 #include "korda32ext.h"
 
 #include <cstddef>
+#include <span>
 #include <string_view>
 
 namespace korda32ex::scan {
@@ -38,6 +39,9 @@ enum class LineResult {
 // already stored stays intact. With scanCount > 0 the line must carry as many
 // readings as the stored scans.
 LineResult storeScanLine(std::string_view line, ScanRecord& record);
+// As storeScanLine, for a scan already split into its fields: the readings,
+// the further field, then the six time fields.
+LineResult storeScanFields(std::span<const std::string_view> fields, ScanRecord& record);
 
 // One reading field: the overload words "9.900000e+37" and "+inf" give
 // +infinity, "-9.900000e+37" and "-inf" give -infinity (any letter case);

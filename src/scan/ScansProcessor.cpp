@@ -1,7 +1,7 @@
 #include "scan/ScansProcessor.h"
 
 #include "comm/SCPIHandler.h"
-#include "frontend/ReplyNumbers.h"
+#include "core/Text.h"
 #include "scan/ScanParser.h"
 
 #include <cstdint>
@@ -16,8 +16,7 @@ bool ScansProcessor::buildCommands(std::vector<std::string>&, std::string&, int&
 
 bool ScansProcessor::parseResponse(const std::string& reply, ScanRecord* record,
                                    std::string& errorText, int& errorCode) {
-    std::string_view line = reply;
-    if (!line.empty() && line.back() == ',') line.remove_suffix(1);
+    const std::string_view line = reply;
     errorCode = status::kInvalidRequest;
     if (record == nullptr) {
         errorText = "Invalid response received";
@@ -38,18 +37,16 @@ bool ScansProcessor::parseResponse(const std::string& reply, ScanRecord* record,
 
 bool ScansProcessor::buildQueries(ScanRecord* record, unsigned requested,
                                   std::vector<std::string>& queries, SCPIHandler& handler) {
-    std::string reply;
-    const int st = handler.query("DATA:POIN?", reply);
+    std::int64_t available = 0;
+    const int st =
+        handler.queryInt("DATA:POIN?", available, 0, std::numeric_limits<std::int32_t>::max());
     if (st != status::kOk || record == nullptr) {
-        countFailure_ = status::kSocketRead;
+        countFailure_ = st == status::kInvalidResponse && record != nullptr
+                            ? status::kInvalidResponse
+                            : status::kSocketRead;
         return false;
     }
-    const auto available = readLeadingInteger(reply);
-    if (!available || *available < 0 || *available > std::numeric_limits<std::int32_t>::max()) {
-        countFailure_ = status::kInvalidResponse;
-        return false;
-    }
-    const auto held = static_cast<unsigned>(*available);
+    const auto held = static_cast<unsigned>(available);
     const unsigned n = held > requested ? requested : held;
     record->entrySize = static_cast<std::int32_t>(scan::kRecordHeaderSize);
     record->scanCount = 0;

@@ -2,7 +2,7 @@
 // parse of each reply into the caller's scan record.
 #pragma once
 
-#include "frontend/StatusCodes.h"
+#include "core/Status.h"
 #include "scan/IScanProcessor.h"
 
 namespace korda32ex {
@@ -12,9 +12,8 @@ class ScansProcessor final : public IScanProcessor {
     // Appends nothing.
     bool buildCommands(std::vector<std::string>& commands, std::string& errorText,
                        int& errorCode) override;
-    // Takes one reply (with the comma the caller appends) into the record's
-    // next entry; see scan::storeScanLine. Rejections give code -1 with
-    // "Invalid response: " and the reply, or "Invalid response received".
+    // Takes one reply into the record's next entry; see scan::storeScanLine. Rejections give code
+    // -1 with "Invalid response: " and the reply, or "Invalid response received".
     bool parseResponse(const std::string& reply, ScanRecord* record, std::string& errorText,
                        int& errorCode) override;
     // Asks "DATA:POIN?", sets entrySize, scanCount and scansRemaining, and

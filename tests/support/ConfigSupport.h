@@ -7,6 +7,7 @@
 #include "comm/SCPIHandler.h"
 #include "comm/TCPCommunication.h"
 #include "config/IProcessor.h"
+#include "frontend/GlobalData.h"
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +32,8 @@ class SimLink {
         auto transport = std::make_shared<korda32ex::TCPCommunication>(
             server.port(), std::array<std::uint8_t, 4>{127, 0, 0, 1});
         openStatus = transport->open(5000);
-        handler = std::make_shared<korda32ex::SCPIHandler>(std::move(transport));
+        handler = std::make_shared<korda32ex::SCPIHandler>(
+            std::move(transport), korda32ex::libraryTimeLimit(), korda32ex::libraryErrorSink());
     }
 
     // Asks p's queries in one exchange and parses the replies into record the
@@ -46,7 +48,10 @@ class SimLink {
         if (queriesOut != nullptr) *queriesOut = queries;
         std::string replies;
         if (!queries.empty()) {
-            EXPECT_EQ(handler->queryJoined(queries, replies), 1);
+            std::vector<std::string> lines;
+            EXPECT_EQ(handler->queryLines(queries, lines), 1);
+            for (const auto& line : lines)
+                replies += line + "\n";
         }
         return parent.parseResponse(replies, record, errorText, errorCode);
     }

@@ -1,9 +1,8 @@
 // Function and range of analog channels: commands byte for byte, model
 // rules, absent modules, and the parse of the instrument's replies.
+#include "channels/ChannelProcessor.h"
 #include "ConfigSupport.h"
-#include "channels/ChannelFunctionProcessor.h"
-#include "channels/ChannelProcessorBase.h"
-#include "channels/ChannelRangeProcessor.h"
+#include "channels/ChannelSettingProcessors.h"
 #include "config/RecordAccess.h"
 
 #include <gtest/gtest.h>
@@ -178,7 +177,7 @@ TEST(ModelCode, ConcurrentBuildsKeepTheirOwnModel) {
     b.join();
     EXPECT_TRUE(seen[0].empty());
     EXPECT_EQ(seen[1], Commands{"CONF:VOLT:AC (@101)"});
-    EXPECT_EQ(currentModelCode(), 0); // scopes restore what was there
+    EXPECT_EQ(currentModel().code, 0); // scopes restore what was there
 }
 
 } // namespace

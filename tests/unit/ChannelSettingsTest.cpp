@@ -2,10 +2,9 @@
 // channels: command texts and reply parsing.
 #include "ConfigSupport.h"
 #include "TestSupport.h"
-#include "channels/ChannelProcessorBase.h"
+#include "channels/ChannelProcessor.h"
 #include "channels/ChannelRules.h"
 #include "channels/ChannelSettingProcessors.h"
-#include "channels/ThermoColdJunctionProcessor.h"
 #include "config/RecordAccess.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,8 @@
 // Command lists built from records, sent to the virtual instrument over TCP,
 // and read back into a fresh record with the same processors.
 #include "ConfigSupport.h"
-#include "channels/ChannelProcessorBase.h"
+#include "channels/ChannelProcessor.h"
 #include "channels/ChannelSettingProcessors.h"
-#include "channels/ThermoColdJunctionProcessor.h"
 #include "config/InstrumentSettingProcessors.h"
 #include "config/RecordAccess.h"
 #include "logdata/CsvProcessors.h"

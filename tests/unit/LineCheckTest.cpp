@@ -1,7 +1,7 @@
 #include "logdata/LineCheck.h"
 #include "RecordingWriter.h"
 #include "TempDir.h"
-#include "logdata/TextLines.h"
+#include "core/Text.h"
 
 #include <gtest/gtest.h>
 

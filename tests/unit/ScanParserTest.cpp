@@ -135,12 +135,6 @@ TEST(ScanParser, ProcessorReplies) {
     EXPECT_FALSE(scans.parseResponse("255", nullptr, text, code));
     EXPECT_TRUE(refused("Invalid response: 255"));
 
-    int state = -1;
-    EXPECT_TRUE(SpyEnableProcessor(0).parseResponse("1", state, text, code));
-    EXPECT_EQ(state, 1);
-    EXPECT_FALSE(SpyEnableProcessor(0).parseResponse("ON", state, text, code));
-    EXPECT_TRUE(refused("Invalid response: ON"));
-
     float v = 0;
     EXPECT_FALSE(parseMonitorReading("", v, text, code));
     EXPECT_TRUE(refused("Invalid response: "));

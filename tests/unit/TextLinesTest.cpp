@@ -1,8 +1,9 @@
-#include "logdata/TextLines.h"
+#include "core/Text.h"
 #include "logdata/DriveFiles.h"
 
 #include <gtest/gtest.h>
 
+using namespace korda32ex;
 using namespace korda32ex::logdata;
 
 namespace {

@@ -1,6 +1,6 @@
 // POSIX backend of the platform layer (Linux).
-#include "platform/platform.h"
 #include "platform/TextConversion.h"
+#include "platform/platform.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -411,10 +411,6 @@ std::FILE* openFileWide(const wchar_t* path, const char* mode) {
         narrow.append(buf, r);
     }
     return std::fopen(narrow.c_str(), mode);
-}
-
-wchar_t pathSeparator() {
-    return L'/';
 }
 
 } // namespace korda32ex::platform

@@ -10,8 +10,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include "platform/platform.h"
 #include "platform/TextConversion.h"
+#include "platform/platform.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -407,10 +407,6 @@ std::FILE* openFileWide(const wchar_t* path, const char* mode) {
     std::FILE* f = nullptr;
     if (::_wfopen_s(&f, path, wmode.c_str()) != 0) return nullptr;
     return f;
-}
-
-wchar_t pathSeparator() {
-    return L'\\';
 }
 
 } // namespace korda32ex::platform

@@ -1,10 +1,10 @@
 // Numbers and clock texts on the wire: the three command formats against the
 // classic conversions and where the reply readers stop, under a decimal-comma
 // locale when the machine has one (the wire never follows the process locale).
-#include "comm/WireNumbers.h"
+#include "core/Numbers.h"
 #include "TestSupport.h"
 #include "frontend/DirectOperations.h"
-#include "frontend/ReplyNumbers.h"
+#include "core/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -44,12 +44,9 @@ TEST(WireNumbers, FormatsMatchTheClassicConversions) {
 
 TEST(WireNumbers, ReadersStopWhereTheNumberEnds) {
     CommaLocale comma;
-    // The number read, or nothing (the target then keeps its value).
+    // The number read, or nothing.
     const auto read = [](const char* text) -> std::optional<double> {
-        double v = 7;
-        if (wire::readDouble(text, v)) return v;
-        EXPECT_EQ(v, 7) << text;
-        return std::nullopt;
+        return readLeadingReal(text);
     };
     EXPECT_EQ(read(" +1.00000000E+01"), 10.0);
     EXPECT_EQ(read("  -2.0 V"), -2.0);
@@ -59,13 +56,15 @@ TEST(WireNumbers, ReadersStopWhereTheNumberEnds) {
     for (const char* text : {"", "K", "inf", "-nan", "NAN", "+", "e5", "\"VOLT\"", "--1"})
         EXPECT_FALSE(read(text)) << text;
 
-    std::int64_t i = 0;
-    EXPECT_TRUE(wire::readInt64("  -42xyz", i));
-    EXPECT_EQ(i, -42);
-    EXPECT_FALSE(wire::readInt64("99999999999999999999", i));
-    EXPECT_EQ(wire::readUnsignedOrZero("4294967295"), 4294967295u);
-    EXPECT_EQ(wire::readUnsignedOrZero("4294967296"), 0u);
-    EXPECT_EQ(wire::readUnsignedOrZero("12abc"), 12u);
+    EXPECT_EQ(readLeadingInteger("  -42xyz"), -42);
+    bool outOfRange = false;
+    EXPECT_FALSE(readLeadingInteger("99999999999999999999", &outOfRange));
+    EXPECT_TRUE(outOfRange);
+    EXPECT_FALSE(readLeadingInteger(" -x", &outOfRange));
+    EXPECT_FALSE(outOfRange);
+    EXPECT_EQ(readUnsignedOrZero("4294967295"), 4294967295u);
+    EXPECT_EQ(readUnsignedOrZero("4294967296"), 0u);
+    EXPECT_EQ(readUnsignedOrZero("12abc"), 12u);
     // The readers of status replies.
     EXPECT_FALSE(readLeadingInt("2147483648"));
     EXPECT_EQ(readLeadingInt("-2147483648"), std::numeric_limits<int>::min());

@@ -1,4 +1,4 @@
-#include "frontend/StatusCodes.h"
+#include "core/Status.h"
 
 #include <algorithm>
 #include <iterator>
@@ -103,6 +103,33 @@ constexpr StatusEntry kStatusTable[] = {
     {-3002, "No channels configured. Error in reading configuration file"},
     {-3021, "One or more configured module(s) is(are) not installed in the instrument"},
 };
+
+constexpr bool tableSorted() {
+    for (std::size_t i = 1; i < std::size(kStatusTable); ++i)
+        if (kStatusTable[i - 1].code <= kStatusTable[i].code) return false;
+    return true;
+}
+
+constexpr bool hasText(int code) {
+    for (const auto& e : kStatusTable)
+        if (e.code == code) return true;
+    return false;
+}
+
+static_assert(tableSorted(), "the status table must stay sorted for the bisection");
+// Every code the library returns has its text.
+static_assert(hasText(status::kOk) && hasText(status::kInvalidRequest) &&
+              hasText(status::kInvalidParameter) && hasText(status::kCannotOpenSocket) &&
+              hasText(status::kSocketRead) && hasText(status::kSocketSend) &&
+              hasText(status::kTimeout) && hasText(status::kWinsockGeneral) &&
+              hasText(status::kWinsockInit) && hasText(status::kAlreadyInitialized) &&
+              hasText(status::kNotInitialized) && hasText(status::kAlreadyOpen) &&
+              hasText(status::kNotOpen) && hasText(status::kOutOfMemory) &&
+              hasText(status::kModelMismatch) && hasText(status::kTooManyScans) &&
+              hasText(status::kInvalidConfiguration) && hasText(status::kNetworkTimeout) &&
+              hasText(status::kConnectionRefused) && hasText(status::kBadFile) &&
+              hasText(status::kInvalidResponse) && hasText(status::kInvalidComPort) &&
+              hasText(status::kInstrumentNotFound));
 
 } // namespace
 

@@ -4,34 +4,23 @@
 // channel index as their composite and have no children of their own.
 #pragma once
 
-#include "config/IProcessor.h"
+#include "channels/AddressedProcessor.h"
 
 #include <string>
 
 namespace korda32ex {
 
-class ChannelProcessor : public CompositeProcessor {
+class ChannelProcessor : public AddressedProcessor {
   public:
     // The composite of the channel at slot (-1 = channel 1, 0.. = module
     // area) and index (0..21; ignored for channel 1), with its sixteen
     // children in their fixed order.
     ChannelProcessor(int slot, int index);
 
-    // A child passes its own count (one reply line); the composite the sum of
-    // the children that still expect their line (a child that appended no
-    // query is skipped and takes none).
-    int responseCount() override;
-    bool isSkipped() override { return skipped_; }
-
-    int slot() const { return slot_; }
-    int index() const { return index_; }
-    // The SCPI channel number: 1, or 100 * slot + 101 + index.
-    int number() const;
-
   protected:
     struct ChildTag {};
     // A child processor: same addressing, no children.
-    ChannelProcessor(int slot, int index, ChildTag) : slot_(slot), index_(index) {}
+    ChannelProcessor(int slot, int index, ChildTag) : AddressedProcessor(slot, index) {}
 
     // The channel's record for building commands: null when the module area
     // is absent (nothing is built for its channels) or outside the record.
@@ -40,30 +29,12 @@ class ChannelProcessor : public CompositeProcessor {
     // address lies outside the record.
     ChannelRecord* channelFor(VmrInstConfig& record) const;
 
-    // "(@n)" for this channel.
-    std::string list() const;
     // A channel is on when its function is neither 0 nor switched off.
     static bool isOn(const ChannelRecord& channel);
 
-    // Asks "ROUT:CHAN:STAT? (@n)" at once: true when the channel is on at the
-    // instrument. When it is not (or the query fails) the processor marks
-    // itself skipped.
-    bool channelStateGate(SCPIHandler* handler);
     // Asks "CONF? (@n)" at once: true when the reply names a thermocouple
     // ("TEMP TC" anywhere in it); otherwise the processor marks itself skipped.
     bool thermocoupleGate(SCPIHandler* handler);
-    // Reads a reply as a number that must not be negative (a reply that is no
-    // number reads 0). A negative value is an invalid reply.
-    static bool readNonNegative(const std::string& reply, double& value, std::string& errorText,
-                                int& errorCode);
-
-    void markSkipped() { skipped_ = true; }
-    bool skipped() const { return skipped_; }
-
-  private:
-    int slot_;
-    int index_;
-    bool skipped_ = false;
 };
 
 // Appends the sixteen children of a channel composite, in their fixed order.

@@ -1,0 +1,113 @@
+#include "core/Numbers.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace korda32ex {
+
+namespace {
+
+std::string format(double v, std::chars_format fmt, int precision) {
+    char buf[512];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, fmt, precision);
+    return std::string(buf, r.ptr);
+}
+
+// Skips leading blanks and one sign; returns the position of what follows.
+std::size_t skipBlanksAndSign(std::string_view t, bool& negative) {
+    std::size_t i = 0;
+    while (i < t.size() && std::isspace(static_cast<unsigned char>(t[i])))
+        ++i;
+    negative = false;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
+        negative = t[i] == '-';
+        ++i;
+    }
+    return i;
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+} // namespace
+
+namespace wire {
+std::string fixed6(double v) {
+    return format(v, std::chars_format::fixed, 6);
+}
+
+std::string general(double v) {
+    return format(v, std::chars_format::general, 6);
+}
+
+std::string scientific6(double v) {
+    return format(v, std::chars_format::scientific, 6);
+}
+} // namespace wire
+
+std::optional<std::int64_t> readLeadingInteger(std::string_view text, bool* outOfRange) {
+    if (outOfRange != nullptr) *outOfRange = false;
+    bool negative = false;
+    const std::size_t i = skipBlanksAndSign(text, negative);
+    const char* first = text.data() + i;
+    const char* last = text.data() + text.size();
+    if (first == last || !isDigit(*first)) return std::nullopt;
+    std::uint64_t magnitude = 0;
+    const auto r = std::from_chars(first, last, magnitude, 10);
+    const std::uint64_t limit =
+        negative ? std::uint64_t{1} << 63 : std::uint64_t{std::numeric_limits<std::int64_t>::max()};
+    if (r.ec != std::errc() || magnitude > limit) {
+        if (outOfRange != nullptr) *outOfRange = true;
+        return std::nullopt;
+    }
+    return negative ? static_cast<std::int64_t>(0 - magnitude)
+                    : static_cast<std::int64_t>(magnitude);
+}
+
+std::optional<int> readLeadingInt(std::string_view text) {
+    const auto v = readLeadingInteger(text);
+    if (!v || *v < std::numeric_limits<int>::min() || *v > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(*v);
+}
+
+std::uint32_t readUnsignedOrZero(std::string_view text) {
+    const auto v = readLeadingInteger(text);
+    if (!v || *v < 0 || *v > std::numeric_limits<std::uint32_t>::max()) return 0;
+    return static_cast<std::uint32_t>(*v);
+}
+
+std::optional<double> readLeadingReal(std::string_view text) {
+    bool negative = false;
+    const std::size_t i = skipBlanksAndSign(text, negative);
+    const char* first = text.data() + i;
+    const char* last = text.data() + text.size();
+    // A number starts with a digit or a point; from_chars takes no sign here.
+    if (first == last || !(isDigit(*first) || *first == '.')) return std::nullopt;
+    double v = 0;
+    const auto r = std::from_chars(first, last, v, std::chars_format::general);
+    if (r.ec == std::errc::invalid_argument || r.ptr == first) return std::nullopt;
+    // An out-of-range magnitude reads as the largest value, as a stream does;
+    // one too small to represent (a negative exponent) reads as 0.
+    if (r.ec == std::errc::result_out_of_range) {
+        const std::string_view digits(first, static_cast<std::size_t>(r.ptr - first));
+        const auto e = digits.find_first_of("eE");
+        const bool tiny =
+            e != std::string_view::npos && e + 1 < digits.size() && digits[e + 1] == '-';
+        v = tiny ? 0.0 : std::numeric_limits<double>::max();
+    }
+    return negative ? -v : v;
+}
+
+float toFloat(double value) {
+    constexpr double maxFloat = std::numeric_limits<float>::max();
+    if (std::isnan(value)) return std::numeric_limits<float>::quiet_NaN();
+    if (value > maxFloat) return std::numeric_limits<float>::infinity();
+    if (value < -maxFloat) return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(value);
+}
+
+} // namespace korda32ex

@@ -1,0 +1,121 @@
+#include "core/Text.h"
+
+#include <cstring>
+
+namespace korda32ex {
+
+namespace {
+
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The next occurrence of c at or after from (end when none).
+const char* findChar(const char* from, const char* end, char c) {
+    const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
+    return hit ? static_cast<const char*>(hit) : end;
+}
+
+void splitReplyRule(std::string_view text, const std::function<void(std::string_view)>& fn) {
+    std::string scratch; // a line with carriage returns inside, without them
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t stop = text.find('\n', start);
+        const bool last = stop == std::string_view::npos;
+        if (last) stop = text.size();
+        std::string_view line = text.substr(start, stop - start);
+        if (line.find('\r') != std::string_view::npos) {
+            scratch.assign(line);
+            std::erase(scratch, '\r');
+            line = scratch;
+        }
+        if (!line.empty()) fn(line);
+        if (last) break;
+        start = stop + 1;
+    }
+}
+
+void splitFileRule(std::string_view text, const std::function<void(std::string_view)>& fn) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    // The next line feed and carriage return, searched again only once
+    // passed, so the whole split stays linear.
+    const char* nextLf = findChar(p, end, '\n');
+    const char* nextCr = findChar(p, end, '\r');
+    while (p < end) {
+        if (nextLf < p) nextLf = findChar(p, end, '\n');
+        if (nextCr < p) nextCr = findChar(p, end, '\r');
+        const char* brk = nextLf < nextCr ? nextLf : nextCr;
+        if (brk == end) break; // no line end: the rest is not a line
+        fn(std::string_view(p, static_cast<std::size_t>(brk - p)));
+        const char* next = brk + 1;
+        if (next < end && (*next == '\n' || *next == '\r')) ++next;
+        p = next;
+    }
+}
+
+} // namespace
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
+
+bool containsIgnoringCase(std::string_view text, std::string_view word) {
+    if (word.empty()) return true;
+    if (word.size() > text.size()) return false;
+    for (std::size_t i = 0; i + word.size() <= text.size(); ++i)
+        if (equalsIgnoringCase(text.substr(i, word.size()), word)) return true;
+    return false;
+}
+
+void forEachLine(std::string_view text, LineRule rule,
+                 const std::function<void(std::string_view)>& fn) {
+    if (rule == LineRule::Reply)
+        splitReplyRule(text, fn);
+    else
+        splitFileRule(text, fn);
+}
+
+std::vector<std::string_view> splitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    forEachLine(text, LineRule::File, [&](std::string_view line) { lines.push_back(line); });
+    return lines;
+}
+
+void ReplyLineCounter::feed(const char* data, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        const char c = data[i];
+        if (c == '\r') continue;
+        if (c == '\n') {
+            if (pending_) ++lines_;
+            pending_ = false;
+        } else {
+            pending_ = true;
+        }
+    }
+}
+
+void splitAt(std::string_view text, char separator, std::vector<std::string_view>& out) {
+    out.clear();
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t pos = text.find(separator, start);
+        if (pos == std::string_view::npos) {
+            out.push_back(text.substr(start));
+            return;
+        }
+        out.push_back(text.substr(start, pos - start));
+        start = pos + 1;
+    }
+}
+
+std::vector<std::string_view> splitAt(std::string_view text, char separator) {
+    std::vector<std::string_view> out;
+    splitAt(text, separator, out);
+    return out;
+}
+
+} // namespace korda32ex

@@ -49,6 +49,7 @@ extern "C" {
 #define DLXVMR_OK 1
 #define DLXVMR_E_INVALID_REQUEST (-1) /* also: invalid response (detailed text) */
 #define DLXVMR_E_INVALID_PARAMETER (-2)
+#define DLXVMR_E_NO_LOG_FILES (-1001) /* the log memory holds no file */
 #define DLXVMR_E_CANNOT_OPEN_SOCKET (-1006)
 #define DLXVMR_E_SOCKET_READ (-1012)
 #define DLXVMR_E_SOCKET_SEND (-1013)

@@ -17,7 +17,6 @@ using namespace korda32ex::logdata;
 
 namespace {
 
-constexpr int kNoLogFiles = -1001;
 constexpr std::size_t kNamesPerExchange = 15;
 constexpr std::string_view kDataHeader = "Record #,Time,";
 
@@ -95,7 +94,7 @@ KORDA_API int KORDA_CALL dlxVmrGetPCCardScansFileList(int bcn, char** names, int
         int n = 0;
         int st = fileCount(h, n);
         if (st != status::kOk) return st;
-        if (n <= 0) return kNoLogFiles;
+        if (n <= 0) return status::kNoLogFiles;
         std::string list;
         std::vector<std::string> queries;
         std::vector<std::string> replies;

@@ -202,7 +202,7 @@ TEST(LogMemoryApi, LoggedScansReadBackInPiecesAsLiveFetch) {
     EXPECT_EQ(dlxVmrPCCardFormat(1), 1);
     EXPECT_EQ(ask(in, "MEMory:LOG:NFILes?"), "0");
     names = nullptr;
-    EXPECT_EQ(dlxVmrGetPCCardScansFileList(1, &names, &files), -1001);
+    EXPECT_EQ(dlxVmrGetPCCardScansFileList(1, &names, &files), DLXVMR_E_NO_LOG_FILES);
     EXPECT_EQ(names, nullptr);
     count = -1;
     EXPECT_EQ(dlxVmrPCCardScansCount(1, &count, 1), 1);

@@ -144,6 +144,23 @@ KORDA_API void KORDA_CALL dlxVmrDeleteBuffer(void* buffer);
 
 /* ---- Configuration record ---------------------------------------------- */
 
+/* A whole instrument configuration travels in one VmrInstConfig record:
+ * dlxVmrConfigSet sends it. Clear the record to zero bytes first (memset),
+ * then fill what the instrument shall do; a zero record is a valid start:
+ * every module slot present, no channel configured, fast rate, Celsius,
+ * timer trigger with a 0 s interval, trigger count 0, recording off.
+ *
+ * Channel numbers (in every channel field of the record and in the scan list):
+ *   1            the instrument's own input (record channel1)
+ *   101..122     channels 1..22 of the module in slot 1 (modules[0])
+ *   201..222     slot 2 (modules[1]); 301..322 slot 3 (modules[2], 5129A only)
+ *   501..520     computed channels (computed[0..19])
+ * A 7043A has two module slots, a 5129A three. Channels of a slot without a
+ * module, and functions the model lacks, are rejected by the instrument.
+ *
+ * Only the fields documented below are sent; reserved fields are carried
+ * unchanged (they still count for the fingerprint of dlxVmrConfigSet). */
+
 /* Layout checks that work in C and C++. */
 #ifdef __cplusplus
 #define KORDA_STATIC_ASSERT(cond, msg) static_assert(cond, msg)
@@ -162,80 +179,176 @@ typedef uint16_t VmrChar16;
 #define VMR_MODULE_ABSENT 0xFFFFFFFFu
 #define VMR_CHANNEL_OFF 0xFFFFFFFFu
 
+/* Analog channel functions (ChannelRecord.function). 0 = not configured
+ * (left as the instrument's reset leaves it, not scanned); VMR_CHANNEL_OFF =
+ * switched off (not scanned). AC functions exist on the 5129A only; on a
+ * 7043A they send nothing. */
+#define VMR_FUNC_DC_VOLTS 1
+#define VMR_FUNC_AC_VOLTS 2
+#define VMR_FUNC_DC_CURRENT 3 /* channel 1, and channels x21, x22; x01-x20 through a shunt */
+#define VMR_FUNC_AC_CURRENT 4 /* the same, 5129A only */
+#define VMR_FUNC_RESISTANCE_2W 5
+#define VMR_FUNC_RESISTANCE_4W 6
+#define VMR_FUNC_RTD_2W 7
+#define VMR_FUNC_RTD_3W 8
+#define VMR_FUNC_RTD_4W 9
+#define VMR_FUNC_THERMISTOR_2W 10
+#define VMR_FUNC_THERMISTOR_4W 11
+#define VMR_FUNC_THERMOCOUPLE 12
+#define VMR_FUNC_FREQUENCY 13
+
+/* Range and sensor codes (ChannelRecord.range), by function:
+ *   DC volts      16 = 0.1 V, 17 = 1 V, 18 = 10 V, 19 = 50 V, 20 = 100 V,
+ *                 21 = 150 V, 22 = 300 V, 23 = automatic (other codes: 0.1 V)
+ *   AC volts      32..38 = the same ranges, 39 = automatic (other codes: 1 V)
+ *   DC current    48 = 100 uA, 49 = 1 mA, 51 = 10 mA, 52 = 100 mA, 53 = automatic
+ *   AC current    64 = 100 uA, 65 = 1 mA, 66 = 10 mA, 67 = 100 mA, 68 = automatic
+ *   resistance    1 = 100 ohm, 2 = 1 kohm, 3 = 10 kohm, 4 = 100 kohm, 5 = 1 Mohm,
+ *                 6 = 10 Mohm, 7 = 100 Mohm, 8 = automatic (other codes: 100 ohm)
+ *   RTD           80 = SPRT (7043A), 81 = alpha 0.00385, 82 = alpha 0.00392,
+ *                 83 = Callendar-Van Dusen A, B, C (7043A)
+ *   thermistor    96 = 2.2 kohm, 97 = 5 kohm, 99 = 10 kohm, 100 = polynomial (7043A)
+ *   thermocouple  0x6001 + 0x100 * n, n = 0 K, 1 T, 2 R, 3 S, 4 J, 5 N, 6 E, 7 B,
+ *                 8 C, 9 D, 10 G, 11 L, 12 M, 13 U, 14 W, 15 polynomial (7043A)
+ *   frequency     not used
+ * A current channel among x01..x20 of a module measures through an external
+ * shunt (shuntOhms): range 112 then reports the current in amperes with
+ * automatic ranging; any other code reports 0 to 100 % of 4..20 mA (on a
+ * 7043A the shunt voltage range chosen stops at 50 V). */
+#define VMR_RANGE_SHUNT_CURRENT 112
+#define VMR_TC_TYPE(n) (0x6001u + 0x100u * (unsigned)(n))
+
 #pragma pack(push, 4)
 
-/* One analog channel (channel 1 and the module channels): 1168 bytes. */
+/* One analog channel (channel 1 and the module channels): 1168 bytes.
+ * The fields below are sent only while the channel is configured (function
+ * neither 0 nor VMR_CHANNEL_OFF), unless stated. */
 typedef struct ChannelRecord {
-    uint32_t function;   /* 1..13, 0 = not configured, 0xFFFFFFFF = off */
-    uint32_t range;      /* range or sensor code, by function */
-    double shuntOhms;    /* shunt of a current channel measured as a voltage */
-    uint32_t alarmFlags; /* bit 0 alarm triggers a scan; 1/2 alarm 1 low/high; 3/4 alarm 2 */
+    uint32_t function;   /* VMR_FUNC_*; 0 = not configured, VMR_CHANNEL_OFF = off */
+    uint32_t range;      /* range or sensor code, by function (see above) */
+    double shuntOhms;    /* ohms of the external shunt of a current channel x01..x20;
+                            values of 10 or less (and NaN) are raised to 10.0
+                            in the caller's record by dlxVmrConfigSet */
+    uint32_t alarmFlags; /* bit 0: an alarm of this channel triggers a scan
+                            (with triggerSource 2); bit 1/2: alarm 1 low/high;
+                            bit 3/4: alarm 2 low/high (low wins when both) */
     uint8_t reserved20[4];
-    double alarm1Limit;
-    double alarm2Limit;
-    uint32_t alarm1Output; /* bit k = digital output k+1 */
-    uint32_t alarm2Output;
-    double scaleM;
+    double alarm1Limit;    /* alarm 1 limit, in the channel's (scaled) unit */
+    double alarm2Limit;    /* alarm 2 limit */
+    uint32_t alarm1Output; /* digital output driven by alarm 1: bit k = output
+                              k+1 (the highest set bit of 0..5 counts; 64 = none
+                              sent as 0; 0 or above 64 = no command) */
+    uint32_t alarm2Output; /* the same for alarm 2 */
+    double scaleM;         /* scaled reading = reading x scaleM + scaleB;
+                              scaleM 1 and scaleB 0 switch scaling off (a
+                              zero record scales by 0: set scaleM = 1) */
     double scaleB;
-    double sensorCoef[7];
-    VmrChar16 name[VMR_TEXT_UNITS];
-    VmrChar16 unit[VMR_TEXT_UNITS];
-    double nplc;
-    double delay;
-    uint32_t openDetect;
-    uint32_t refJunction; /* 0 internal, 1 fixed, 2 external */
+    double sensorCoef[7];           /* sensor values (7043A only, except R0):
+                                       SPRT: [0] resistance at the triple point of water,
+                                         [1],[2] low-range, [3]..[6] high-range coefficients;
+                                       Callendar-Van Dusen: [0] R0, [1] A, [2] B, [3] C;
+                                       alpha 0.00385/0.00392: [0] R0 in ohms;
+                                       thermistor polynomial: [0]..[3];
+                                       thermocouple polynomial: [0]..[6];
+                                       thermocouple R or S: [0]..[3] */
+    VmrChar16 name[VMR_TEXT_UNITS]; /* channel name; the first 15 characters are sent */
+    VmrChar16 unit[VMR_TEXT_UNITS]; /* unit of scaled readings; the first 9 are sent */
+    double nplc;                    /* integration time in power-line cycles; sent on a 5129A
+                                       when the reading rate is NPLC (flags bits 0-2 = 6) */
+    double delay;                   /* channel delay in seconds */
+    uint32_t openDetect;            /* thermocouple: nonzero = open-circuit detection on */
+    uint32_t refJunction;           /* thermocouple reference junction: 0 internal,
+                                       1 fixed, 2 external */
 } ChannelRecord;
+
+/* Computed (math) channel functions (ComputedChannelRecord.function). */
+#define VMR_MATH_POLYNOMIAL 0x5000 /* of A: c0 + c1 A + ... + c5 A^5 */
+#define VMR_MATH_SQUARE_ROOT 0x5001
+#define VMR_MATH_POWER 0x5002 /* A to the power coefficients[0] */
+#define VMR_MATH_EXP 0x5003
+#define VMR_MATH_LOG 0x5004
+#define VMR_MATH_ABS 0x5005
+#define VMR_MATH_RECIPROCAL 0x5006
+#define VMR_MATH_SUBTRACT 0x5007 /* A - B */
+#define VMR_MATH_ADD 0x5008
+#define VMR_MATH_MULTIPLY 0x5009
+#define VMR_MATH_DIVIDE 0x500A
+#define VMR_MATH_AVERAGE 0x500B /* over sourceList */
+#define VMR_MATH_MAXIMUM 0x500C
+#define VMR_MATH_MINIMUM 0x500D
+#define VMR_MATH_SUM 0x500E
 
 /* One computed (math) channel, 501..520: 1168 bytes. */
 typedef struct ComputedChannelRecord {
-    uint32_t function;      /* 0x5000..0x500E, 0 = not configured, 0xFFFFFFFF = off */
-    uint32_t sourceA;       /* channel number of operand A */
-    uint32_t sourceB;       /* channel number of operand B */
-    uint32_t sourceList[5]; /* word k bit b: channel 101 + 100k + b */
+    uint32_t function;      /* VMR_MATH_*; 0 = not configured, VMR_CHANNEL_OFF = off */
+    uint32_t sourceA;       /* channel number of operand A (functions 0x5000-0x500A) */
+    uint32_t sourceB;       /* channel number of operand B (0x5007-0x500A) */
+    uint32_t sourceList[5]; /* statistics (0x500B-0x500E): word k bit b set =
+                               channel 101 + 100k + b takes part */
     uint8_t reserved32[4];
-    uint32_t alarmFlags;
-    double alarm1Limit;
+    uint32_t alarmFlags; /* bit 1/2: alarm 1 low/high; bit 3/4: alarm 2 low/high */
+    double alarm1Limit;  /* as in ChannelRecord */
     double alarm2Limit;
-    uint32_t alarm1Output;
+    uint32_t alarm1Output; /* as in ChannelRecord */
     uint32_t alarm2Output;
-    double scaleM;
+    double scaleM; /* as in ChannelRecord (1 and 0 = no scaling) */
     double scaleB;
-    VmrChar16 name[VMR_TEXT_UNITS];
-    VmrChar16 unit[VMR_TEXT_UNITS];
-    double coefficients[7];
+    VmrChar16 name[VMR_TEXT_UNITS]; /* the first 9 characters are sent */
+    VmrChar16 unit[VMR_TEXT_UNITS]; /* the first 9 characters are sent */
+    double coefficients[7];         /* polynomial c0..c5 ([6] is not sent);
+                                       power: [0] is the exponent */
     uint8_t reserved1160[4];
-    uint32_t listHasChannel1;
+    uint32_t listHasChannel1; /* 1 = channel 1 takes part in the statistic */
 } ComputedChannelRecord;
 
 /* One module slot: state word and 22 channels. */
 typedef struct ModuleArea {
-    uint32_t moduleState; /* 0xFFFFFFFF = no module in this slot */
+    uint32_t moduleState; /* VMR_MODULE_ABSENT = leave this slot's channels out
+                             (nothing is sent for them); any other value =
+                             the slot's channels are configured as filled */
     uint8_t reserved4[4];
-    ChannelRecord channels[VMR_CHANNELS_PER_AREA];
+    ChannelRecord channels[VMR_CHANNELS_PER_AREA]; /* channels x01..x22 */
 } ModuleArea;
+
+/* Reading rates (bits 0-2 of VmrInstConfig.flags). */
+#define VMR_RATE_FAST 0
+#define VMR_RATE_MEDIUM 1
+#define VMR_RATE_SLOW 3
+#define VMR_RATE_NPLC 6 /* each channel's nplc (5129A) */
+#define VMR_FLAG_FAHRENHEIT 0x10
+#define VMR_FLAG_DATA_SECURITY 0x20
+#define VMR_FLAG_AUTO_CONTINUOUS 0x40
+#define VMR_FLAG_RESUME_AFTER_POWER 0x80
 
 /* A whole instrument configuration: 178848 bytes. */
 typedef struct VmrInstConfig {
-    uint32_t flags; /* bits 0-2 rate, 0x10 Fahrenheit, 0x20 data security,
-                       0x40 auto trigger continuous, 0x80 resume after power loss */
-    uint32_t intervalHours;
-    uint32_t intervalMinutes;
-    uint32_t intervalSeconds;
+    uint32_t flags;           /* bits 0-2: VMR_RATE_*; VMR_FLAG_FAHRENHEIT
+                                 (else Celsius); VMR_FLAG_DATA_SECURITY (log
+                                 memory protected); VMR_FLAG_AUTO_CONTINUOUS
+                                 (automatic trigger runs on); VMR_FLAG_RESUME_AFTER_POWER
+                                 (scanning resumes after a power cut) */
+    uint32_t intervalHours;   /* scan interval of the timer trigger: hours, */
+    uint32_t intervalMinutes; /* minutes */
+    uint32_t intervalSeconds; /* and seconds (sent as their sum in seconds;
+                                 not sent with the external trigger) */
     uint32_t reserved16[9];
-    uint32_t triggerCount;
-    uint32_t recordDestination; /* 0 off, 1 memory, 2 USB drive */
-    uint32_t alarmTriggerChannel;
-    uint32_t autoTriggerOrder; /* 0 LIN, 1 ALT, 2 REV, 3 "000" */
-    uint32_t autoReferenceChannel;
-    uint32_t autoSecondReferenceChannel;
-    uint32_t triggerSource; /* 0 timer, 1 external, 2 alarm, 3 automatic */
-    uint32_t totalizerDebounce;
-    uint32_t totalizerCount;
-    uint32_t totalizerType;
-    uint32_t totalizerState;
-    ChannelRecord channel1;
-    ComputedChannelRecord computed[VMR_COMPUTED_CHANNELS];
-    ModuleArea modules[VMR_MODULE_AREAS];
+    uint32_t triggerCount;               /* number of scans per trigger (0..99999) */
+    uint32_t recordDestination;          /* 0 recording off, 1 instrument memory, 2 USB drive */
+    uint32_t alarmTriggerChannel;        /* with triggerSource 2: the channel whose alarm
+                                            triggers; 0 = none */
+    uint32_t autoTriggerOrder;           /* with triggerSource 3: 0 linear, 1 alternating,
+                                            2 reverse (other values: reverse) */
+    uint32_t autoReferenceChannel;       /* with triggerSource 3: reference channel; 0 = none */
+    uint32_t autoSecondReferenceChannel; /* with triggerSource 3: second reference; 0 = none */
+    uint32_t triggerSource;              /* 0 timer, 1 external, 2 alarm, 3 automatic */
+    uint32_t totalizerDebounce;          /* nonzero = debounce the totalizer input */
+    uint32_t totalizerCount;             /* read back only; never sent */
+    uint32_t totalizerType;              /* nonzero = reset on each read, 0 = keep counting */
+    uint32_t totalizerState;             /* nonzero = totalizer on */
+    ChannelRecord channel1;              /* channel 1 */
+    ComputedChannelRecord computed[VMR_COMPUTED_CHANNELS]; /* channels 501..520 */
+    ModuleArea modules[VMR_MODULE_AREAS]; /* slots 1..3 (channels 101.., 201.., 301..);
+                                             areas 3..5 are not sent */
 } VmrInstConfig;
 
 #pragma pack(pop)
@@ -296,6 +409,69 @@ KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, totalizerState) == 92, "totalizerSta
 KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, channel1) == 96, "channel1");
 KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, computed) == 1264, "computed");
 KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, modules) == 24624, "modules");
+
+/* ---- Whole-instrument configuration ------------------------------------ */
+
+/* The module slots that hold a module, from the instrument's "*OPT?" reply:
+ * bit k set = slot k+1 holds one (a 5129A with modules in slots 1 and 3
+ * gives 5). A reply of more than 32 slots wraps to bit 0 again (and a module
+ * in slot 32 would set bit 31). Returns the mask (0 = no module), or a
+ * negative status. */
+KORDA_API int KORDA_CALL dlxVmrGetInstalledModules(int bcn);
+
+/* dlxVmrConfigSet options. */
+#define DLXVMR_CONFIG_SKIP_UNCHANGED 1
+
+/* Results of dlxVmrConfigSet besides 1 and the negative statuses. */
+#define DLXVMR_CONFIG_NO_CHANNEL                                                                   \
+    100 /* "No channel configured": the record                                                     \
+           scans no channel; nothing was sent */
+
+/* Detail codes of dlxVmrConfigSet's -2025 (written to *detail). */
+#define DLXVMR_DETAIL_SHUNT_SCALE_TOO_SMALL                                                        \
+    33 /* range 112: scaleM / shuntOhms is                                                         \
+          below the smallest normal float                                                          \
+          (1.18e-38) */
+#define DLXVMR_DETAIL_SHUNT_SCALE_TOO_LARGE                                                        \
+    34 /* the scaling that results for a                                                           \
+          shunt channel exceeds the float                                                          \
+          range (3.4e38) */
+
+/* Configures the whole instrument from config: resets it ("*RST") and sends
+ * the temperature unit, every configured channel (channel 1, the channels of
+ * each installed module, the computed channels), the recording, rate,
+ * trigger, interval and totalizer settings, the scan list (module channels
+ * in channel order, then computed channels, then channel 1), the
+ * thermocouple reference junctions and the trigger channels. The commands go
+ * out in batches of 20, each checked against the instrument's error queue;
+ * the call then waits one second for the instrument to settle.
+ *
+ * options: DLXVMR_CONFIG_SKIP_UNCHANGED = send nothing when the instrument
+ * already runs this very record. The library keeps a 13-character
+ * fingerprint (MD5) of the last record it sent in the instrument's OEM
+ * identity text (dlxVmrOEMIdentityGet/Set), so storing another OEM identity
+ * makes the next call send again. The fingerprint is stored after every
+ * successful transfer, with or without the option.
+ *
+ * config is read; only shuntOhms values of 10 or less are written (raised
+ * to 10.0). Shunt channels (current functions on channels x01..x20 with
+ * shuntOhms) are sent as voltage channels named "*" R "*" name with scaling
+ * that yields the application's reading.
+ *
+ * detail (may be null): 0, or the DLXVMR_DETAIL_* code of a -2025.
+ *
+ * Returns 1 on success, and also when a trigger channel (alarmTriggerChannel,
+ * autoReferenceChannel, autoSecondReferenceChannel) names a channel that
+ * is not configured: its command is sent and the instrument decides.
+ * DLXVMR_CONFIG_NO_CHANNEL (+100) when no channel would be scanned (nothing
+ * sent; its text "No channel configured" is available from
+ * dlxVmrGetErrorString). -2025 when a shunt channel cannot be converted
+ * (nothing sent; the error text names the channel). -2 when config is null.
+ * The instrument's own negative error number when it rejected a command:
+ * the batches before it were applied, nothing after it was sent, and the
+ * error text names the command and the instrument's message. Otherwise the
+ * status of the failed exchange. */
+KORDA_API int KORDA_CALL dlxVmrConfigSet(int bcn, VmrInstConfig* config, int options, int* detail);
 
 /* Reads the configuration the instrument runs into record. The instrument
  * is made to log one short scan into its log memory (logging to the memory,

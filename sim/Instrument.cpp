@@ -18,11 +18,37 @@ std::string upper(std::string s) {
 
 } // namespace
 
-Instrument::Instrument(Model model) : model_(model) {
+std::vector<std::string> defaultModules(Model model) {
+    return std::vector<std::string>(model == Model::M5129A ? 3 : 2, "MUX22");
+}
+
+bool parseModuleList(Model model, const std::string& text, std::vector<std::string>& modules) {
+    const std::size_t slots = model == Model::M5129A ? 3 : 2;
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        std::string entry =
+            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        for (const char c : entry)
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_') return false;
+        if (entry == "-" || upper(entry) == "NONE") entry.clear();
+        out.push_back(entry);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (out.size() > slots) return false;
+    out.resize(slots);
+    modules = std::move(out);
+    return true;
+}
+
+Instrument::Instrument(Model model) : Instrument(model, defaultModules(model)) {}
+
+Instrument::Instrument(Model model, const std::vector<std::string>& modules) : model_(model) {
     modules_.assign(3, "");
-    setModule(0, "MUX22");
-    setModule(1, "MUX22");
-    if (model_ == Model::M5129A) setModule(2, "MUX22");
+    for (std::size_t slot = 0; slot < modules.size(); ++slot)
+        setModule(static_cast<int>(slot), modules[slot]);
     registerCommands();
     reset();
 }

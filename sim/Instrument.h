@@ -33,9 +33,21 @@ struct Faults {
     std::map<std::string, std::pair<int, std::string>> forcedErrors;
 };
 
+// The modules a unit of the model carries when nothing else is said: every
+// slot filled (two in a 7043A, three in a 5129A).
+std::vector<std::string> defaultModules(Model model);
+// Reads a module list as "korda-sim --modules" takes it: one entry per slot,
+// separated by commas; a module name, or "NONE" or "-" for an empty slot
+// ("MUX22,NONE,MUX22"). Slots not named stay empty. False when the list names
+// more slots than the model has, or an entry is not a plain name.
+bool parseModuleList(Model model, const std::string& text, std::vector<std::string>& modules);
+
 class Instrument {
   public:
+    // An instrument with the default modules of its model.
     explicit Instrument(Model model);
+    // An instrument with the given module in each slot ("" = empty slot).
+    Instrument(Model model, const std::vector<std::string>& modules);
 
     Model model() const { return model_; }
     const char* modelName() const { return model_ == Model::M7043A ? "7043A" : "5129A"; }

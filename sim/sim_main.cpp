@@ -27,6 +27,7 @@ void usage() {
                  "usage: korda-sim [--model 7043A|5129A] [--port N] [--any]\n"
                  "                 [--pty] [--link PATH] [--stall]\n"
                  "                 [--delay MS] [--silent] [--error HEADER=CODE,TEXT]\n"
+                 "                 [--modules LIST]\n"
                  "  --port N     TCP port to listen on (default 5025; 0 picks a free port)\n"
                  "  --any        listen on every interface instead of loopback only\n"
                  "  --pty        answer on a pseudo-terminal (the USB virtual COM port)\n"
@@ -37,6 +38,9 @@ void usage() {
                  "  --delay MS   wait MS milliseconds before every reply\n"
                  "  --silent     read commands but never answer\n"
                  "  --error      make the instrument reject HEADER with CODE and TEXT\n"
+                 "  --modules LIST  the module in each slot, comma-separated: a name,\n"
+                 "               or NONE for an empty slot (default: every slot filled,\n"
+                 "               two in a 7043A, three in a 5129A), e.g. MUX22,NONE,MUX22\n"
                  "       korda-sim --write-recording DIR [--model 7043A|5129A] [--scans N]\n"
                  "  --write-recording DIR  write setup.csv and dat00001.csv of a\n"
                  "               recording of N scans (default 100) into DIR, as on a\n"
@@ -56,6 +60,8 @@ int main(int argc, char** argv) {
     Faults faults;
     std::string recordingDir;
     int scans = 100;
+    std::string moduleList;
+    bool modulesGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> std::string {
@@ -75,6 +81,9 @@ int main(int argc, char** argv) {
                 usage();
                 return 2;
             }
+        } else if (a == "--modules") {
+            moduleList = next();
+            modulesGiven = true;
         } else if (a == "--port") {
             port = std::atoi(next().c_str());
             portGiven = true;
@@ -111,7 +120,13 @@ int main(int argc, char** argv) {
         }
     }
     if (!recordingDir.empty()) return writeDemoRecording(recordingDir, model, scans);
-    Instrument instrument(model);
+    std::vector<std::string> modules = defaultModules(model);
+    if (modulesGiven && !parseModuleList(model, moduleList, modules)) {
+        std::fprintf(stderr, "korda-sim: bad module list '%s' for a %s\n", moduleList.c_str(),
+                     model == Model::M7043A ? "7043A" : "5129A");
+        return 2;
+    }
+    Instrument instrument(model, modules);
     instrument.setFaults(faults);
     if ((!link.empty() || stall) && !pty) {
         usage();

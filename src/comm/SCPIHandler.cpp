@@ -237,6 +237,11 @@ int SCPIHandler::sendCheckedBatch(const std::vector<std::string>& commands) {
     return result;
 }
 
+void SCPIHandler::drainInput() {
+    LockGuard g(lock_);
+    transport_->drain(timeLimitMs());
+}
+
 int SCPIHandler::readUntilNoError(const std::string& command, std::string& out) {
     LockGuard g(lock_);
     const std::string message = "*CLS" + kLineEnd + command + kLineEnd + "SYST:ERR?" + kLineEnd;

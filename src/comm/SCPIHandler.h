@@ -68,6 +68,9 @@ class SCPIHandler {
     // A command answering an unknown number of lines; collects until the
     // error queue's no-error line arrives. Appends to out.
     int readUntilNoError(const std::string& command, std::string& out);
+    // Discards whatever input is pending (the transport's drain, within the
+    // time limit).
+    void drainInput();
     // Records the detailed text of a failure through the error sink.
     void recordError(int code, const std::string& text) const;
 

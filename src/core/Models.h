@@ -27,14 +27,18 @@ struct ModelTraits {
     // Setup files: the column where an analog row's later settings begin
     // (0: unknown, such rows are not read).
     unsigned setupAnalogColumn;
+    int moduleSlots; // module slots configured (channels 101.., 201.., 301..)
+    // The highest DC voltage range code a shunt-current channel is given
+    // (its voltage at 20 mA may need more).
+    unsigned shuntDcRangeLimit;
 };
 
 inline constexpr ModelTraits kUnidentifiedModel{
-    DLXVMR_MODEL_UNIDENTIFIED, "", "", false, false, false, CoefficientRanges::Unknown, 0};
+    DLXVMR_MODEL_UNIDENTIFIED, "", "", false, false, false, CoefficientRanges::Unknown, 0, 2, 22};
 inline constexpr ModelTraits kModelTable[] = {
     {DLXVMR_MODEL_7043A, "7043A", "7043", false, false, true, CoefficientRanges::WithCoefficients,
-     7},
-    {DLXVMR_MODEL_5129A, "5129A", "5129", true, true, false, CoefficientRanges::Absent, 9},
+     7, 2, 19},
+    {DLXVMR_MODEL_5129A, "5129A", "5129", true, true, false, CoefficientRanges::Absent, 9, 3, 22},
 };
 
 // The row of a model code; the unidentified row for any other code.

@@ -39,6 +39,13 @@ int digitalIOCommandValue(int current, int mask, int value) {
     return ~wanted & kByteMask;
 }
 
+int readOemIdentity(SCPIHandler& handler, std::string& text) {
+    std::string reply;
+    const int st = handler.query("SYST:OEM:IDEN?", reply);
+    if (st == status::kOk) text = scpitext::unquotedReply(reply);
+    return st;
+}
+
 std::string oemIdentityCommand(std::string_view text) {
     return "SYST:OEM:IDEN:STOR " + scpitext::quoted(text) + ",\"FLASH\"";
 }

@@ -25,6 +25,10 @@ int readDigitalIO(SCPIHandler& handler, int& value);
 // to current with the bits of mask taken from value.
 int digitalIOCommandValue(int current, int mask, int value);
 
+// Reads the instrument's OEM identity: 1 with the text (a reply in quotation
+// marks reads as the text it quotes), or the failing status of the query.
+int readOemIdentity(SCPIHandler& handler, std::string& text);
+
 // "SYST:OEM:IDEN:STOR \"text\",\"FLASH\"": the text quoted, its quotation
 // marks doubled and its control characters removed.
 std::string oemIdentityCommand(std::string_view text);

@@ -31,9 +31,7 @@ int setOemIdentity(int bcn, const std::string* text) {
 template <class Char> int getOemIdentity(int bcn, Char* buffer, uint32_t size, std::string& reply) {
     return withInstrument(bcn, [&](SCPIHandler& h, GlobalData&) {
         if (buffer == nullptr || size == 0) return status::kInvalidParameter;
-        const int st = h.query("SYST:OEM:IDEN?", reply);
-        if (st == status::kOk) reply = scpitext::unquotedReply(reply);
-        return st;
+        return readOemIdentity(h, reply);
     });
 }
 

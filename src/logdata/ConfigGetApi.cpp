@@ -1,6 +1,7 @@
 // dlxVmrConfigGet: the configuration an instrument runs, read back through
 // its log memory into the application's record.
 #include "config/RecordAccess.h"
+#include "config/ShuntConversion.h"
 #include "frontend/ApiFrame.h"
 #include "korda32ext.h"
 #include "logdata/ConfigReadBack.h"
@@ -44,7 +45,7 @@ KORDA_API int KORDA_CALL dlxVmrConfigGet(int bcn, VmrInstConfig* record) {
         if (st != status::kOk) return st;
         st = restoreConfiguration(h, *working, capture);
         if (st != status::kOk) return st;
-        reverseShuntConversion(*working, *record);
+        restoreShuntChannels(*working, *record);
         return status::kOk;
     });
 }

@@ -1,6 +1,5 @@
 #include "logdata/ConfigReadBack.h"
 
-#include "channels/ChannelRules.h"
 #include "channels/CompProcessors.h"
 #include "comm/SCPIHandler.h"
 #include "config/ProcessorSupport.h"
@@ -9,7 +8,6 @@
 #include "core/Text.h"
 #include "frontend/GlobalData.h"
 #include "logdata/CsvProcessors.h"
-#include "logdata/SetupCells.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,7 +20,6 @@ namespace korda32ex {
 namespace {
 
 constexpr std::uint32_t kMinimumCaptureWaitMs = 60000;
-constexpr std::size_t kShuntNameBytes = 19;
 
 // Queries, replies and parse of one read-back processor, handed its reply
 // lines the way a parent composite hands them out.
@@ -238,44 +235,6 @@ int restoreConfiguration(SCPIHandler& h, VmrInstConfig& record, const CaptureSta
         if (st != status::kOk) return st;
     }
     return status::kOk;
-}
-
-void reverseShuntConversion(VmrInstConfig& readBack, VmrInstConfig& application) {
-    application = readBack;
-    for (int area = 0; area < VMR_MODULE_AREAS; ++area) {
-        for (int index = 0; index < 20; ++index) {
-            ChannelRecord& working = readBack.modules[area].channels[index];
-            ChannelRecord& app = application.modules[area].channels[index];
-            // "*" R "*" name, as the instrument keeps at most 19 bytes of it.
-            const std::string name = channelrules::commandText(working.name, kShuntNameBytes);
-            if (name.empty() || name.front() != '*') continue;
-            const std::size_t second = name.find('*', 1);
-            const std::string number =
-                name.substr(1, second == std::string::npos ? std::string::npos : second - 1);
-            double r = 0;
-            const auto value = readLeadingReal(number);
-            if (!value || !(*value > 0)) continue;
-            r = *value;
-            working.shuntOhms = r;
-            app.shuntOhms = r;
-            logdata::storeCellText(second == std::string::npos
-                                       ? std::string_view()
-                                       : std::string_view(name).substr(second + 1),
-                                   app.name);
-            if (working.function != 1 && working.function != 2) continue;
-            app.function = working.function == 1 ? 3 : 4;
-            if (working.range == 23 || working.range == 39) {
-                app.range = 112;
-                app.scaleM = r * working.scaleM;
-                app.scaleB = working.scaleB;
-            } else {
-                app.range = 113;
-                const float k = static_cast<float>(6250.0 / r);
-                app.scaleM = working.scaleM / k;
-                app.scaleB = working.scaleB + 25 * app.scaleM;
-            }
-        }
-    }
 }
 
 } // namespace korda32ex

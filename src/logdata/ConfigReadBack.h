@@ -3,9 +3,7 @@
 // to log one short scan (the capture); the configuration that belongs to that
 // log comes back in the setup-file format, live queries complete what the
 // setup text does not carry, and the restore puts back what the capture
-// changed. Last, channels measuring current through a shunt are turned back
-// from the instrument's view (a scaled voltage channel) into the
-// application's view.
+// changed.
 #pragma once
 
 #include "korda32ext.h"
@@ -49,10 +47,5 @@ int readBackLiveSettings(SCPIHandler& handler, VmrInstConfig& record, GlobalData
 // captured log, puts logging, interval, trigger source and count back, and
 // switches channel 1 off again when the capture added it.
 int restoreConfiguration(SCPIHandler& handler, VmrInstConfig& record, const CaptureState& state);
-
-// Copies the read-back record into the application's record and turns
-// channels 1-20 of every module area whose name has the form "*" R "*" name
-// (R > 0) back into shunt-current channels.
-void reverseShuntConversion(VmrInstConfig& readBack, VmrInstConfig& application);
 
 } // namespace korda32ex

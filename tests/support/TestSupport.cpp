@@ -47,7 +47,11 @@ int openLoopback(int bcn, std::uint16_t port, int model) {
 }
 
 VirtualInstrumentSession::VirtualInstrumentSession(sim::Model model, int bcn)
-    : instrument_(model), server_(instrument_), bcn_(bcn) {
+    : VirtualInstrumentSession(model, bcn, sim::defaultModules(model)) {}
+
+VirtualInstrumentSession::VirtualInstrumentSession(sim::Model model, int bcn,
+                                                   const std::vector<std::string>& modules)
+    : instrument_(model, modules), server_(instrument_), bcn_(bcn) {
     dlxVmrLibInit(0);
     openStatus_ = openLoopback(
         bcn, server_.port(), model == sim::Model::M7043A ? DLXVMR_MODEL_7043A : DLXVMR_MODEL_5129A);

@@ -51,6 +51,8 @@ class CommaLocale {
 class VirtualInstrumentSession {
   public:
     explicit VirtualInstrumentSession(sim::Model model = sim::Model::M7043A, int bcn = 1);
+    // The same with the given module in each slot ("" = empty slot).
+    VirtualInstrumentSession(sim::Model model, int bcn, const std::vector<std::string>& modules);
     ~VirtualInstrumentSession();
     int openStatus() const { return openStatus_; }
     sim::Instrument& instrument() { return instrument_; }

@@ -3,6 +3,7 @@
 #include "logdata/ConfigReadBack.h"
 #include "ConfigSupport.h"
 #include "TestSupport.h"
+#include "config/ShuntConversion.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +49,7 @@ TEST(ConfigReadBack, ShuntChannelsComeBackAsCurrentChannels) {
     f.function = 5, f.range = 8;
     setText(f.name, u"*12.5");
 
-    korda32ex::reverseShuntConversion(*working, *app);
+    korda32ex::restoreShuntChannels(*working, *app);
     const ChannelRecord& A = app->modules[0].channels[0];
     EXPECT_EQ(std::tuple(A.function, A.range, A.shuntOhms, A.scaleM, A.scaleB),
               std::tuple(3u, 112u, 250.0, 2.5, 1.5));

@@ -129,6 +129,27 @@ TEST(VirtualInstrument, BadSettingsModelsAndModulesAreInstrumentErrors) {
                 "VOLT:AC:RANG? (@301) => +1.00000000E+01");
 }
 
+TEST(VirtualInstrument, ModulesAreChosenPerInstance) {
+    EXPECT_EQ(defaultModules(Model::M7043A).size(), 2u);
+    EXPECT_EQ(defaultModules(Model::M5129A).size(), 3u);
+    std::vector<std::string> modules;
+    ASSERT_TRUE(parseModuleList(Model::M5129A, "MUX22,NONE,MUX22", modules));
+    EXPECT_EQ(modules, (std::vector<std::string>{"MUX22", "", "MUX22"}));
+    ASSERT_TRUE(parseModuleList(Model::M5129A, "-,MUX22", modules)); // the rest empty
+    EXPECT_EQ(modules, (std::vector<std::string>{"", "MUX22", ""}));
+    ASSERT_TRUE(parseModuleList(Model::M7043A, "none", modules));
+    EXPECT_EQ(modules, (std::vector<std::string>{"", ""}));
+    EXPECT_FALSE(parseModuleList(Model::M7043A, "A,B,C", modules)); // two slots only
+    EXPECT_FALSE(parseModuleList(Model::M5129A, "MUX 22", modules));
+    EXPECT_FALSE(parseModuleList(Model::M5129A, "A,\"B\"", modules));
+
+    Instrument in(Model::M5129A, {"", "MUX22", "MUX22"});
+    play(in, "*OPT? => NONE,0,MUX22,0,MUX22,0 | CONF:VOLT (@101) => -222 | "
+             "ROUT:SCAN (@201,122) => -222 | CALC:LIM1 1,(@122) => -222 | "
+             "CALC:MATH:SOUR:ACH (@101),(@501) => -224 | CONF:VOLT (@322) => 0 | "
+             "*RST => 0 | *OPT? => NONE,0,MUX22,0,MUX22,0");
+}
+
 TEST(VirtualInstrument, TimedSweepsOnTheManualClock) {
     Instrument in(Model::M7043A);
     useManualClock(in);

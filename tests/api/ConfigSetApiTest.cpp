@@ -1,0 +1,76 @@
+// A whole configuration through the shared library, as an application sets
+// one up, and the korda program then starting the scans it describes.
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+using namespace korda;
+using namespace korda::test;
+
+namespace {
+
+// Three voltage inputs of the first module and a computed sum, every second.
+std::unique_ptr<VmrInstConfig> threeInputs() {
+    auto r = std::make_unique<VmrInstConfig>();
+    std::memset(r.get(), 0, sizeof *r);
+    for (int c = 0; c < 3; ++c) {
+        ChannelRecord& ch = r->modules[0].channels[c];
+        ch.function = VMR_FUNC_DC_VOLTS;
+        ch.range = 18;
+        ch.scaleM = 1;
+    }
+    r->computed[0].function = VMR_MATH_SUM;
+    r->computed[0].sourceList[0] = 0x7;
+    r->computed[0].scaleM = 1;
+    r->intervalSeconds = 1;
+    return r;
+}
+
+TEST(ConfigSetApi, ConfiguredInstrumentScansWithTheKordaProgram) {
+    VirtualInstrumentSession session(sim::Model::M5129A, 1);
+    ASSERT_EQ(session.openStatus(), 1);
+    sim::Instrument& in = session.instrument();
+    // Nothing is configured yet: starting fails the way a new user meets it.
+    EXPECT_EQ(dlxVmrScansEnable(1, 1), -221);
+
+    auto record = threeInputs();
+    EXPECT_EQ(dlxVmrGetInstalledModules(1), 7);
+    int detail = -1;
+    ASSERT_EQ(dlxVmrConfigSet(1, record.get(), DLXVMR_CONFIG_SKIP_UNCHANGED, &detail), 1);
+    EXPECT_EQ(detail, 0);
+    EXPECT_EQ(ask(in, "ROUT:SCAN?"), "(@101,102,103,501)");
+    EXPECT_EQ(ask(in, "CALC:MATH:FUNC? (@501)"), "SUM");
+    // The same record again: only the identity is asked.
+    const auto before = in.linesExecuted();
+    ASSERT_EQ(dlxVmrConfigSet(1, record.get(), DLXVMR_CONFIG_SKIP_UNCHANGED, &detail), 1);
+    EXPECT_EQ(in.linesExecuted() - before, 1u);
+    ASSERT_EQ(dlxVmrCommClose(1), 1);
+
+#ifdef _WIN32
+    GTEST_SKIP() << "the korda program is run on the native build";
+#else
+    const std::string command = std::string(KORDA_TOOL) + " --port " +
+                                std::to_string(session.server().port()) +
+                                " --model 5129A start count 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char chunk[512];
+    while (std::fgets(chunk, sizeof chunk, pipe) != nullptr)
+        output += chunk;
+    EXPECT_EQ(pclose(pipe), 0) << output;
+    const auto start = output.find("dlxVmrScansEnable 1");
+    ASSERT_NE(start, std::string::npos) << output;
+    const std::string line = output.substr(start, output.find('\n', start) - start);
+    EXPECT_EQ(line.substr(line.size() - 4), "-> 1") << line;
+    EXPECT_TRUE(sim::scanning(in));
+    EXPECT_GE(std::stoi(ask(in, "DATA:POIN?")), 1); // the first sweep starts at once
+#endif
+}
+
+} // namespace

@@ -1,0 +1,422 @@
+// dlxVmrConfigSet and dlxVmrGetInstalledModules against the virtual
+// instrument and a scripted one, with the settle pause shortened.
+#include "ConfigSupport.h"
+#include "FullRecord.h"
+#include "ScriptedInstrument.h"
+#include "TestSupport.h"
+#include "config/ConfigFingerprint.h"
+#include "config/InstConfigProcessor.h"
+#include "config/ShuntConversion.h"
+#include "frontend/ConfigApply.h"
+#include "frontend/DirectOperations.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <thread>
+
+using namespace korda32ex;
+using namespace korda::test;
+using korda::sim::Instrument;
+using korda::sim::Model;
+
+namespace {
+
+class ConfigSet : public ::testing::Test {
+  protected:
+    void SetUp() override { setConfigSettlePauseMs(5); }
+    void TearDown() override { setConfigSettlePauseMs(1000); }
+};
+
+double number(const std::string& reply) {
+    return std::strtod(reply.c_str(), nullptr);
+}
+
+// The fingerprint dlxVmrConfigSet stores for record on a model.
+std::string fingerprintOf(const VmrInstConfig& record, int model) {
+    auto application = std::make_unique<VmrInstConfig>(record);
+    auto working = zeroRecord();
+    EXPECT_TRUE(convertShuntChannels(*application, *working, model).ok());
+    return configurationFingerprint(*working);
+}
+
+const char* functionWord(std::uint32_t function, int index) {
+    static const char* const kWords[] = {
+        "",         "VOLT",      "VOLT:AC",   "CURR",      "CURR:AC",  "RES",     "FRES",
+        "TEMP RTD", "TEMP TRTD", "TEMP FRTD", "TEMP THER", "TEMP FTH", "TEMP TC", "FREQ"};
+    // Shunt channels are measured as volts.
+    if ((function == 3 || function == 4) && index < 20) function -= 2;
+    return kWords[function];
+}
+
+// What the instrument runs after a full record, asked back through SCPI.
+void expectFullRecordState(Instrument& in, const VmrInstConfig& r, int model) {
+    const bool is5129A = model == DLXVMR_MODEL_5129A;
+    const int areas = is5129A ? 3 : 2;
+    std::string scan;
+    for (int m = 0; m < areas; ++m) {
+        for (int c = 0; c < VMR_CHANNELS_PER_AREA; ++c) {
+            const int n = 100 * m + 101 + c;
+            const std::string list = " (@" + std::to_string(n) + ")";
+            const std::uint32_t f = r.modules[m].channels[c].function;
+            const bool on = f >= 1 && f <= 13;
+            EXPECT_EQ(ask(in, "ROUT:CHAN:STAT?" + list), on ? "1" : "0") << n;
+            if (!on) continue;
+            scan += std::to_string(n) + ",";
+            EXPECT_EQ(ask(in, "CONF?" + list), "\"" + std::string(functionWord(f, c)) + "\"") << n;
+            // Shunt channels carry their resistance; 15 characters are sent.
+            std::string name = "In" + std::to_string(n);
+            if ((f == 3 || f == 4) && c < 20)
+                name = "*" + std::to_string(r.modules[m].channels[c].shuntOhms) + "*" + name;
+            EXPECT_EQ(ask(in, "ROUT:CHAN:NAME?" + list), "\"" + name.substr(0, 15) + "\"");
+            if (is5129A) {
+                EXPECT_EQ(number(ask(in, "NPLC?" + list)), 1 + c % 5) << n;
+            }
+            EXPECT_EQ(number(ask(in, "ROUT:CHAN:DEL?" + list)), c % 4 == 0 ? 0.25 : 0) << n;
+        }
+        const std::string base = std::to_string(m + 1);
+        const auto at = [&](int c) {
+            return " (@" + base + (c < 9 ? "0" : "") + std::to_string(c + 1) + ")";
+        };
+        // Ranges and sensors.
+        EXPECT_EQ(number(ask(in, "VOLT:DC:RANG?" + at(0))), 10);
+        EXPECT_EQ(ask(in, "VOLT:DC:RANG:AUTO?" + at(1)), "1");
+        EXPECT_EQ(number(ask(in, "RES:RANG?" + at(3))), 1e4);
+        EXPECT_EQ(ask(in, "FRES:RANG:AUTO?" + at(4)), "1");
+        EXPECT_EQ(ask(in, "TEMP:RTD:TYPE?" + at(5)), "A385");
+        EXPECT_EQ(number(ask(in, "TEMP:TRTD:A392:RZER?" + at(6))), 1000);
+        EXPECT_EQ(ask(in, "TEMP:FRTD:TYPE?" + at(7)), is5129A ? "A385" : "SPRT");
+        EXPECT_EQ(ask(in, "TEMP:THER:TYPE?" + at(8)), "R5K");
+        EXPECT_EQ(ask(in, "TEMP:FTH:TYPE?" + at(9)), is5129A ? "R10K" : "RPOL");
+        EXPECT_EQ(ask(in, "TEMP:TC:TYPE?" + at(10)), "K");
+        EXPECT_EQ(ask(in, "TEMP:TC:ODET?" + at(10)), "ON");
+        EXPECT_EQ(ask(in, "TEMP:TC:RJUN:TYPE?" + at(10)), "FIX");
+        EXPECT_EQ(ask(in, "TEMP:TC:RJUN:TYPE?" + at(11)), "EXT");
+        EXPECT_EQ(ask(in, "TEMP:TC:TYPE?" + at(12)), is5129A ? "T" : "POLY");
+        EXPECT_EQ(number(ask(in, "CURR:DC:RANG?" + at(20))), 0.1);
+        // Alarms and scaling.
+        EXPECT_EQ(ask(in, "CALC:LIM1:STAT?" + at(0)), "HIGH");
+        EXPECT_EQ(number(ask(in, "CALC:LIM1?" + at(0))), 5);
+        EXPECT_EQ(ask(in, "CALC:LIM1:FEED?" + at(0)), "1");
+        EXPECT_EQ(number(ask(in, "CALC:SCAL:GAIN?" + at(0))), 2.5);
+        EXPECT_EQ(number(ask(in, "CALC:SCAL:OFFS?" + at(0))), 0.25);
+        EXPECT_EQ(ask(in, "CALC:SCAL:UNIT?" + at(0)), "\"bar\"");
+        EXPECT_EQ(ask(in, "CALC:LIM1:STAT?" + at(17)), "LOW");
+        EXPECT_EQ(ask(in, "CALC:LIM2:STAT?" + at(17)), "LOW");
+        EXPECT_EQ(number(ask(in, "CALC:LIM2?" + at(17))), -1);
+        EXPECT_EQ(ask(in, "CALC:LIM2:FEED?" + at(17)), "4");
+        // Shunt channels: volts with the scaling that gives the application's reading.
+        EXPECT_EQ(number(ask(in, "VOLT:DC:RANG?" + at(14))), 10);
+        EXPECT_EQ(number(ask(in, "CALC:SCAL:GAIN?" + at(14))), 25);
+        EXPECT_EQ(number(ask(in, "CALC:SCAL:OFFS?" + at(14))), -25);
+        EXPECT_EQ(ask(in, "VOLT:DC:RANG:AUTO?" + at(15)), "1");
+        EXPECT_EQ(number(ask(in, "CALC:SCAL:GAIN?" + at(15))), 20);
+        if (is5129A) {
+            EXPECT_EQ(number(ask(in, "VOLT:AC:RANG?" + at(16))), 10);
+        }
+    }
+    for (int i = 0; i < VMR_COMPUTED_CHANNELS; ++i)
+        if (r.computed[i].function >= 1 && r.computed[i].function <= 0x500E)
+            scan += std::to_string(501 + i) + ",";
+    EXPECT_EQ(ask(in, "ROUT:SCAN?"), "(@" + scan + "1)");
+    EXPECT_EQ(ask(in, "CONF? (@1)"), "\"CURR\"");
+    EXPECT_EQ(number(ask(in, "CURR:DC:RANG? (@1)")), 0.001);
+    EXPECT_EQ(ask(in, "ROUT:CHAN:NAME? (@1)"), "\"Supply current\"");
+    EXPECT_EQ(ask(in, "CALC:MATH:FUNC? (@501)"), "POLY");
+    EXPECT_EQ(ask(in, "CALC:MATH:FUNC? (@508)"), "SUBT");
+    EXPECT_EQ(ask(in, "CALC:MATH:SOUR:ACH? (@509)"), "(@103)");
+    EXPECT_EQ(ask(in, "CALC:MATH:SOUR:LIST? (@513)"), "(@101,102,205)");
+    EXPECT_EQ(ask(in, "CALC:MATH:SOUR:LIST? (@514)"), "(@101,102,205,1)");
+    EXPECT_EQ(ask(in, "ROUT:CHAN:STAT? (@516)"), "0");
+
+    // The instrument settings.
+    EXPECT_EQ(ask(in, "UNIT:TEMP?"), is5129A ? "F" : "C");
+    EXPECT_EQ(ask(in, "RATE?"), is5129A ? "NPLC" : "SLOW");
+    EXPECT_EQ(ask(in, "DATA:LOG:AUTO?"), "1");
+    EXPECT_EQ(ask(in, "DATA:LOG:DEST?"), is5129A ? "MEM" : "MMEM");
+    EXPECT_EQ(ask(in, "TRIG:COUN?"), is5129A ? "10" : "3");
+    EXPECT_EQ(ask(in, "TRIG:SOUR?"), is5129A ? "AUTO" : "ALAR");
+    EXPECT_EQ(number(ask(in, "TRIG:TIM?")), is5129A ? 90 : 3605);
+    EXPECT_EQ(ask(in, "ROUT:SCAN:RES?"), is5129A ? "1" : "0");
+    EXPECT_EQ(ask(in, "MEM:LOG:SEC?"), is5129A ? "0" : "1");
+    EXPECT_EQ(ask(in, "TOT:STAT?"), "1");
+    EXPECT_EQ(ask(in, "TOT:DEB?"), is5129A ? "1" : "0");
+    EXPECT_EQ(ask(in, "TOT:TYPE?"), is5129A ? "RRES" : "READ");
+    if (is5129A) {
+        EXPECT_EQ(ask(in, "TRIG:AUTO:ORD?"), "ALT");
+        EXPECT_EQ(ask(in, "TRIG:AUTO:CONT?"), "1");
+        EXPECT_EQ(ask(in, "TRIG:AUTO:REF?"), "101");
+        EXPECT_EQ(ask(in, "TRIG:AUTO:SREF?"), "1");
+    } else {
+        EXPECT_EQ(ask(in, "TRIG:ALAR:CHAN?"), "118");
+    }
+    EXPECT_EQ(ask(in, "SYST:OEM:IDEN?"), "\"" + fingerprintOf(r, model) + "\"");
+    EXPECT_EQ(in.popError().first, 0);
+}
+
+TEST_F(ConfigSet, FullRecordLeavesTheInstrumentAsDescribed) {
+    for (const auto& [simModel, model] :
+         {std::pair{Model::M7043A, DLXVMR_MODEL_7043A}, {Model::M5129A, DLXVMR_MODEL_5129A}}) {
+        SCOPED_TRACE(model);
+        VirtualInstrumentSession session(simModel);
+        ASSERT_EQ(session.openStatus(), 1);
+        auto record = fullRecord(model);
+        const auto before = std::make_unique<VmrInstConfig>(*record);
+        int detail = -1;
+        ASSERT_EQ(dlxVmrConfigSet(1, record.get(), 0, &detail), 1) << errorString(-222);
+        EXPECT_EQ(detail, 0);
+        // The caller's record is only read (no resistance needed raising).
+        EXPECT_EQ(std::memcmp(before.get(), record.get(), sizeof *record), 0);
+        expectFullRecordState(session.instrument(), *record, model);
+    }
+}
+
+TEST_F(ConfigSet, UnchangedRecordIsSkippedUntilTheIdentityChanges) {
+    VirtualInstrumentSession session(Model::M5129A);
+    ASSERT_EQ(session.openStatus(), 1);
+    Instrument& in = session.instrument();
+    auto record = zeroRecord();
+    record->modules[0].channels[3].function = 3; // a shunt raised from 5 to 10 ohms
+    record->modules[0].channels[3].shuntOhms = 5;
+    record->modules[0].channels[3].scaleM = 1;
+    ASSERT_EQ(dlxVmrConfigSet(1, record.get(), DLXVMR_CONFIG_SKIP_UNCHANGED, nullptr), 1);
+    EXPECT_EQ(record->modules[0].channels[3].shuntOhms, 10.0);
+    EXPECT_EQ(number(ask(in, "VOLT:DC:RANG? (@104)")), 1); // 0.2 V at 20 mA
+    const auto linesAfter = [&](int options) {
+        const auto before = in.linesExecuted();
+        EXPECT_EQ(dlxVmrConfigSet(1, record.get(), options, nullptr), 1);
+        return in.linesExecuted() - before;
+    };
+    EXPECT_EQ(linesAfter(DLXVMR_CONFIG_SKIP_UNCHANGED), 1u); // the identity query alone
+    EXPECT_GT(linesAfter(0), 10u);                           // without the option: sent
+    EXPECT_EQ(linesAfter(DLXVMR_CONFIG_SKIP_UNCHANGED), 1u); // and the fingerprint stored
+    // Another OEM identity, or another record, means sending again.
+    ASSERT_EQ(dlxVmrOEMIdentitySetA(1, "ACME"), 1);
+    EXPECT_GT(linesAfter(DLXVMR_CONFIG_SKIP_UNCHANGED), 10u);
+    record->modules[0].channels[3].scaleB = 1;
+    EXPECT_GT(linesAfter(DLXVMR_CONFIG_SKIP_UNCHANGED), 10u);
+}
+
+TEST_F(ConfigSet, WireSequenceOfSkipAndTransfer) {
+    ScriptedSession session;
+    ASSERT_EQ(session.openStatus(), 1);
+    ScriptedInstrument& peer = session.instrument;
+    auto record = fullRecord(DLXVMR_MODEL_7043A);
+    const std::string fingerprint = fingerprintOf(*record, DLXVMR_MODEL_7043A);
+    const std::size_t opened = peer.received().size();
+    const auto sinceOpen = [&] {
+        const auto all = peer.received();
+        return std::vector<std::string>(all.begin() + static_cast<long>(opened), all.end());
+    };
+
+    // The identity already holds the fingerprint: one query, nothing else.
+    std::string lower = fingerprint;
+    for (auto& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto quoted = [](const std::string& text) { return "\"" + text + "\""; };
+    peer.script("SYST:OEM:IDEN?", {quoted(fingerprint), quoted(fingerprint + "0"), quoted(lower)});
+    ASSERT_EQ(dlxVmrCCFsetBCN(1, DLXVMR_INTERFACE_TCPIP, peer.port(),
+                              std::array<uint8_t, 4>{127, 0, 0, 1}.data(), DLXVMR_MODEL_7043A),
+              1);
+    EXPECT_EQ(dlxVmrConfigSet(1, record.get(), DLXVMR_CONFIG_SKIP_UNCHANGED, nullptr), 1);
+    EXPECT_EQ(sinceOpen(), std::vector<std::string>{"SYST:OEM:IDEN?"});
+
+    // A longer identity is another one: the whole transfer follows.
+    peer.script("*OPT?", {"MUX22,0,MUX22,0"});
+    peer.script("ROUT:SCAN?", {"(@)"});
+    const std::size_t writesBefore = peer.messages().size();
+    EXPECT_EQ(dlxVmrConfigSet(1, record.get(), DLXVMR_CONFIG_SKIP_UNCHANGED, nullptr), 1);
+    CommandList expected;
+    {
+        SimLink link(Model::M7043A);
+        auto working = zeroRecord();
+        ASSERT_TRUE(convertShuntChannels(*record, *working, DLXVMR_MODEL_7043A).ok());
+        std::string text;
+        int code = 0;
+        ASSERT_TRUE(InstConfigProcessor(*link.handler, DLXVMR_MODEL_7043A)
+                        .buildCommands(*working, expected, text, code));
+    }
+    // Each batch is one write: "*CLS", then up to 20 commands each followed by "SYST:ERR?".
+    const auto writes = peer.messages();
+    std::vector<std::string> batches(writes.begin() + static_cast<long>(writesBefore),
+                                     writes.end());
+    ASSERT_GE(batches.size(), 3u);
+    EXPECT_EQ(batches[0], "SYST:OEM:IDEN?\r\n");
+    EXPECT_EQ(batches[1], "*OPT?\r\n");
+    EXPECT_EQ(batches[2], "ROUT:SCAN?\r\n");
+    CommandList sent;
+    const std::size_t transfer = (expected.size() + 19) / 20;
+    ASSERT_EQ(batches.size(), 3 + transfer + 1);
+    for (std::size_t b = 0; b < transfer; ++b) {
+        const auto lines = korda::test::lines(batches[3 + b]);
+        ASSERT_EQ(lines.front(), "*CLS");
+        EXPECT_EQ(lines.size(), 1 + 2 * std::min<std::size_t>(20, expected.size() - 20 * b));
+        for (std::size_t i = 1; i < lines.size(); i += 2) {
+            sent.push_back(lines[i]);
+            EXPECT_EQ(lines[i + 1], "SYST:ERR?");
+        }
+    }
+    EXPECT_EQ(sent, expected);
+    EXPECT_EQ(batches.back(), "*CLS\r\n" + oemIdentityCommand(fingerprint) + "\r\nSYST:ERR?\r\n");
+
+    // The identity must match exactly, letter case included.
+    EXPECT_EQ(dlxVmrConfigSet(1, record.get(), DLXVMR_CONFIG_SKIP_UNCHANGED, nullptr), 1);
+    EXPECT_GT(peer.count("*RST"), 1);
+}
+
+TEST_F(ConfigSet, UnconvertibleShuntSendsNothing) {
+    VirtualInstrumentSession session(Model::M5129A);
+    ASSERT_EQ(session.openStatus(), 1);
+    for (const auto& [range, m, expected] :
+         {std::tuple{112u, 1e-37, 33}, std::tuple{0u, 1e38, 34}}) {
+        auto r = zeroRecord();
+        r->modules[0].channels[4].function = 4;
+        r->modules[0].channels[4].range = range;
+        r->modules[0].channels[4].shuntOhms = 100;
+        r->modules[0].channels[4].scaleM = m;
+        r->modules[0].channels[0].function = 1;
+        const auto before = session.instrument().linesExecuted();
+        int detail = 0;
+        EXPECT_EQ(dlxVmrConfigSet(1, r.get(), 0, &detail), DLXVMR_E_INVALID_CONFIGURATION);
+        EXPECT_EQ(detail, expected);
+        EXPECT_EQ(dlxVmrConfigSet(1, r.get(), 0, nullptr), DLXVMR_E_INVALID_CONFIGURATION);
+        EXPECT_EQ(session.instrument().linesExecuted(), before);
+        const std::string text = errorString(DLXVMR_E_INVALID_CONFIGURATION);
+        EXPECT_NE(text.find("channel 105, detail " + std::to_string(expected)), std::string::npos)
+            << text;
+    }
+}
+
+TEST_F(ConfigSet, NothingToScanAndNullRecord) {
+    VirtualInstrumentSession session(Model::M7043A);
+    ASSERT_EQ(session.openStatus(), 1);
+    auto r = zeroRecord();
+    const auto before = session.instrument().linesExecuted();
+    int detail = -1;
+    EXPECT_EQ(dlxVmrConfigSet(1, r.get(), DLXVMR_CONFIG_SKIP_UNCHANGED, &detail),
+              DLXVMR_CONFIG_NO_CHANNEL);
+    EXPECT_EQ(detail, 0);
+    EXPECT_EQ(errorString(DLXVMR_CONFIG_NO_CHANNEL), "No channel configured");
+    // The identity, the modules and the scan list were asked; nothing was set.
+    EXPECT_EQ(session.instrument().linesExecuted() - before, 3u);
+    EXPECT_EQ(dlxVmrConfigSet(1, nullptr, 0, &detail), DLXVMR_E_INVALID_PARAMETER);
+    EXPECT_EQ(dlxVmrConfigSet(7, r.get(), 0, &detail), DLXVMR_E_NOT_OPEN);
+}
+
+TEST_F(ConfigSet, UnconfiguredTriggerChannelIsStillSent) {
+    VirtualInstrumentSession session(Model::M7043A);
+    ASSERT_EQ(session.openStatus(), 1);
+    auto r = zeroRecord();
+    r->modules[0].channels[0].function = 1;
+    r->triggerSource = 2;
+    r->alarmTriggerChannel = 102;
+    EXPECT_EQ(dlxVmrConfigSet(1, r.get(), 0, nullptr), 1);
+    EXPECT_EQ(ask(session.instrument(), "TRIG:ALAR:CHAN?"), "102");
+}
+
+TEST_F(ConfigSet, InstrumentErrorEndsTheTransferAfterItsBatch) {
+    VirtualInstrumentSession session(Model::M5129A);
+    ASSERT_EQ(session.openStatus(), 1);
+    Instrument& in = session.instrument();
+    auto record = fullRecord(DLXVMR_MODEL_5129A);
+    CommandList commands;
+    {
+        auto working = zeroRecord();
+        ASSERT_TRUE(convertShuntChannels(*record, *working, 5).ok());
+        SimLink link(Model::M5129A);
+        std::string text;
+        int code = 0;
+        ASSERT_TRUE(
+            InstConfigProcessor(*link.handler, 5).buildCommands(*working, commands, text, code));
+    }
+    const auto failing = std::find(commands.begin(), commands.end(), "TRIG:COUN 10");
+    ASSERT_NE(failing, commands.end());
+    const std::size_t batch = static_cast<std::size_t>(failing - commands.begin()) / 20;
+    ASSERT_LT((batch + 1) * 20, commands.size()); // a later batch exists
+    in.forceError("TRIG:COUN", -222, "Data out of range");
+
+    const auto before = in.linesExecuted();
+    EXPECT_EQ(dlxVmrConfigSet(1, record.get(), 0, nullptr), -222);
+    EXPECT_EQ(errorString(-222).rfind("TRIG:COUN 10 => \"Data out of range", 0), 0u);
+    // "*OPT?", "ROUT:SCAN?", then whole batches up to the failing one.
+    std::uint64_t lines = 2;
+    for (std::size_t b = 0; b <= batch; ++b)
+        lines += 1 + 2 * std::min<std::size_t>(20, commands.size() - 20 * b);
+    EXPECT_EQ(in.linesExecuted() - before, lines);
+    EXPECT_EQ(ask(in, "ROUT:SCAN?"), "(@)");
+    EXPECT_EQ(ask(in, "SYST:OEM:IDEN?").find(fingerprintOf(*record, 5)), std::string::npos);
+}
+
+TEST_F(ConfigSet, EmptySlotChannelsAreRejectedByTheInstrument) {
+    VirtualInstrumentSession session(Model::M5129A, 1, {"MUX22", "", "MUX22"});
+    ASSERT_EQ(session.openStatus(), 1);
+    EXPECT_EQ(dlxVmrGetInstalledModules(1), 5);
+    auto r = zeroRecord();
+    r->modules[0].channels[0].function = 1;
+    r->modules[1].channels[0].function = 1; // no module in slot 2
+    r->modules[2].channels[0].function = 1;
+    EXPECT_EQ(dlxVmrConfigSet(1, r.get(), 0, nullptr), -222);
+    EXPECT_EQ(errorString(-222).rfind("ROUT:SCAN (@101,201,301) => \"Data out of range", 0), 0u);
+    r->modules[1].moduleState = VMR_MODULE_ABSENT;
+    EXPECT_EQ(dlxVmrConfigSet(1, r.get(), 0, nullptr), 1);
+    EXPECT_EQ(ask(session.instrument(), "ROUT:SCAN?"), "(@101,301)");
+}
+
+TEST_F(ConfigSet, TwoModelsAtOnceKeepTheirOwnRules) {
+    VirtualInstrumentSession older(Model::M7043A, 1);
+    VirtualInstrumentSession newer(Model::M5129A, 2);
+    ASSERT_EQ(older.openStatus(), 1);
+    ASSERT_EQ(newer.openStatus(), 1);
+    // AC volts exist on the 5129A only; a 1000-ohm shunt needs 100 V there, 50 V
+    // on the 7043A. A model seen by the wrong thread fails or sets another range.
+    auto r = zeroRecord();
+    ChannelRecord* ch = r->modules[0].channels;
+    ch[0].function = 2;
+    ch[0].range = 33;
+    ch[1].function = 3;
+    ch[1].shuntOhms = 1000;
+    ch[1].scaleM = 1;
+    ch[2].function = 1;
+    ch[2].range = 18;
+    std::vector<int> results[2];
+    auto run = [&](int bcn, std::vector<int>& out) {
+        auto own = std::make_unique<VmrInstConfig>(*r);
+        for (int i = 0; i < 8; ++i)
+            out.push_back(dlxVmrConfigSet(bcn, own.get(), 0, nullptr));
+    };
+    std::thread a(run, 1, std::ref(results[0]));
+    std::thread b(run, 2, std::ref(results[1]));
+    a.join();
+    b.join();
+    EXPECT_EQ(results[0], std::vector<int>(8, 1));
+    EXPECT_EQ(results[1], std::vector<int>(8, 1));
+    EXPECT_EQ(ask(older.instrument(), "ROUT:CHAN:STAT? (@101)"), "0");
+    EXPECT_EQ(ask(newer.instrument(), "CONF? (@101)"), "\"VOLT:AC\"");
+    EXPECT_EQ(number(ask(older.instrument(), "VOLT:DC:RANG? (@102)")), 50);
+    EXPECT_EQ(number(ask(newer.instrument(), "VOLT:DC:RANG? (@102)")), 100);
+}
+
+TEST(InstalledModules, MaskFromTheOptReply) {
+    EXPECT_EQ(dlxVmrGetInstalledModules(1), DLXVMR_E_NOT_INITIALIZED);
+    {
+        VirtualInstrumentSession session(Model::M7043A);
+        ASSERT_EQ(session.openStatus(), 1);
+        EXPECT_EQ(dlxVmrGetInstalledModules(1), 3);
+        EXPECT_EQ(dlxVmrGetInstalledModules(2), DLXVMR_E_NOT_OPEN);
+        session.instrument().setModule(0, "");
+        EXPECT_EQ(dlxVmrGetInstalledModules(1), 2);
+        session.instrument().setModule(1, "");
+        EXPECT_EQ(dlxVmrGetInstalledModules(1), 0);
+    }
+    {
+        VirtualInstrumentSession session(Model::M5129A);
+        EXPECT_EQ(dlxVmrGetInstalledModules(1), 7);
+    }
+    // A reply naming more slots than the model has still sets their bits.
+    ScriptedSession scripted;
+    scripted.instrument.script("*OPT?", {"A,0,NONE,0,C,0"});
+    EXPECT_EQ(dlxVmrGetInstalledModules(1), 5);
+}
+
+} // namespace

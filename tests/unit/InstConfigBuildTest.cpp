@@ -1,0 +1,253 @@
+// The command list of a whole configuration: the golden lists of a full
+// record per model (tests/golden, one command a line), module detection and
+// the scan-list, reference-junction and trigger-channel steps.
+#include "ConfigSupport.h"
+#include "FullRecord.h"
+#include "config/InstConfigProcessor.h"
+#include "config/ModuleProcessor.h"
+#include "config/RecordAccess.h"
+#include "config/ShuntConversion.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+using namespace korda32ex;
+using namespace korda::test;
+using korda::sim::Model;
+
+namespace {
+
+struct Build {
+    bool ok = false;
+    CommandList commands;
+    std::string text;
+    int code = 0;
+};
+
+Build build(SimLink& link, const VmrInstConfig& record, int model) {
+    Build b;
+    InstConfigProcessor processor(*link.handler, model);
+    b.ok = processor.buildCommands(record, b.commands, b.text, b.code);
+    return b;
+}
+
+std::string goldenPath(const std::string& model) {
+    return std::string(KORDA_GOLDEN_DIR) + "/config-" + model + ".txt";
+}
+
+// The full record, converted as dlxVmrConfigSet converts it, then built.
+void checkGolden(Model simModel, int model, const std::string& name) {
+    SimLink link(simModel);
+    ASSERT_EQ(link.openStatus, 1);
+    auto record = fullRecord(model);
+    auto working = zeroRecord();
+    ASSERT_TRUE(convertShuntChannels(*record, *working, model).ok());
+    const Build b = build(link, *working, model);
+    ASSERT_TRUE(b.ok) << b.text;
+    EXPECT_EQ(b.code, 0) << b.text;
+
+    std::ostringstream actual;
+    for (const auto& c : b.commands)
+        actual << c << '\n';
+    if (std::getenv("KORDA_UPDATE_GOLDEN") != nullptr) {
+        std::ofstream(goldenPath(name), std::ios::binary) << actual.str();
+        GTEST_SKIP() << "wrote " << goldenPath(name);
+    }
+    std::ifstream in(goldenPath(name), std::ios::binary);
+    ASSERT_TRUE(in) << goldenPath(name) << " is missing (run with KORDA_UPDATE_GOLDEN=1)";
+    std::string line;
+    std::size_t n = 0;
+    for (; std::getline(in, line); ++n) {
+        ASSERT_LT(n, b.commands.size()) << "the list ends before golden line " << n + 1;
+        ASSERT_EQ(b.commands[n], line) << "golden line " << n + 1;
+    }
+    EXPECT_EQ(n, b.commands.size()) << "the list goes on after the golden file";
+    // The commands the instrument takes without a single error.
+    EXPECT_EQ(link.handler->sendCommands(b.commands), 1);
+}
+
+TEST(InstConfigGolden, Full7043ARecord) {
+    checkGolden(Model::M7043A, DLXVMR_MODEL_7043A, "7043A");
+}
+
+TEST(InstConfigGolden, Full5129ARecord) {
+    checkGolden(Model::M5129A, DLXVMR_MODEL_5129A, "5129A");
+}
+
+TEST(ModuleDetection, OptReplyToSlotMask) {
+    EXPECT_EQ(installedModuleMask("MUX22,0,NONE,0,MUX22,0"), 5u);
+    EXPECT_EQ(installedModuleMask("NONE,0,NONE,0"), 0u);
+    EXPECT_EQ(installedModuleMask(""), 1u);             // one empty field: a module
+    EXPECT_EQ(installedModuleMask("none,0,NONE "), 3u); // only "NONE" exactly is empty
+    EXPECT_EQ(installedModuleMask("A"), 1u);
+    // Slot 32 wraps to bit 0.
+    std::string many;
+    for (int i = 0; i < 33; ++i)
+        many += std::string(i ? "," : "") + (i == 0 || i == 32 ? "M,0" : "NONE,0");
+    EXPECT_EQ(installedModuleMask(many), 1u);
+    many.replace(0, 1, "NONE");
+    EXPECT_EQ(installedModuleMask(many), 1u);
+}
+
+TEST(ModuleDetection, ModuleProcessorsFollowTheModelAndTheReply) {
+    // A 5129A with slot 2 empty: module processors for slots 0 and 2.
+    SimLink gap(Model::M5129A);
+    gap.instrument.setModule(1, "");
+    ASSERT_EQ(gap.openStatus, 1);
+    EXPECT_EQ(InstConfigProcessor(*gap.handler, DLXVMR_MODEL_5129A).moduleSlots(),
+              (std::vector<int>{0, 2}));
+    // Built for a 7043A, a third module reported gets no processor.
+    SimLink three(Model::M5129A);
+    ASSERT_EQ(three.openStatus, 1);
+    EXPECT_EQ(InstConfigProcessor(*three.handler, DLXVMR_MODEL_7043A).moduleSlots(),
+              (std::vector<int>{0, 1}));
+    EXPECT_EQ(InstConfigProcessor(*three.handler, DLXVMR_MODEL_UNIDENTIFIED).moduleSlots(),
+              (std::vector<int>{0, 1}));
+
+    // The scan list found at construction is kept.
+    ASSERT_EQ(three.handler->sendCommand("ROUT:SCAN (@101,205)"), 1);
+    EXPECT_EQ(InstConfigProcessor(*three.handler, 5).scanListAtStart(), "(@101,205)");
+
+    // Only channels of slots that got a processor are configured.
+    auto r = zeroRecord();
+    r->modules[1].channels[0].function = 1;
+    r->modules[1].channels[0].range = 18;
+    r->modules[2].channels[0].function = 1;
+    r->modules[2].channels[0].range = 18;
+    const Build b = build(gap, *r, DLXVMR_MODEL_5129A);
+    EXPECT_EQ(std::count(b.commands.begin(), b.commands.end(), "CONF:VOLT 10.000000,(@201)"), 0);
+    EXPECT_EQ(std::count(b.commands.begin(), b.commands.end(), "CONF:VOLT 10.000000,(@301)"), 1);
+    // The scan list follows the record's module states, not the instrument.
+    EXPECT_NE(std::find(b.commands.begin(), b.commands.end(), "ROUT:SCAN (@201,301)"),
+              b.commands.end());
+}
+
+TEST(ModuleDetection, ResponseCountsOnlyCountLinesThatCome) {
+    SimLink link(Model::M5129A);
+    ASSERT_EQ(link.openStatus, 1);
+    EXPECT_EQ(ModuleProcessor(0).responseCount(), 22 * 16);
+    EXPECT_EQ(ModuleProcessor(4).responseCount(), 20 * 15);
+    EXPECT_EQ(ModuleProcessor(-1).responseCount(), 16);
+    // Channels switched off at the instrument pass their gated queries by:
+    // the count follows what was asked, never the fixed sums.
+    ASSERT_EQ(link.handler->sendCommands(
+                  {"*RST", "CALC:MATH:FUNC ADD,(@502)", "CALC:MATH:FUNC POLY,(@503)"}),
+              1);
+    ModuleProcessor computed(4);
+    CommandList queries;
+    ASSERT_TRUE(computed.buildQueries(queries, link.handler.get()));
+    EXPECT_EQ(computed.responseCount(), static_cast<int>(queries.size()));
+    EXPECT_LT(computed.responseCount(), 300);
+    // Without an instrument to ask, every gated query of a module is passed by.
+    ModuleProcessor analog(0);
+    queries.clear();
+    ASSERT_TRUE(analog.buildQueries(queries, nullptr));
+    EXPECT_EQ(analog.responseCount(), static_cast<int>(queries.size()));
+    EXPECT_LT(analog.responseCount(), 352);
+}
+
+// A record with only the given channels set to DC volts (computed: ADD).
+std::unique_ptr<VmrInstConfig> recordWith(std::initializer_list<int> channels) {
+    auto r = zeroRecord();
+    for (const int n : channels) {
+        if (n == 1) {
+            r->channel1.function = 1;
+        } else if (n >= 501) {
+            r->computed[n - 501].function = 0x5008;
+        } else {
+            int area = 0, index = 0;
+            channelFromNumber(n, area, index);
+            r->modules[area].channels[index].function = 1;
+        }
+    }
+    return r;
+}
+
+std::string scanCommand(const CommandList& commands) {
+    for (const auto& c : commands)
+        if (c.rfind("ROUT:SCAN ", 0) == 0) return c;
+    return "";
+}
+
+TEST(InstConfigBuild, ScanListOrderAndNoChannel) {
+    SimLink link(Model::M5129A);
+    ASSERT_EQ(link.openStatus, 1);
+    EXPECT_EQ(scanCommand(build(link, *recordWith({1}), 5).commands), "ROUT:SCAN (@1)");
+    EXPECT_EQ(scanCommand(build(link, *recordWith({1, 102, 501, 101}), 5).commands),
+              "ROUT:SCAN (@101,102,501,1)");
+    // Functions beyond 13 are not analog measurements; computed codes are.
+    auto r = recordWith({301, 520});
+    r->modules[0].channels[0].function = 14;
+    r->modules[1].channels[0].function = VMR_CHANNEL_OFF;
+    r->modules[2].moduleState = VMR_MODULE_ABSENT;
+    EXPECT_EQ(scanCommand(build(link, *r, 5).commands), "ROUT:SCAN (@520)");
+
+    // Nothing to scan: code 100 and its text, whatever the trigger channels.
+    auto none = zeroRecord();
+    none->triggerSource = 2;
+    none->alarmTriggerChannel = 101;
+    const Build b = build(link, *none, 5);
+    EXPECT_FALSE(b.ok);
+    EXPECT_EQ(std::pair(b.code, b.text), std::pair(100, std::string("No channel configured")));
+    EXPECT_EQ(b.commands.front(), "*RST");
+    EXPECT_EQ(b.commands.back(), "ROUT:SCAN (@)");
+}
+
+TEST(InstConfigBuild, TriggerChannelChecksDoNotStopTheBuild) {
+    SimLink link(Model::M5129A);
+    ASSERT_EQ(link.openStatus, 1);
+    auto r = recordWith({1, 102});
+    r->triggerSource = 2;
+    r->alarmTriggerChannel = 101; // not configured
+    Build b = build(link, *r, 5);
+    EXPECT_TRUE(b.ok);
+    EXPECT_EQ(std::pair(b.code, b.text), std::pair(101, std::string("Invalid alarm channel")));
+    EXPECT_EQ(b.commands.back(), "TRIG:ALAR:CHAN (@101)");
+    r->alarmTriggerChannel = 1; // channel 1 passes when its function is set
+    b = build(link, *r, 5);
+    EXPECT_EQ(std::pair(b.ok, b.code), std::pair(true, 0));
+
+    // Automatic source: both references, each checked; the alarm channel is
+    // not sent then.
+    r->triggerSource = 3;
+    for (const std::uint32_t bad : {501u, 100u, 123u, 401u, 1102u, 0xFFFFFFFFu}) {
+        r->autoReferenceChannel = 102;
+        r->autoSecondReferenceChannel = bad;
+        b = build(link, *r, 5);
+        EXPECT_EQ(std::pair(b.ok, b.code), std::pair(true, 102)) << bad;
+        EXPECT_EQ(b.commands.back(), "TRIG:AUTO:SREF (@" + std::to_string(bad) + ")");
+        EXPECT_EQ(b.commands[b.commands.size() - 2], "TRIG:AUTO:REF (@102)");
+    }
+    // The module's state is not asked by the check.
+    r->modules[0].moduleState = VMR_MODULE_ABSENT;
+    r->autoSecondReferenceChannel = 0;
+    b = build(link, *r, 5);
+    EXPECT_EQ(std::pair(b.code, b.commands.back()),
+              std::pair(0, std::string("TRIG:AUTO:REF (@102)")));
+}
+
+TEST(InstConfigBuild, ReferenceJunctionsFollowTheScanList) {
+    SimLink link(Model::M5129A);
+    ASSERT_EQ(link.openStatus, 1);
+    auto r = recordWith({});
+    for (auto* ch : {&r->channel1, &r->modules[0].channels[2], &r->modules[2].channels[0],
+                     &r->modules[3].channels[0]}) {
+        ch->function = 12;
+        ch->range = 0x6001;
+        ch->refJunction = 2;
+    }
+    r->modules[1].channels[5].function = 12;
+    r->modules[1].moduleState = VMR_MODULE_ABSENT;
+    const Build b = build(link, *r, 5);
+    const auto scan = std::find(b.commands.begin(), b.commands.end(), "ROUT:SCAN (@103,301,1)");
+    ASSERT_NE(scan, b.commands.end());
+    EXPECT_EQ(CommandList(scan + 1, b.commands.end()),
+              (CommandList{"TEMP:TC:RJUN:TYPE EXT, (@103)", "TEMP:TC:RJUN:TYPE EXT, (@301)",
+                           "TEMP:TC:RJUN:TYPE EXT, (@1)"}));
+}
+
+} // namespace

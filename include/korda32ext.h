@@ -49,6 +49,7 @@ extern "C" {
 #define DLXVMR_OK 1
 #define DLXVMR_E_INVALID_REQUEST (-1) /* also: invalid response (detailed text) */
 #define DLXVMR_E_INVALID_PARAMETER (-2)
+#define DLXVMR_E_NO_LOG_FILES (-1001) /* the log memory holds no file */
 #define DLXVMR_E_CANNOT_OPEN_SOCKET (-1006)
 #define DLXVMR_E_SOCKET_READ (-1012)
 #define DLXVMR_E_SOCKET_SEND (-1013)
@@ -504,6 +505,17 @@ KORDA_API int KORDA_CALL dlxVmrGetInstalledModules(int bcn);
  * status of the failed exchange. */
 KORDA_API int KORDA_CALL dlxVmrConfigSet(int bcn, VmrInstConfig* config, int options, int* detail);
 
+/* Reads the configuration the instrument runs into record. The instrument
+ * is made to log one short scan into its log memory (logging to the memory,
+ * timer trigger, count 2); the configuration of that log is parsed like a
+ * setup file, live queries complete it, and trigger count, interval, source,
+ * alarm channel, logging, destination and the scan list are put back and the
+ * captured log deleted. Channels kept as scaled voltage channels for a
+ * current shunt come back as current channels. Readings of the captured scan
+ * stay in the reading memory. On failure record is all zero; -1 when the
+ * capture fails, -2035 when no configuration came back, -2 for a null record. */
+KORDA_API int KORDA_CALL dlxVmrConfigGet(int bcn, VmrInstConfig* record);
+
 /* ---- Scanning and readings --------------------------------------------- */
 /* One scan: a 52-byte header with the time stamp, then the readings. The
  * scan holds (entrySize - 52) / 4 readings; +/-infinity stand for an
@@ -616,6 +628,57 @@ KORDA_API int KORDA_CALL dlxVmrPCCardScansFileGet(int bcn, const wchar_t* direct
  * -2034 when the file is missing, fails a check, or holds no scan. */
 KORDA_API int KORDA_CALL dlxVmrPCCardScansFileCountW(int bcn, const wchar_t* dataFilePath,
                                                      int* count);
+
+/* The instrument's log memory: log files, each the data-file text of one
+ * recording, with the configuration it was recorded under. File names are
+ * given without quotation marks; control characters are removed from them
+ * and a quotation mark inside a name is sent doubled. A reply that is not a
+ * number where a count is expected gives -2035. */
+
+/* Room of the log memory in KiB (bytes / 1024, rounded toward zero):
+ * status[1] and status[2] are the two numbers the instrument reports
+ * (free and used), status[0] their sum. A reply of one number leaves the
+ * array alone and returns 1. */
+KORDA_API int KORDA_CALL dlxVmrPCCardStatus(int bcn, int32_t* status);
+
+/* Empties the log memory: switches its data security off, then clears it.
+ * The status of the last command sent. */
+KORDA_API int KORDA_CALL dlxVmrPCCardFormat(int bcn);
+
+/* The names of the log files as the instrument answers them (quoted), in
+ * file order, each followed by "*", in one zero-terminated text that the
+ * library allocates: release it with dlxVmrDeleteBuffer. count receives the
+ * number of files. -1001 when the memory holds no file; on any failure
+ * nothing is handed out. */
+KORDA_API int KORDA_CALL dlxVmrGetPCCardScansFileList(int bcn, char** names, int* count);
+
+/* fromLog 0 (only its low byte is tested): as dlxVmrGetScansCount. Otherwise
+ * the number of scans in the newest log file; with no log file, 1 is
+ * returned and count left alone. */
+KORDA_API int KORDA_CALL dlxVmrPCCardScansCount(int bcn, int* count, int fromLog);
+
+/* The number of scans in the named log file; count is left alone when the
+ * file is not a data file. */
+KORDA_API int KORDA_CALL dlxVmrPCCardScansCountFile(int bcn, const wchar_t* fileName, int* count);
+
+/* Reads scans of the named log file into record, exactly as
+ * dlxVmrPCCardScansFileGet reads a data file (same start, count and
+ * continuation through scansRemaining). The number of scans stored; 1 with
+ * the record untouched when the file is not a data file; -2022 when no scan
+ * was stored or a line could not be taken apart; -2 for null pointers or a
+ * negative count or start. */
+KORDA_API int KORDA_CALL dlxVmrScansFileGet(int bcn, const wchar_t* fileName, int count, int start,
+                                            ScanRecord* record);
+
+/* Reads the configuration of the named log file into config, changing only
+ * the fields the setup text carries (as dlxVmrPCCardConfigFile). The third
+ * argument is not used. On a failing exchange config is not touched. */
+KORDA_API int KORDA_CALL dlxVmrPCCardConfigGet(int bcn, VmrInstConfig* config, int reserved,
+                                               const wchar_t* fileName);
+
+/* Kept for applications that call it: does nothing and returns 1. */
+KORDA_API int KORDA_CALL dlxVmrPCCardScansGet(int bcn, int reserved1, int reserved2,
+                                              void* reserved3);
 
 /* ---- Additions beyond the original interface --------------------------- */
 

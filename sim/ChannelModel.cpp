@@ -93,7 +93,11 @@ void registerChannelCommands(CommandTable& t) {
                  args.params.empty() ? scpi_error::kMissingParameter : scpi_error::kIllegalValue);
             return;
         }
-        forEachChannel(in, q, r, true, [on](ChannelState& c, int, Reply&) { c.on = on; });
+        // A channel switched off leaves the scan list.
+        forEachChannel(in, q, r, true, [on, &in](ChannelState& c, int n, Reply&) {
+            c.on = on;
+            if (!on) std::erase(in.channels.scanList, n);
+        });
     });
     t.add("ROUTe:CHANnel:STATe?", [](Instrument& in, const Request& q, Reply& r) {
         answerPerChannel(in, q, r, true,

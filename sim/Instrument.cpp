@@ -69,7 +69,11 @@ void Instrument::registerCommands() {
     });
     t.add("*RST", [](Instrument& in, const Request&, Reply&) { in.reset(); });
     t.add("*CLS", [](Instrument& in, const Request&, Reply&) { in.errors_.clear(); });
-    t.add("*OPC?", [](Instrument&, const Request&, Reply& r) { r.lines.push_back("1"); });
+    // Completes once a scanning run of a fixed number of timed sweeps is over.
+    t.add("*OPC?", [](Instrument& in, const Request&, Reply& r) {
+        awaitRunEnd(in);
+        r.lines.push_back("1");
+    });
     t.add("SYSTem:ERRor?", [](Instrument& in, const Request&, Reply& r) {
         const auto e = in.popError();
         r.lines.push_back(std::to_string(e.first) + "," + korda32ex::scpitext::quoted(e.second));
@@ -92,6 +96,7 @@ void Instrument::registerCommands() {
     registerComputedCommands(t);
     registerDirectCommands(t);
     registerScanCommands(t);
+    registerLogCommands(t);
 }
 
 void Instrument::reset() {

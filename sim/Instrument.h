@@ -6,6 +6,7 @@
 #include "ChannelModel.h"
 #include "CommandTable.h"
 #include "DirectModel.h"
+#include "LogMemory.h"
 #include "ScanModel.h"
 #include "SettingsModel.h"
 #include "SimClock.h"
@@ -87,6 +88,7 @@ class Instrument {
     SimClock clock;     // time base and real-time clock (not touched by *RST)
     DirectState direct; // digital I/O, OEM identity, key lock
     ScanState scan;     // reading memory, scanning run, monitoring
+    LogMemory log;      // log files (not touched by *RST)
 
     // The channels to scan, in the order of "ROUT:SCAN" (a copy, thread-safe).
     std::vector<int> scanList() const;

@@ -3,7 +3,6 @@
 #include "core/Numbers.h"
 #include "logdata/LineCheck.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -30,23 +29,12 @@ std::string readingText(double v) {
     return s;
 }
 
-// "YYYY-MM-DD hh:mm:ss.mmm" of the scan's time.
-std::string timeStamp(const RecordingOptions& o, int scan) {
-    using namespace std::chrono;
-    const sys_days date = year_month_day{year{o.year}, month{static_cast<unsigned>(o.month)},
-                                         day{static_cast<unsigned>(o.day)}};
-    const sys_time<milliseconds> start =
-        date + hours{o.hour} + minutes{o.minute} + seconds{o.second} + milliseconds{o.millisecond};
-    const sys_time<milliseconds> t = start + milliseconds{std::int64_t{o.intervalMs} * scan};
-    const sys_days d = floor<days>(t);
-    const year_month_day ymd{d};
-    const hh_mm_ss<milliseconds> hms{t - d};
+// "YYYY-MM-DD hh:mm:ss.mmm" of a real-time clock reading.
+std::string timeStamp(std::int64_t rtcEpochMs) {
+    const CivilTime t = fromEpochMs(rtcEpochMs);
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02d:%02d:%02d.%03d",
-                  static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
-                  static_cast<unsigned>(ymd.day()), static_cast<int>(hms.hours().count()),
-                  static_cast<int>(hms.minutes().count()), static_cast<int>(hms.seconds().count()),
-                  static_cast<int>(hms.subseconds().count()));
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second, t.millisecond);
     return buf;
 }
 
@@ -93,41 +81,61 @@ double patternReading(int scan, int column) {
     return (column % 2 == 0 ? 1 : -1) * thousandths / 1000.0;
 }
 
+DataFileWriter::DataFileWriter(std::string_view setupText) {
+    for (const unsigned char b : setupText)
+        state_ = static_cast<std::uint8_t>(state_ + b);
+}
+
+std::string DataFileWriter::header(const std::vector<int>& channels) {
+    std::string out = "Record #,Time";
+    for (const int ch : channels) {
+        char title[16];
+        std::snprintf(title, sizeof title, ",Ch%03d", ch % 1000);
+        out += title;
+    }
+    out += ",Status,Check\r\n";
+    return out;
+}
+
+std::size_t DataFileWriter::longestLine(std::size_t readings) {
+    // Record number, time stamp, each reading "-9.999999E+999", status, code, line end.
+    return 21 + 1 + 23 + readings * 15 + 2 + 6 + 2;
+}
+
+void DataFileWriter::appendScan(std::string& out, std::int64_t rtcEpochMs,
+                                const std::vector<double>& readings) {
+    const std::size_t start = out.size();
+    out += std::to_string(++record_);
+    out += ',';
+    out += timeStamp(rtcEpochMs);
+    for (const double v : readings) {
+        out += ',';
+        out += readingText(v);
+    }
+    out += ",0";
+    const auto code =
+        korda32ex::logdata::lineCheckCode(std::string_view(out).substr(start), state_);
+    out += ',';
+    out.append(code.data(), code.size());
+    out += "\r\n";
+}
+
 Recording buildRecording(const VmrInstConfig& config, const RecordingOptions& o) {
     Recording rec;
     rec.channels = scannedChannels(config, o.model);
     rec.setupText = setupFileText(config, o.model);
 
-    std::uint8_t state = 0;
-    for (const unsigned char b : rec.setupText)
-        state = static_cast<std::uint8_t>(state + b);
-
-    std::string& out = rec.dataText;
-    out = "Record #,Time";
-    for (const int ch : rec.channels) {
-        char title[16];
-        std::snprintf(title, sizeof title, ",Ch%03d", ch);
-        out += title;
-    }
-    out += ",Status,Check\r\n";
-
+    DataFileWriter writer(rec.setupText);
+    rec.dataText = DataFileWriter::header(rec.channels);
+    const std::int64_t first =
+        toEpochMs(CivilTime{o.year, o.month, o.day, o.hour, o.minute, o.second, o.millisecond});
     const int columns = static_cast<int>(rec.channels.size());
     rec.readings.reserve(static_cast<std::size_t>(o.scans > 0 ? o.scans : 0));
-    std::string body;
     for (int n = 0; n < o.scans; ++n) {
         std::vector<double> values(static_cast<std::size_t>(columns));
-        body = std::to_string(n + 1) + "," + timeStamp(o, n);
-        for (int col = 0; col < columns; ++col) {
+        for (int col = 0; col < columns; ++col)
             values[col] = o.reading ? o.reading(n, col) : patternReading(n, col);
-            body += ',';
-            body += readingText(values[col]);
-        }
-        body += ",0";
-        const auto code = korda32ex::logdata::lineCheckCode(body, state);
-        out += body;
-        out += ',';
-        out.append(code.data(), code.size());
-        out += "\r\n";
+        writer.appendScan(rec.dataText, first + std::int64_t{o.intervalMs} * n, values);
         rec.readings.push_back(std::move(values));
     }
     return rec;

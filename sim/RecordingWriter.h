@@ -3,6 +3,7 @@
 // scans, each line closed by its check code), as the instrument writes them.
 #pragma once
 
+#include "DataFileWriter.h"
 #include "Instrument.h"
 #include "korda32ext.h"
 

@@ -5,8 +5,10 @@
 #include "ScpiArgs.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 namespace korda::sim {
 
@@ -31,6 +33,7 @@ void sweep(Instrument& in, const std::vector<int>& channels, std::int64_t at) {
         scan.values.reserve(channels.size());
         for (const int c : channels)
             scan.values.push_back(channelSignal(s, c, at));
+        logSweep(in, scan);
         if (s.memory.size() == ScanState::kMemoryScans) s.memory.pop_front();
         s.memory.push_back(std::move(scan));
     }
@@ -54,12 +57,14 @@ void initiate(Instrument& in, const Request&, Reply& r) {
     s.runIntervalMs = timerStep(in.settings);
     s.sweepsDone = 0;
     s.nextSweepMs = in.clock.nowMs(); // the first sweep starts at once
+    beginLogRun(in, s.runList);
     catchUpScanning(in);
 }
 
 void abort(Instrument& in, const Request&, Reply&) {
     catchUpScanning(in);
     in.scan.initiated = false;
+    endLogRun(in);
 }
 
 void readScan(Instrument& in, const Request&, Reply& r) {
@@ -149,7 +154,10 @@ void catchUpScanning(Instrument& in) {
     while (s.initiated && s.nextSweepMs <= now) {
         sweep(in, s.runList, s.nextSweepMs);
         ++s.sweepsDone;
-        if (s.runCount > 0 && s.sweepsDone >= s.runCount) s.initiated = false;
+        if (s.runCount > 0 && s.sweepsDone >= s.runCount) {
+            s.initiated = false;
+            endLogRun(in);
+        }
         if (step < 0) {
             // An infinite timer: no further timed sweep; the run waits for ABORt.
             s.nextSweepMs = std::numeric_limits<std::int64_t>::max();
@@ -157,6 +165,22 @@ void catchUpScanning(Instrument& in) {
         }
         s.nextSweepMs += step;
     }
+}
+
+void awaitRunEnd(Instrument& in) {
+    catchUpScanning(in);
+    const ScanState& s = in.scan;
+    if (!s.initiated || s.runCount == 0 || s.runIntervalMs < 0) return;
+    const std::int64_t last =
+        s.nextSweepMs + static_cast<std::int64_t>(s.runCount - s.sweepsDone - 1) * s.runIntervalMs;
+    const std::int64_t wait = last - in.clock.nowMs();
+    if (wait > 0) {
+        if (in.clock.manual())
+            in.clock.advance(wait);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+    }
+    catchUpScanning(in);
 }
 
 std::string formatScanLine(const Instrument& in, const StoredScan& scan) {
@@ -239,8 +263,10 @@ void storeScans(Instrument& in, std::size_t count) {
     std::lock_guard<std::recursive_mutex> g(in.mutex());
     const std::int64_t now = in.clock.nowMs();
     const std::int64_t step = std::max<std::int64_t>(timerStep(in.settings), 0);
+    beginLogRun(in, in.channels.scanList);
     for (std::size_t i = 0; i < count; ++i)
         sweep(in, in.channels.scanList, now + static_cast<std::int64_t>(i) * step);
+    endLogRun(in);
 }
 
 std::size_t storedScanCount(Instrument& in) {

@@ -65,6 +65,9 @@ void registerScanCommands(CommandTable& table);
 double channelSignal(const ScanState& state, int channel, std::int64_t ms);
 // Takes the sweeps that have fallen due.
 void catchUpScanning(Instrument& instrument);
+// Waits until a run of a fixed number of timed sweeps has taken its last
+// sweep (a manual clock is advanced to that instant instead).
+void awaitRunEnd(Instrument& instrument);
 // The "DATA:READ?" line of a stored scan, in the current reading format.
 std::string formatScanLine(const Instrument& instrument, const StoredScan& scan);
 
@@ -74,7 +77,8 @@ void setScanChannels(Instrument& instrument, std::vector<int> channels);
 void setChannelValue(Instrument& instrument, int channel, double value);
 void clearChannelValues(Instrument& instrument);
 // Stores count scans of the scan list at once, stamped one timer interval
-// apart from the real-time clock's present reading.
+// apart from the real-time clock's present reading; with logging to the log
+// memory on, they are also recorded into a new log file, as one run.
 void storeScans(Instrument& instrument, std::size_t count);
 std::size_t storedScanCount(Instrument& instrument);
 bool scanning(Instrument& instrument);

@@ -83,7 +83,7 @@ const char* triggerToken(std::uint32_t source) {
 }
 
 const char* orderToken(std::uint32_t order) {
-    return order == 0 ? "LIN" : order == 1 ? "ALT" : "REV";
+    return order == 0 ? "LIN" : order == 1 ? "ALT" : order == 2 ? "REV" : "000";
 }
 
 std::string onOff(bool on) {

@@ -45,6 +45,28 @@ std::string describeCommands(const std::vector<std::string>& lines) {
     return text;
 }
 
+// True when text ends with a complete error-queue line of an error: a
+// number other than 0, a comma and a quoted text. The text is kept without its
+// closing quotation mark, as the setting commands record it.
+bool endsWithErrorLine(std::string_view text, int& code, std::string& message) {
+    if (text.empty() || text.back() != '\n') return false;
+    text.remove_suffix(1);
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    const std::size_t start = text.find_last_of('\n');
+    const std::string_view line = start == std::string_view::npos ? text : text.substr(start + 1);
+    const std::size_t comma = line.find(',');
+    if (comma == std::string_view::npos || line.size() < comma + 3 || line[comma + 1] != '"' ||
+        line.back() != '"')
+        return false;
+    const std::string_view number = line.substr(0, comma);
+    if (number.find_first_not_of("+-0123456789 ") != std::string_view::npos) return false;
+    const auto value = readLeadingInt(number);
+    if (!value || *value == 0) return false;
+    code = *value;
+    message.assign(line.substr(comma + 1, line.size() - comma - 2));
+    return true;
+}
+
 } // namespace
 
 SCPIHandler::SCPIHandler(std::shared_ptr<CommunicationInterface> transport,
@@ -103,7 +125,7 @@ int SCPIHandler::exchange(const std::vector<std::string>& lines, std::size_t exp
     LockGuard g(lock_);
     stillArriving = false;
     const std::uint64_t perLines = std::uint64_t{kMillisecondsPerLine} * lines.size();
-    const std::uint64_t t = std::max<std::uint64_t>(timeLimitMs(), perLines);
+    const std::uint64_t t = std::max<std::uint64_t>({timeLimitMs(), perLines, minimumLimitMs_});
     const std::uint32_t limit = static_cast<std::uint32_t>(std::min<std::uint64_t>(t, 0xFFFFFFFFu));
 
     // One deadline for the whole exchange: the drain, the write and the reply.
@@ -165,6 +187,17 @@ int SCPIHandler::query(const std::string& command, std::string& reply) {
     if (st != status::kOk) return st;
     reply = replies.empty() ? std::string() : replies.front();
     return status::kOk;
+}
+
+int SCPIHandler::query(const std::string& command, std::string& reply, std::uint32_t minimumMs) {
+    LockGuard g(lock_);
+    struct Restore {
+        std::uint32_t& field;
+        const std::uint32_t value;
+        ~Restore() { field = value; }
+    } restore{minimumLimitMs_, minimumLimitMs_};
+    minimumLimitMs_ = std::max(restore.value, minimumMs);
+    return query(command, reply);
 }
 
 int SCPIHandler::queryLines(const std::vector<std::string>& queries,
@@ -292,6 +325,15 @@ int SCPIHandler::collectUntilNoError(std::size_t base, std::string& out) {
             std::max(base, before >= kNoErrorEnd.size() ? before - kNoErrorEnd.size() + 1 : 0);
         if (out.find(kNoErrorEnd, from) != std::string::npos)
             return out.size() >= kMinimumLongReply ? status::kOk : status::kInvalidResponse;
+        // The instrument rejected the command: its error, the answer to the
+        // closing "SYST:ERR?", is the last line, and no no-error line follows.
+        int code = 0;
+        std::string text;
+        if (out.size() > before &&
+            endsWithErrorLine(std::string_view(out).substr(base), code, text)) {
+            recordError(code, command + " => " + text);
+            return code;
+        }
         if (out.size() - base > replyLimit_) return status::kInvalidResponse;
     }
 }

@@ -48,6 +48,10 @@ class SCPIHandler {
                  std::vector<std::string>& replies);
     // One query, retried once after a timeout; reply is the first line.
     int query(const std::string& command, std::string& reply);
+    // As query, with a time limit of at least minimumMs for this query alone
+    // (for a reply that comes only when a long operation is over); the time
+    // limit of every other exchange stays as it is.
+    int query(const std::string& command, std::string& reply, std::uint32_t minimumMs);
     // Several queries in one exchange, retried once after a timeout.
     int queryLines(const std::vector<std::string>& queries, std::vector<std::string>& replies);
     // Typed queries: one query as query() does, its reply read as a type. A
@@ -110,6 +114,7 @@ class SCPIHandler {
     std::size_t replyLimit_;
     Diagnostics diagnostics_;
     platform::RecursiveLock lock_;
+    std::uint32_t minimumLimitMs_ = 0; // raised by query(command, reply, minimumMs)
 };
 
 } // namespace korda32ex

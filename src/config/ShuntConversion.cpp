@@ -20,6 +20,13 @@ constexpr std::uint32_t kAcCurrent = 4;
 constexpr std::uint32_t kDcVolts = 1;
 constexpr std::uint32_t kAcVolts = 2;
 constexpr std::size_t kPrefixStarLimit = 16;
+constexpr std::uint32_t kAutoDcVolts = 23;
+constexpr std::uint32_t kAutoAcVolts = 39;
+// The range code a shunt channel read back on a fixed range gets.
+constexpr std::uint32_t kShuntPercentRange = 113;
+// The characters of a channel name the instrument keeps, as far as the way
+// back reads it.
+constexpr std::size_t kKeptNameUnits = 19;
 
 constexpr double kSmallestNormalSingle = 1.1754943508222875e-38;
 constexpr double kLargestSingle = 3.4028234663852886e+38;
@@ -110,7 +117,7 @@ ShuntConversionResult convertShuntChannels(VmrInstConfig& application, VmrInstCo
             work.shuntOhms = ohms;
             writeShuntName(app, ohms, work);
             work.range = app.range == kShuntCurrentAutoRange
-                             ? (function == kDcCurrent ? 23u : 39u)
+                             ? (function == kDcCurrent ? kAutoDcVolts : kAutoAcVolts)
                              : voltageRange(function, ohms, modelTraits(model));
             if (const int detail = convertScaling(app, ohms, work); detail != 0)
                 return {detail, channelNumber(area, index)};
@@ -128,6 +135,47 @@ const char* shuntDetailText(int detail) {
         return "the scale factor or offset of a shunt channel is too large";
     default:
         return "";
+    }
+}
+
+void restoreShuntChannels(VmrInstConfig& working, VmrInstConfig& application) {
+    application = working;
+    for (int area = 0; area < VMR_MODULE_AREAS; ++area) {
+        for (int index = 0; index < kShuntChannelsPerArea; ++index) {
+            ChannelRecord& from = working.modules[area].channels[index];
+            ChannelRecord& to = application.modules[area].channels[index];
+            // The name as the instrument keeps it: its first 19 characters.
+            std::size_t length = 0;
+            while (length < kKeptNameUnits && from.name[length] != 0)
+                ++length;
+            if (length == 0 || from.name[0] != '*') continue;
+            std::size_t second = 1;
+            while (second < length && from.name[second] != '*')
+                ++second;
+            std::string number;
+            for (std::size_t i = 1; i < second; ++i)
+                number.push_back(from.name[i] < 0x80 ? static_cast<char>(from.name[i]) : '?');
+            const auto ohms = readLeadingReal(number);
+            if (!ohms || !(*ohms > 0)) continue;
+            const double r = *ohms;
+            from.shuntOhms = r;
+            to.shuntOhms = r;
+            std::memset(to.name, 0, sizeof to.name);
+            for (std::size_t i = second + 1, out = 0; i < length; ++i)
+                to.name[out++] = from.name[i];
+            if (from.function != kDcVolts && from.function != kAcVolts) continue;
+            to.function = from.function == kDcVolts ? kDcCurrent : kAcCurrent;
+            if (from.range == kAutoDcVolts || from.range == kAutoAcVolts) {
+                to.range = kShuntCurrentAutoRange;
+                to.scaleM = r * from.scaleM;
+                to.scaleB = from.scaleB;
+            } else {
+                to.range = kShuntPercentRange;
+                const float k = static_cast<float>(6250.0 / r);
+                to.scaleM = from.scaleM / k;
+                to.scaleB = from.scaleB + 25 * to.scaleM;
+            }
+        }
     }
 }
 

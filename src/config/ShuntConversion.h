@@ -39,6 +39,17 @@ struct ShuntConversionResult {
 ShuntConversionResult convertShuntChannels(VmrInstConfig& application, VmrInstConfig& working,
                                            int model);
 
+// The way back, after a configuration was read from the instrument: copies
+// working into application, and turns every channel among the first 20 of
+// a module area whose name has the form "*" R "*" name (R a number above 0;
+// the instrument keeps the first 19 characters) into the application's view
+// again: R into shuntOhms (in both records), the name after the second star
+// (empty without one), and a DC or AC voltage channel into a current channel
+// with the application's scaling. Automatic voltage ranges come back as range
+// 112, fixed ones as 113 (percent of 4-20 mA). Any other channel stays as
+// copied.
+void restoreShuntChannels(VmrInstConfig& working, VmrInstConfig& application);
+
 // The text of a conversion detail code, for the error text of the failure.
 const char* shuntDetailText(int detail);
 

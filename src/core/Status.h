@@ -14,6 +14,7 @@ namespace status {
 inline constexpr int kOk = DLXVMR_OK;
 inline constexpr int kInvalidRequest = DLXVMR_E_INVALID_REQUEST;
 inline constexpr int kInvalidParameter = DLXVMR_E_INVALID_PARAMETER;
+inline constexpr int kNoLogFiles = DLXVMR_E_NO_LOG_FILES;
 inline constexpr int kCannotOpenSocket = DLXVMR_E_CANNOT_OPEN_SOCKET;
 inline constexpr int kSocketRead = DLXVMR_E_SOCKET_READ;
 inline constexpr int kSocketSend = DLXVMR_E_SOCKET_SEND;

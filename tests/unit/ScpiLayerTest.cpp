@@ -159,9 +159,13 @@ TEST_F(ScpiFixture, ReadUntilNoErrorCollectsALongReply) {
     out.clear();
     EXPECT_EQ(h.readUntilNoError("X?", out), -2035);
 
-    // An instrument error instead of the no-error line ends by timeout.
-    limitMs = 200;
+    // An instrument error instead of the no-error line ends the exchange at
+    // once with that error; a line that only looks like one does not.
     body = std::string(300, 'y') + "\r\n-113,\"Undefined header\"\r\n";
+    out.clear();
+    EXPECT_EQ(h.readUntilNoError("X?", out), -113);
+    limitMs = 200;
+    body = std::string(300, 'y') + "\r\n-113,Undefined header\r\n";
     out.clear();
     EXPECT_EQ(h.readUntilNoError("X?", out), -1015);
 }

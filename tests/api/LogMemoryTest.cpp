@@ -1,0 +1,326 @@
+// The instrument's log memory: the virtual instrument recording its runs into
+// log files, and the exported functions that list, count, read and clear them.
+#include "LogMemory.h"
+#include "ScanBuffer.h"
+#include "ScriptedInstrument.h"
+#include "TempDir.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace korda::test;
+using korda::sim::Instrument;
+using korda::sim::Model;
+
+namespace {
+
+// Runs lines on the instrument; every line must leave the error queue empty.
+void run(Instrument& in, std::initializer_list<const char*> lines) {
+    for (const char* line : lines) {
+        in.execute(line);
+        EXPECT_EQ(ask(in, "SYST:ERR?"), "0,\"No error\"") << line;
+    }
+}
+
+// A scanning run of `count` timed sweeps of three channels, recorded into the
+// log memory, taken on a manual clock ("*OPC?" advances it to the run's end).
+void recordRun(Instrument& in, int count) {
+    korda::sim::useManualClock(in);
+    run(in, {"ROUT:SCAN (@101,102,103)", "FORM:READ:TIME 1", "FORM:READ:ALAR 1", "TRIG:TIM 2",
+             "DATA:LOG:AUTO 1", "DATA:LOG:DEST MEM"});
+    run(in, {("TRIG:COUN " + std::to_string(count)).c_str(), "INIT"});
+    EXPECT_EQ(ask(in, "*OPC?"), "1");
+    EXPECT_FALSE(korda::sim::scanning(in));
+}
+
+// A data-file text of `scans` lines, long enough to pass as a file reply.
+std::string dataReply(int scans) {
+    std::string text = "Record #,Time,Ch101,Ch102,Status,Check\r\n";
+    for (int i = 1; i <= scans; ++i)
+        text += std::to_string(i) + ",2024-05-06 12:00:0" + std::to_string(i % 10) +
+                ".250,+1.000000E+00,-2.500000E+00,0,ABCDE\r\n";
+    return text;
+}
+
+} // namespace
+
+// The virtual instrument records each scan of a run into a new log file, with
+// chained check codes that the library's file check accepts, and keeps the
+// configuration of the run next to it.
+TEST(VirtualLogMemory, RecordsRunsIntoCheckedLogFiles) {
+    Instrument in(Model::M7043A);
+    run(in, {"SYST:COMM:TERM CRLF", "CONF:TEMP TC,J,(@101)", "ROUT:CHAN:NAME \"Oven\",(@101)"});
+    const std::string freeBefore = ask(in, "MEM:LOG:FREE?");
+    recordRun(in, 5);
+    recordRun(in, 3);
+    EXPECT_EQ(ask(in, "MEMory:LOG:NFILes?"), "2");
+    EXPECT_EQ(ask(in, "MEMory:LOG:NAME? 2"), "\"LOG00002.CSV\"");
+
+    const auto files = korda::sim::logFiles(in);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_NE(files[0].setupText.find("Ch101,Oven,TEMP TC"), std::string::npos);
+    TempDir dir;
+    dir.write("setup.csv", files[0].setupText);
+    dir.write("dat00001.csv", files[0].dataText);
+    int count = 0;
+    EXPECT_EQ(dlxVmrPCCardScansFileCountW(0, dir.wideFile("dat00001.csv").c_str(), &count), 1);
+    EXPECT_EQ(count, 5);
+    EXPECT_EQ(files[1].dataText.rfind("Record #,Time,Ch101,Ch102,Ch103,Status,Check\r\n", 0), 0u);
+
+    // The room falls as files grow: free plus used stays the capacity.
+    const auto bytes = [](const std::string& reply) {
+        const auto comma = reply.find(',');
+        return std::pair(std::stoull(reply.substr(0, comma)), std::stoull(reply.substr(comma + 1)));
+    };
+    const auto [free0, used0] = bytes(freeBefore);
+    const auto [free1, used1] = bytes(ask(in, "MEM:LOG:FREE?"));
+    EXPECT_EQ(used0, 0u);
+    EXPECT_EQ(used1, files[0].bytes() + files[1].bytes());
+    EXPECT_EQ(free1, free0 - used1);
+
+    // Logging off, or to the USB drive, records nothing into the memory.
+    run(in, {"DATA:LOG:DEST MMEM", "INIT"});
+    ask(in, "*OPC?");
+    run(in, {"DATA:LOG:DEST MEM", "DATA:LOG:AUTO 0", "INIT"});
+    ask(in, "*OPC?");
+    EXPECT_EQ(ask(in, "MEMory:LOG:NFILes?"), "2");
+    EXPECT_EQ(ask(in, "DATA:LOG:AUTO?"), "0");
+    EXPECT_EQ(ask(in, "DATA:LOG:DEST?"), "MEM");
+
+    // Reading and deleting by name; the bare forms act on the newest file.
+    EXPECT_EQ(in.execute("MEMory:LOG:READ:CONF? \"log00001.csv\"").front() + "\r\n",
+              files[0].setupText);
+    EXPECT_EQ(ask(in, "MEM:LOG:READ:CONF?") + "\r\n", files[1].setupText);
+    EXPECT_TRUE(in.execute("MEMory:LOG:READ? \"NOFILE\"").empty());
+    EXPECT_EQ(ask(in, "SYST:ERR?"), "-256,\"File name not found\"");
+    run(in, {"MEMory:LOG:DELete", "MEMory:LOG:DELete \"LOG00001.CSV\""});
+    EXPECT_EQ(ask(in, "MEMory:LOG:NFILes?"), "0");
+
+    // Data security keeps the memory from being cleared.
+    run(in, {"MEM:LOG:STOR", "MEMory:LOG:SECurity ON"});
+    in.execute("MEMory:LOG:CLEar");
+    EXPECT_EQ(ask(in, "SYST:ERR?"), "-221,\"Settings conflict\"");
+    run(in, {"MEMory:LOG:SECurity OFF", "MEMory:LOG:CLEar", "MEMory:STATe:CLEar"});
+    EXPECT_EQ(ask(in, "MEMory:LOG:NFILes?"), "0");
+}
+
+TEST(VirtualLogMemory, FullMemoryIsAnInstrumentErrorAndEndsTheRecording) {
+    Instrument in(Model::M5129A);
+    korda::sim::setLogMemoryCapacity(in, 4096);
+    recordRun(in, 100);
+    EXPECT_EQ(ask(in, "SYST:ERR?"), "-225,\"Out of memory\"");
+    EXPECT_EQ(ask(in, "SYST:ERR?"), "0,\"No error\"");
+    const auto files = korda::sim::logFiles(in);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_LE(files[0].bytes(), 4096u);
+    EXPECT_GT(files[0].bytes(), 3000u);
+    EXPECT_EQ(korda::sim::storedScanCount(in), 100u); // the run itself went on
+    // No room for even a header: no new file.
+    in.execute("MEM:LOG:STOR");
+    EXPECT_EQ(ask(in, "SYST:ERR?"), "-225,\"Out of memory\"");
+    in.execute("INIT");
+    EXPECT_EQ(ask(in, "SYST:ERR?"), "-225,\"Out of memory\"");
+    EXPECT_EQ(ask(in, "MEMory:LOG:NFILes?"), "1");
+}
+
+// A run recorded with logging on reads back through dlxVmrScansFileGet, in
+// pieces, exactly as dlxVmrScansGet fetches the same scans.
+TEST(LogMemoryApi, LoggedScansReadBackInPiecesAsLiveFetch) {
+    VirtualInstrumentSession session(Model::M7043A);
+    ASSERT_EQ(session.openStatus(), 1);
+    auto& in = session.instrument();
+    run(in, {"CONF:VOLT (@102)"});
+    recordRun(in, 10);
+
+    char* names = nullptr;
+    int files = 0;
+    ASSERT_EQ(dlxVmrGetPCCardScansFileList(1, &names, &files), 1);
+    ASSERT_EQ(files, 1);
+    EXPECT_STREQ(names, "\"LOG00001.CSV\"*");
+    dlxVmrDeleteBuffer(names);
+    const std::wstring name = L"LOG00001.CSV";
+
+    int count = -1;
+    EXPECT_EQ(dlxVmrPCCardScansCountFile(1, name.c_str(), &count), 1);
+    EXPECT_EQ(count, 10);
+    count = -1;
+    EXPECT_EQ(dlxVmrPCCardScansCount(1, &count, 0x100), 1); // low byte 0: the live memory
+    EXPECT_EQ(count, 10);
+    count = -1;
+    EXPECT_EQ(dlxVmrPCCardScansCount(1, &count, 1), 1);
+    EXPECT_EQ(count, 10);
+
+    ScanBuffer file(10, 3, 0xA5A5A5A5);
+    EXPECT_EQ(dlxVmrScansFileGet(1, name.c_str(), 4, 0, file.record()), 4);
+    EXPECT_EQ(file.counts(), std::tuple(52 + 4 * 3, 4, 6));
+    ScanBuffer live(10, 3, 0xA5A5A5A5);
+    ASSERT_EQ(dlxVmrScansGet(1, 10, live.record()), 1);
+    ASSERT_EQ(live.record()->scanCount, 10);
+    const std::size_t entry = static_cast<std::size_t>(live.record()->entrySize);
+    ASSERT_EQ(file.record()->entrySize, live.record()->entrySize);
+    for (const auto& [start, stored, left] :
+         {std::tuple(0, 4, 6), std::tuple(4, 4, 2), std::tuple(8, 2, 0)}) {
+        EXPECT_EQ(dlxVmrScansFileGet(1, name.c_str(), 4, start, file.record()), stored);
+        EXPECT_EQ(file.counts(), std::tuple(static_cast<int>(entry), stored, left));
+        EXPECT_EQ(std::memcmp(&file.entry(0), &live.entry(static_cast<std::size_t>(start)),
+                              entry * static_cast<std::size_t>(stored)),
+                  0)
+            << "scans from " << start;
+    }
+
+    // A name the instrument does not know: its error, at once.
+    EXPECT_EQ(dlxVmrScansFileGet(1, L"NOFILE.CSV", 4, 0, file.record()), -256);
+    EXPECT_NE(errorString(-256).find("MEMory:LOG:READ? \"NOFILE.CSV\" => "), std::string::npos);
+    EXPECT_NE(errorString(-256).find("File name not found"), std::string::npos);
+
+    // The configuration of the log file.
+    auto config = std::make_unique<VmrInstConfig>();
+    std::memset(config.get(), 0, sizeof *config);
+    EXPECT_EQ(dlxVmrPCCardConfigGet(1, config.get(), 0, name.c_str()), 1);
+    EXPECT_EQ(config->modules[0].moduleState, 1u);
+    EXPECT_EQ(config->modules[0].channels[1].function, 1u);
+    EXPECT_EQ(config->modules[0].channels[1].range, 23u); // automatic range
+    EXPECT_EQ(config->intervalSeconds, 0u);               // not in the setup text: left alone
+    EXPECT_EQ(dlxVmrPCCardConfigGet(1, config.get(), 0, nullptr), -2);
+
+    // Status: free and used in KiB.
+    int32_t status[3] = {-1, -1, -1};
+    EXPECT_EQ(dlxVmrPCCardStatus(1, status), 1);
+    const auto used = korda::sim::logFiles(in).front().bytes();
+    EXPECT_EQ(status[2], static_cast<int32_t>(used / 1024));
+    EXPECT_EQ(status[1],
+              static_cast<int32_t>((korda::sim::LogMemory::kDefaultCapacity - used) / 1024));
+    EXPECT_EQ(status[0], status[1] + status[2]);
+
+    // Format clears the memory even under data security.
+    in.execute("MEMory:LOG:SECurity ON");
+    EXPECT_EQ(dlxVmrPCCardFormat(1), 1);
+    EXPECT_EQ(ask(in, "MEMory:LOG:NFILes?"), "0");
+    names = nullptr;
+    EXPECT_EQ(dlxVmrGetPCCardScansFileList(1, &names, &files), DLXVMR_E_NO_LOG_FILES);
+    EXPECT_EQ(names, nullptr);
+    count = -1;
+    EXPECT_EQ(dlxVmrPCCardScansCount(1, &count, 1), 1);
+    EXPECT_EQ(count, -1);
+    EXPECT_EQ(dlxVmrPCCardScansGet(1, 0, 0, nullptr), 1);
+}
+
+// 20 files are listed in two exchanges of 15 and 5 name queries.
+TEST(LogMemoryApi, ListsNamesFifteenToAnExchange) {
+    ScriptedSession s;
+    ASSERT_EQ(s.openStatus(), 1);
+    s.instrument.script("MEMory:LOG:NFILes?", {"20"});
+    std::string expected;
+    for (int i = 1; i <= 20; ++i) {
+        s.instrument.script("MEMory:LOG:NAME? " + std::to_string(i),
+                            {"\"F" + std::to_string(i) + ".CSV\""});
+        expected += "\"F" + std::to_string(i) + ".CSV\"*";
+    }
+    char* names = nullptr;
+    int count = 0;
+    ASSERT_EQ(dlxVmrGetPCCardScansFileList(1, &names, &count), 1);
+    EXPECT_EQ(count, 20);
+    EXPECT_EQ(std::string(names), expected);
+    dlxVmrDeleteBuffer(names);
+
+    std::vector<std::size_t> perMessage;
+    for (const auto& m : s.instrument.messages()) {
+        std::size_t n = 0;
+        for (const auto& line : lines(m))
+            n += line.rfind("MEMory:LOG:NAME? ", 0) == 0;
+        if (n > 0) perMessage.push_back(n);
+    }
+    EXPECT_EQ(perMessage, (std::vector<std::size_t>{15, 5}));
+}
+
+// A peer that stops answering in the middle of the list: nothing is handed out.
+TEST(LogMemoryApi, FailureMidwayHandsNothingOut) {
+    ScriptedPeer peer([](const std::string& received, int) {
+        ScriptedPeer::Action a;
+        if (received.find("SYST:ERR?") != std::string::npos) a.reply = "0,\"No error\"\r\n";
+        if (received.find("NFIL") != std::string::npos) a.reply = "20\r\n";
+        if (received.find("NAME? 1\r") != std::string::npos)
+            for (int i = 1; i <= 15; ++i)
+                a.reply += "\"F" + std::to_string(i) + "\"\r\n";
+        if (received.find("NAME? 16\r") != std::string::npos) a.closeAfter = true;
+        return a;
+    });
+    dlxVmrLibInit(0);
+    ASSERT_EQ(openLoopback(1, peer.port()), 1);
+    char* names = nullptr;
+    int count = -7;
+    EXPECT_EQ(dlxVmrGetPCCardScansFileList(1, &names, &count), DLXVMR_E_SOCKET_READ);
+    EXPECT_EQ(names, nullptr);
+    EXPECT_EQ(count, -7);
+    dlxVmrCommClose(1);
+    dlxVmrLibExit();
+}
+
+// Exact wire texts of the file commands, and replies that are not numbers.
+TEST(LogMemoryApi, FileCommandsAndNumberReplies) {
+    ScriptedSession s;
+    ASSERT_EQ(s.openStatus(), 1);
+    auto& peer = s.instrument;
+    peer.script("MEMory:LOG:NFILes?", {"3", "many"});
+    peer.script("MEMory:LOG:NAME? 3", {"\"LAST\"\"ONE.CSV\""});
+    peer.script("MEMory:LOG:READ? \"LAST\"\"ONE.CSV\"", {dataReply(7)});
+    int count = 0;
+    EXPECT_EQ(dlxVmrPCCardScansCount(1, &count, 1), 1);
+    EXPECT_EQ(count, 7);
+    count = -1;
+    EXPECT_EQ(dlxVmrPCCardScansCount(1, &count, 1), DLXVMR_E_INVALID_RESPONSE);
+    EXPECT_EQ(count, -1);
+
+    // Control characters go, quotation marks are doubled.
+    const std::string setupText = "Test Setup,,,,,,,,,,,,\r\nTest Name,Start,Interval,Trigger,"
+                                  "Rate,Security,Destination,Scan Count,Alarm Channel,Continuous,"
+                                  "Order,Reference,Second Reference\r\nRecording,IMM,00:00:01,TIM,"
+                                  "SLOW,ON,INT,1,(n/a),OFF,LIN,(n/a),(n/a)";
+    peer.script("MEMory:LOG:READ? \"a\"\";*RST\"", {setupText});
+    peer.script("MEMory:LOG:READ:CONF? \"a\"\";*RST\"", {setupText});
+    ScanBuffer b(2, 2, 0xA5A5A5A5);
+    const auto before = b.words;
+    EXPECT_EQ(dlxVmrScansFileGet(1, L"a\";*\nRST", 2, 0, b.record()), 1);
+    EXPECT_EQ(b.words, before); // a configuration, not a data file: nothing stored
+    count = -1;
+    EXPECT_EQ(dlxVmrPCCardScansCountFile(1, L"a\";*\nRST", &count), 1);
+    EXPECT_EQ(count, -1);
+    auto config = std::make_unique<VmrInstConfig>();
+    std::memset(config.get(), 0, sizeof *config);
+    EXPECT_EQ(dlxVmrPCCardConfigGet(1, config.get(), 0, L"a\";*\x7FRST"), 1);
+    EXPECT_EQ(config->flags, 0x23u); // slow rate, data security
+    EXPECT_EQ(peer.count("MEMory:LOG:READ? \"a\"\";*RST\""), 2);
+    EXPECT_EQ(peer.count("MEMory:LOG:READ:CONF? \"a\"\";*RST\""), 1);
+
+    // The room: KiB rounded toward zero, 64-bit numbers clamped.
+    peer.script("MEMory:LOG:FREE?", {"3072,2047", "5000", "x,1", "17592186044416,1024"});
+    int32_t st[3] = {-1, -1, -1};
+    EXPECT_EQ(dlxVmrPCCardStatus(1, st), 1);
+    EXPECT_EQ(std::vector<int32_t>(st, st + 3), (std::vector<int32_t>{4, 3, 1}));
+    EXPECT_EQ(dlxVmrPCCardStatus(1, st), 1);
+    EXPECT_EQ(std::vector<int32_t>(st, st + 3), (std::vector<int32_t>{4, 3, 1}));
+    EXPECT_EQ(dlxVmrPCCardStatus(1, st), DLXVMR_E_INVALID_RESPONSE);
+    EXPECT_EQ(dlxVmrPCCardStatus(1, st), 1);
+    EXPECT_EQ(std::vector<int32_t>(st, st + 3), (std::vector<int32_t>{0x7FFFFFFF, 0x7FFFFFFF, 1}));
+    EXPECT_EQ(dlxVmrPCCardStatus(1, nullptr), -2);
+}
+
+TEST(LogMemoryApi, FormatSendsNoDeletionByName) {
+    ScriptedSession s;
+    ASSERT_EQ(s.openStatus(), 1);
+    s.instrument.script("MEMory:LOG:NFILes?", {"2"});
+    s.instrument.script("MEMory:LOG:NAME? 1", {"\"A\""});
+    s.instrument.script("MEMory:LOG:NAME? 2", {"\"B\""});
+    EXPECT_EQ(dlxVmrPCCardFormat(1), 1);
+    std::string sent;
+    for (const auto& line : s.instrument.received())
+        if (line != "*CLS" && line != "SYST:ERR?" && line != "SYST:COMM:TERM CRLF")
+            sent += line + "|";
+    EXPECT_EQ(sent, "MEMory:LOG:SECurity OFF|MEMory:LOG:NFILes?|MEMory:LOG:NAME? 1|"
+                    "MEMory:LOG:NAME? 2|MEMory:LOG:CLEar|MEMory:STATe:CLEar|");
+}

@@ -497,7 +497,9 @@ int runScan(Run& run, const ScanOptions& o) {
 
     uint32_t timeoutSeconds = 10;
     dlxVmrTimeoutGet(&timeoutSeconds);
-    const auto patience = std::chrono::seconds(timeoutSeconds + std::max(interval, 0LL));
+    const auto patience =
+        std::max<Clock::duration>(std::chrono::seconds(timeoutSeconds + std::max(interval, 0LL)),
+                                  std::chrono::milliseconds(200));
     // Asked often enough to keep up, seldom enough to leave a slow serial
     // line to the readings: a quarter of the interval, 20 to 250 ms.
     const int pollMs = static_cast<int>(std::clamp(interval * 250, 20LL, 250LL));
@@ -516,11 +518,12 @@ int runScan(Run& run, const ScanOptions& o) {
         }
         if (held <= 0) {
             if (Clock::now() - lastScan > patience) {
-                message("no scan arrived for " +
-                        std::to_string(
-                            std::chrono::duration_cast<std::chrono::seconds>(patience).count()) +
-                        " s after " + std::to_string(fetched) + " of " + std::to_string(o.count) +
-                        " scans: the trigger count, source or interval of the instrument stops it");
+                message(
+                    "no scan arrived for " +
+                    std::to_string(
+                        std::chrono::duration_cast<std::chrono::milliseconds>(patience).count()) +
+                    " ms after " + std::to_string(fetched) + " of " + std::to_string(o.count) +
+                    " scans: the trigger count, source or interval of the instrument stops it");
                 result = kExitInstrument;
                 break;
             }

@@ -237,7 +237,8 @@ TEST(Tool, ScanShowsProgressOnATerminal) {
 TEST(Tool, ScanEndsWithAMessageWhenTheInstrumentStopsScanning) {
     TempDir dir;
     // One scan per start (trigger count 1): the second never comes.
-    const auto r = runKorda(dir, "--timeout 1 raw \"TRIG:COUN 1\" scan --count 3 --interval 0");
+    const auto r = runKorda(dir, "raw \"TRIG:COUN 1\" scan --count 3 --interval 0",
+                            "KORDA_TEST_TIMEOUT_MS=300");
     EXPECT_EQ(r.code, 3);
     EXPECT_TRUE(contains(r.err, "after 1 of 3 scans")) << r.err;
     EXPECT_EQ(lines(r.out).size(), 2u) << r.out;
@@ -352,7 +353,7 @@ TEST_F(ToolOverUsb, APortWithoutDeviceIsACommunicationFailure) {
 }
 
 TEST_F(ToolOverUsb, ListSearchesThePortsWithEachIdentity) {
-    const auto r = runKorda(dir, "--timeout 1 list");
+    const auto r = runKorda(dir, "list", "KORDA_TEST_TIMEOUT_MS=300");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out,
               "usb:1\tKORDA-SIM,5129A,SIM00001,1.00\nusb:4\tKORDA-SIM,7043A,SIM00001,1.00\n");

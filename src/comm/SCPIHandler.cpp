@@ -305,7 +305,7 @@ int SCPIHandler::readUntilNoError(const std::string& command, std::string& out) 
         return sent;
     }
     const std::size_t base = out.size();
-    const int st = collectUntilNoError(base, out);
+    const int st = collectUntilNoError(command, base, out);
     traceReceived(std::string_view(out).substr(base));
     if (st == status::kInvalidResponse && out.size() - base <= replyLimit_)
         diagnostics_.detail(command + ": reply of " + std::to_string(out.size() - base) +
@@ -315,7 +315,8 @@ int SCPIHandler::readUntilNoError(const std::string& command, std::string& out) 
     return st;
 }
 
-int SCPIHandler::collectUntilNoError(std::size_t base, std::string& out) {
+int SCPIHandler::collectUntilNoError(const std::string& command, std::size_t base,
+                                     std::string& out) {
     for (;;) {
         const std::size_t before = out.size();
         const int st = transport_->receive(timeLimitMs(), out);

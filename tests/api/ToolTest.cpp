@@ -510,6 +510,61 @@ TEST_F(ToolOverTcp, DoctorReportsTheInstrument) {
     EXPECT_TRUE(contains(r.out, "error queue: empty\n")) << r.out;
 }
 
+// The example with its scans recorded into the instrument's log memory.
+std::string loggingExample(const TempDir& dir) {
+    std::string text = sourceFile("examples/5129A-thermocouples.json");
+    const std::string off = "\"recordDestination\": \"OFF\"";
+    text.replace(text.find(off), off.size(), "\"recordDestination\": \"MEM\"");
+    dir.write("logging.json", text);
+    return dir.file("logging.json").string();
+}
+
+// The read-back carries the channels, not every field (nplc, the
+// automatic-trigger order and the module states come back as the instrument
+// reports them).
+TEST_F(ToolOverTcp, ConfigGetGivesBackTheChannelsThatWereSet) {
+    const std::string file = loggingExample(dir);
+    auto r = runKorda(dir, at + " config set '" + file + "' config get -o back.json");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string back = dir.read("back.json");
+    for (const char* part : {"\"name\": \"Kiln 6\"", "\"range\": \"10mA\"", "\"scaleM\": 6250",
+                             "\"recordDestination\": \"MEM\"", "\"function\": \"AVER\""})
+        EXPECT_TRUE(contains(back, part)) << part;
+}
+
+TEST_F(ToolOverTcp, ALoggedRunIsListedAndReadBack) {
+    const std::string file = loggingExample(dir);
+    auto r = runKorda(dir, at + " config set '" + file + "' scan --count 3 --interval 0 log list");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto l = lines(r.out);
+    ASSERT_GE(l.size(), 5u) << r.out;
+    const std::string name = l.back();
+    r = runKorda(dir, at + " log read '" + name + "'");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto rows = lines(r.out);
+    ASSERT_GE(rows.size(), 2u) << r.out;
+    EXPECT_TRUE(contains(rows[0], "101 Oven top (C)")) << rows[0];
+    EXPECT_TRUE(std::regex_search(rows[1], kIsoTime)) << rows[1];
+    r = runKorda(dir, at + " log config '" + name + "'");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "\"function\": \"TEMP_TC\"")) << r.out;
+}
+
+TEST_F(ToolOverTcp, LogStatusTellsTheRoomAndFormatEmptiesTheMemory) {
+    const std::string file = loggingExample(dir);
+    auto r = runKorda(dir, at + " config set '" + file +
+                               "' scan --count 2 --interval 0 log status log format log list");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(
+        std::regex_search(r.out, std::regex("free: \\d+ KiB\nused: \\d+ KiB\ntotal: \\d+ KiB\n$")))
+        << r.out;
+}
+
+TEST_F(ToolOverTcp, ALogFileThatIsNotThereIsAnInstrumentError) {
+    const auto r = runKorda(dir, at + " log read NOSUCH");
+    EXPECT_EQ(r.code, 3) << r.err;
+}
+
 TEST(Tool, DoctorReportsAnUnreachableAddress) {
     TempDir dir;
     const auto r = runKorda(dir, "tcp://127.0.0.1:1 doctor");

@@ -1,6 +1,8 @@
 // Reading retrieval: dlxVmrScansGet fetching 10000 scans of 20 readings from
 // the virtual instrument over loopback, next to a plain socket read of the
-// same reply, and the parse rate of ScansProcessor.parseResponse alone.
+// same reply, and the parse rate of ScansProcessor.parseResponse alone. The
+// fetch runs with no trace ever registered, with a trace registered and
+// switched off again, and with a trace that counts the lines.
 #include "Instrument.h"
 #include "TestSupport.h"
 #include "korda32ext.h"
@@ -54,8 +56,18 @@ std::size_t replyBytes(korda::sim::Instrument& in) {
     return bytes;
 }
 
+enum TraceMode { kNoTrace = 0, kTraceOff = 1, kTraceOn = 2 };
+
+void KORDA_CALL countLine(void* context, int, int, const char*, uint32_t length) {
+    *static_cast<std::size_t*>(context) += length;
+}
+
 void BM_ScansGet(benchmark::State& state) {
     Bench& b = bench();
+    std::size_t traced = 0;
+    const auto mode = static_cast<TraceMode>(state.range(0));
+    if (mode != kNoTrace) dlxVmrTraceSet(countLine, &traced);
+    if (mode == kTraceOff) dlxVmrTraceSet(nullptr, nullptr);
     const std::size_t bytes = replyBytes(b.in());
     std::vector<std::uint32_t> buffer(DLXVMR_SCAN_BUFFER_SIZE(kScans, kChannels) / 4 + 1);
     auto* record = reinterpret_cast<ScanRecord*>(buffer.data());
@@ -69,6 +81,8 @@ void BM_ScansGet(benchmark::State& state) {
             break;
         }
     }
+    dlxVmrTraceSet(nullptr, nullptr);
+    if ((mode == kTraceOn) != (traced > 0)) state.SkipWithError("trace not as set");
     state.counters["scans/s"] = benchmark::Counter(static_cast<double>(kScans),
                                                    benchmark::Counter::kIsIterationInvariantRate);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
@@ -152,7 +166,13 @@ void BM_ParseResponse(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_ScansGet)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ScansGet)
+    ->ArgName("trace") // 0 never registered, 1 registered and switched off, 2 on
+    ->Arg(kNoTrace)
+    ->Arg(kTraceOff)
+    ->Arg(kTraceOn)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_PlainSocketRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ParseResponse)->Unit(benchmark::kMillisecond);
 

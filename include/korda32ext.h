@@ -97,6 +97,38 @@ KORDA_API void KORDA_CALL dlxVmrGetErrorStringW(int code, wchar_t* buffer, uint3
 KORDA_API int KORDA_CALL dlxVmrGetVersion(int* major, int* minor, int* patch, char* text,
                                           uint32_t size);
 
+/* Added beyond the original interface: the detail of the last failed call on
+ * the calling thread: what was being done, the device or address, and the
+ * system's reason, e.g. "open /dev/ttyACM3: Permission denied", "connect
+ * 192.168.0.20:5025: Connection refused", "MEMory:LOG:READ? timed out after
+ * 10000 ms, 4096 bytes received". A failure without more to say leaves its
+ * status text. Each thread sees only its own failures; a call that succeeds
+ * leaves the detail as it was. Copies at most size-1 characters and a
+ * terminator (size 0 or a null buffer copies nothing) and returns the length
+ * of the whole detail in characters (0 before any failure). Needs no
+ * dlxVmrLibInit. */
+KORDA_API int KORDA_CALL dlxVmrGetLastErrorDetailA(char* buffer, uint32_t size);
+KORDA_API int KORDA_CALL dlxVmrGetLastErrorDetailW(wchar_t* buffer, uint32_t size);
+
+/* Added beyond the original interface: a trace of the wire. Directions: */
+#define DLXVMR_TRACE_SENT 0     /* a line sent, without its line end */
+#define DLXVMR_TRACE_RECEIVED 1 /* a reply line received, without line end */
+#define DLXVMR_TRACE_EVENT                                                                         \
+    2 /* a transport event: "connect a.b.c.d:port",                                                \
+         "reconnect a.b.c.d:port", "open <device>",                                                \
+         "drain discarded <n> bytes" */
+/* text is zero-terminated and holds length bytes; it is valid only during
+ * the call. */
+typedef void(KORDA_CALL* dlxVmrTraceCallback)(void* context, int bcn, int direction,
+                                              const char* text, uint32_t length);
+/* Registers callback, called with context on the thread that makes a library
+ * call, for each line and event of every instrument; one call at a time.
+ * The callback must not call other library functions. A null callback
+ * switches the trace off: nothing is traced and nothing is written anywhere,
+ * and once dlxVmrTraceSet returns the previous callback is not called again.
+ * Needs no dlxVmrLibInit. Returns 1. */
+KORDA_API int KORDA_CALL dlxVmrTraceSet(dlxVmrTraceCallback callback, void* context);
+
 /* ------------------------------------------------------------------------
  * Connection management
  * ------------------------------------------------------------------------ */
@@ -647,6 +679,21 @@ KORDA_API int KORDA_CALL dlxVmrPCCardConfigGet(int bcn, VmrInstConfig* config, i
 /* Kept for applications that call it: does nothing and returns 1. */
 KORDA_API int KORDA_CALL dlxVmrPCCardScansGet(int bcn, int reserved1, int reserved2,
                                               void* reserved3);
+
+/* ---- Additions beyond the original interface --------------------------- */
+
+/* Sends one SCPI command that no other function covers, as it stands.
+ * A command holding a '?' is a query: it is sent once (never repeated, since
+ * a query may take what it reads), and the first line of the reply, without
+ * its line end, goes into reply: at most size-1 characters and a terminator.
+ * Any other command is a setting, checked against the instrument's error
+ * queue as every setting the library sends: an error returns the
+ * instrument's error number, with its text for dlxVmrGetErrorStringA; reply,
+ * when given, is set to the empty text. Returns 1, -2 for an empty command,
+ * one holding a line end or another control character, or a query without
+ * a reply buffer (nothing is sent), -1015 when no reply came in time. */
+KORDA_API int KORDA_CALL dlxVmrRawCommandA(int bcn, const char* command, char* reply,
+                                           uint32_t size);
 
 #ifdef __cplusplus
 }

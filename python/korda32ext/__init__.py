@@ -6,7 +6,8 @@
         times, readings = inst.scans()
 """
 
-from .errors import KordaError, error_text
+from . import trace as _trace_module
+from .errors import KordaError, error_text, last_error_detail
 from .instrument import (
     MODELS,
     Instrument,
@@ -29,6 +30,11 @@ from .records import (
     set_text,
 )
 
+trace = _trace_module.trace
+TRACE_SENT = _trace_module.SENT
+TRACE_RECEIVED = _trace_module.RECEIVED
+TRACE_EVENT = _trace_module.EVENT
+
 __version__ = "1.0.0"
 
 __all__ = [
@@ -40,15 +46,20 @@ __all__ = [
     "ModuleArea",
     "ScanEntry",
     "ScanRecord",
+    "TRACE_EVENT",
+    "TRACE_RECEIVED",
+    "TRACE_SENT",
     "Scans",
     "VmrInstConfig",
     "error_text",
     "find_usb_instruments",
     "get_timeout",
+    "last_error_detail",
     "read_recording",
     "read_recording_config",
     "set_text",
     "set_timeout",
     "text_of",
+    "trace",
     "version",
 ]

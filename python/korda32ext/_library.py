@@ -19,8 +19,10 @@ else:
 # 32-bit Windows builds use the __stdcall convention.
 if sys.platform == "win32" and ctypes.sizeof(ctypes.c_void_p) == 4:
     _LOADER = ctypes.WinDLL
+    _CALLBACK = ctypes.WINFUNCTYPE
 else:
     _LOADER = ctypes.CDLL
+    _CALLBACK = ctypes.CFUNCTYPE
 
 
 def candidates():
@@ -64,12 +66,17 @@ _i = ctypes.c_int
 _u32 = ctypes.c_uint32
 _pi = ctypes.POINTER(ctypes.c_int)
 
+# void callback(void* context, int bcn, int direction, const char* text, uint32_t length)
+TRACE_CALLBACK = _CALLBACK(None, ctypes.c_void_p, _i, _i, ctypes.POINTER(ctypes.c_char), _u32)
+
 # name: (result, argument types)
 _PROTOTYPES = {
     "dlxVmrLibInit": (_i, [_u32]),
     "dlxVmrLibExit": (_i, []),
     "dlxVmrGetErrorStringA": (None, [_i, ctypes.c_char_p, _u32]),
     "dlxVmrGetVersion": (_i, [_pi, _pi, _pi, ctypes.c_char_p, _u32]),
+    "dlxVmrGetLastErrorDetailA": (_i, [ctypes.c_char_p, _u32]),
+    "dlxVmrTraceSet": (_i, [TRACE_CALLBACK, ctypes.c_void_p]),
     "dlxVmrCCFsetBCN": (_i, [_i, _i, _i, ctypes.POINTER(ctypes.c_uint8), _i]),
     "dlxVmrCommOpen": (_i, [_i]),
     "dlxVmrCommClose": (_i, [_i]),

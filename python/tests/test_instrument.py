@@ -47,6 +47,26 @@ def test_refused_connection_carries_code_and_text(free_port):
     assert e.value.code < 0
     assert e.value.text and e.value.text in str(e.value)
     assert str(e.value.code) in str(e.value)
+    assert e.value.detail.startswith("connect 127.0.0.1:%d: " % free_port)
+    assert e.value.detail in str(e.value)
+
+
+def test_trace_gives_the_lines_of_an_exchange(sim):
+    seen = []
+    korda32ext.trace(lambda bcn, direction, text: seen.append((direction, text)))
+    try:
+        with Instrument(sim.address) as inst:
+            count = inst.scan_count
+    finally:
+        korda32ext.trace(None)
+    assert seen[0] == (korda32ext.TRACE_EVENT, "connect 127.0.0.1:%d" % sim.port)
+    assert (korda32ext.TRACE_SENT, "SYST:COMM:TERM CRLF") in seen
+    assert seen[-2:] == [(korda32ext.TRACE_SENT, "DATA:POIN?"), (korda32ext.TRACE_RECEIVED, str(count))]
+    # Switched off: nothing more.
+    before = len(seen)
+    with Instrument(sim.address) as inst:
+        assert inst.scan_count >= 0
+    assert len(seen) == before
 
 
 @pytest.mark.parametrize("address", ["tcp://localhost", "tcp://1.2.3.256", "usb:", "serial:1"])

@@ -5,10 +5,6 @@
 
 namespace korda32ex {
 
-int AddressedProcessor::responseCount() {
-    return children_.empty() ? 1 : CompositeProcessor::responseCount();
-}
-
 int AddressedProcessor::number() const {
     return channelNumber(slot_, index_);
 }

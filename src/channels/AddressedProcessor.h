@@ -1,6 +1,6 @@
-// The base of the analog and the computed channel processors: a composite (or,
-// built without children, a leaf) addressed by slot and channel index, which
-// can mark itself skipped when the instrument says its channel is off.
+// The base of every channel setting processor, analog or computed: a leaf
+// addressed by slot and channel index, which can mark itself skipped when the
+// instrument says its channel is off.
 #pragma once
 
 #include "config/IProcessor.h"
@@ -9,11 +9,8 @@
 
 namespace korda32ex {
 
-class AddressedProcessor : public CompositeProcessor {
+class AddressedProcessor : public IProcessor {
   public:
-    // A leaf answers one line; a composite the lines of its children that
-    // appended their query (a skipped child takes none).
-    int responseCount() override;
     bool isSkipped() override { return skipped_; }
 
     int slot() const { return slot_; }

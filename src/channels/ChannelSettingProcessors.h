@@ -5,22 +5,15 @@
 #pragma once
 
 #include "channels/ChannelProcessor.h"
+#include "channels/SharedChannelSettings.h"
 
 namespace korda32ex {
 
 // A channel setting: a leaf addressed like its composite.
 #define KORDA_CHANNEL_SETTING(Name)                                                                \
-    class Name final : public ChannelProcessor {                                                   \
+    class Name final : public ChannelSetting {                                                     \
       public:                                                                                      \
-        Name(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}                   \
-        KORDA_LEAF_OPERATIONS                                                                      \
-    };
-
-// A setting of alarm 1 or 2: one class, the alarm number its parameter.
-#define KORDA_CHANNEL_ALARM_SETTING(Name)                                                          \
-    template <int Alarm> class Name final : public ChannelProcessor {                              \
-      public:                                                                                      \
-        Name(int slot, int index) : ChannelProcessor(slot, index, ChildTag{}) {}                   \
+        Name(int slot, int index) : ChannelSetting(slot, index) {}                                 \
         KORDA_LEAF_OPERATIONS                                                                      \
     };
 
@@ -30,9 +23,9 @@ KORDA_CHANNEL_SETTING(ChannelFunctionProcessor)
 // calibration values.
 KORDA_CHANNEL_SETTING(ChannelRangeProcessor)
 // Alarm state, limit and digital output.
-KORDA_CHANNEL_ALARM_SETTING(AlarmFunctionProcessor)
-KORDA_CHANNEL_ALARM_SETTING(AlarmLimitProcessor)
-KORDA_CHANNEL_ALARM_SETTING(AlarmIOProcessor)
+template <int Alarm> using AlarmFunctionProcessor = AlarmStateSetting<ChannelSetting, Alarm>;
+template <int Alarm> using AlarmLimitProcessor = AlarmLimitSetting<ChannelSetting, Alarm>;
+template <int Alarm> using AlarmIOProcessor = AlarmOutputSetting<ChannelSetting, Alarm>;
 using FirstAlarmFunctionProcessor = AlarmFunctionProcessor<1>;
 using SecondAlarmFunctionProcessor = AlarmFunctionProcessor<2>;
 using FirstAlarmLimitProcessor = AlarmLimitProcessor<1>;
@@ -44,8 +37,8 @@ KORDA_CHANNEL_SETTING(ChannelAlarmTriggerProcessor)
 // Open thermocouple detection.
 KORDA_CHANNEL_SETTING(ThermoDetectionProcessor)
 // Scaling: factor and offset.
-KORDA_CHANNEL_SETTING(FactorMProcessor)
-KORDA_CHANNEL_SETTING(FactorBProcessor)
+using FactorMProcessor = ScaleSetting<ChannelSetting, false>;
+using FactorBProcessor = ScaleSetting<ChannelSetting, true>;
 // Integration time, and the delay before a reading.
 KORDA_CHANNEL_SETTING(CustomSampleRateProcessor)
 KORDA_CHANNEL_SETTING(ChannelDelayProcessor)
@@ -58,6 +51,5 @@ KORDA_CHANNEL_SETTING(ChannelUnitProcessor)
 KORDA_CHANNEL_SETTING(ThermoColdJunctionProcessor)
 
 #undef KORDA_CHANNEL_SETTING
-#undef KORDA_CHANNEL_ALARM_SETTING
 
 } // namespace korda32ex

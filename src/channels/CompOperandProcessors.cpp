@@ -45,6 +45,8 @@ bool usesOperandA(std::uint32_t f) {
 bool usesOperandB(std::uint32_t f) {
     return f >= kFirstTwoOperand && f <= kLastOperand;
 }
+template <char Operand> constexpr bool operandB = Operand == 'B';
+
 bool usesList(std::uint32_t f) {
     return f >= kFirstList && f <= kLastList;
 }
@@ -92,26 +94,30 @@ bool CompChannelFunctionProcessor::parseResponse(const std::string& reply, VmrIn
 
 // ---- Operands A and B -------------------------------------------------------
 
-bool CompOperandProcessor::buildCommands(const VmrInstConfig& record, CommandList& commands,
-                                         std::string&, int&) {
+template <char Operand>
+bool CompOperandProcessor<Operand>::buildCommands(const VmrInstConfig& record,
+                                                  CommandList& commands, std::string&, int&) {
     const ComputedChannelRecord* rec = recordIn(record);
     if (rec == nullptr) return true;
-    if (operandB_ ? usesOperandB(rec->function) : usesOperandA(rec->function)) {
-        const std::uint32_t source = operandB_ ? rec->sourceB : rec->sourceA;
-        commands.push_back(std::string(operandB_ ? "CALC:MATH:SOUR:BCH " : "CALC:MATH:SOUR:ACH ") +
-                           "(@" + std::to_string(source) + ")," + list());
+    if (operandB<Operand> ? usesOperandB(rec->function) : usesOperandA(rec->function)) {
+        const std::uint32_t source = operandB<Operand> ? rec->sourceB : rec->sourceA;
+        commands.push_back(
+            std::string(operandB<Operand> ? "CALC:MATH:SOUR:BCH " : "CALC:MATH:SOUR:ACH ") + "(@" +
+            std::to_string(source) + ")," + list());
     }
     return true;
 }
 
-bool CompOperandProcessor::buildQueries(CommandList& queries, SCPIHandler*) {
-    queries.push_back(std::string(operandB_ ? "CALC:MATH:SOUR:BCH? " : "CALC:MATH:SOUR:ACH? ") +
-                      list());
+template <char Operand>
+bool CompOperandProcessor<Operand>::buildQueries(CommandList& queries, SCPIHandler*) {
+    queries.push_back(
+        std::string(operandB<Operand> ? "CALC:MATH:SOUR:BCH? " : "CALC:MATH:SOUR:ACH? ") + list());
     return true;
 }
 
-bool CompOperandProcessor::parseResponse(const std::string& reply, VmrInstConfig& record,
-                                         std::string&, int&) {
+template <char Operand>
+bool CompOperandProcessor<Operand>::parseResponse(const std::string& reply, VmrInstConfig& record,
+                                                  std::string&, int&) {
     ComputedChannelRecord* rec = recordIn(record);
     if (rec == nullptr) return true;
     // The instrument may answer a channel list: "(@101)" reads as 101.
@@ -119,7 +125,7 @@ bool CompOperandProcessor::parseResponse(const std::string& reply, VmrInstConfig
     while (!t.empty() && std::isspace(static_cast<unsigned char>(t.front())))
         t.remove_prefix(1);
     if (t.substr(0, 2) == "(@") t.remove_prefix(2);
-    (operandB_ ? rec->sourceB : rec->sourceA) = readUnsignedOrZero(t);
+    (operandB<Operand> ? rec->sourceB : rec->sourceA) = readUnsignedOrZero(t);
     return true;
 }
 
@@ -193,5 +199,8 @@ bool CompSelectedChannelsProcessor::parseResponse(const std::string&, VmrInstCon
                                                   int&) {
     return true; // the list is not read back
 }
+
+template class CompOperandProcessor<'A'>;
+template class CompOperandProcessor<'B'>;
 
 } // namespace korda32ex

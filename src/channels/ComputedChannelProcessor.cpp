@@ -8,8 +8,7 @@
 
 namespace korda32ex {
 
-ComputedChannelProcessor::ComputedChannelProcessor(int slot, int index)
-    : AddressedProcessor(slot, index) {
+ComputedChannelProcessor::ComputedChannelProcessor(int slot, int index) {
     addChild(std::make_shared<CompChannelFunctionProcessor>(slot, index));
     addChild(std::make_shared<CompFirstAlarmFunctionProcessor>(slot, index));
     addChild(std::make_shared<CompSecondAlarmFunctionProcessor>(slot, index));
@@ -27,10 +26,7 @@ ComputedChannelProcessor::ComputedChannelProcessor(int slot, int index)
     addChild(std::make_shared<CompNameProcessor>(slot, index));
 }
 
-ComputedChannelProcessor::ComputedChannelProcessor(int slot, int index, Child)
-    : AddressedProcessor(slot, index) {}
-
-bool ComputedChannelProcessor::channelOn(const VmrInstConfig& r) const {
+bool ComputedSetting::channelOn(const VmrInstConfig& r) const {
     const ComputedChannelRecord* rec = recordIn(r);
     return rec != nullptr && channelrules::isOn(rec->function);
 }

@@ -53,12 +53,27 @@ bool endsWithErrorLine(std::string_view text, int& code, std::string& message) {
     return true;
 }
 
+// The commands of an exchange for a failure text: the error queue's own
+// commands left out, and a long batch cut short.
+std::string describeCommands(const std::vector<std::string>& lines) {
+    constexpr std::size_t kMaxText = 160;
+    std::string text;
+    for (const auto& l : lines) {
+        if (l == "*CLS" || l == "SYST:ERR?") continue;
+        if (!text.empty()) text += "; ";
+        if (text.size() + l.size() > kMaxText) return text + "...";
+        text += l;
+    }
+    return text;
+}
+
 } // namespace
 
 SCPIHandler::SCPIHandler(std::shared_ptr<CommunicationInterface> transport,
-                         TimeLimitSource timeLimit, ErrorSink errors)
+                         TimeLimitSource timeLimit, ErrorSink errors, std::size_t replyLimit,
+                         Diagnostics diagnostics)
     : transport_(std::move(transport)), timeLimit_(std::move(timeLimit)),
-      errors_(std::move(errors)) {}
+      errors_(std::move(errors)), replyLimit_(replyLimit), diagnostics_(std::move(diagnostics)) {}
 
 SCPIHandler::~SCPIHandler() = default;
 
@@ -68,6 +83,30 @@ std::uint32_t SCPIHandler::timeLimitMs() const {
 
 void SCPIHandler::recordError(int code, const std::string& text) const {
     if (errors_) errors_(code, text);
+    diagnostics_.detail(text);
+}
+
+void SCPIHandler::recordExchangeFailure(int st, const std::vector<std::string>& lines,
+                                        std::uint32_t limitMs, std::size_t received) const {
+    if (st == status::kTimeout)
+        diagnostics_.detail(describeCommands(lines) + " timed out after " +
+                            std::to_string(limitMs) + " ms, " + std::to_string(received) +
+                            " bytes received");
+    else if (st == status::kInvalidResponse)
+        diagnostics_.detail(describeCommands(lines) + ": reply longer than " +
+                            std::to_string(replyLimit_) + " bytes");
+}
+
+void SCPIHandler::traceSent(const std::vector<std::string>& lines) const {
+    if (!diagnostics_.tracing()) return;
+    for (const auto& l : lines)
+        diagnostics_.trace(TraceKind::Sent, l);
+}
+
+void SCPIHandler::traceReceived(std::string_view text) const {
+    if (!diagnostics_.tracing()) return;
+    forEachLine(text, LineRule::Reply,
+                [&](std::string_view line) { diagnostics_.trace(TraceKind::Received, line); });
 }
 
 int SCPIHandler::invalidReply(const std::string& reply) const {
@@ -94,26 +133,39 @@ int SCPIHandler::exchange(const std::vector<std::string>& lines, std::size_t exp
     const std::uint32_t start = tickCount();
     const std::string message = buildMessage(lines);
     stillArriving = transport_->drain(timeLimitMs());
+    traceSent(lines);
     const int sent = transport_->send(message, limit);
-    if (sent != status::kOk) return sent;
+    if (sent != status::kOk) {
+        recordExchangeFailure(sent, lines, limit, 0);
+        return sent;
+    }
 
     std::string collected;
-    if (expectedLines > 0) {
-        ReplyLineCounter counter;
-        while (counter.lines() < expectedLines) {
-            const std::uint32_t elapsed = tickCount() - start;
-            if (elapsed > limit) return status::kTimeout;
-            const std::size_t before = collected.size();
-            const int st = transport_->receive(limit - elapsed, collected);
-            stillArriving = st == status::kOk && collected.size() > before;
-            if (st != status::kOk) return st;
-            counter.feed(collected.data() + before, collected.size() - before);
-            if (collected.size() > kLongReplyLimit) return status::kInvalidResponse;
-        }
+    const int st = collectReply(expectedLines, start, limit, collected, stillArriving);
+    traceReceived(collected);
+    if (st != status::kOk) {
+        recordExchangeFailure(st, lines, limit, collected.size());
+        return st;
     }
     replies.clear();
     forEachLine(collected, LineRule::Reply,
                 [&](std::string_view line) { replies.emplace_back(line); });
+    return status::kOk;
+}
+
+int SCPIHandler::collectReply(std::size_t expectedLines, std::uint32_t start, std::uint32_t limit,
+                              std::string& collected, bool& stillArriving) {
+    ReplyLineCounter counter;
+    while (counter.lines() < expectedLines) {
+        const std::uint32_t elapsed = tickCount() - start;
+        if (elapsed > limit) return status::kTimeout;
+        const std::size_t before = collected.size();
+        const int st = transport_->receive(limit - elapsed, collected);
+        stillArriving = st == status::kOk && collected.size() > before;
+        if (st != status::kOk) return st;
+        counter.feed(collected.data() + before, collected.size() - before);
+        if (collected.size() > replyLimit_) return status::kInvalidResponse;
+    }
     return status::kOk;
 }
 
@@ -244,11 +296,29 @@ void SCPIHandler::drainInput() {
 
 int SCPIHandler::readUntilNoError(const std::string& command, std::string& out) {
     LockGuard g(lock_);
-    const std::string message = "*CLS" + kLineEnd + command + kLineEnd + "SYST:ERR?" + kLineEnd;
+    const std::vector<std::string> lines{"*CLS", command, "SYST:ERR?"};
     transport_->drain(timeLimitMs());
-    const int sent = transport_->sendBulk(message, timeLimitMs());
-    if (sent != status::kOk) return sent;
+    traceSent(lines);
+    const int sent = transport_->sendBulk(buildMessage(lines), timeLimitMs());
+    if (sent != status::kOk) {
+        recordExchangeFailure(sent, lines, timeLimitMs(), 0);
+        return sent;
+    }
     const std::size_t base = out.size();
+    bool rejected = false;
+    const int st = collectUntilNoError(command, base, out, rejected);
+    traceReceived(std::string_view(out).substr(base));
+    if (rejected) return st; // the instrument's own error, recorded with its text
+    if (st == status::kInvalidResponse && out.size() - base <= replyLimit_)
+        diagnostics_.detail(command + ": reply of " + std::to_string(out.size() - base) +
+                            " bytes, too short for a log");
+    else if (st != status::kOk)
+        recordExchangeFailure(st, lines, timeLimitMs(), out.size() - base);
+    return st;
+}
+
+int SCPIHandler::collectUntilNoError(const std::string& command, std::size_t base, std::string& out,
+                                     bool& rejected) {
     for (;;) {
         const std::size_t before = out.size();
         const int st = transport_->receive(timeLimitMs(), out);
@@ -265,9 +335,10 @@ int SCPIHandler::readUntilNoError(const std::string& command, std::string& out) 
         if (out.size() > before &&
             endsWithErrorLine(std::string_view(out).substr(base), code, text)) {
             recordError(code, command + " => " + text);
+            rejected = true;
             return code;
         }
-        if (out.size() - base > kLongReplyLimit) return status::kInvalidResponse;
+        if (out.size() - base > replyLimit_) return status::kInvalidResponse;
     }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "comm/CommunicationInterface.h"
+#include "comm/Diagnostics.h"
 #include "platform/platform.h"
 
 #include <cstddef>
@@ -27,9 +28,13 @@ class SCPIHandler {
     static constexpr std::uint32_t kDefaultTimeLimitMs = 10000;
 
     // Without a time limit source the limit is kDefaultTimeLimitMs; without an
-    // error sink detailed texts are dropped.
+    // error sink detailed texts are dropped. replyLimit is the most text any
+    // exchange collects (-2035 beyond). diagnostics receives the detail of
+    // each failed exchange (the transport describes its own failures) and,
+    // while a trace is on, every line sent and received.
     explicit SCPIHandler(std::shared_ptr<CommunicationInterface> transport,
-                         TimeLimitSource timeLimit = {}, ErrorSink errors = {});
+                         TimeLimitSource timeLimit = {}, ErrorSink errors = {},
+                         std::size_t replyLimit = kLongReplyLimit, Diagnostics diagnostics = {});
     ~SCPIHandler();
     SCPIHandler(const SCPIHandler&) = delete;
     SCPIHandler& operator=(const SCPIHandler&) = delete;
@@ -77,7 +82,8 @@ class SCPIHandler {
     static constexpr std::size_t kBatchSize = 20;
     static constexpr std::uint32_t kMillisecondsPerLine = 150;
     static constexpr std::size_t kMinimumLongReply = 128;
-    // The most text any exchange collects (-2035 beyond).
+    // The most text any exchange collects unless the handler is built with
+    // another limit.
     static constexpr std::size_t kLongReplyLimit = std::size_t(256) << 20;
 
   private:
@@ -88,12 +94,28 @@ class SCPIHandler {
     // the exchange ended (then a timeout is not worth a retry).
     int exchange(const std::vector<std::string>& lines, std::size_t expectedLines,
                  std::vector<std::string>& replies, bool& stillArriving);
+    // collects the reply of an exchange whose message has gone out.
+    int collectReply(std::size_t expectedLines, std::uint32_t start, std::uint32_t limit,
+                     std::string& collected, bool& stillArriving);
+    // Describes a failed exchange of lines: a time-out with the time limit
+    // and what had arrived, an overlong reply.
+    void recordExchangeFailure(int st, const std::vector<std::string>& lines, std::uint32_t limitMs,
+                               std::size_t received) const;
+    // Receives the rest of a long reply, up to the no-error line.
+    // rejected: the instrument answered the command with an error (its code
+    // is returned, its text recorded under it).
+    int collectUntilNoError(const std::string& command, std::size_t base, std::string& out,
+                            bool& rejected);
+    void traceSent(const std::vector<std::string>& lines) const;
+    void traceReceived(std::string_view text) const;
     int transactWithRetry(const std::vector<std::string>& lines, std::size_t expectedLines,
                           std::vector<std::string>& replies);
 
     std::shared_ptr<CommunicationInterface> transport_;
     TimeLimitSource timeLimit_;
     ErrorSink errors_;
+    std::size_t replyLimit_;
+    Diagnostics diagnostics_;
     platform::RecursiveLock lock_;
     std::uint32_t minimumLimitMs_ = 0; // raised by query(command, reply, minimumMs)
 };

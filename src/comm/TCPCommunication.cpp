@@ -9,8 +9,21 @@ namespace korda32ex {
 
 using namespace platform;
 
-TCPCommunication::TCPCommunication(int port, const std::array<std::uint8_t, 4>& ipAddress)
-    : port_(port), ipAddress_(ipAddress) {}
+TCPCommunication::TCPCommunication(int port, const std::array<std::uint8_t, 4>& ipAddress,
+                                   Diagnostics diagnostics)
+    : port_(port), ipAddress_(ipAddress),
+      endpoint_(std::to_string(ipAddress[0]) + "." + std::to_string(ipAddress[1]) + "." +
+                std::to_string(ipAddress[2]) + "." + std::to_string(ipAddress[3]) + ":" +
+                std::to_string(port)),
+      diagnostics_(std::move(diagnostics)) {}
+
+void TCPCommunication::recordDetail(const char* what, const std::string& reason) const {
+    diagnostics_.detail(std::string(what) + " " + endpoint_ + ": " + reason);
+}
+
+void TCPCommunication::recordSystemError(const char* what) const {
+    recordDetail(what, systemErrorText(lastSystemError()));
+}
 
 TCPCommunication::~TCPCommunication() {
     if (isOpen()) close();
@@ -19,25 +32,35 @@ TCPCommunication::~TCPCommunication() {
 int TCPCommunication::open(std::uint32_t timeoutMs) {
     if (isOpen()) return status::kCannotOpenSocket;
 
-    const std::string dotted = std::to_string(ipAddress_[0]) + "." + std::to_string(ipAddress_[1]) +
-                               "." + std::to_string(ipAddress_[2]) + "." +
-                               std::to_string(ipAddress_[3]);
+    const std::string dotted = endpoint_.substr(0, endpoint_.find(':'));
     std::uint32_t address = 0;
-    if (!parseIPv4(dotted.c_str(), address)) return status::kCannotOpenSocket;
+    if (!parseIPv4(dotted.c_str(), address)) {
+        recordDetail("connect", "not an IPv4 address");
+        return status::kCannotOpenSocket;
+    }
 
     const SocketHandle s = socketCreate();
-    if (s == kInvalidSocket) return status::kCannotOpenSocket;
+    if (s == kInvalidSocket) {
+        recordSystemError("socket for");
+        return status::kCannotOpenSocket;
+    }
     // A failed open never keeps its socket, so that a later open can succeed.
-    auto fail = [s](int code) {
+    // The reason is read before the close can replace it.
+    auto fail = [this, s](int code) {
+        recordSystemError("connect");
         socketClose(s);
         return code;
+    };
+    auto succeed = [this, s] {
+        socket_ = s;
+        if (diagnostics_.tracing()) diagnostics_.trace(TraceKind::Event, "connect " + endpoint_);
+        return status::kOk;
     };
     if (!socketSetNonBlocking(s)) return fail(status::kCannotOpenSocket);
 
     switch (socketConnect(s, address, static_cast<std::uint16_t>(port_))) {
     case ConnectStart::Connected:
-        socket_ = s;
-        return status::kOk;
+        return succeed();
     case ConnectStart::Refused:
         return fail(status::kConnectionRefused);
     case ConnectStart::Failed:
@@ -47,10 +70,11 @@ int TCPCommunication::open(std::uint32_t timeoutMs) {
     }
     switch (socketWaitConnected(s, timeoutMs)) {
     case WaitResult::Ready:
-        socket_ = s;
-        return status::kOk;
+        return succeed();
     case WaitResult::Timeout:
-        return fail(status::kTimeout);
+        recordDetail("connect", "no answer within " + std::to_string(timeoutMs) + " ms");
+        socketClose(s);
+        return status::kTimeout;
     case WaitResult::Exception:
         return fail(status::kConnectionRefused);
     case WaitResult::Failed:
@@ -68,6 +92,7 @@ int TCPCommunication::close() {
 
 void TCPCommunication::reopen(std::uint32_t timeoutMs) {
     if (isOpen()) close();
+    if (diagnostics_.tracing()) diagnostics_.trace(TraceKind::Event, "reconnect " + endpoint_);
     open(timeoutMs); // the result is not used: the next exchange tries again
 }
 
@@ -84,13 +109,19 @@ int TCPCommunication::writeAll(const std::string& text, std::uint32_t timeoutMs)
             done += static_cast<std::size_t>(n);
             continue;
         }
-        if (n == kIoError) return status::kSocketSend;
+        if (n == kIoError) {
+            recordSystemError("send to");
+            return status::kSocketSend;
+        }
         // The send buffer is full: wait for room within the exchange's limit.
         const std::uint32_t elapsed = tickCount() - start;
         if (elapsed >= timeoutMs) return status::kTimeout;
         const WaitResult w = socketWaitWritable(socket_, timeoutMs - elapsed);
         if (w == WaitResult::Timeout) return status::kTimeout;
-        if (w != WaitResult::Ready) return status::kSocketSend;
+        if (w != WaitResult::Ready) {
+            recordSystemError("send to");
+            return status::kSocketSend;
+        }
     }
     return status::kOk;
 }
@@ -109,16 +140,29 @@ int TCPCommunication::receive(std::uint32_t timeoutMs, std::string& text) {
 
 bool TCPCommunication::drain(std::uint32_t limitMs) {
     const std::uint32_t start = tickCount();
+    std::size_t discarded = 0;
+    bool arriving = false;
     for (;;) {
         std::string chunk;
         read(kDrainLookMs, chunk, true);
-        if (chunk.empty()) return false;
-        if (tickCount() - start > limitMs) return true; // still arriving
+        discarded += chunk.size();
+        if (chunk.empty()) break;
+        if (tickCount() - start > limitMs) {
+            arriving = true; // still arriving
+            break;
+        }
     }
+    if (discarded > 0 && diagnostics_.tracing())
+        diagnostics_.trace(TraceKind::Event,
+                           "drain discarded " + std::to_string(discarded) + " bytes");
+    return arriving;
 }
 
 int TCPCommunication::read(std::uint32_t timeoutMs, std::string& text, bool keepOnSilence) {
-    if (!isOpen()) return status::kSocketRead;
+    if (!isOpen()) {
+        recordDetail("receive from", "not connected");
+        return status::kSocketRead;
+    }
     const std::uint32_t limit = std::max<std::uint32_t>(timeoutMs, 1);
     switch (socketWaitReadable(socket_, limit)) {
     case WaitResult::Ready:
@@ -128,6 +172,7 @@ int TCPCommunication::read(std::uint32_t timeoutMs, std::string& text, bool keep
         if (!keepOnSilence) reopen(timeoutMs);
         return status::kTimeout;
     default:
+        recordSystemError("receive from");
         close();
         return status::kSocketRead;
     }
@@ -159,10 +204,15 @@ int TCPCommunication::read(std::uint32_t timeoutMs, std::string& text, bool keep
             // The peer closed the stream. Bytes that came first are handed
             // over; the next read sees the end again with nothing new.
             if (got > 0) return status::kOk;
+            // The reason is recorded after the reconnect, which may record
+            // its own failure.
             reopen(timeoutMs);
+            recordDetail("receive from", "the instrument closed the connection");
             return status::kSocketRead;
         }
+        const std::string reason = systemErrorText(lastSystemError());
         reopen(timeoutMs);
+        recordDetail("receive from", reason);
         return status::kSocketRead;
     }
 }

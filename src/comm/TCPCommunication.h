@@ -2,17 +2,22 @@
 #pragma once
 
 #include "comm/CommunicationInterface.h"
+#include "comm/Diagnostics.h"
 #include "platform/platform.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace korda32ex {
 
 class TCPCommunication final : public CommunicationInterface {
   public:
-    TCPCommunication(int port, const std::array<std::uint8_t, 4>& ipAddress);
+    // Failures are described, and connects and reconnects traced, through
+    // diagnostics.
+    TCPCommunication(int port, const std::array<std::uint8_t, 4>& ipAddress,
+                     Diagnostics diagnostics = {});
     ~TCPCommunication() override;
     TCPCommunication(const TCPCommunication&) = delete;
     TCPCommunication& operator=(const TCPCommunication&) = delete;
@@ -39,10 +44,15 @@ class TCPCommunication final : public CommunicationInterface {
     void reopen(std::uint32_t timeoutMs);
     // receive, where a silent peer keeps its connection when keepOnSilence.
     int read(std::uint32_t timeoutMs, std::string& text, bool keepOnSilence);
+    // Records "<what> <address>:<port>: <the system's reason>".
+    void recordSystemError(const char* what) const;
+    void recordDetail(const char* what, const std::string& reason) const;
 
     int port_;
     platform::SocketHandle socket_ = platform::kInvalidSocket;
     std::array<std::uint8_t, 4> ipAddress_;
+    std::string endpoint_; // "a.b.c.d:port"
+    Diagnostics diagnostics_;
 };
 
 } // namespace korda32ex

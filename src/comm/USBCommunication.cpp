@@ -12,7 +12,12 @@ namespace {
 const std::string kProbeQuery = "*IDN?\r\n";
 }
 
-USBCommunication::USBCommunication(int port) : port_(port) {}
+USBCommunication::USBCommunication(int port, Diagnostics diagnostics)
+    : port_(port), diagnostics_(std::move(diagnostics)) {}
+
+void USBCommunication::recordDetail(const char* what, const std::string& reason) const {
+    diagnostics_.detail(std::string(what) + " " + serialPortName(openPort_) + ": " + reason);
+}
 
 USBCommunication::~USBCommunication() {
     close();
@@ -22,14 +27,28 @@ int USBCommunication::open(std::uint32_t /*timeoutMs*/) {
     if (isOpen()) return status::kOk;
     const int first = port_ >= 1 ? port_ : kSearchFirst;
     const int last = port_ >= 1 ? port_ : kSearchLast;
+    std::string reason;
     for (int k = first; k <= last; ++k) {
         const SerialHandle h = serialOpen(k);
-        if (h == kInvalidSerial) continue;
+        if (h == kInvalidSerial) {
+            reason = "open " + serialPortName(k) + ": " + systemErrorText(lastSystemError());
+            continue;
+        }
         handle_ = h;
         openPort_ = k;
-        if (probe()) return status::kOk;
+        if (probe()) {
+            if (diagnostics_.tracing())
+                diagnostics_.trace(TraceKind::Event, "open " + serialPortName(k));
+            return status::kOk;
+        }
+        reason = "open " + serialPortName(k) + ": no answer to *IDN? within " +
+                 std::to_string(kProbeReplyMs) + " ms";
         close();
     }
+    if (first != last)
+        reason = "search COM" + std::to_string(first) + " to COM" + std::to_string(last) +
+                 ": no instrument answered";
+    diagnostics_.detail(reason);
     return status::kInstrumentNotFound;
 }
 
@@ -49,7 +68,10 @@ int USBCommunication::close() {
 int USBCommunication::write(const std::string& text, std::uint32_t timeoutMs) {
     if (!isOpen()) return status::kInvalidComPort;
     const long n = serialWrite(handle_, text.data(), text.size(), timeoutMs);
-    if (n < 0) return status::kInvalidComPort;
+    if (n < 0) {
+        recordDetail("write", systemErrorText(lastSystemError()));
+        return status::kInvalidComPort;
+    }
     if (n == 0 && !text.empty()) return status::kTimeout;
     // What could not be written within the limit is a time-out too.
     if (static_cast<std::size_t>(n) < text.size()) return status::kTimeout;
@@ -69,19 +91,32 @@ int USBCommunication::receive(std::uint32_t timeoutMs, std::string& text) {
     const long n =
         serialRead(handle_, buffer_.data(), buffer_.size(), std::max<std::uint32_t>(timeoutMs, 1));
     if (n == kSerialTimeout) return status::kTimeout;
-    if (n <= 0) return status::kInvalidComPort;
+    if (n <= 0) {
+        recordDetail("read", systemErrorText(lastSystemError()));
+        return status::kInvalidComPort;
+    }
     text.append(buffer_.data(), static_cast<std::size_t>(n));
     return status::kOk;
 }
 
 bool USBCommunication::drain(std::uint32_t limitMs) {
     const std::uint32_t start = tickCount();
+    std::size_t discarded = 0;
+    bool arriving = false;
     for (;;) {
         std::string chunk;
         receive(kDrainLookMs, chunk);
-        if (chunk.empty()) return false;
-        if (tickCount() - start > limitMs) return true; // still arriving
+        discarded += chunk.size();
+        if (chunk.empty()) break;
+        if (tickCount() - start > limitMs) {
+            arriving = true; // still arriving
+            break;
+        }
     }
+    if (discarded > 0 && diagnostics_.tracing())
+        diagnostics_.trace(TraceKind::Event,
+                           "drain discarded " + std::to_string(discarded) + " bytes");
+    return arriving;
 }
 
 } // namespace korda32ex

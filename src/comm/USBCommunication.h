@@ -3,17 +3,20 @@
 #pragma once
 
 #include "comm/CommunicationInterface.h"
+#include "comm/Diagnostics.h"
 #include "platform/platform.h"
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace korda32ex {
 
 class USBCommunication final : public CommunicationInterface {
   public:
     // port: the COM number to open; below 1 searches COM1 to COM64.
-    explicit USBCommunication(int port);
+    // Failures are described, and opens traced, through diagnostics.
+    explicit USBCommunication(int port, Diagnostics diagnostics = {});
     ~USBCommunication() override;
     USBCommunication(const USBCommunication&) = delete;
     USBCommunication& operator=(const USBCommunication&) = delete;
@@ -44,10 +47,13 @@ class USBCommunication final : public CommunicationInterface {
   private:
     bool probe();
     int write(const std::string& text, std::uint32_t timeoutMs);
+    // Records "<what> <device>: <reason>" for the open port.
+    void recordDetail(const char* what, const std::string& reason) const;
 
     int port_;
     platform::SerialHandle handle_ = platform::kInvalidSerial;
     int openPort_ = 0;
+    Diagnostics diagnostics_;
     // One read's buffer: a read takes whatever has arrived, so that a reply
     // costs one system call rather than one per byte.
     std::array<char, 4096> buffer_{};

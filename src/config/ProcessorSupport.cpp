@@ -33,18 +33,6 @@ bool immediateReplyIs(SCPIHandler* handler, const std::string& query, std::strin
     return reply && equalsIgnoringCase(*reply, expected);
 }
 
-bool parseFlagBit(const std::string& reply, std::uint32_t& bits, std::uint32_t bit,
-                  std::string_view setWord, std::string_view clearWord, std::string& errorText,
-                  int& errorCode) {
-    if (equalsIgnoringCase(reply, setWord))
-        bits |= bit;
-    else if (equalsIgnoringCase(reply, clearWord))
-        bits &= ~bit;
-    else
-        return invalidResponse(reply, errorText, errorCode);
-    return true;
-}
-
 bool parseTokenField(const std::string& reply, std::span<const TokenCode> table,
                      std::uint32_t& field, std::string& errorText, int& errorCode) {
     const TokenCode* entry = findToken(reply, table);

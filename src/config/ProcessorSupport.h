@@ -36,11 +36,6 @@ std::optional<std::string> immediateQuery(SCPIHandler* handler, const std::strin
 // query counts as any other reply.
 bool immediateReplyIs(SCPIHandler* handler, const std::string& query, std::string_view expected);
 
-// Parses a two-word reply into one bit of a bit set: setWord sets the bit,
-// clearWord clears it, anything else is an invalid reply (bits untouched).
-bool parseFlagBit(const std::string& reply, std::uint32_t& bits, std::uint32_t bit,
-                  std::string_view setWord, std::string_view clearWord, std::string& errorText,
-                  int& errorCode);
 // Parses a token reply into a field through a token table; a reply not in the
 // table is invalid (field untouched).
 bool parseTokenField(const std::string& reply, std::span<const TokenCode> table,

@@ -5,6 +5,7 @@
 
 #include "comm/SCPIHandler.h"
 #include "core/Status.h"
+#include "frontend/CallDetail.h"
 #include "frontend/GlobalData.h"
 
 #include <new>
@@ -14,13 +15,15 @@ namespace korda32ex {
 
 // Runs body and turns any exception into a status: allocation failure gives
 // -2011, anything else -2035 (an unusable reply is the only other source).
+// A failure leaves its detail for dlxVmrGetLastErrorDetail.
 template <class Body> int guardedCall(Body&& body) noexcept {
+    CallDetailScope scope;
     try {
-        return std::forward<Body>(body)();
+        return scope.finish(std::forward<Body>(body)());
     } catch (const std::bad_alloc&) {
-        return status::kOutOfMemory;
+        return scope.finish(status::kOutOfMemory);
     } catch (...) {
-        return status::kInvalidResponse;
+        return scope.finish(status::kInvalidResponse);
     }
 }
 

@@ -15,10 +15,10 @@ constexpr int kHighestTcpPort = 65535;
 
 // The transport for a BCN's settings: TCP/IP, or the USB virtual COM port
 // (a COM number below 1 searches COM1 to COM64).
-std::shared_ptr<CommunicationInterface> makeTransport(const BcnSettings& s) {
+std::shared_ptr<CommunicationInterface> makeTransport(int bcn, const BcnSettings& s) {
     if (s.interfaceKind != kInterfaceUsb)
-        return std::make_shared<TCPCommunication>(s.port, s.ipAddress);
-    return std::make_shared<USBCommunication>(s.port);
+        return std::make_shared<TCPCommunication>(s.port, s.ipAddress, diagnosticsFor(bcn));
+    return std::make_shared<USBCommunication>(s.port, diagnosticsFor(bcn));
 }
 
 } // namespace
@@ -52,12 +52,13 @@ KORDA_API int KORDA_CALL dlxVmrCommOpen(int bcn) {
     return withLibrary([&](GlobalData& g) -> int {
         const BcnSettings settings = g.settingsFor(bcn);
         if (g.findInstrument(bcn)) return status::kAlreadyOpen;
-        auto transport = makeTransport(settings);
+        auto transport = makeTransport(bcn, settings);
         const int opened = transport->open(g.timeoutMs());
         if (opened == status::kTimeout) return status::kConnectTimeout;
         if (opened != status::kOk) return opened;
-        auto handler = std::make_shared<SCPIHandler>(std::move(transport), libraryTimeLimit(),
-                                                     libraryErrorSink());
+        auto handler = std::make_shared<SCPIHandler>(
+            std::move(transport), libraryTimeLimit(), libraryErrorSink(),
+            SCPIHandler::kLongReplyLimit, diagnosticsFor(bcn));
         const int st = handler->sendCommand(kTerminatorCommand);
         if (st != status::kOk) return st;
         return g.addInstrument(bcn, std::move(handler)) ? status::kOk : status::kInvalidRequest;

@@ -1,7 +1,9 @@
 // Library start and stop, and the status texts.
+#include "core/Numbers.h"
 #include "frontend/ApiFrame.h"
 #include "korda32ext.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -25,6 +27,19 @@ std::string errorText(int code) {
     return statusText(code);
 }
 
+// A test hook, not part of the interface: KORDA_TEST_TIMEOUT_MS, when it
+// holds a whole number of milliseconds from 1 up, is the time limit the
+// library starts with instead of the default, so that tests of timeouts need
+// not wait whole seconds. dlxVmrTimeoutSet replaces it as usual.
+void applyTestTimeLimit(GlobalData& g) {
+    const char* text = std::getenv("KORDA_TEST_TIMEOUT_MS");
+    if (text == nullptr) return;
+    bool outOfRange = false;
+    const auto ms = readLeadingInteger(text, &outOfRange);
+    if (ms && !outOfRange && *ms > 0 && *ms <= 0xFFFFFFFF)
+        g.setTimeoutMs(static_cast<std::uint32_t>(*ms));
+}
+
 } // namespace
 } // namespace korda32ex
 
@@ -35,6 +50,7 @@ KORDA_API int KORDA_CALL dlxVmrLibInit(uint32_t /*reserved*/) {
         auto& holder = globalHolder();
         if (holder) return status::kAlreadyInitialized;
         holder = std::make_shared<GlobalData>();
+        applyTestTimeLimit(*holder);
         if (!platform::netStartup()) {
             holder.reset();
             return status::kWinsockInit;

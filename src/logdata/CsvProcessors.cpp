@@ -17,14 +17,12 @@ InstConfigForCSVProcessor::InstConfigForCSVProcessor() {
     addChild(std::make_shared<TotalizerResetProcessor>());
 }
 
-ChannelForCSVProcessor::ChannelForCSVProcessor(int slot, int index)
-    : ChannelProcessor(slot, index, ChildTag{}) {
+ChannelForCSVProcessor::ChannelForCSVProcessor(int slot, int index) {
     addChild(std::make_shared<FirstAlarmIOProcessor>(slot, index));
     addChild(std::make_shared<SecondAlarmIOProcessor>(slot, index));
 }
 
-ComputedChannelForCSVProcessor::ComputedChannelForCSVProcessor(int slot, int index)
-    : ComputedChannelProcessor(slot, index, Child{}) {
+ComputedChannelForCSVProcessor::ComputedChannelForCSVProcessor(int slot, int index) {
     addChild(std::make_shared<CompFirstAlarmFunctionProcessor>(slot, index));
     addChild(std::make_shared<CompSecondAlarmFunctionProcessor>(slot, index));
     addChild(std::make_shared<CompFactorMProcessor>(slot, index));

@@ -10,6 +10,16 @@
 
 namespace korda32ex::platform {
 
+// ---- System errors ----------------------------------------------------------
+
+// The system's code for why the last failed call of this layer on the calling
+// thread failed (errno; GetLastError on Windows, which Winsock shares). Read it
+// at once after the failure: any later call may replace it.
+int lastSystemError();
+// The system's own text for an error code (strerror_r; FormatMessageW), without
+// a trailing line end or full stop.
+std::string systemErrorText(int code);
+
 // ---- Network start-up -------------------------------------------------------
 
 // Starts the socket service (WSAStartup 2.2 on Windows). Called by dlxVmrLibInit.
@@ -73,6 +83,9 @@ bool parseIPv4(const char* text, std::uint32_t& address);
 using SerialHandle = std::intptr_t;
 inline constexpr SerialHandle kInvalidSerial = -1;
 
+// The name of the device behind COM port `comNumber`, as a user would look
+// for it ("/dev/ttyACM2", the path in KORDA_COM3, "COM3").
+std::string serialPortName(int comNumber);
 // Opens COM port `comNumber` for exclusive use and sets 19200 baud, 8 data
 // bits, no parity, one stop bit, no flow control, raw bytes. Returns
 // kInvalidSerial when the port does not exist, is in use or cannot be set up.

@@ -108,6 +108,7 @@ TEST(Connection, LibraryStateTimeoutsAndStatusTexts) {
 }
 
 TEST(Connection, FailedOpens) {
+    test::ShortTimeLimit shortLimit;
     ASSERT_EQ(dlxVmrLibInit(0), 1);
     // Nothing listens: refused.
     std::uint16_t port = 0;
@@ -133,7 +134,6 @@ TEST(Connection, FailedOpens) {
     EXPECT_EQ(dlxVmrCommClose(2), 1);
 
     // A silent instrument: the open times out on the first exchange.
-    dlxVmrTimeoutSet(1);
     sim::Faults silent;
     silent.silent = true;
     instrument.setFaults(silent);
@@ -191,14 +191,14 @@ TEST(Connection, ConcurrentCallsOnOneInstrumentStayWhole) {
 }
 
 TEST(Connection, APeerThatStreamsWithoutALineEndCannotHoldTheOpen) {
+    test::ShortTimeLimit shortLimit(500);
     ASSERT_EQ(dlxVmrLibInit(0), 1);
-    dlxVmrTimeoutSet(1);
     StreamingPeer peer;
     const std::uint32_t start = pf::tickCount();
     EXPECT_EQ(test::openLoopback(1, peer.port()), -1015);
     // One exchange of at most the timeout (no second round for a peer that
     // was still talking), with room for a loaded machine.
-    EXPECT_LT(pf::tickCount() - start, 1900u);
+    EXPECT_LT(pf::tickCount() - start, 950u);
     EXPECT_EQ(dlxVmrLibExit(), 1);
 }
 

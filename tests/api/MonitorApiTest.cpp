@@ -63,6 +63,7 @@ TEST(MonitorApi, SpyReadingFromTheInstrument) {
 }
 
 TEST(MonitorApi, StatusPollAndReplyForms) {
+    ShortTimeLimit shortLimit;
     ScriptedSession session;
     auto& peer = session.instrument;
     peer.script("STAT:OPER?", {"512"});
@@ -87,7 +88,6 @@ TEST(MonitorApi, StatusPollAndReplyForms) {
 
     // A reading that fails still aborts the instrument.
     peer.script("ROUT:MON:DATA?", {ScriptedInstrument::kSilent});
-    dlxVmrTimeoutSet(1);
     const int aborts = peer.count("ABOR");
     EXPECT_EQ(spy(1101, 7), std::pair(-1015, 7.0f));
     EXPECT_EQ(peer.count("ABOR") - aborts, 1);

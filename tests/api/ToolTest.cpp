@@ -1,65 +1,529 @@
-// The korda program as a user runs it: mistyped counts and ports are told
-// and refused, and no count makes it allocate more than there is to read.
+// The korda program as a user runs it: against the virtual instrument inside
+// it (sim:), a virtual instrument in this process over TCP, and instruments
+// behind pseudo-terminal COM ports; its output shapes, messages and exit
+// codes.
 #include "RecordingWriter.h"
+#include "ScanModel.h"
 #include "TcpServer.h"
 #include "TempDir.h"
+#include "UsbBench.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
 #include <string>
-#include <utility>
+#include <thread>
+#include <vector>
 
 #if !defined(_WIN32)
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using korda::test::TempDir;
 
 namespace {
 
-// Runs korda with the arguments; returns its exit code and what it wrote.
-std::pair<int, std::string> runKorda(const TempDir& dir, const std::string& arguments) {
-    const auto out = dir.file("out.txt").string();
-    const int raw =
-        std::system((std::string(KORDA_TOOL) + " " + arguments + " >" + out + " 2>&1").c_str());
-    const int code = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    return {code, dir.read("out.txt")};
+struct Result {
+    int code = -1;
+    std::string out; // standard output
+    std::string err; // standard error
+};
+
+// Runs korda with the arguments (shell words) in dir.
+Result runKorda(const TempDir& dir, const std::string& arguments, const std::string& env = "") {
+    const auto out = dir.file("stdout.txt").string();
+    const auto err = dir.file("stderr.txt").string();
+    const std::string command = "cd '" + dir.path().string() + "' && " + env + " " + KORDA_TOOL +
+                                " " + arguments + " >'" + out + "' 2>'" + err + "' </dev/null";
+    const int raw = std::system(command.c_str());
+    Result r;
+    r.code = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    r.out = dir.read("stdout.txt");
+    r.err = dir.read("stderr.txt");
+    return r;
 }
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::string sourceFile(const std::string& relative) {
+    std::ifstream f(std::string(KORDA_SOURCE_DIR) + "/" + relative, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+const std::regex kIsoTime("\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}\\.\\d{3}");
 
 } // namespace
 
-TEST(Tool, BadCountsAndPortsAreRefusedWithExitCode2) {
+TEST(Tool, HelpListsEveryCommandWithAnExampleOnStandardOutput) {
     TempDir dir;
-    korda::sim::RecordingOptions o;
-    o.scans = 4;
-    const auto rec = korda::sim::buildRecording(korda::sim::demoConfiguration(o.model), o);
-    ASSERT_TRUE(korda::sim::writeRecording(dir.path().string(), rec));
-    const std::string files = "files " + dir.path().string() + " scans ";
-    for (const char* bad : {"-5", "0", "4294967295", "99999999999999999999", "x"}) {
-        const auto [code, out] = runKorda(dir, files + bad);
-        EXPECT_EQ(code, 2) << bad << ": " << out;
-        EXPECT_NE(out.find("must be a whole number from 1 to 2147483647"), std::string::npos)
-            << out;
-    }
-    // A huge count reads what the file holds.
-    const auto [code, out] = runKorda(dir, files + "2147483647");
-    EXPECT_EQ(code, 0) << out;
-    EXPECT_NE(out.find("(4 scans, 0 more held)"), std::string::npos) << out;
-
-    for (const char* bad : {"--port 70561 count", "--port 0 count", "--port 1 fetch 4294967295",
-                            "--port 1 fetch -5", "--port 1 fetch", "usb-enum -1"}) {
-        const auto [code, out] = runKorda(dir, bad);
-        EXPECT_EQ(code, 2) << bad << ": " << out;
-    }
+    const auto r = runKorda(dir, "--help");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    for (const char* command :
+         {"idn", "list", "config", "scan --count N", "monitor CHANNEL", "log", "files DIR", "dio",
+          "totalizer", "clock", "oem", "raw SCPI", "doctor"})
+        EXPECT_TRUE(contains(r.out, "\n  " + std::string(command))) << command;
+    EXPECT_TRUE(contains(r.out, "e.g. korda config set examples/5129A-thermocouples.json"));
 }
 
-TEST(Tool, AFetchAsksNoMoreThanTheInstrumentHolds) {
+TEST(Tool, BadArgumentsExitWith2BeforeAnythingIsSent) {
     TempDir dir;
     korda::sim::Instrument instrument(korda::sim::Model::M7043A);
     korda::sim::TcpServer server(instrument);
-    const auto [code, out] =
-        runKorda(dir, "--port " + std::to_string(server.port()) + " fetch 2147483647");
-    EXPECT_EQ(code, 0) << out;
-    EXPECT_NE(out.find("(no scans held)"), std::string::npos) << out;
+    const std::string at = "tcp://127.0.0.1:" + std::to_string(server.port()) + " ";
+    dir.write("bad.json", "{\n  \"flags\": {\"rate\": \"FAST\"},\n  \"triggerCount\": -1\n}\n");
+    dir.write("typo.json", "{\"channel1\": {\"fuction\": \"VOLT\"}}");
+    dir.write("broken.json", "{\n  \"flags\": [1,\n}");
+    const struct {
+        const char* args;
+        const char* says;
+    } cases[] = {
+        {"frobnicate", "unknown command 'frobnicate'"},
+        {"", "no command given"},
+        {"scan --count -5", "scan --count must be a whole number from 1 to 1000000000, not '-5'"},
+        {"scan --count 0", "not '0'"},
+        {"scan --count 99999999999999", "not '99999999999999'"},
+        {"scan --interval 1", "scan needs --count N"},
+        {"scan --count 5 --speed 3", "scan: unknown option '--speed'"},
+        {"monitor", "monitor: the channel is missing"},
+        {"monitor 101 --count 0", "monitor --count must be"},
+        {"dio 256 1", "dio MASK must be a byte"},
+        {"dio 1", "the value is missing"},
+        {"--timeout 0 idn", "--timeout (seconds) must be a whole number from 1"},
+        {"--model 9999 idn", "--model is 7043A or 5129A"},
+        {"config set missing.json", "cannot read missing.json"},
+        {"config set bad.json", "bad.json: triggerCount: expected a whole number from 0"},
+        {"config set typo.json", "typo.json: channel 1: unknown field \"fuction\""},
+        {"config set broken.json", "broken.json: line 3, column 1: unexpected character '}'"},
+        {"config example 1234", "config example: the model is 7043A or 5129A"},
+        {"raw", "raw needs at least one SCPI command"},
+        {"idn tcp://127.0.0.1", "the address (tcp://127.0.0.1) comes first"},
+    };
+    for (const auto& c : cases) {
+        const auto r = runKorda(dir, at + c.args);
+        EXPECT_EQ(r.code, 2) << c.args << ": " << r.err;
+        EXPECT_TRUE(contains(r.err, c.says)) << c.args << ": " << r.err;
+        EXPECT_TRUE(contains(r.err, "korda --help")) << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+    for (const char* address :
+         {"tcp://127.0.0.1:70000", "tcp://", "tcp://bad_host!", "usb:0", "usb:x", "sim:9999X"}) {
+        const auto r = runKorda(dir, std::string(address) + " idn");
+        EXPECT_EQ(r.code, 2) << address << ": " << r.err;
+    }
+    EXPECT_EQ(server.connectionsAccepted(), 0);
+}
+
+TEST(Tool, IdnAsksTheVirtualInstrumentInsideByDefault) {
+    TempDir dir;
+    const auto r = runKorda(dir, "idn");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "KORDA-SIM,5129A,SIM00001,1.00\n");
+}
+
+TEST(Tool, CommandsOfOneInvocationShareTheInstrument) {
+    TempDir dir;
+    const auto r =
+        runKorda(dir, "sim:5129A idn dio 0x0F 0x05 dio totalizer oem \"Bench 4\" oem clock");
+    EXPECT_EQ(r.code, 0) << r.err;
+    const auto l = lines(r.out);
+    ASSERT_EQ(l.size(), 5u) << r.out;
+    EXPECT_EQ(l[0], "KORDA-SIM,5129A,SIM00001,1.00");
+    EXPECT_EQ(l[1], "5");
+    EXPECT_EQ(l[2], "0");
+    EXPECT_EQ(l[3], "Bench 4");
+    EXPECT_TRUE(std::regex_search(l[4], kIsoTime)) << l[4];
+    EXPECT_TRUE(r.err.empty()) << r.err;
+}
+
+TEST(Tool, ClockTakesUtcOnRequest) {
+    TempDir dir;
+    const auto r = runKorda(dir, "clock --utc");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "from this PC's UTC")) << r.out;
+}
+
+TEST(Tool, RawPrintsTheRepliesOfQueries) {
+    TempDir dir;
+    const auto r = runKorda(dir, "raw \"TRIG:TIM 7\" \"TRIG:TIM?\" \"*IDN?\"");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "7\nKORDA-SIM,5129A,SIM00001,1.00\n");
+}
+
+TEST(Tool, ARejectedCommandEndsTheRunWithTheInstrumentsMessage) {
+    TempDir dir;
+    const auto r = runKorda(dir, "raw \"TRIG:TIM 7\" \"FROB 1\" \"*IDN?\"");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(contains(r.err, "korda: sending FROB 1: ")) << r.err;
+    EXPECT_TRUE(contains(r.err, "Undefined header")) << r.err;
+    EXPECT_TRUE(r.out.empty()) << "later commands must not run: " << r.out;
+}
+
+TEST(Tool, ScanWritesCsvWithIsoTimeStamps) {
+    TempDir dir;
+    const auto r = runKorda(dir, "scan --count 5 --interval 0");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(r.err.empty()) << "no progress line when not on a terminal: " << r.err;
+    const auto l = lines(r.out);
+    ASSERT_EQ(l.size(), 6u) << r.out;
+    EXPECT_EQ(l[0], "time,101,102,103");
+    for (std::size_t i = 1; i < l.size(); ++i)
+        EXPECT_TRUE(std::regex_match(
+            l[i],
+            std::regex("\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}\\.\\d{3}(,-?[0-9.e+-]+){3}")))
+            << l[i];
+}
+
+TEST(Tool, ScanWritesItsCsvToAFileOnRequest) {
+    TempDir dir;
+    const auto r = runKorda(dir, "scan --count 3 --interval 0 -o run.csv");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(lines(dir.read("run.csv")).size(), 4u);
+}
+
+TEST(Tool, ScanShowsProgressOnATerminal) {
+    TempDir dir;
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) GTEST_SKIP() << "no pty";
+    const std::string csv = dir.file("run.csv").string();
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        dup2(slave, 2);
+        close(master);
+        execl(KORDA_TOOL, KORDA_TOOL, "scan", "--count", "3", "--interval", "0", "-o", csv.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(slave);
+    std::string seen;
+    char buffer[256];
+    for (;;) {
+        pollfd p{master, POLLIN, 0};
+        if (poll(&p, 1, 5000) <= 0) break;
+        const ssize_t n = read(master, buffer, sizeof buffer);
+        if (n <= 0) break; // the program ended (EIO once the terminal has no writer)
+        seen.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(master);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(contains(seen, "\rscan: 3 of 3")) << seen;
+    EXPECT_EQ(lines(dir.read("run.csv")).size(), 4u);
+}
+
+TEST(Tool, ScanEndsWithAMessageWhenTheInstrumentStopsScanning) {
+    TempDir dir;
+    // One scan per start (trigger count 1): the second never comes.
+    const auto r = runKorda(dir, "--timeout 1 raw \"TRIG:COUN 1\" scan --count 3 --interval 0");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(contains(r.err, "after 1 of 3 scans")) << r.err;
+    EXPECT_EQ(lines(r.out).size(), 2u) << r.out;
+}
+
+TEST(Tool, CtrlCStopsTheInstrumentKeepingWhatArrived) {
+    TempDir dir;
+    korda::sim::Instrument instrument(korda::sim::Model::M7043A);
+    korda::sim::setScanChannels(instrument, {101, 102});
+    korda::sim::TcpServer server(instrument);
+    const std::string csv = dir.file("run.csv").string();
+    const std::string address = "tcp://127.0.0.1:" + std::to_string(server.port());
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        execl(KORDA_TOOL, KORDA_TOOL, address.c_str(), "raw", "TRIG:COUN 0", "scan", "--count",
+              "1000000", "--interval", "0", "-o", csv.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Wait for rows to arrive, then interrupt.
+    for (int i = 0; i < 500 && lines(dir.read("run.csv")).size() < 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_FALSE(korda::sim::scanning(instrument));
+    const auto l = lines(dir.read("run.csv"));
+    ASSERT_GE(l.size(), 3u);
+    EXPECT_EQ(l[0], "time,101,102");
+}
+
+TEST(Tool, MonitorPrintsTimedReadingsOfOneChannel) {
+    TempDir dir;
+    const auto r = runKorda(dir, "monitor 102 --count 3");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto l = lines(r.out);
+    ASSERT_EQ(l.size(), 4u) << r.out;
+    EXPECT_EQ(l[0], "time,102");
+    for (std::size_t i = 1; i < l.size(); ++i)
+        EXPECT_TRUE(std::regex_match(l[i], std::regex(".*T.*,-?[0-9.e+-]+"))) << l[i];
+}
+
+// A virtual 5129A served over TCP by this process.
+class ToolOverTcp : public ::testing::Test {
+  protected:
+    TempDir dir;
+    korda::sim::Instrument instrument{korda::sim::Model::M5129A};
+    korda::sim::TcpServer server{instrument};
+    const std::string at = "tcp://127.0.0.1:" + std::to_string(server.port());
+};
+
+TEST_F(ToolOverTcp, AnAddressLearnsTheModelFromTheIdentity) {
+    const auto r = runKorda(dir, at + " idn");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "KORDA-SIM,5129A,SIM00001,1.00\n");
+}
+
+TEST_F(ToolOverTcp, AHostNameIsResolved) {
+    const auto r =
+        runKorda(dir, "tcp://localhost:" + std::to_string(server.port()) + " --model 5129A idn");
+    EXPECT_EQ(r.code, 0) << r.err;
+}
+
+TEST_F(ToolOverTcp, AModelCheckNamesBothModels) {
+    const auto r = runKorda(dir, at + " --model 7043A idn");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(contains(r.err, "expected a 7043A, but the instrument at " + at + " is a 5129A"))
+        << r.err;
+}
+
+TEST_F(ToolOverTcp, NobodyListeningIsACommunicationFailureNamingTheAddress) {
+    server.stop();
+    const auto r = runKorda(dir, at + " idn");
+    EXPECT_EQ(r.code, 4);
+    EXPECT_TRUE(contains(r.err, "korda: opening " + at + ": ")) << r.err;
+}
+
+TEST_F(ToolOverTcp, AnUnknownHostIsACommunicationFailure) {
+    const auto r = runKorda(dir, "tcp://no-such-host.invalid idn");
+    EXPECT_EQ(r.code, 4);
+    EXPECT_TRUE(contains(r.err, "cannot find the host 'no-such-host.invalid'")) << r.err;
+}
+
+// The USB bench: a 5129A on COM1, a 7043A on COM4 (see UsbBench.h).
+class ToolOverUsb : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!bench.ready()) GTEST_SKIP() << bench.reason();
+    }
+    korda::test::UsbBench bench;
+    TempDir dir;
+};
+
+TEST_F(ToolOverUsb, AComNumberOpensThatPort) {
+    const auto r = runKorda(dir, "usb:4 idn");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "KORDA-SIM,7043A,SIM00001,1.00\n");
+}
+
+TEST_F(ToolOverUsb, NoComNumberOpensTheFirstAnsweringPort) {
+    const auto r = runKorda(dir, "usb: idn");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "KORDA-SIM,5129A,SIM00001,1.00\n");
+}
+
+TEST_F(ToolOverUsb, APortWithoutDeviceIsACommunicationFailure) {
+    const auto r = runKorda(dir, "usb:2 idn");
+    EXPECT_EQ(r.code, 4);
+    EXPECT_TRUE(contains(r.err, "korda: opening usb:2 (")) << r.err;
+}
+
+TEST_F(ToolOverUsb, ListSearchesThePortsWithEachIdentity) {
+    const auto r = runKorda(dir, "--timeout 1 list");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "usb:1\tKORDA-SIM,5129A,SIM00001,1.00\nusb:4\tKORDA-SIM,7043A,SIM00001,1.00\n");
+}
+
+TEST(Tool, AUsbFailureNamesTheDevice) {
+    TempDir dir;
+    const auto r = runKorda(dir, "usb:9 idn", "KORDA_COM9=/nonexistent/tty");
+    EXPECT_EQ(r.code, 4);
+    EXPECT_TRUE(contains(r.err, "korda: opening usb:9 (/nonexistent/tty): no such device: "))
+        << r.err;
+}
+
+TEST(Tool, ListIdentifiesEachAddressGiven) {
+    TempDir dir;
+    korda::sim::Instrument instrument(korda::sim::Model::M7043A);
+    korda::sim::TcpServer server(instrument);
+    const std::string at = "tcp://127.0.0.1:" + std::to_string(server.port());
+    korda::sim::Instrument closed(korda::sim::Model::M7043A);
+    korda::sim::TcpServer gone(closed);
+    const std::string goneAt = "tcp://127.0.0.1:" + std::to_string(gone.port());
+    gone.stop();
+    const auto r = runKorda(dir, "list " + at + " " + goneAt);
+    EXPECT_EQ(r.code, 4);
+    const auto l = lines(r.out);
+    ASSERT_EQ(l.size(), 2u) << r.out;
+    EXPECT_EQ(l[0], at + "\tKORDA-SIM,7043A,SIM00001,1.00");
+    EXPECT_TRUE(contains(l[1], goneAt + "\tunreachable: opening " + goneAt)) << l[1];
+}
+
+TEST(Tool, ListSaysNoneFoundWithoutInstruments) {
+    TempDir dir;
+    const auto r = runKorda(dir, "list", "KORDA_COM1=/nonexistent");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "none found\n");
+}
+
+TEST(Tool, TheReadmeCommandRunsARealAcquisition) {
+    TempDir dir;
+    const auto r =
+        runKorda(dir, "config set '" + std::string(KORDA_SOURCE_DIR) +
+                          "/examples/5129A-thermocouples.json' scan --count 3 --interval 0");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto l = lines(r.out);
+    ASSERT_EQ(l.size(), 4u) << r.out;
+    // Channel numbers, names and units from the configuration just set.
+    EXPECT_EQ(l[0].substr(0, 47), "time,101 Oven top (C),102 Oven middle (C),103 O") << l[0];
+    EXPECT_TRUE(contains(l[0], ",221 Flow (%),301 Kiln 1 (C),")) << l[0];
+    EXPECT_TRUE(contains(l[0], ",501 Oven mean (C)")) << l[0];
+    EXPECT_EQ(std::count(l[1].begin(), l[1].end(), ','), 18) << l[1];
+}
+
+TEST(Tool, The7043AExampleConfiguresA7043A) {
+    TempDir dir;
+    const auto r = runKorda(dir, "sim:7043A config set '" + std::string(KORDA_SOURCE_DIR) +
+                                     "/examples/7043A-thermocouples.json' raw \"ROUT:SCAN?\"");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "101")) << r.out;
+}
+
+TEST(Tool, ARecordWithoutChannelsIsRefusedUnsent) {
+    TempDir dir;
+    dir.write("empty.json", "{}");
+    const auto r = runKorda(dir, "config set empty.json");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(contains(r.err, "the record scans no channel; nothing was sent")) << r.err;
+}
+
+TEST(Tool, AConfigurationTheInstrumentRejectsNamesTheCommand) {
+    TempDir dir;
+    // Slot 3 exists in a 5129A only.
+    const auto r = runKorda(dir, "sim:7043A config set '" + std::string(KORDA_SOURCE_DIR) +
+                                     "/examples/5129A-thermocouples.json'");
+    EXPECT_EQ(r.code, 3) << r.err;
+    EXPECT_TRUE(contains(r.err, "korda: configuring from ")) << r.err;
+}
+
+TEST(Tool, ConfigExamplesAreTheCheckedInFiles) {
+    TempDir dir;
+    for (const char* model : {"5129A", "7043A"}) {
+        const auto r = runKorda(dir, std::string("config example ") + model);
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out, sourceFile(std::string("examples/") + model + "-thermocouples.json"))
+            << model;
+        EXPECT_TRUE(contains(r.out, "\"function\": \"TEMP_TC\"")) << r.out;
+    }
+}
+
+// A recording of four scans as the instrument writes it to a USB drive.
+class ToolFiles : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        korda::sim::RecordingOptions o;
+        o.scans = 4;
+        const auto rec = korda::sim::buildRecording(korda::sim::demoConfiguration(o.model), o);
+        ASSERT_TRUE(korda::sim::writeRecording(dir.path().string(), rec));
+    }
+    TempDir dir;
+    const std::string at = dir.path().string();
+};
+
+TEST_F(ToolFiles, VerifyChecksEveryLine) {
+    const auto r = runKorda(dir, "files " + at + " verify");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, ": 4 scans, every line's check code verified")) << r.out;
+}
+
+TEST_F(ToolFiles, ReadWritesTheScansAsCsvWithTheChannelNames) {
+    const auto r = runKorda(dir, "files " + at);
+    EXPECT_EQ(r.code, 0) << r.err;
+    const auto l = lines(r.out);
+    ASSERT_EQ(l.size(), 5u) << r.out;
+    EXPECT_TRUE(contains(l[0], "time,1 Supply (V),101 Oven (C),102 Bath (C)")) << l[0];
+    EXPECT_EQ(l[1].substr(0, 24), "2024-05-06T12:34:56.000,") << l[1];
+}
+
+TEST_F(ToolFiles, ConfigPrintsTheSetupAsJson) {
+    const auto r = runKorda(dir, "files " + at + " config");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "\"name\": \"Oven\"")) << r.out;
+    EXPECT_TRUE(contains(r.out, "\"range\": \"K\"")) << r.out;
+}
+
+TEST_F(ToolFiles, AChangedReadingIsReportedWithItsLine) {
+    auto text = lines(dir.read("dat00001.csv"));
+    const std::size_t bad = text.size() - 2; // from 0: the second-last line
+    const auto comma = text[bad].find(',', text[bad].find(',') + 1);
+    text[bad][comma + 1] = text[bad][comma + 1] == '9' ? '8' : '9';
+    std::string changed;
+    for (const auto& line : text)
+        changed += line + "\n";
+    dir.write("dat00001.csv", changed);
+    const auto r = runKorda(dir, "files " + at + " verify");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(contains(r.err, "line " + std::to_string(bad + 1) + " fails its check code"))
+        << r.err;
+}
+
+TEST_F(ToolFiles, ADirectoryWithoutDataFileIsNamed) {
+    const auto r = runKorda(dir, "files " + at + "/nothing-here/ verify");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(contains(r.err, "no dat00001.csv in")) << r.err;
+}
+
+TEST_F(ToolOverTcp, DoctorReportsTheInstrument) {
+    const auto r = runKorda(dir, at + " doctor");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("library: KORDA32Ext \\d+\\.\\d+\\.\\d+\n")))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "reachable: yes, " + at + ", opened and identified in ")) << r.out;
+    EXPECT_TRUE(contains(r.out, "identity: KORDA-SIM,5129A")) << r.out;
+    EXPECT_TRUE(contains(r.out, "model: 5129A")) << r.out;
+    // Opening clears the queue, so what shows is what the session itself met.
+    EXPECT_TRUE(contains(r.out, "error queue: empty\n")) << r.out;
+}
+
+TEST(Tool, DoctorReportsAnUnreachableAddress) {
+    TempDir dir;
+    const auto r = runKorda(dir, "tcp://127.0.0.1:1 doctor");
+    EXPECT_EQ(r.code, 4);
+    EXPECT_TRUE(contains(r.out, "reachable: no (opening tcp://127.0.0.1:1: ")) << r.out;
+}
+
+TEST(Tool, TheProgramCallsTheSharedLibraryForEveryExportedFunction) {
+    // Not one exported function is defined inside korda itself.
+    TempDir dir;
+    const std::string command = "nm --defined-only '" + std::string(KORDA_TOOL) +
+                                "' 2>/dev/null | grep -c ' [TW] dlxVmr' >'" +
+                                dir.file("count.txt").string() + "'";
+    if (std::system("nm --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no nm";
+    (void)std::system(command.c_str());
+    EXPECT_EQ(dir.read("count.txt"), "0\n");
 }
 #endif

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 
 namespace korda::test {
 
@@ -19,6 +20,31 @@ std::string errorString(int code) {
 std::string ask(sim::Instrument& instrument, const std::string& line) {
     const auto replies = instrument.execute(line);
     return replies.empty() ? std::string() : replies.front();
+}
+
+namespace {
+
+constexpr const char* kTestTimeoutVariable = "KORDA_TEST_TIMEOUT_MS";
+
+void setVariable(const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(kTestTimeoutVariable, value.c_str());
+#else
+    if (value.empty())
+        ::unsetenv(kTestTimeoutVariable);
+    else
+        ::setenv(kTestTimeoutVariable, value.c_str(), 1);
+#endif
+}
+
+} // namespace
+
+ShortTimeLimit::ShortTimeLimit(unsigned ms) {
+    setVariable(std::to_string(ms));
+}
+
+ShortTimeLimit::~ShortTimeLimit() {
+    setVariable(""); // an empty value removes the variable
 }
 
 CommaLocale::CommaLocale() : previous_(std::setlocale(LC_ALL, nullptr)) {

@@ -31,6 +31,17 @@ template <class F> std::pair<int, int> statusAndValue(F f, int bcn, int seed = -
 // Runs one line on the instrument and returns its first reply line ("" when none).
 std::string ask(sim::Instrument& instrument, const std::string& line);
 
+// A short library time limit for tests of timeouts: sets the library's test
+// hook KORDA_TEST_TIMEOUT_MS for the scope, so that a dlxVmrLibInit made
+// within it starts with a limit of ms milliseconds instead of whole seconds.
+class ShortTimeLimit {
+  public:
+    explicit ShortTimeLimit(unsigned ms = 250);
+    ~ShortTimeLimit();
+    ShortTimeLimit(const ShortTimeLimit&) = delete;
+    ShortTimeLimit& operator=(const ShortTimeLimit&) = delete;
+};
+
 // Puts the process (C and C++ global locale) under a decimal-comma locale for
 // the scope and restores the previous one; active() is false when the
 // machine has none.

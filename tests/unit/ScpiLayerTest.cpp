@@ -263,11 +263,65 @@ class EndlessTransport final : public CommunicationInterface {
 
 TEST_F(ScpiFixture, AnExchangeCollectsNoMoreThanItsCap) {
     auto endless = std::make_shared<EndlessTransport>();
-    SCPIHandler h(endless);
+    // A cap of a few megabytes proves the same as the default one.
+    constexpr std::size_t kCap = 4 * EndlessTransport::kChunk;
+    SCPIHandler h(endless, {}, {}, kCap);
     std::string reply = "unchanged";
     EXPECT_EQ(h.query("X?", reply), -2035);
     EXPECT_EQ(reply, "unchanged");
     EXPECT_EQ(endless->sends, 1);
-    EXPECT_GT(endless->delivered, SCPIHandler::kLongReplyLimit);
-    EXPECT_LE(endless->delivered, SCPIHandler::kLongReplyLimit + EndlessTransport::kChunk);
+    EXPECT_GT(endless->delivered, kCap);
+    EXPECT_LE(endless->delivered, kCap + EndlessTransport::kChunk);
+}
+
+TEST_F(ScpiFixture, DiagnosticsDescribeALongReadThatTimesOutAndTraceTheTransportsEvents) {
+    std::string body;
+    ScriptedPeer peer([&](const std::string& m, int) {
+        if (m == "LATE?\r\n") return ScriptedPeer::Action{"late\r\nlater\r\n"};
+        return ScriptedPeer::Action{body};
+    });
+    std::string detail;
+    std::atomic<bool> traceOn{true};
+    std::vector<std::pair<TraceKind, std::string>> trace;
+    Diagnostics diagnostics([&](const std::string& text) { detail = text; }, &traceOn,
+                            [&](TraceKind k, std::string_view t) { trace.emplace_back(k, t); });
+    auto transport = std::make_shared<TCPCommunication>(
+        peer.port(), std::array<std::uint8_t, 4>{127, 0, 0, 1}, diagnostics);
+    ASSERT_EQ(transport->open(2000), 1);
+    SCPIHandler h(
+        transport, [] { return 100u; }, {}, SCPIHandler::kLongReplyLimit, diagnostics);
+
+    // The log ends with an instrument error instead of the no-error line.
+    body = std::string(4094, 'y') + "\r\n";
+    std::string out;
+    EXPECT_EQ(h.readUntilNoError("MEMory:LOG:READ?", out), -1015);
+    EXPECT_EQ(detail, "MEMory:LOG:READ? timed out after 100 ms, 4096 bytes received");
+    const std::string endpoint = "127.0.0.1:" + std::to_string(peer.port());
+    const std::vector<std::pair<TraceKind, std::string>> expected{
+        {TraceKind::Event, "connect " + endpoint},
+        {TraceKind::Sent, "*CLS"},
+        {TraceKind::Sent, "MEMory:LOG:READ?"},
+        {TraceKind::Sent, "SYST:ERR?"},
+        // Silence replaces the connection, and the new one is made at once.
+        {TraceKind::Event, "reconnect " + endpoint},
+        {TraceKind::Event, "connect " + endpoint},
+        {TraceKind::Received, std::string(4094, 'y')},
+    };
+    EXPECT_TRUE(trace == expected);
+
+    // Unasked-for lines left over from an earlier exchange are drained and
+    // reported by their size.
+    ASSERT_EQ(transport->send("LATE?\r\n", 1000), 1);
+    while (!transport->drain(0) && trace.back().first != TraceKind::Event) {
+    }
+    EXPECT_EQ(trace.back(), std::pair(TraceKind::Event, std::string("drain discarded 13 bytes")));
+
+    // Switched off: nothing is traced, details still go.
+    traceOn = false;
+    trace.clear();
+    body = "short\r\n0,\"No error\"\r\n";
+    out.clear();
+    EXPECT_EQ(h.readUntilNoError("X?", out), -2035);
+    EXPECT_TRUE(trace.empty());
+    EXPECT_EQ(detail, "X?: reply of 21 bytes, too short for a log");
 }

@@ -22,6 +22,7 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <termios.h>
+#include <type_traits>
 #include <unistd.h>
 
 namespace korda32ex::platform {
@@ -51,6 +52,23 @@ int pollOne(int fd, short events, std::uint32_t timeoutMs, short& revents) {
 }
 
 } // namespace
+
+// ---- System errors -------------------------------------------------------------
+
+int lastSystemError() {
+    return errno;
+}
+
+std::string systemErrorText(int code) {
+    char buffer[256] = "";
+    // The GNU and the XSI strerror_r differ in what they return; both fill
+    // buffer or hand back a static text.
+    const auto r = ::strerror_r(code, buffer, sizeof buffer);
+    if constexpr (std::is_same_v<decltype(r), char* const>)
+        return r != nullptr ? std::string(r) : std::string(buffer);
+    else
+        return r == 0 ? std::string(buffer) : "error " + std::to_string(code);
+}
 
 // ---- Network ---------------------------------------------------------------
 
@@ -95,9 +113,16 @@ WaitResult socketWaitConnected(SocketHandle s, std::uint32_t timeoutMs) {
     if (r == 0) return WaitResult::Timeout;
     int err = 0;
     socklen_t len = sizeof err;
-    if (::getsockopt(static_cast<int>(s), SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0)
+    if (::getsockopt(static_cast<int>(s), SOL_SOCKET, SO_ERROR, &err, &len) != 0)
         return WaitResult::Exception;
-    if (revents & (POLLERR | POLLHUP)) return WaitResult::Exception;
+    if (err != 0) {
+        errno = err; // the connect's own reason, for lastSystemError()
+        return WaitResult::Exception;
+    }
+    if (revents & (POLLERR | POLLHUP)) {
+        errno = ECONNREFUSED;
+        return WaitResult::Exception;
+    }
     return WaitResult::Ready;
 }
 
@@ -191,10 +216,25 @@ std::string comDevicePath(int comNumber) {
     return "/dev/ttyACM" + std::to_string(comNumber - 1);
 }
 
+// Closes fd after a failed step and keeps that step's errno for the caller.
+SerialHandle closeFailed(int fd) {
+    const int err = errno;
+    serialClose(fd);
+    errno = err;
+    return kInvalidSerial;
+}
+
 } // namespace
 
+std::string serialPortName(int comNumber) {
+    return comDevicePath(comNumber);
+}
+
 SerialHandle serialOpen(int comNumber) {
-    if (comNumber < 1) return kInvalidSerial;
+    if (comNumber < 1) {
+        errno = ENOENT;
+        return kInvalidSerial;
+    }
     const std::string path = comDevicePath(comNumber);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return kInvalidSerial;
@@ -202,18 +242,12 @@ SerialHandle serialOpen(int comNumber) {
     // covers every opener that locks (this library in any process, root
     // included); TIOCEXCL also keeps out other programs that do not lock.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return kInvalidSerial;
+        errno = EBUSY;
+        return closeFailed(fd);
     }
-    if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) {
-        ::close(fd);
-        return kInvalidSerial;
-    }
+    if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) return closeFailed(fd);
     termios tio{};
-    if (::tcgetattr(fd, &tio) != 0) {
-        serialClose(fd);
-        return kInvalidSerial;
-    }
+    if (::tcgetattr(fd, &tio) != 0) return closeFailed(fd);
     ::cfmakeraw(&tio);
     tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
     tio.c_cflag |= CS8 | CLOCAL | CREAD;
@@ -222,10 +256,7 @@ SerialHandle serialOpen(int comNumber) {
     tio.c_cc[VTIME] = 0;
     ::cfsetispeed(&tio, B19200);
     ::cfsetospeed(&tio, B19200);
-    if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
-        serialClose(fd);
-        return kInvalidSerial;
-    }
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0) return closeFailed(fd);
     // A freshly opened port starts empty, as a USB serial device does when
     // the last holder closed it, even when another holder kept it open.
     ::tcflush(fd, TCIOFLUSH);
@@ -263,11 +294,15 @@ long serialRead(SerialHandle h, char* buffer, std::size_t length, std::uint32_t 
         const int r = pollOne(fd, POLLIN, timeoutMs, revents);
         if (r < 0) return kSerialError;
         if (r == 0) return kSerialTimeout;
-        if (revents & POLLNVAL) return kSerialError;
+        if (revents & POLLNVAL) {
+            errno = EBADF;
+            return kSerialError;
+        }
         const ssize_t n = ::read(fd, buffer, length);
         if (n > 0) return static_cast<long>(n);
         if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
         // End of file or a hang-up: the port is gone.
+        if (n == 0) errno = EIO;
         return kSerialError;
     }
 }

@@ -27,6 +27,27 @@
 
 namespace korda32ex::platform {
 
+// ---- System errors -------------------------------------------------------------
+
+int lastSystemError() {
+    return static_cast<int>(::GetLastError());
+}
+
+std::string systemErrorText(int code) {
+    wchar_t* text = nullptr;
+    const DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (n == 0 || text == nullptr) return "error " + std::to_string(code);
+    std::string result = wideToNarrow(text);
+    ::LocalFree(text);
+    // The system's texts end with a full stop and a line end.
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
+                               result.back() == ' ' || result.back() == '.'))
+        result.pop_back();
+    return result;
+}
+
 // ---- Network ---------------------------------------------------------------
 
 bool netStartup() {
@@ -105,7 +126,16 @@ WaitResult socketWaitConnected(SocketHandle s, std::uint32_t timeoutMs) {
     if (n == SOCKET_ERROR) return WaitResult::Failed;
     if (n == 0) return WaitResult::Timeout;
     if (w) return WaitResult::Ready;
-    if (e) return WaitResult::Exception;
+    if (e) {
+        // The connect's own reason, for lastSystemError().
+        int err = 0;
+        int len = sizeof err;
+        if (::getsockopt(sock(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) != 0 ||
+            err == 0)
+            err = WSAECONNREFUSED;
+        ::WSASetLastError(err);
+        return WaitResult::Exception;
+    }
     return WaitResult::Ready;
 }
 
@@ -221,15 +251,30 @@ DWORD commLimit(std::uint32_t ms) {
 
 } // namespace
 
+std::string serialPortName(int comNumber) {
+    return "COM" + std::to_string(comNumber);
+}
+
 SerialHandle serialOpen(int comNumber) {
-    if (comNumber < 1) return kInvalidSerial;
+    if (comNumber < 1) {
+        ::SetLastError(ERROR_FILE_NOT_FOUND);
+        return kInvalidSerial;
+    }
     {
         std::lock_guard<std::mutex> g(openPortsMutex);
-        if (!openPorts.insert(comNumber).second) return kInvalidSerial;
+        if (!openPorts.insert(comNumber).second) {
+            ::SetLastError(ERROR_ACCESS_DENIED); // as the system says of a port in use
+            return kInvalidSerial;
+        }
     }
+    // Gives the port back after a failed step, keeping that step's error.
     auto release = [comNumber] {
-        std::lock_guard<std::mutex> g(openPortsMutex);
-        openPorts.erase(comNumber);
+        const DWORD err = ::GetLastError();
+        {
+            std::lock_guard<std::mutex> g(openPortsMutex);
+            openPorts.erase(comNumber);
+        }
+        ::SetLastError(err);
     };
     const std::wstring name = L"\\\\.\\COM" + std::to_wstring(comNumber);
     const HANDLE h = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,

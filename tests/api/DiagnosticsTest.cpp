@@ -1,0 +1,184 @@
+// The detail of the last failure per thread, and the wire trace, through the
+// exported interface.
+#include "ScriptedInstrument.h"
+#include "TempDir.h"
+#include "TestSupport.h"
+#include "platform/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <barrier>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+using namespace korda;
+using korda::test::ScriptedPeer;
+using korda::test::VirtualInstrumentSession;
+namespace pf = korda32ex::platform;
+
+namespace {
+
+std::string detailA() {
+    char buffer[512] = "unchanged";
+    const int length = dlxVmrGetLastErrorDetailA(buffer, sizeof buffer);
+    EXPECT_EQ(length, static_cast<int>(std::string(buffer).size()));
+    return buffer;
+}
+
+// A loopback port where nothing listens.
+std::uint16_t closedPort() {
+    pf::netStartup();
+    std::uint16_t port = 0;
+    const auto s = pf::socketListen(0, true, port);
+    pf::socketClose(s);
+    return port;
+}
+
+int openTcp(int bcn, std::uint16_t port) {
+    const uint8_t loopback[4] = {127, 0, 0, 1};
+    dlxVmrCCFsetBCN(bcn, DLXVMR_INTERFACE_TCPIP, port, loopback, DLXVMR_MODEL_7043A);
+    return dlxVmrCommOpen(bcn);
+}
+
+struct Library : ::testing::Test {
+    void SetUp() override { ASSERT_EQ(dlxVmrLibInit(0), 1); }
+    void TearDown() override { dlxVmrLibExit(); }
+};
+
+using Trace = std::tuple<int, int, std::string>; // BCN, direction, text
+
+void KORDA_CALL collect(void* context, int bcn, int direction, const char* text, uint32_t length) {
+    static_cast<std::vector<Trace>*>(context)->emplace_back(bcn, direction,
+                                                            std::string(text, length));
+}
+
+} // namespace
+
+TEST_F(Library, ARefusedConnectNamesTheAddressAndTheSystemsReason) {
+    const std::uint16_t port = closedPort();
+    EXPECT_EQ(openTcp(1, port), DLXVMR_E_CONNECTION_REFUSED);
+    const std::string prefix = "connect 127.0.0.1:" + std::to_string(port) + ": ";
+    const std::string detail = detailA();
+    EXPECT_EQ(detail.substr(0, prefix.size()), prefix);
+#ifndef _WIN32
+    EXPECT_EQ(detail, prefix + "Connection refused");
+#endif
+    EXPECT_GT(detail.size(), prefix.size());
+
+    // Wide text and truncation; the length is the whole detail's.
+    wchar_t wide[512];
+    EXPECT_EQ(dlxVmrGetLastErrorDetailW(wide, 512), static_cast<int>(detail.size()));
+    EXPECT_EQ(std::wstring(wide), std::wstring(detail.begin(), detail.end()));
+    char small[8] = "xxxxxxx";
+    EXPECT_EQ(dlxVmrGetLastErrorDetailA(small, sizeof small), static_cast<int>(detail.size()));
+    EXPECT_EQ(std::string(small), "connect");
+    EXPECT_EQ(dlxVmrGetLastErrorDetailA(nullptr, 0), static_cast<int>(detail.size()));
+
+    // A success leaves the detail; a failure without more to say gives its
+    // status text.
+    uint32_t seconds = 0;
+    EXPECT_EQ(dlxVmrTimeoutGet(&seconds), 1);
+    EXPECT_EQ(detailA(), detail);
+    int value = 0;
+    EXPECT_EQ(dlxVmrDIOGet(1, &value), DLXVMR_E_NOT_OPEN);
+    EXPECT_EQ(detailA(), korda::test::errorString(DLXVMR_E_NOT_OPEN));
+}
+
+#ifndef _WIN32
+TEST_F(Library, AComPortThatCannotBeOpenedNamesTheDeviceAndTheSystemsReason) {
+    korda::test::TempDir dir;
+    const std::string base = dir.path().string();
+    for (const auto& [path, reason] :
+         {std::pair<std::string, std::string>{base + "/no-such-tty", "No such file or directory"},
+          std::pair<std::string, std::string>{base, "Is a directory"}}) {
+        ::setenv("KORDA_COM7", path.c_str(), 1);
+        dlxVmrCCFsetBCN(2, DLXVMR_INTERFACE_USB, 7, nullptr, DLXVMR_MODEL_7043A);
+        EXPECT_EQ(dlxVmrCommOpen(2), DLXVMR_E_INSTRUMENT_NOT_FOUND);
+        EXPECT_EQ(detailA(), "open " + path + ": " + reason);
+    }
+    ::unsetenv("KORDA_COM7");
+}
+#endif
+
+TEST_F(Library, ATimedOutQueryNamesTheCommandTheLimitAndWhatArrived) {
+    // The identification arrives without its line end, on every try.
+    ScriptedPeer peer([](const std::string& m, int) {
+        std::string out;
+        for (const auto& line : korda::test::lines(m)) {
+            if (line == "SYST:ERR?") out += "0,\"No error\"\r\n";
+            if (line == "*IDN?") out += "KORDA,7043A";
+        }
+        return ScriptedPeer::Action{out};
+    });
+    ASSERT_EQ(openTcp(1, peer.port()), 1);
+    // A limit of 0 s leaves the least time per line: 150 ms.
+    ASSERT_EQ(dlxVmrTimeoutSet(0), 1);
+    EXPECT_EQ(dlxVmrModelCheck(1), -1015);
+    EXPECT_EQ(detailA(), "*IDN? timed out after 150 ms, 11 bytes received");
+    dlxVmrCommClose(1);
+}
+
+TEST_F(Library, EachThreadSeesTheDetailOfItsOwnFailure) {
+    const std::uint16_t port = closedPort();
+    EXPECT_EQ(dlxVmrTimeoutGet(nullptr), DLXVMR_E_INVALID_PARAMETER);
+    std::barrier bothFailed(2);
+    std::string seenByConnector, seenByReader;
+    std::thread connector([&] {
+        EXPECT_EQ(openTcp(3, port), DLXVMR_E_CONNECTION_REFUSED);
+        bothFailed.arrive_and_wait();
+        seenByConnector = detailA();
+    });
+    std::thread reader([&] {
+        int count = 0;
+        EXPECT_EQ(dlxVmrGetScansCount(4, &count), DLXVMR_E_NOT_OPEN);
+        bothFailed.arrive_and_wait();
+        seenByReader = detailA();
+    });
+    connector.join();
+    reader.join();
+    EXPECT_EQ(seenByConnector.rfind("connect 127.0.0.1:" + std::to_string(port) + ": ", 0), 0u);
+    EXPECT_EQ(seenByReader, korda::test::errorString(DLXVMR_E_NOT_OPEN));
+    EXPECT_EQ(detailA(), korda::test::errorString(DLXVMR_E_INVALID_PARAMETER));
+}
+
+TEST(Trace, GivesEveryLineAndEventOfAnExchangeByteForByte) {
+    std::vector<Trace> trace;
+    ASSERT_EQ(dlxVmrTraceSet(collect, &trace), 1);
+    {
+        VirtualInstrumentSession session(sim::Model::M7043A, 5);
+        ASSERT_EQ(session.openStatus(), 1);
+        int count = -1;
+        ASSERT_EQ(dlxVmrGetScansCount(5, &count), 1);
+        const std::string port = std::to_string(session.server().port());
+        const std::vector<Trace> expected{
+            {5, DLXVMR_TRACE_EVENT, "connect 127.0.0.1:" + port},
+            {5, DLXVMR_TRACE_SENT, "*CLS"},
+            {5, DLXVMR_TRACE_SENT, "SYST:COMM:TERM CRLF"},
+            {5, DLXVMR_TRACE_SENT, "SYST:ERR?"},
+            {5, DLXVMR_TRACE_RECEIVED, "0,\"No error\""},
+            {5, DLXVMR_TRACE_SENT, "DATA:POIN?"},
+            {5, DLXVMR_TRACE_RECEIVED, std::to_string(count)},
+        };
+        EXPECT_EQ(trace, expected);
+
+        // Switched off: nothing more arrives.
+        ASSERT_EQ(dlxVmrTraceSet(nullptr, nullptr), 1);
+        ASSERT_EQ(dlxVmrGetScansCount(5, &count), 1);
+        EXPECT_EQ(trace.size(), expected.size());
+    }
+    EXPECT_EQ(trace.size(), 7u);
+}
+
+TEST(Trace, NothingIsCalledWhenNoneIsRegistered) {
+    std::vector<Trace> trace;
+    ASSERT_EQ(dlxVmrTraceSet(collect, &trace), 1);
+    ASSERT_EQ(dlxVmrTraceSet(nullptr, &trace), 1);
+    VirtualInstrumentSession session;
+    ASSERT_EQ(session.openStatus(), 1);
+    int count = -1;
+    ASSERT_EQ(dlxVmrGetScansCount(1, &count), 1);
+    EXPECT_TRUE(trace.empty());
+}

@@ -1,0 +1,740 @@
+#include "ConfigJson.h"
+
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace korda::tool {
+
+namespace {
+
+using json::Value;
+
+struct NamedCode {
+    std::uint32_t code;
+    const char* name;
+};
+using CodeTable = std::vector<NamedCode>;
+
+struct NamedBit {
+    std::uint32_t mask;
+    const char* name;
+};
+
+const CodeTable kAnalogFunctions = {{0, "NONE"},
+                                    {VMR_FUNC_DC_VOLTS, "VOLT"},
+                                    {VMR_FUNC_AC_VOLTS, "VOLT_AC"},
+                                    {VMR_FUNC_DC_CURRENT, "CURR"},
+                                    {VMR_FUNC_AC_CURRENT, "CURR_AC"},
+                                    {VMR_FUNC_RESISTANCE_2W, "RES"},
+                                    {VMR_FUNC_RESISTANCE_4W, "FRES"},
+                                    {VMR_FUNC_RTD_2W, "TEMP_RTD"},
+                                    {VMR_FUNC_RTD_3W, "TEMP_TRTD"},
+                                    {VMR_FUNC_RTD_4W, "TEMP_FRTD"},
+                                    {VMR_FUNC_THERMISTOR_2W, "TEMP_THER"},
+                                    {VMR_FUNC_THERMISTOR_4W, "TEMP_FTH"},
+                                    {VMR_FUNC_THERMOCOUPLE, "TEMP_TC"},
+                                    {VMR_FUNC_FREQUENCY, "FREQ"},
+                                    {VMR_CHANNEL_OFF, "OFF"}};
+
+const CodeTable kComputedFunctions = {{0, "NONE"},
+                                      {VMR_MATH_POLYNOMIAL, "POLY"},
+                                      {VMR_MATH_SQUARE_ROOT, "SRO"},
+                                      {VMR_MATH_POWER, "POW"},
+                                      {VMR_MATH_EXP, "EXP"},
+                                      {VMR_MATH_LOG, "LOG"},
+                                      {VMR_MATH_ABS, "ABS"},
+                                      {VMR_MATH_RECIPROCAL, "REC"},
+                                      {VMR_MATH_SUBTRACT, "SUB"},
+                                      {VMR_MATH_ADD, "ADD"},
+                                      {VMR_MATH_MULTIPLY, "MULT"},
+                                      {VMR_MATH_DIVIDE, "DIV"},
+                                      {VMR_MATH_AVERAGE, "AVER"},
+                                      {VMR_MATH_MAXIMUM, "MAX"},
+                                      {VMR_MATH_MINIMUM, "MIN"},
+                                      {VMR_MATH_SUM, "SUM"},
+                                      {VMR_CHANNEL_OFF, "OFF"}};
+
+const CodeTable kVoltRanges = {{16, "100mV"}, {17, "1V"},   {18, "10V"},  {19, "50V"},
+                               {20, "100V"},  {21, "150V"}, {22, "300V"}, {23, "AUTO"}};
+const CodeTable kVoltAcRanges = {{32, "100mV"}, {33, "1V"},   {34, "10V"},  {35, "50V"},
+                                 {36, "100V"},  {37, "150V"}, {38, "300V"}, {39, "AUTO"}};
+const CodeTable kCurrRanges = {
+    {48, "100uA"}, {49, "1mA"}, {51, "10mA"}, {52, "100mA"}, {53, "AUTO"}};
+const CodeTable kCurrAcRanges = {
+    {64, "100uA"}, {65, "1mA"}, {66, "10mA"}, {67, "100mA"}, {68, "AUTO"}};
+const CodeTable kResistanceRanges = {{1, "100ohm"}, {2, "1kohm"},  {3, "10kohm"},  {4, "100kohm"},
+                                     {5, "1Mohm"},  {6, "10Mohm"}, {7, "100Mohm"}, {8, "AUTO"}};
+const CodeTable kRtdTypes = {{80, "SPRT"}, {81, "A385"}, {82, "A392"}, {83, "ABC"}};
+const CodeTable kThermistorTypes = {{96, "R2K2"}, {97, "R5K"}, {99, "R10K"}, {100, "RPOL"}};
+const CodeTable kThermocoupleTypes = {
+    {0x6001, "K"}, {0x6101, "T"}, {0x6201, "R"}, {0x6301, "S"},   {0x6401, "J"}, {0x6501, "N"},
+    {0x6601, "E"}, {0x6701, "B"}, {0x6801, "C"}, {0x6901, "D"},   {0x6A01, "G"}, {0x6B01, "L"},
+    {0x6C01, "M"}, {0x6D01, "U"}, {0x6E01, "W"}, {0x6F01, "POLY"}};
+const CodeTable kNoNames = {};
+
+// The names of the range field depend on the channel's function.
+const CodeTable& rangeNames(std::uint32_t function) {
+    switch (function) {
+    case 1:
+        return kVoltRanges;
+    case 2:
+        return kVoltAcRanges;
+    case 3:
+        return kCurrRanges;
+    case 4:
+        return kCurrAcRanges;
+    case 5:
+    case 6:
+        return kResistanceRanges;
+    case 7:
+    case 8:
+    case 9:
+        return kRtdTypes;
+    case 10:
+    case 11:
+        return kThermistorTypes;
+    case 12:
+        return kThermocoupleTypes;
+    default:
+        return kNoNames;
+    }
+}
+
+const CodeTable kDestinations = {{0, "OFF"}, {1, "MEM"}, {2, "MMEM"}};
+const CodeTable kAutoOrders = {{0, "LIN"}, {1, "ALT"}, {2, "REV"}, {3, "000"}};
+const CodeTable kTriggerSources = {{0, "TIM"}, {1, "EXT"}, {2, "ALAR"}, {3, "AUTO"}};
+const CodeTable kTotalizerTypes = {{0, "READ"}, {1, "RRES"}};
+const CodeTable kRefJunctions = {{0, "INT"}, {1, "FIX"}, {2, "EXT"}};
+const CodeTable kModuleStates = {{0, "PRESENT"}, {VMR_MODULE_ABSENT, "ABSENT"}};
+const CodeTable kRates = {{VMR_RATE_FAST, "FAST"},
+                          {VMR_RATE_MEDIUM, "MEDIUM"},
+                          {VMR_RATE_SLOW, "SLOW"},
+                          {VMR_RATE_NPLC, "NPLC"}};
+
+constexpr std::uint32_t kRateMask = 0x7;
+const std::vector<NamedBit> kInstrumentFlags = {
+    {VMR_FLAG_FAHRENHEIT, "fahrenheit"},
+    {VMR_FLAG_DATA_SECURITY, "dataSecurity"},
+    {VMR_FLAG_AUTO_CONTINUOUS, "autoTriggerContinuous"},
+    {VMR_FLAG_RESUME_AFTER_POWER, "resumeAfterPowerLoss"}};
+const std::vector<NamedBit> kChannelAlarmFlags = {{0x01, "triggersScan"},
+                                                  {0x02, "alarm1Low"},
+                                                  {0x04, "alarm1High"},
+                                                  {0x08, "alarm2Low"},
+                                                  {0x10, "alarm2High"}};
+const std::vector<NamedBit> kComputedAlarmFlags = {
+    {0x02, "alarm1Low"}, {0x04, "alarm1High"}, {0x08, "alarm2Low"}, {0x10, "alarm2High"}};
+
+// ---- Writing ---------------------------------------------------------------
+
+Value codeValue(const CodeTable& table, std::uint32_t code) {
+    for (const auto& n : table)
+        if (n.code == code) return Value::string(n.name);
+    return Value::integer(code);
+}
+
+// A switch stored as a word: true/false for 1/0, the number otherwise.
+Value switchValue(std::uint32_t word) {
+    if (word <= 1) return Value::boolean(word == 1);
+    return Value::integer(word);
+}
+
+Value bitsValue(const std::vector<NamedBit>& bits, std::uint32_t word) {
+    Value o = Value::object();
+    std::uint32_t named = 0;
+    for (const auto& b : bits) {
+        o.set(b.name, Value::boolean((word & b.mask) != 0));
+        named |= b.mask;
+    }
+    if (word & ~named) o.set("otherBits", Value::integer(word & ~named));
+    return o;
+}
+
+Value reals(const double* values, std::size_t count) {
+    Value a = Value::array();
+    for (std::size_t i = 0; i < count; ++i)
+        a.push(Value::real(values[i]));
+    return a;
+}
+
+bool allZero(const void* data, std::size_t size) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i < size; ++i)
+        if (p[i]) return false;
+    return true;
+}
+
+// Bytes that no field names: written only when they hold something.
+void setReserved(Value& o, const char* key, const std::uint8_t* bytes, std::size_t size) {
+    if (allZero(bytes, size)) return;
+    Value a = Value::array();
+    for (std::size_t i = 0; i < size; ++i)
+        a.push(Value::integer(bytes[i]));
+    o.set(key, std::move(a));
+}
+
+Value textValue(const VmrChar16* text) {
+    return Value::string(textToUtf8(text));
+}
+
+Value analogChannel(const ChannelRecord& c, int number) {
+    Value o = Value::object();
+    if (number) o.set("channel", Value::integer(number));
+    o.set("function", codeValue(kAnalogFunctions, c.function));
+    o.set("range", codeValue(rangeNames(c.function), c.range));
+    o.set("name", textValue(c.name));
+    o.set("unit", textValue(c.unit));
+    o.set("shuntOhms", Value::real(c.shuntOhms));
+    o.set("scaleM", Value::real(c.scaleM));
+    o.set("scaleB", Value::real(c.scaleB));
+    o.set("alarmFlags", bitsValue(kChannelAlarmFlags, c.alarmFlags));
+    o.set("alarm1Limit", Value::real(c.alarm1Limit));
+    o.set("alarm2Limit", Value::real(c.alarm2Limit));
+    o.set("alarm1Output", Value::integer(c.alarm1Output));
+    o.set("alarm2Output", Value::integer(c.alarm2Output));
+    o.set("sensorCoef", reals(c.sensorCoef, 7));
+    o.set("nplc", Value::real(c.nplc));
+    o.set("delay", Value::real(c.delay));
+    o.set("openDetect", switchValue(c.openDetect));
+    o.set("refJunction", codeValue(kRefJunctions, c.refJunction));
+    setReserved(o, "reserved20", c.reserved20, sizeof c.reserved20);
+    return o;
+}
+
+// Bit b of word k of a source list is channel 101 + 100 k + b.
+Value sourceListValue(const std::uint32_t (&words)[5]) {
+    Value a = Value::array();
+    for (int k = 0; k < 5; ++k)
+        for (int b = 0; b < 32; ++b)
+            if (words[k] & (1u << b)) a.push(Value::integer(101 + 100 * k + b));
+    return a;
+}
+
+Value computedChannel(const ComputedChannelRecord& c, int number) {
+    Value o = Value::object();
+    o.set("channel", Value::integer(number));
+    o.set("function", codeValue(kComputedFunctions, c.function));
+    o.set("sourceA", Value::integer(c.sourceA));
+    o.set("sourceB", Value::integer(c.sourceB));
+    o.set("sourceList", sourceListValue(c.sourceList));
+    o.set("listHasChannel1", switchValue(c.listHasChannel1));
+    o.set("coefficients", reals(c.coefficients, 7));
+    o.set("name", textValue(c.name));
+    o.set("unit", textValue(c.unit));
+    o.set("scaleM", Value::real(c.scaleM));
+    o.set("scaleB", Value::real(c.scaleB));
+    o.set("alarmFlags", bitsValue(kComputedAlarmFlags, c.alarmFlags));
+    o.set("alarm1Limit", Value::real(c.alarm1Limit));
+    o.set("alarm2Limit", Value::real(c.alarm2Limit));
+    o.set("alarm1Output", Value::integer(c.alarm1Output));
+    o.set("alarm2Output", Value::integer(c.alarm2Output));
+    setReserved(o, "reserved32", c.reserved32, sizeof c.reserved32);
+    setReserved(o, "reserved1160", c.reserved1160, sizeof c.reserved1160);
+    return o;
+}
+
+// ---- Reading ---------------------------------------------------------------
+
+class Reader {
+  public:
+    explicit Reader(std::string where) : where_(std::move(where)) {}
+
+    [[noreturn]] void fail(const std::string& what) const {
+        throw json::Error(where_.empty() ? what : where_ + ": " + what);
+    }
+
+    // Every member of o is one of the keys.
+    void onlyKeys(const Value& o, std::initializer_list<const char*> keys) const {
+        if (!o.isObject()) fail("expected an object");
+        for (const auto& m : o.members()) {
+            bool known = false;
+            for (const char* k : keys)
+                known = known || m.first == k;
+            if (!known) fail("unknown field \"" + m.first + "\"");
+        }
+    }
+
+    Reader field(const char* key) const {
+        return Reader(where_.empty() ? std::string(key) : where_ + ": " + key);
+    }
+
+    std::uint32_t word(const Value& v) const {
+        const auto n = v.asInteger();
+        if (!n || *n < 0 || *n > 0xFFFFFFFFLL) fail("expected a whole number from 0 to 4294967295");
+        return static_cast<std::uint32_t>(*n);
+    }
+
+    std::uint32_t code(const CodeTable& table, const Value& v) const {
+        if (v.isString()) {
+            for (const auto& n : table)
+                if (v.text() == n.name) return n.code;
+            std::string names;
+            for (const auto& n : table)
+                names += std::string(names.empty() ? "" : ", ") + n.name;
+            fail("unknown name \"" + v.text() + "\"" +
+                 (names.empty() ? std::string(" (give the code as a number)")
+                                : " (one of " + names + ", or a number)"));
+        }
+        return word(v);
+    }
+
+    std::uint32_t switchWord(const Value& v) const {
+        if (v.isBool()) return v.asBool() ? 1 : 0;
+        return word(v);
+    }
+
+    double real(const Value& v) const {
+        const auto d = v.asReal();
+        if (!d) fail("expected a number");
+        return *d;
+    }
+
+    std::uint32_t bits(const std::vector<NamedBit>& names, const Value& v) const {
+        if (!v.isObject()) return word(v);
+        std::uint32_t out = 0;
+        for (const auto& m : v.members()) {
+            if (m.first == "otherBits") {
+                out |= field("otherBits").word(m.second);
+                continue;
+            }
+            const NamedBit* bit = nullptr;
+            for (const auto& b : names)
+                if (m.first == b.name) bit = &b;
+            if (!bit) fail("unknown flag \"" + m.first + "\"");
+            if (!m.second.isBool()) field(bit->name).fail("expected true or false");
+            if (m.second.asBool()) out |= bit->mask;
+        }
+        return out;
+    }
+
+    void reals(const Value& v, double* out, std::size_t count) const {
+        if (!v.isArray() || v.items().size() > count)
+            fail("expected a list of at most " + std::to_string(count) + " numbers");
+        for (std::size_t i = 0; i < v.items().size(); ++i)
+            out[i] = real(v.items()[i]);
+    }
+
+    void bytes(const Value& v, std::uint8_t* out, std::size_t count) const {
+        if (!v.isArray() || v.items().size() != count)
+            fail("expected a list of " + std::to_string(count) + " bytes");
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint32_t b = word(v.items()[i]);
+            if (b > 255) fail("expected a byte from 0 to 255");
+            out[i] = static_cast<std::uint8_t>(b);
+        }
+    }
+
+    // UTF-8 into a text field (at most 255 units and the terminator).
+    void text(const Value& v, VmrChar16* out) const {
+        if (!v.isString()) fail("expected a text in quotes");
+        const std::string& s = v.text();
+        std::vector<std::uint16_t> units;
+        for (std::size_t i = 0; i < s.size();) {
+            const auto c = static_cast<unsigned char>(s[i]);
+            std::uint32_t cp = 0;
+            std::size_t n = 0;
+            if (c < 0x80) {
+                cp = c;
+                n = 1;
+            } else if ((c & 0xE0) == 0xC0) {
+                cp = c & 0x1Fu;
+                n = 2;
+            } else if ((c & 0xF0) == 0xE0) {
+                cp = c & 0x0Fu;
+                n = 3;
+            } else if ((c & 0xF8) == 0xF0) {
+                cp = c & 0x07u;
+                n = 4;
+            } else {
+                fail("the text is not valid UTF-8");
+            }
+            if (i + n > s.size()) fail("the text is not valid UTF-8");
+            for (std::size_t k = 1; k < n; ++k) {
+                const auto cc = static_cast<unsigned char>(s[i + k]);
+                if ((cc & 0xC0) != 0x80) fail("the text is not valid UTF-8");
+                cp = (cp << 6) | (cc & 0x3Fu);
+            }
+            i += n;
+            if (cp >= 0x10000) {
+                if (cp > 0x10FFFF) fail("the text is not valid UTF-8");
+                cp -= 0x10000;
+                units.push_back(static_cast<std::uint16_t>(0xD800 + (cp >> 10)));
+                units.push_back(static_cast<std::uint16_t>(0xDC00 + (cp & 0x3FF)));
+            } else {
+                units.push_back(static_cast<std::uint16_t>(cp));
+            }
+        }
+        for (const auto u : units)
+            if (u == 0) fail("the text holds a NUL character");
+        if (units.size() >= VMR_TEXT_UNITS)
+            fail("longer than " + std::to_string(VMR_TEXT_UNITS - 1) + " characters");
+        std::memset(out, 0, VMR_TEXT_UNITS * sizeof(VmrChar16));
+        std::memcpy(out, units.data(), units.size() * sizeof(std::uint16_t));
+    }
+
+  private:
+    std::string where_;
+};
+
+int channelNumberOf(const Reader& r, const Value& o) {
+    const Value* n = o.find("channel");
+    if (!n) r.fail("every channel needs its \"channel\" number");
+    const auto v = n->asInteger();
+    if (!v || *v < 1 || *v > 999) r.fail("\"channel\" must be a channel number");
+    return static_cast<int>(*v);
+}
+
+void readAnalog(const Reader& r, const Value& o, ChannelRecord& c) {
+    r.onlyKeys(o, {"channel", "function", "range", "name", "unit", "shuntOhms", "scaleM", "scaleB",
+                   "alarmFlags", "alarm1Limit", "alarm2Limit", "alarm1Output", "alarm2Output",
+                   "sensorCoef", "nplc", "delay", "openDetect", "refJunction", "reserved20"});
+    // The range's names follow the function, so the function comes first.
+    if (const Value* v = o.find("function"))
+        c.function = r.field("function").code(kAnalogFunctions, *v);
+    for (const auto& [key, v] : o.members()) {
+        const Reader f = r.field(key.c_str());
+        if (key == "range")
+            c.range = f.code(rangeNames(c.function), v);
+        else if (key == "name")
+            f.text(v, c.name);
+        else if (key == "unit")
+            f.text(v, c.unit);
+        else if (key == "shuntOhms")
+            c.shuntOhms = f.real(v);
+        else if (key == "scaleM")
+            c.scaleM = f.real(v);
+        else if (key == "scaleB")
+            c.scaleB = f.real(v);
+        else if (key == "alarmFlags")
+            c.alarmFlags = f.bits(kChannelAlarmFlags, v);
+        else if (key == "alarm1Limit")
+            c.alarm1Limit = f.real(v);
+        else if (key == "alarm2Limit")
+            c.alarm2Limit = f.real(v);
+        else if (key == "alarm1Output")
+            c.alarm1Output = f.word(v);
+        else if (key == "alarm2Output")
+            c.alarm2Output = f.word(v);
+        else if (key == "sensorCoef")
+            f.reals(v, c.sensorCoef, 7);
+        else if (key == "nplc")
+            c.nplc = f.real(v);
+        else if (key == "delay")
+            c.delay = f.real(v);
+        else if (key == "openDetect")
+            c.openDetect = f.switchWord(v);
+        else if (key == "refJunction")
+            c.refJunction = f.code(kRefJunctions, v);
+        else if (key == "reserved20")
+            f.bytes(v, c.reserved20, sizeof c.reserved20);
+    }
+}
+
+void readSourceList(const Reader& r, const Value& v, std::uint32_t (&words)[5]) {
+    if (!v.isArray()) r.fail("expected a list of channel numbers");
+    for (const auto& item : v.items()) {
+        const auto n = item.asInteger();
+        const long long k = n ? (*n - 101) / 100 : -1;
+        const long long b = n ? (*n - 101) % 100 : -1;
+        if (!n || *n < 101 || k > 4 || b < 0 || b > 31)
+            r.fail("a source channel must be one of 101-132, 201-232, ... 501-532");
+        words[k] |= 1u << b;
+    }
+}
+
+void readComputed(const Reader& r, const Value& o, ComputedChannelRecord& c) {
+    r.onlyKeys(o, {"channel", "function", "sourceA", "sourceB", "sourceList", "listHasChannel1",
+                   "coefficients", "name", "unit", "scaleM", "scaleB", "alarmFlags", "alarm1Limit",
+                   "alarm2Limit", "alarm1Output", "alarm2Output", "reserved32", "reserved1160"});
+    for (const auto& [key, v] : o.members()) {
+        const Reader f = r.field(key.c_str());
+        if (key == "function")
+            c.function = f.code(kComputedFunctions, v);
+        else if (key == "sourceA")
+            c.sourceA = f.word(v);
+        else if (key == "sourceB")
+            c.sourceB = f.word(v);
+        else if (key == "sourceList")
+            readSourceList(f, v, c.sourceList);
+        else if (key == "listHasChannel1")
+            c.listHasChannel1 = f.switchWord(v);
+        else if (key == "coefficients")
+            f.reals(v, c.coefficients, 7);
+        else if (key == "name")
+            f.text(v, c.name);
+        else if (key == "unit")
+            f.text(v, c.unit);
+        else if (key == "scaleM")
+            c.scaleM = f.real(v);
+        else if (key == "scaleB")
+            c.scaleB = f.real(v);
+        else if (key == "alarmFlags")
+            c.alarmFlags = f.bits(kComputedAlarmFlags, v);
+        else if (key == "alarm1Limit")
+            c.alarm1Limit = f.real(v);
+        else if (key == "alarm2Limit")
+            c.alarm2Limit = f.real(v);
+        else if (key == "alarm1Output")
+            c.alarm1Output = f.word(v);
+        else if (key == "alarm2Output")
+            c.alarm2Output = f.word(v);
+        else if (key == "reserved32")
+            f.bytes(v, c.reserved32, sizeof c.reserved32);
+        else if (key == "reserved1160")
+            f.bytes(v, c.reserved1160, sizeof c.reserved1160);
+    }
+}
+
+std::uint32_t readFlags(const Reader& r, const Value& v) {
+    if (!v.isObject()) return r.word(v);
+    std::uint32_t out = 0;
+    Value rest = Value::object();
+    for (const auto& [key, item] : v.members()) {
+        if (key == "rate") {
+            const std::uint32_t rate = r.field("rate").code(kRates, item);
+            if (rate > kRateMask) r.field("rate").fail("a rate code is 0 to 7");
+            out |= rate;
+        } else {
+            rest.set(key, item);
+        }
+    }
+    const std::uint32_t bits = r.bits(kInstrumentFlags, rest);
+    if (bits & kRateMask) r.field("otherBits").fail("bits 0-2 are the rate; give them as \"rate\"");
+    return out | bits;
+}
+
+void readModule(const Reader& r, const Value& o, VmrInstConfig& config, std::vector<bool>& seen) {
+    r.onlyKeys(o, {"slot", "moduleState", "reserved4", "channels"});
+    const Value* slotValue = o.find("slot");
+    const auto slot = slotValue ? slotValue->asInteger() : std::nullopt;
+    if (!slot || *slot < 1 || *slot > VMR_MODULE_AREAS)
+        r.fail("every module needs its \"slot\", 1 to " + std::to_string(VMR_MODULE_AREAS));
+    const int m = static_cast<int>(*slot) - 1;
+    const Reader here("slot " + std::to_string(*slot));
+    if (seen[static_cast<std::size_t>(m)]) here.fail("given twice");
+    seen[static_cast<std::size_t>(m)] = true;
+    ModuleArea& area = config.modules[m];
+    if (const Value* v = o.find("moduleState"))
+        area.moduleState = here.field("moduleState").code(kModuleStates, *v);
+    if (const Value* v = o.find("reserved4"))
+        here.field("reserved4").bytes(*v, area.reserved4, sizeof area.reserved4);
+    if (const Value* list = o.find("channels")) {
+        if (!list->isArray()) here.field("channels").fail("expected a list of channels");
+        std::vector<bool> given(VMR_CHANNELS_PER_AREA, false);
+        for (const auto& ch : list->items()) {
+            const int n = channelNumberOf(here, ch);
+            const int c = n - (100 * m + 101);
+            if (c < 0 || c >= VMR_CHANNELS_PER_AREA)
+                here.fail("channel " + std::to_string(n) + " is not in this slot (" +
+                          std::to_string(100 * m + 101) + " to " +
+                          std::to_string(100 * m + 100 + VMR_CHANNELS_PER_AREA) + ")");
+            const Reader cr("channel " + std::to_string(n));
+            if (given[static_cast<std::size_t>(c)]) cr.fail("given twice");
+            given[static_cast<std::size_t>(c)] = true;
+            readAnalog(cr, ch, area.channels[c]);
+        }
+    }
+}
+
+} // namespace
+
+std::string textToUtf8(const VmrChar16* text) {
+    std::string out;
+    for (std::size_t i = 0; i < VMR_TEXT_UNITS && text[i] != 0; ++i) {
+        std::uint32_t cp = text[i];
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < VMR_TEXT_UNITS && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+            ++i;
+        }
+        json::appendUtf8(out, cp);
+    }
+    return out;
+}
+
+json::Value configToJson(const VmrInstConfig& c) {
+    Value o = Value::object();
+    Value flags = bitsValue(kInstrumentFlags, c.flags & ~kRateMask);
+    Value withRate = Value::object();
+    withRate.set("rate", codeValue(kRates, c.flags & kRateMask));
+    for (const auto& m : flags.members())
+        withRate.set(m.first, m.second);
+    o.set("flags", std::move(withRate));
+    o.set("intervalHours", Value::integer(c.intervalHours));
+    o.set("intervalMinutes", Value::integer(c.intervalMinutes));
+    o.set("intervalSeconds", Value::integer(c.intervalSeconds));
+    o.set("triggerSource", codeValue(kTriggerSources, c.triggerSource));
+    o.set("triggerCount", Value::integer(c.triggerCount));
+    o.set("alarmTriggerChannel", Value::integer(c.alarmTriggerChannel));
+    o.set("autoTriggerOrder", codeValue(kAutoOrders, c.autoTriggerOrder));
+    o.set("autoReferenceChannel", Value::integer(c.autoReferenceChannel));
+    o.set("autoSecondReferenceChannel", Value::integer(c.autoSecondReferenceChannel));
+    o.set("recordDestination", codeValue(kDestinations, c.recordDestination));
+    o.set("totalizerState", switchValue(c.totalizerState));
+    o.set("totalizerType", codeValue(kTotalizerTypes, c.totalizerType));
+    o.set("totalizerDebounce", switchValue(c.totalizerDebounce));
+    o.set("totalizerCount", Value::integer(c.totalizerCount));
+    {
+        Value reserved = Value::array();
+        for (const auto w : c.reserved16)
+            reserved.push(Value::integer(w));
+        if (!allZero(c.reserved16, sizeof c.reserved16)) o.set("reserved16", std::move(reserved));
+    }
+    o.set("channel1", analogChannel(c.channel1, 0));
+    Value computed = Value::array();
+    for (int i = 0; i < VMR_COMPUTED_CHANNELS; ++i)
+        if (!allZero(&c.computed[i], sizeof c.computed[i]))
+            computed.push(computedChannel(c.computed[i], 501 + i));
+    o.set("computed", std::move(computed));
+    Value modules = Value::array();
+    for (int m = 0; m < VMR_MODULE_AREAS; ++m) {
+        const ModuleArea& area = c.modules[m];
+        if (allZero(&area, sizeof area)) continue;
+        Value mo = Value::object();
+        mo.set("slot", Value::integer(m + 1));
+        mo.set("moduleState", codeValue(kModuleStates, area.moduleState));
+        setReserved(mo, "reserved4", area.reserved4, sizeof area.reserved4);
+        Value channels = Value::array();
+        for (int k = 0; k < VMR_CHANNELS_PER_AREA; ++k)
+            if (!allZero(&area.channels[k], sizeof area.channels[k]))
+                channels.push(analogChannel(area.channels[k], 100 * m + 101 + k));
+        mo.set("channels", std::move(channels));
+        modules.push(std::move(mo));
+    }
+    o.set("modules", std::move(modules));
+    return o;
+}
+
+void configFromJson(const json::Value& d, VmrInstConfig& c) {
+    std::memset(&c, 0, sizeof c);
+    const Reader r("");
+    r.onlyKeys(d, {"flags", "intervalHours", "intervalMinutes", "intervalSeconds", "triggerSource",
+                   "triggerCount", "alarmTriggerChannel", "autoTriggerOrder",
+                   "autoReferenceChannel", "autoSecondReferenceChannel", "recordDestination",
+                   "totalizerState", "totalizerType", "totalizerDebounce", "totalizerCount",
+                   "reserved16", "channel1", "computed", "modules"});
+    for (const auto& [key, v] : d.members()) {
+        const Reader f = r.field(key.c_str());
+        if (key == "flags")
+            c.flags = readFlags(f, v);
+        else if (key == "intervalHours")
+            c.intervalHours = f.word(v);
+        else if (key == "intervalMinutes")
+            c.intervalMinutes = f.word(v);
+        else if (key == "intervalSeconds")
+            c.intervalSeconds = f.word(v);
+        else if (key == "triggerSource")
+            c.triggerSource = f.code(kTriggerSources, v);
+        else if (key == "triggerCount")
+            c.triggerCount = f.word(v);
+        else if (key == "alarmTriggerChannel")
+            c.alarmTriggerChannel = f.word(v);
+        else if (key == "autoTriggerOrder")
+            c.autoTriggerOrder = f.code(kAutoOrders, v);
+        else if (key == "autoReferenceChannel")
+            c.autoReferenceChannel = f.word(v);
+        else if (key == "autoSecondReferenceChannel")
+            c.autoSecondReferenceChannel = f.word(v);
+        else if (key == "recordDestination")
+            c.recordDestination = f.code(kDestinations, v);
+        else if (key == "totalizerState")
+            c.totalizerState = f.switchWord(v);
+        else if (key == "totalizerType")
+            c.totalizerType = f.code(kTotalizerTypes, v);
+        else if (key == "totalizerDebounce")
+            c.totalizerDebounce = f.switchWord(v);
+        else if (key == "totalizerCount")
+            c.totalizerCount = f.word(v);
+        else if (key == "reserved16") {
+            if (!v.isArray() || v.items().size() != 9) f.fail("expected a list of 9 numbers");
+            for (std::size_t i = 0; i < 9; ++i)
+                c.reserved16[i] = f.word(v.items()[i]);
+        } else if (key == "channel1") {
+            const Reader cr("channel 1");
+            if (const Value* n = v.find("channel"); n && n->asInteger() != 1)
+                cr.fail("\"channel1\" is channel 1");
+            readAnalog(cr, v, c.channel1);
+        } else if (key == "computed") {
+            if (!v.isArray()) f.fail("expected a list of computed channels");
+            std::vector<bool> given(VMR_COMPUTED_CHANNELS, false);
+            for (const auto& ch : v.items()) {
+                const int n = channelNumberOf(f, ch);
+                const Reader cr("channel " + std::to_string(n));
+                if (n < 501 || n >= 501 + VMR_COMPUTED_CHANNELS)
+                    cr.fail("computed channels are 501 to 520");
+                if (given[static_cast<std::size_t>(n - 501)]) cr.fail("given twice");
+                given[static_cast<std::size_t>(n - 501)] = true;
+                readComputed(cr, ch, c.computed[n - 501]);
+            }
+        } else if (key == "modules") {
+            if (!v.isArray()) f.fail("expected a list of modules");
+            std::vector<bool> seen(VMR_MODULE_AREAS, false);
+            for (const auto& mo : v.items())
+                readModule(f, mo, c, seen);
+        }
+    }
+}
+
+namespace {
+
+void setText(VmrChar16* out, const char* text) {
+    for (std::size_t i = 0; text[i] && i + 1 < VMR_TEXT_UNITS; ++i)
+        out[i] = static_cast<unsigned char>(text[i]);
+}
+
+ChannelRecord& analog(VmrInstConfig& c, int number, std::uint32_t function, std::uint32_t range,
+                      const char* name, const char* unit) {
+    ChannelRecord& ch =
+        number == 1 ? c.channel1 : c.modules[number / 100 - 1].channels[number % 100 - 1];
+    ch.function = function;
+    ch.range = range;
+    ch.scaleM = 1; // no scaling
+    setText(ch.name, name);
+    setText(ch.unit, unit);
+    return ch;
+}
+
+} // namespace
+
+void exampleConfig(int model, VmrInstConfig& c) {
+    std::memset(&c, 0, sizeof c);
+    const int slots = model == DLXVMR_MODEL_5129A ? 3 : 2;
+    for (int m = 0; m < VMR_MODULE_AREAS; ++m)
+        c.modules[m].moduleState =
+            m < slots ? static_cast<std::uint32_t>(m + 1) : VMR_MODULE_ABSENT;
+    c.intervalSeconds = 1; // one scan a second, until stopped
+    c.triggerCount = 0;
+    c.autoTriggerOrder = 3; // no automatic-trigger order chosen
+
+    static const char* const kPlaces[] = {"Oven top", "Oven middle", "Oven bottom", "Door",
+                                          "Inlet",    "Outlet",      "Ambient",     "Bath"};
+    for (int k = 0; k < 8; ++k)
+        analog(c, 101 + k, VMR_FUNC_THERMOCOUPLE, VMR_TC_TYPE(0), kPlaces[k], "C").openDetect = 1;
+    ChannelRecord& top = c.modules[0].channels[0];
+    top.alarmFlags = 0x04; // alarm 1 when above its limit
+    top.alarm1Limit = 250;
+    top.alarm1Output = 1;                                 // drives digital output 1
+    analog(c, 201, VMR_FUNC_DC_VOLTS, 23, "Supply", "V"); // automatic range
+    analog(c, 202, VMR_FUNC_RTD_4W, 81, "Reference PT100", "C").sensorCoef[0] = 100; // R0
+    // A 4-20 mA loop on a current input (10 mA range), scaled to 0-100 %.
+    ChannelRecord& loop = analog(c, 221, VMR_FUNC_DC_CURRENT, 51, "Flow", "%");
+    loop.scaleM = 6250;
+    loop.scaleB = -25;
+    if (model == DLXVMR_MODEL_5129A) {
+        c.flags = VMR_RATE_SLOW; // the best resolution
+        for (int k = 0; k < 6; ++k)
+            analog(c, 301 + k, VMR_FUNC_THERMOCOUPLE, VMR_TC_TYPE(4), "", "C").openDetect = 1;
+        for (int k = 0; k < 6; ++k)
+            setText(c.modules[2].channels[k].name, ("Kiln " + std::to_string(k + 1)).c_str());
+    }
+    ComputedChannelRecord& mean = c.computed[0];
+    mean.function = VMR_MATH_AVERAGE; // of the three oven thermocouples
+    mean.sourceList[0] = 0x7;
+    mean.scaleM = 1;
+    setText(mean.name, "Oven mean");
+    setText(mean.unit, "C");
+}
+
+} // namespace korda::tool

@@ -1,0 +1,81 @@
+// What korda writes: CSV of scans, time stamps, and the messages and exit
+// codes of failures.
+#pragma once
+
+#include "korda32ext.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace korda::tool {
+
+// Exit codes.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;       // a local failure (a file that cannot be written)
+constexpr int kExitUsage = 2;         // bad arguments, found before anything is sent
+constexpr int kExitInstrument = 3;    // the instrument or the library refused
+constexpr int kExitCommunication = 4; // the instrument could not be reached
+constexpr int kExitInterrupted = 130; // stopped by Ctrl-C
+
+// The library's text for a status code.
+std::string statusText(int status);
+// kExitCommunication for transport failures, kExitInstrument otherwise.
+int exitCodeFor(int status);
+// Prints "korda: DOING: TEXT (CODE)" to standard error, with the library's
+// detail of the failure when it has one; returns the exit code.
+int reportFailure(const std::string& doing, int status);
+// Prints "korda: TEXT" to standard error.
+void message(const std::string& text);
+
+// "2026-03-07T09:05:03.042": the time stamp of a scan entry.
+std::string isoTime(const ScanEntry& entry);
+// The PC's local time in the same form.
+std::string isoNow();
+
+// A reading as CSV text: the shortest form that reads back as the same
+// float, "inf"/"-inf" for an overload, empty for a reading the instrument
+// could not take.
+std::string readingText(float value);
+// A CSV cell, quoted when it holds a comma, quotation mark or line end.
+std::string csvCell(const std::string& text);
+
+// A column of the CSV: channel number, and name and unit when known.
+struct Column {
+    int channel = 0;
+    std::string name;
+    std::string unit;
+};
+
+// Writes scans as CSV: a header row ("time" and one cell per column), then
+// one row per scan.
+class CsvWriter {
+  public:
+    explicit CsvWriter(std::FILE* out) : out_(out) {}
+    void header(const std::vector<Column>& columns);
+    // False when the file cannot be written.
+    bool rows(const ScanRecord& record);
+    bool ok() const { return !std::ferror(out_); }
+
+  private:
+    std::FILE* out_;
+    std::string line_;
+};
+
+// A progress line on a terminal (standard error), nothing when it is not one.
+class Progress {
+  public:
+    // wanted: false when the rows themselves go to the terminal.
+    Progress(std::string what, bool wanted);
+    // True when standard output is a terminal.
+    static bool outputIsTerminal();
+    ~Progress();
+    void update(long long done, long long total);
+
+  private:
+    std::string what_;
+    bool terminal_;
+    bool shown_ = false;
+};
+
+} // namespace korda::tool

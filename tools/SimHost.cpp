@@ -1,0 +1,34 @@
+#include "SimHost.h"
+
+#include "Instrument.h"
+#include "ScanModel.h"
+#include "TcpServer.h"
+#include "korda32ext.h"
+
+#include <mutex>
+
+namespace korda::tool {
+
+struct SimHost::Impl {
+    explicit Impl(int model)
+        : instrument(model == DLXVMR_MODEL_5129A ? sim::Model::M5129A : sim::Model::M7043A) {
+        {
+            std::lock_guard<std::recursive_mutex> g(instrument.mutex());
+            instrument.settings.timerSeconds = 1;
+            instrument.settings.triggerCount = 0;
+        }
+        sim::setScanChannels(instrument, {101, 102, 103});
+        server = std::make_unique<sim::TcpServer>(instrument);
+    }
+    sim::Instrument instrument;
+    std::unique_ptr<sim::TcpServer> server;
+};
+
+SimHost::SimHost(int model) : impl_(std::make_unique<Impl>(model)) {}
+SimHost::~SimHost() = default;
+
+int SimHost::port() const {
+    return impl_->server->listening() ? impl_->server->port() : 0;
+}
+
+} // namespace korda::tool

@@ -31,20 +31,6 @@ std::string buildMessage(const std::vector<std::string>& lines) {
     return message;
 }
 
-// The commands of an exchange for a failure text: the error queue's own
-// commands left out, and a long batch cut short.
-std::string describeCommands(const std::vector<std::string>& lines) {
-    constexpr std::size_t kMaxText = 160;
-    std::string text;
-    for (const auto& l : lines) {
-        if (l == "*CLS" || l == "SYST:ERR?") continue;
-        if (!text.empty()) text += "; ";
-        if (text.size() + l.size() > kMaxText) return text + "...";
-        text += l;
-    }
-    return text;
-}
-
 // True when text ends with a complete error-queue line of an error: a
 // number other than 0, a comma and a quoted text. The text is kept without its
 // closing quotation mark, as the setting commands record it.
@@ -65,6 +51,20 @@ bool endsWithErrorLine(std::string_view text, int& code, std::string& message) {
     code = *value;
     message.assign(line.substr(comma + 1, line.size() - comma - 2));
     return true;
+}
+
+// The commands of an exchange for a failure text: the error queue's own
+// commands left out, and a long batch cut short.
+std::string describeCommands(const std::vector<std::string>& lines) {
+    constexpr std::size_t kMaxText = 160;
+    std::string text;
+    for (const auto& l : lines) {
+        if (l == "*CLS" || l == "SYST:ERR?") continue;
+        if (!text.empty()) text += "; ";
+        if (text.size() + l.size() > kMaxText) return text + "...";
+        text += l;
+    }
+    return text;
 }
 
 } // namespace
@@ -305,8 +305,10 @@ int SCPIHandler::readUntilNoError(const std::string& command, std::string& out) 
         return sent;
     }
     const std::size_t base = out.size();
-    const int st = collectUntilNoError(command, base, out);
+    bool rejected = false;
+    const int st = collectUntilNoError(command, base, out, rejected);
     traceReceived(std::string_view(out).substr(base));
+    if (rejected) return st; // the instrument's own error, recorded with its text
     if (st == status::kInvalidResponse && out.size() - base <= replyLimit_)
         diagnostics_.detail(command + ": reply of " + std::to_string(out.size() - base) +
                             " bytes, too short for a log");
@@ -315,8 +317,8 @@ int SCPIHandler::readUntilNoError(const std::string& command, std::string& out) 
     return st;
 }
 
-int SCPIHandler::collectUntilNoError(const std::string& command, std::size_t base,
-                                     std::string& out) {
+int SCPIHandler::collectUntilNoError(const std::string& command, std::size_t base, std::string& out,
+                                     bool& rejected) {
     for (;;) {
         const std::size_t before = out.size();
         const int st = transport_->receive(timeLimitMs(), out);
@@ -333,6 +335,7 @@ int SCPIHandler::collectUntilNoError(const std::string& command, std::size_t bas
         if (out.size() > before &&
             endsWithErrorLine(std::string_view(out).substr(base), code, text)) {
             recordError(code, command + " => " + text);
+            rejected = true;
             return code;
         }
         if (out.size() - base > replyLimit_) return status::kInvalidResponse;

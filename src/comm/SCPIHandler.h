@@ -102,7 +102,10 @@ class SCPIHandler {
     void recordExchangeFailure(int st, const std::vector<std::string>& lines, std::uint32_t limitMs,
                                std::size_t received) const;
     // Receives the rest of a long reply, up to the no-error line.
-    int collectUntilNoError(const std::string& command, std::size_t base, std::string& out);
+    // rejected: the instrument answered the command with an error (its code
+    // is returned, its text recorded under it).
+    int collectUntilNoError(const std::string& command, std::size_t base, std::string& out,
+                            bool& rejected);
     void traceSent(const std::vector<std::string>& lines) const;
     void traceReceived(std::string_view text) const;
     int transactWithRetry(const std::vector<std::string>& lines, std::size_t expectedLines,

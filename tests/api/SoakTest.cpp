@@ -50,8 +50,18 @@ long residentKiB() {
     return -1;
 }
 
+// Under Wine /proc/self/fd lists the emulator's own descriptors, which come
+// and go with its internal work: descriptors are counted on native builds.
+int openDescriptors() {
+#ifdef _WIN32
+    return 0;
+#else
+    return countEntries("/proc/self/fd");
+#endif
+}
+
 struct Usage {
-    int descriptors = countEntries("/proc/self/fd");
+    int descriptors = openDescriptors();
     int threads = countEntries("/proc/self/task");
     long rssKiB = residentKiB();
 };

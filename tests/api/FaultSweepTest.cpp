@@ -8,13 +8,12 @@
 // Each must give a negative status within the time limit (with a margin that
 // only proves the call did not hang), leave no descriptor or thread behind,
 // and leave the BCN usable: the next call works.
+#include "ProcessUsage.h"
 #include "TestSupport.h"
 #include "korda32ext.h"
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
-
-#include <dirent.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -28,29 +27,6 @@ using namespace korda;
 namespace pf = korda32ex::platform;
 
 namespace {
-
-// Entries of a /proc directory of this process.
-int countEntries(const char* path) {
-    DIR* dir = opendir(path);
-    if (dir == nullptr) return -1;
-    int n = 0;
-    while (const dirent* e = readdir(dir))
-        if (e->d_name[0] != '.') ++n;
-    closedir(dir);
-    return n;
-}
-// Under Wine /proc/self/fd lists the emulator's own descriptors, which come
-// and go with its internal work: descriptors are counted on native builds.
-int openDescriptors() {
-#ifdef _WIN32
-    return 0;
-#else
-    return countEntries("/proc/self/fd");
-#endif
-}
-int threads() {
-    return countEntries("/proc/self/task");
-}
 
 enum class Fault { None, CutAfter, Silent, Garbage, NulBytes, NoLineEnd, Late };
 
@@ -230,19 +206,19 @@ TEST_F(FaultSweep, ConnectionCutAtEveryByteOfEveryReply) {
         const long whole = peer.replyBytes();
         ASSERT_GT(whole, 0) << call.name;
         const int fds = openDescriptors();
-        const int tasks = threads();
+        const int tasks = threadCount();
         for (long k = 0; k < whole; ++k) {
             peer.arm(Fault::CutAfter, k);
             expectCleanFailure(call, kCutBoundMs, "cut after " + std::to_string(k) + " bytes");
         }
         EXPECT_EQ(openDescriptors(), fds) << call.name;
-        EXPECT_EQ(threads(), tasks) << call.name;
+        EXPECT_EQ(threadCount(), tasks) << call.name;
     }
 }
 
 TEST_F(FaultSweep, SpoiledRepliesFailCleanly) {
     const int fds = openDescriptors();
-    const int tasks = threads();
+    const int tasks = threadCount();
     for (const Call& call : instrumentCalls()) {
         for (const auto& [fault, what] :
              {std::pair{Fault::Garbage, "garbage"}, std::pair{Fault::NulBytes, "NUL bytes"}}) {
@@ -251,12 +227,12 @@ TEST_F(FaultSweep, SpoiledRepliesFailCleanly) {
         }
     }
     EXPECT_EQ(openDescriptors(), fds);
-    EXPECT_EQ(threads(), tasks);
+    EXPECT_EQ(threadCount(), tasks);
 }
 
 TEST_F(FaultSweep, SilenceAndMissingLineEndsEndAtTheTimeLimit) {
     const int fds = openDescriptors();
-    const int tasks = threads();
+    const int tasks = threadCount();
     // Each waits a whole time limit (two for a retried query), so a few calls
     // of different kinds: a query and a checked setting.
     const auto calls = instrumentCalls();
@@ -271,7 +247,7 @@ TEST_F(FaultSweep, SilenceAndMissingLineEndsEndAtTheTimeLimit) {
     peer.arm(Fault::NoLineEnd);
     expectCleanFailure(named("DIOGet"), kSilenceBoundMs, "no line end");
     EXPECT_EQ(openDescriptors(), fds);
-    EXPECT_EQ(threads(), tasks);
+    EXPECT_EQ(threadCount(), tasks);
 }
 
 TEST_F(FaultSweep, ALateReplyIsNeverTakenForTheNextCall) {

@@ -5,6 +5,7 @@
 //
 // KORDA_SOAK_ROUNDS and KORDA_SOAK_CYCLES lengthen the runs (the slow CI step
 // does); the defaults keep the normal suite quick.
+#include "ProcessUsage.h"
 #include "ScanBuffer.h"
 #include "ScanModel.h"
 #include "TestSupport.h"
@@ -12,8 +13,6 @@
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
-
-#include <dirent.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,16 +25,6 @@
 using namespace korda;
 
 namespace {
-
-int countEntries(const char* path) {
-    DIR* dir = opendir(path);
-    if (dir == nullptr) return -1;
-    int n = 0;
-    while (const dirent* e = readdir(dir))
-        if (e->d_name[0] != '.') ++n;
-    closedir(dir);
-    return n;
-}
 
 // Resident memory of this process, in KiB.
 long residentKiB() {
@@ -50,19 +39,9 @@ long residentKiB() {
     return -1;
 }
 
-// Under Wine /proc/self/fd lists the emulator's own descriptors, which come
-// and go with its internal work: descriptors are counted on native builds.
-int openDescriptors() {
-#ifdef _WIN32
-    return 0;
-#else
-    return countEntries("/proc/self/fd");
-#endif
-}
-
 struct Usage {
     int descriptors = openDescriptors();
-    int threads = countEntries("/proc/self/task");
+    int threads = threadCount();
     long rssKiB = residentKiB();
 };
 

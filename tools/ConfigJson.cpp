@@ -684,50 +684,57 @@ void setText(VmrChar16* out, const char* text) {
         out[i] = static_cast<unsigned char>(text[i]);
 }
 
-ChannelRecord& analog(VmrInstConfig& c, int number, std::uint32_t function, std::uint32_t range,
-                      const char* name, const char* unit) {
+// An analog channel of the example. The 5129A integrates over nplc power-line
+// cycles (1 from its reset; the rate "NPLC" sends another); the 7043A has no
+// such setting.
+ChannelRecord& analog(VmrInstConfig& c, int model, int number, std::uint32_t function,
+                      std::uint32_t range, const char* name, const char* unit) {
     ChannelRecord& ch =
         number == 1 ? c.channel1 : c.modules[number / 100 - 1].channels[number % 100 - 1];
     ch.function = function;
     ch.range = range;
     ch.scaleM = 1; // no scaling
+    ch.nplc = model == DLXVMR_MODEL_5129A ? 1 : 0;
     setText(ch.name, name);
     setText(ch.unit, unit);
+    if (number != 1) c.modules[number / 100 - 1].moduleState = 1; // holds a channel
     return ch;
 }
 
 } // namespace
 
+// The example holds what the instrument holds once it is configured, so that
+// the record read back from it is the same record: a module area shows as
+// present (1) through its channels and is otherwise left as it is after a
+// reset; the automatic-trigger order is "none chosen" (3) while the timer
+// triggers.
 void exampleConfig(int model, VmrInstConfig& c) {
     std::memset(&c, 0, sizeof c);
-    const int slots = model == DLXVMR_MODEL_5129A ? 3 : 2;
-    for (int m = 0; m < VMR_MODULE_AREAS; ++m)
-        c.modules[m].moduleState =
-            m < slots ? static_cast<std::uint32_t>(m + 1) : VMR_MODULE_ABSENT;
     c.intervalSeconds = 1; // one scan a second, until stopped
     c.triggerCount = 0;
-    c.autoTriggerOrder = 3; // no automatic-trigger order chosen
+    c.autoTriggerOrder = 3;
 
     static const char* const kPlaces[] = {"Oven top", "Oven middle", "Oven bottom", "Door",
                                           "Inlet",    "Outlet",      "Ambient",     "Bath"};
     for (int k = 0; k < 8; ++k)
-        analog(c, 101 + k, VMR_FUNC_THERMOCOUPLE, VMR_TC_TYPE(0), kPlaces[k], "C").openDetect = 1;
+        analog(c, model, 101 + k, VMR_FUNC_THERMOCOUPLE, VMR_TC_TYPE(0), kPlaces[k], "C")
+            .openDetect = 1;
     ChannelRecord& top = c.modules[0].channels[0];
     top.alarmFlags = 0x04; // alarm 1 when above its limit
     top.alarm1Limit = 250;
-    top.alarm1Output = 1;                                 // drives digital output 1
-    analog(c, 201, VMR_FUNC_DC_VOLTS, 23, "Supply", "V"); // automatic range
-    analog(c, 202, VMR_FUNC_RTD_4W, 81, "Reference PT100", "C").sensorCoef[0] = 100; // R0
+    top.alarm1Output = 1;                                        // drives digital output 1
+    analog(c, model, 201, VMR_FUNC_DC_VOLTS, 23, "Supply", "V"); // automatic range
+    analog(c, model, 202, VMR_FUNC_RTD_4W, 81, "Reference PT100", "C").sensorCoef[0] = 100; // R0
     // A 4-20 mA loop on a current input (10 mA range), scaled to 0-100 %.
-    ChannelRecord& loop = analog(c, 221, VMR_FUNC_DC_CURRENT, 51, "Flow", "%");
+    ChannelRecord& loop = analog(c, model, 221, VMR_FUNC_DC_CURRENT, 51, "Flow", "%");
     loop.scaleM = 6250;
     loop.scaleB = -25;
     if (model == DLXVMR_MODEL_5129A) {
         c.flags = VMR_RATE_SLOW; // the best resolution
         for (int k = 0; k < 6; ++k)
-            analog(c, 301 + k, VMR_FUNC_THERMOCOUPLE, VMR_TC_TYPE(4), "", "C").openDetect = 1;
-        for (int k = 0; k < 6; ++k)
-            setText(c.modules[2].channels[k].name, ("Kiln " + std::to_string(k + 1)).c_str());
+            analog(c, model, 301 + k, VMR_FUNC_THERMOCOUPLE, VMR_TC_TYPE(4),
+                   ("Kiln " + std::to_string(k + 1)).c_str(), "C")
+                .openDetect = 1;
     }
     ComputedChannelRecord& mean = c.computed[0];
     mean.function = VMR_MATH_AVERAGE; // of the three oven thermocouples

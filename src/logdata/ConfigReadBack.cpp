@@ -2,12 +2,14 @@
 
 #include "channels/CompProcessors.h"
 #include "comm/SCPIHandler.h"
+#include "comm/ScpiText.h"
 #include "config/ProcessorSupport.h"
 #include "core/Numbers.h"
 #include "core/Status.h"
 #include "core/Text.h"
 #include "frontend/GlobalData.h"
 #include "logdata/CsvProcessors.h"
+#include "logdata/SetupCells.h"
 
 #include <algorithm>
 #include <cmath>
@@ -43,6 +45,16 @@ int readBack(SCPIHandler& h, IProcessor& p, VmrInstConfig& record, GlobalData& g
     if (parent.parseResponse(replies, record, errorText, errorCode)) return status::kOk;
     g.setErrorMessage(errorCode, errorText);
     return errorCode;
+}
+
+// The unit of a computed channel is in no column of the setup text: the
+// instrument is asked for it.
+int readComputedUnit(SCPIHandler& h, int index, VmrInstConfig& record) {
+    std::string reply;
+    const int st = h.query("CALC:MATH:UNIT? (@" + std::to_string(501 + index) + ")", reply);
+    if (st != status::kOk) return st;
+    logdata::storeCellText(scpitext::unquotedReply(reply), record.computed[index].unit);
+    return status::kOk;
 }
 
 bool analogConfigured(std::uint32_t function) {
@@ -173,6 +185,8 @@ int readBackLiveSettings(SCPIHandler& h, VmrInstConfig& record, GlobalData& g) {
         if (function < 1 || function > 0x500E) continue;
         ComputedChannelForCSVProcessor computed(kComputedSlot, index);
         st = readBack(h, computed, record, g);
+        if (st != status::kOk) return st;
+        st = readComputedUnit(h, index, record);
         if (st != status::kOk) return st;
         if (function >= 0x5007 && function <= 0x500A) {
             CompBChannelProcessor operandB(kComputedSlot, index);

@@ -43,6 +43,9 @@ std::unique_ptr<VmrInstConfig> original(Model model) {
     ChannelRecord& percent = channel(*r, 202);
     percent.function = 3, percent.range = 113, percent.shuntOhms = 500, percent.scaleM = 2;
     percent.scaleB = 7;
+    // Computed channels' units, one holding a quotation mark.
+    setName(r->computed[0].unit, "C");
+    setName(r->computed[1].unit, "l\"min");
     if (model == Model::M7043A) {
         r->triggerSource = 2, r->alarmTriggerChannel = 101, r->triggerCount = 5;
         r->intervalHours = 1, r->intervalMinutes = 2, r->intervalSeconds = 5;
@@ -76,8 +79,9 @@ void dropUncarried(VmrInstConfig& r, Model model) {
     if (model == Model::M5129A) r.autoReferenceChannel = r.autoSecondReferenceChannel = 0;
     // Order, continuous run and reference channels of the automatic trigger
     // are sent only when the automatic trigger is chosen.
+    // Without one the instrument keeps "no order chosen" (3) from its reset.
     if (r.triggerSource != 3) {
-        r.autoTriggerOrder = 0;
+        r.autoTriggerOrder = 3;
         r.flags &= ~0x40u;
         r.autoReferenceChannel = r.autoSecondReferenceChannel = 0;
     }
@@ -118,8 +122,6 @@ void dropUncarried(VmrInstConfig& r, Model model) {
         std::memset(r.modules[s].reserved4, 0, sizeof r.modules[s].reserved4);
     }
     for (auto& c : r.computed) {
-        // The math rows' unit cell is not read.
-        std::memset(c.unit, 0, sizeof c.unit);
         std::memset(c.reserved32, 0, sizeof c.reserved32);
         std::memset(c.reserved1160, 0, sizeof c.reserved1160);
     }

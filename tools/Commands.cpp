@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -142,12 +141,6 @@ std::wstring widePath(const std::string& path) {
     if (n == static_cast<std::size_t>(-1)) return std::wstring(path.begin(), path.end());
     out.resize(n);
     return out;
-}
-
-bool fileExists(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f) std::fclose(f);
-    return f != nullptr;
 }
 
 // Where a command writes: standard output, or a file (made when the command
@@ -615,65 +608,6 @@ Step parseMonitor(Args& args) {
 
 // ---- USB-drive recordings -------------------------------------------------
 
-// The line of a data file that fails its check code. The library tells only
-// that a file fails; copies of the file cut after k lines tell where: a copy
-// passes from its first scan line on, until it takes in the failing line. 0
-// when not found (the file could not be copied, or no copy passes at all).
-long long failingLine(const std::string& dir, const std::string& dataPath) {
-    std::string text, setup;
-    try {
-        text = readFile(dataPath);
-        setup = readFile(dir + "setup.csv");
-    } catch (const UsageError&) {
-        return 0;
-    }
-    std::vector<std::size_t> ends; // the offset after each line
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')))
-            ends.push_back(i + 1);
-    if (!text.empty() && text.back() != '\n' && text.back() != '\r') ends.push_back(text.size());
-
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path tmp = fs::temp_directory_path(ec) /
-                         ("korda-check-" + std::to_string(Clock::now().time_since_epoch().count()));
-    if (ec || !fs::create_directory(tmp, ec)) return 0;
-    const std::string copy = (tmp / "dat00001.csv").string();
-    {
-        std::ofstream s(tmp / "setup.csv", std::ios::binary);
-        s.write(setup.data(), static_cast<std::streamsize>(setup.size()));
-    }
-    auto passes = [&](std::size_t lines) {
-        {
-            std::ofstream d(copy, std::ios::binary | std::ios::trunc);
-            d.write(text.data(), static_cast<std::streamsize>(ends[lines - 1]));
-        }
-        int count = 0;
-        return dlxVmrPCCardScansFileCountW(0, widePath(copy).c_str(), &count) == DLXVMR_OK;
-    };
-    long long line = 0;
-    // The header is short: the first copy that passes holds the first scan.
-    constexpr std::size_t kLongestHeader = 64;
-    std::size_t first = 0;
-    for (std::size_t k = 1; k <= ends.size() && k <= kLongestHeader && first == 0; ++k)
-        if (passes(k)) first = k;
-    // When no copy passes, the first scan line itself fails (or the file is no
-    // recording at all): nothing tells those apart, so no line is named.
-    if (first != 0) {
-        std::size_t good = first, bad = ends.size() + 1; // copy `good` passes, `bad` fails
-        while (bad - good > 1) {
-            const std::size_t mid = good + (bad - good) / 2;
-            if (passes(mid))
-                good = mid;
-            else
-                bad = mid;
-        }
-        line = bad <= ends.size() ? static_cast<long long>(bad) : 0;
-    }
-    fs::remove_all(tmp, ec);
-    return line;
-}
-
 Step parseFiles(Args& args) {
     std::string dir = args.value("files: the recording directory");
     if (dir.empty()) throw UsageError("files: the recording directory is missing");
@@ -687,27 +621,15 @@ Step parseFiles(Args& args) {
         "files", [dir, what, path](Run& run) -> int {
             const std::string dataPath = dir + "dat00001.csv";
             if (what == "config") {
-                if (!fileExists(dir + "setup.csv")) {
-                    message("files: no setup.csv in " + dir);
-                    return kExitInstrument;
-                }
                 auto c = newRecord();
                 const int st = dlxVmrPCCardConfigFile(0, widePath(dir).c_str(), c.get(), 0, 0);
-                if (st != DLXVMR_OK) return reportFailure("reading " + dir + "setup.csv", st);
+                if (st != DLXVMR_OK) return reportFailure("files " + dir + " config", st);
                 return writeJson(*c, path);
-            }
-            if (!fileExists(dataPath)) {
-                message("files: no dat00001.csv in " + dir);
-                return kExitInstrument;
             }
             int count = 0;
             int st = dlxVmrPCCardScansFileCountW(0, widePath(dataPath).c_str(), &count);
-            if (st != DLXVMR_OK) {
-                const long long line = failingLine(dir, dataPath);
-                if (line > 0)
-                    message(dataPath + ": line " + std::to_string(line) + " fails its check code");
-                return reportFailure("verifying " + dataPath, st);
-            }
+            // The library's detail names the file and the failing line.
+            if (st != DLXVMR_OK) return reportFailure("files " + dir, st);
             if (what == "verify") {
                 std::printf("%s: %d scans, every line's check code verified\n", dataPath.c_str(),
                             count);

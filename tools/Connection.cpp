@@ -3,13 +3,7 @@
 #include "Output.h"
 #include "korda32ext.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <vector>
-
-#if !defined(_WIN32)
-#include <unistd.h>
-#endif
 
 namespace korda::tool {
 
@@ -53,28 +47,6 @@ int Connection::identify(int kind, int port, const unsigned char* ip, int& model
     return DLXVMR_OK;
 }
 
-namespace {
-
-// What the system says about the device of COM port k, for a failed open:
-// the library names no device and no reason. On Linux COM k is the device
-// in KORDA_COM<k>, or /dev/ttyACM<k-1>.
-std::string comDeviceHint(int k) {
-#if defined(_WIN32)
-    return " (\\\\.\\COM" + std::to_string(k) + ")";
-#else
-    const char* set = std::getenv(("KORDA_COM" + std::to_string(k)).c_str());
-    const std::string device = set && *set ? set : "/dev/ttyACM" + std::to_string(k - 1);
-    std::string hint = " (" + device + ")";
-    if (access(device.c_str(), F_OK) != 0)
-        hint += ": no such device";
-    else if (access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES)
-        hint += ": permission denied \u2014 is the user in the dialout group?";
-    return hint;
-#endif
-}
-
-} // namespace
-
 int Connection::fail(const std::string& text, int exitCode) {
     failure_ = text;
     if (!quiet_) message(text);
@@ -82,8 +54,7 @@ int Connection::fail(const std::string& text, int exitCode) {
 }
 
 int Connection::failStatus(const std::string& doing, int status) {
-    return fail(doing + ": " + statusText(status) + " (" + std::to_string(status) + ")",
-                exitCodeFor(status));
+    return fail(failureText(doing, status), exitCodeFor(status));
 }
 
 int Connection::open(const Address& address, int modelGiven, bool quiet) {
@@ -120,10 +91,7 @@ int Connection::open(const Address& address, int modelGiven, bool quiet) {
     }
     int st = dlxVmrCCFsetBCN(bcn_, kind, port, ip, modelGiven);
     if (st == DLXVMR_OK) st = dlxVmrCommOpen(bcn_);
-    if (st != DLXVMR_OK) {
-        if (kind == DLXVMR_INTERFACE_USB && port > 0) where_ += comDeviceHint(port);
-        return failStatus("opening " + where_, st);
-    }
+    if (st != DLXVMR_OK) return failStatus("opening " + where_, st);
     open_ = true;
 
     int found = DLXVMR_MODEL_UNIDENTIFIED;

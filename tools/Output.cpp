@@ -47,8 +47,23 @@ void message(const std::string& text) {
     std::fprintf(stderr, "korda: %s\n", text.c_str());
 }
 
+std::string failureText(const std::string& doing, int status) {
+    const std::string text = statusText(status);
+    std::string out = doing + ": " + text + " (" + std::to_string(status) + ")";
+    char detail[1024] = {};
+    dlxVmrGetLastErrorDetailA(detail, sizeof detail);
+    const std::string d = detail;
+    if (d.empty() || d == text) return out;
+    out += ": " + d;
+#if !defined(_WIN32)
+    if (d.find("/dev/tty") != std::string::npos && d.find("Permission denied") != std::string::npos)
+        out += " \u2014 is the user in the dialout group?";
+#endif
+    return out;
+}
+
 int reportFailure(const std::string& doing, int status) {
-    message(doing + ": " + statusText(status) + " (" + std::to_string(status) + ")");
+    message(failureText(doing, status));
     return exitCodeFor(status);
 }
 

@@ -22,8 +22,13 @@ constexpr int kExitInterrupted = 130; // stopped by Ctrl-C
 std::string statusText(int status);
 // kExitCommunication for transport failures, kExitInstrument otherwise.
 int exitCodeFor(int status);
-// Prints "korda: DOING: TEXT (CODE)" to standard error, with the library's
-// detail of the failure when it has one; returns the exit code.
+// "DOING: TEXT (CODE)", and after it the library's detail of the failure
+// when it has more to say than the text ("open /dev/ttyACM3: Permission
+// denied"), with a hint where the detail shows a likely cause. Call it right
+// after the failing call: the detail is that of the thread's last failure.
+std::string failureText(const std::string& doing, int status);
+// Prints "korda: " and the failure text to standard error; returns the exit
+// code.
 int reportFailure(const std::string& doing, int status);
 // Prints "korda: TEXT" to standard error.
 void message(const std::string& text);

@@ -46,11 +46,28 @@ std::wstring siblingPath(std::wstring_view path, std::wstring_view name) {
     return result;
 }
 
-std::optional<std::string> readTextFile(const wchar_t* path, const wchar_t* name) {
-    if (path == nullptr || *path == L'\0') return std::nullopt;
+std::string pathText(std::wstring_view path) {
+    std::string text = platform::wideToNarrow(std::wstring(path).c_str());
+    if (text.find('/') != std::string::npos)
+        for (char& c : text)
+            if (c == '\\') c = '/';
+    return text;
+}
+
+std::optional<std::string> readTextFile(const wchar_t* path, const wchar_t* name,
+                                        std::string* failure) {
+    if (path == nullptr || *path == L'\0') {
+        if (failure) *failure = "no path given";
+        return std::nullopt;
+    }
     const std::wstring full = siblingPath(path, name == nullptr ? L"" : name);
     FilePtr file(platform::openFileWide(full.c_str(), "rb"));
-    if (!file) return std::nullopt;
+    if (!file) {
+        if (failure)
+            *failure = "open " + pathText(full) + ": " +
+                       platform::systemErrorText(platform::lastSystemError());
+        return std::nullopt;
+    }
     std::string text;
     // The size read first is a hint only: a file that grows or shrinks
     // meanwhile is read to its actual end.
@@ -68,7 +85,16 @@ std::optional<std::string> readTextFile(const wchar_t* path, const wchar_t* name
         filled += got;
     }
     text.resize(filled);
-    if (std::ferror(file.get()) || text.empty()) return std::nullopt;
+    if (std::ferror(file.get())) {
+        if (failure)
+            *failure = "read " + pathText(full) + ": " +
+                       platform::systemErrorText(platform::lastSystemError());
+        return std::nullopt;
+    }
+    if (text.empty()) {
+        if (failure) *failure = pathText(full) + ": the file is empty";
+        return std::nullopt;
+    }
     return text;
 }
 

@@ -26,7 +26,14 @@ std::wstring siblingPath(std::wstring_view path, std::wstring_view name);
 // Reads a whole file as narrow text, byte for byte: line ends stay as they
 // are in the file (every reader of these texts takes CR LF as one line end,
 // exactly as the LF that text mode would make of it). No text (nullopt) when
-// the path is empty or null, the file does not open, or it is empty.
-std::optional<std::string> readTextFile(const wchar_t* path, const wchar_t* name);
+// the path is empty or null, the file does not open, or it is empty; then
+// failure (when given) receives why, with the path and the system's reason
+// ("open /media/usb/run1/setup.csv: No such file or directory").
+std::optional<std::string> readTextFile(const wchar_t* path, const wchar_t* name,
+                                        std::string* failure = nullptr);
+
+// A path as a user reads it in a message: narrow text, its separators all
+// "/" when it holds any "/" (the library joins names with "\\").
+std::string pathText(std::wstring_view path);
 
 } // namespace korda32ex::logdata

@@ -12,6 +12,12 @@ using namespace korda32ex::logdata;
 
 namespace {
 constexpr std::string_view kDataHeader = "Record #,Time,";
+
+// Fails the call with its detail: what was wrong with which file.
+int fileFailure(int status, const std::string& detail) {
+    recordCallDetail(detail);
+    return status;
+}
 } // namespace
 
 extern "C" {
@@ -20,9 +26,15 @@ KORDA_API int KORDA_CALL dlxVmrPCCardConfigFile(int, const wchar_t* directory,
                                                 VmrInstConfig* config, int, int) {
     return guardedCall([&]() -> int {
         if (directory == nullptr || config == nullptr) return status::kInvalidParameter;
-        const auto text = readTextFile(directory, kSetupFileName);
-        if (!text || text->find("Test Setup,") == std::string::npos) return status::kBadFile;
-        return parseSetupText(*text, *config) ? status::kOk : status::kBadFile;
+        std::string why;
+        const auto text = readTextFile(directory, kSetupFileName, &why);
+        if (!text) return fileFailure(status::kBadFile, "reading the setup file: " + why);
+        const std::string path = pathText(siblingPath(directory, kSetupFileName));
+        if (text->find("Test Setup,") == std::string::npos)
+            return fileFailure(status::kBadFile, path + ": no \"Test Setup\" section");
+        return parseSetupText(*text, *config)
+                   ? status::kOk
+                   : fileFailure(status::kBadFile, path + ": fewer than two lines");
     });
 }
 
@@ -31,22 +43,32 @@ KORDA_API int KORDA_CALL dlxVmrPCCardScansFileGet(int, const wchar_t* directory,
     return guardedCall([&]() -> int {
         if (directory == nullptr || record == nullptr || count < 0 || start < 0)
             return status::kInvalidParameter;
-        const auto text = readTextFile(directory, kFirstDataFileName);
-        if (!text || text->find(kDataHeader) == std::string::npos) return status::kBadFile;
+        std::string why;
+        const auto text = readTextFile(directory, kFirstDataFileName, &why);
+        if (!text) return fileFailure(status::kBadFile, "reading the data file: " + why);
+        const std::string path = pathText(siblingPath(directory, kFirstDataFileName));
+        if (text->find(kDataHeader) == std::string::npos)
+            return fileFailure(status::kBadFile, path + ": no \"Record #,Time,\" header");
         record->entrySize = DLXVMR_SCAN_RECORD_HEADER_SIZE;
         const int n = readDataText(*text, start, count, *record);
-        return n > 0 ? n : status::kTooManyScans;
+        if (n > 0) return n;
+        return fileFailure(status::kTooManyScans,
+                           path + ": no scan read from scan " + std::to_string(start) + " on");
     });
 }
 
 KORDA_API int KORDA_CALL dlxVmrPCCardScansFileCountW(int, const wchar_t* dataFilePath, int* count) {
     return guardedCall([&]() -> int {
         if (dataFilePath == nullptr || count == nullptr) return status::kInvalidParameter;
-        if (!validateDataFile(dataFilePath)) return status::kBadFile;
-        const auto text = readTextFile(dataFilePath, nullptr);
-        if (!text) return status::kBadFile;
+        std::string why;
+        if (!validateDataFile(dataFilePath, &why))
+            return fileFailure(status::kBadFile, "verifying the data file: " + why);
+        const auto text = readTextFile(dataFilePath, nullptr, &why);
+        if (!text) return fileFailure(status::kBadFile, "reading the data file: " + why);
         int scans = 0;
-        if (!countScans(*text, scans)) return status::kBadFile;
+        if (!countScans(*text, scans))
+            return fileFailure(status::kBadFile,
+                               pathText(dataFilePath) + ": no scan after the header");
         *count = scans;
         return status::kOk;
     });

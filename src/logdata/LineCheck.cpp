@@ -106,22 +106,37 @@ std::uint8_t setupChecksum(const wchar_t* path) {
     return static_cast<std::uint8_t>(sum);
 }
 
-bool validateDataFile(const wchar_t* path) {
-    if (path == nullptr || *path == L'\0') return false;
+bool validateDataFile(const wchar_t* path, std::string* failure) {
+    if (path == nullptr || *path == L'\0') {
+        if (failure) *failure = "no path given";
+        return false;
+    }
     std::wstring directory, name;
     splitPath(path, directory, name);
     std::uint8_t state = setupChecksum((directory + kSetupFileName).c_str());
-    FilePtr file(platform::openFileWide((directory + L"\\" + name).c_str(), "rb"));
-    if (!file) return false;
+    const std::wstring full = directory + L"\\" + name;
+    FilePtr file(platform::openFileWide(full.c_str(), "rb"));
+    const auto fail = [&](const std::string& why) {
+        if (failure) *failure = why;
+        return false;
+    };
+    const auto systemFailure = [&](const char* doing) {
+        return fail(std::string(doing) + " " + pathText(full) + ": " +
+                    platform::systemErrorText(platform::lastSystemError()));
+    };
+    if (!file) return systemFailure("open");
 
-    bool header = true;
+    long long lineNumber = 0;
     // Checks one line; the header is passed by.
     auto take = [&](std::string_view line) {
-        if (header) {
-            header = false;
-            return true;
-        }
-        return checkLine(line, state);
+        if (++lineNumber == 1) return true;
+        if (checkLine(line, state)) return true;
+        return fail(pathText(full) + ": line " + std::to_string(lineNumber) +
+                    " fails its check code");
+    };
+    const auto tooLong = [&]() {
+        return fail(pathText(full) + ": line " + std::to_string(lineNumber + 1) +
+                    " is longer than any data line");
     };
     // Lines end as the readers take them (TextLines): at a carriage return or
     // a line feed, a following CR or LF belonging to the same break.
@@ -140,7 +155,7 @@ bool validateDataFile(const wchar_t* path) {
             const char* brk = std::find_if(p, end, isLineEnd);
             if (brk == end) {
                 carry.append(p, end);
-                if (carry.size() > kMaxLineBytes) return false;
+                if (carry.size() > kMaxLineBytes) return tooLong();
                 break;
             }
             bool ok;
@@ -148,7 +163,8 @@ bool validateDataFile(const wchar_t* path) {
                 ok = take(std::string_view(p, static_cast<std::size_t>(brk - p)));
             } else {
                 carry.append(p, brk);
-                ok = carry.size() <= kMaxLineBytes && take(carry);
+                if (carry.size() > kMaxLineBytes) return tooLong();
+                ok = take(carry);
                 carry.clear();
             }
             if (!ok) return false;
@@ -159,7 +175,7 @@ bool validateDataFile(const wchar_t* path) {
                 ++p;
         }
     }
-    if (std::ferror(file.get())) return false;
+    if (std::ferror(file.get())) return systemFailure("read");
     // A last line without its line end is checked too.
     return carry.empty() || take(carry);
 }

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace korda32ex::logdata {
@@ -38,7 +39,9 @@ std::uint8_t setupChecksum(const wchar_t* path);
 // True when every line of the data file after its header passes checkLine,
 // chained from the checksum of "setup.csv" in the same directory (0 when that
 // file is missing). False for an empty or null path, a file that does not
-// open, a failing line or a line longer than any data line can be.
-bool validateDataFile(const wchar_t* path);
+// open, a failing line or a line longer than any data line can be; then
+// failure (when given) receives why: the path with the system's reason, or
+// the number of the failing line (the header is line 1).
+bool validateDataFile(const wchar_t* path, std::string* failure = nullptr);
 
 } // namespace korda32ex::logdata

@@ -349,7 +349,10 @@ TEST_F(ToolOverUsb, NoComNumberOpensTheFirstAnsweringPort) {
 TEST_F(ToolOverUsb, APortWithoutDeviceIsACommunicationFailure) {
     const auto r = runKorda(dir, "usb:2 idn");
     EXPECT_EQ(r.code, 4);
-    EXPECT_TRUE(contains(r.err, "korda: opening usb:2 (")) << r.err;
+    // The library's detail names the device and the system's reason.
+    EXPECT_TRUE(contains(r.err, "korda: opening usb:2: Instrument not found (-2039): open "
+                                "/dev/null/no-such-port: Not a directory\n"))
+        << r.err;
 }
 
 TEST_F(ToolOverUsb, ListSearchesThePortsWithEachIdentity) {
@@ -363,7 +366,8 @@ TEST(Tool, AUsbFailureNamesTheDevice) {
     TempDir dir;
     const auto r = runKorda(dir, "usb:9 idn", "KORDA_COM9=/nonexistent/tty");
     EXPECT_EQ(r.code, 4);
-    EXPECT_TRUE(contains(r.err, "korda: opening usb:9 (/nonexistent/tty): no such device: "))
+    EXPECT_TRUE(contains(r.err, "korda: opening usb:9: Instrument not found (-2039): open "
+                                "/nonexistent/tty: No such file or directory\n"))
         << r.err;
 }
 
@@ -499,14 +503,22 @@ TEST_F(ToolFiles, AChangedReadingIsReportedWithItsLine) {
     dir.write("dat00001.csv", changed);
     const auto r = runKorda(dir, "files " + at + " verify");
     EXPECT_EQ(r.code, 3);
-    EXPECT_TRUE(contains(r.err, "line " + std::to_string(bad + 1) + " fails its check code"))
+    EXPECT_TRUE(contains(r.err, at + "/dat00001.csv: line " + std::to_string(bad + 1) +
+                                    " fails its check code\n"))
         << r.err;
 }
 
 TEST_F(ToolFiles, ADirectoryWithoutDataFileIsNamed) {
     const auto r = runKorda(dir, "files " + at + "/nothing-here/ verify");
     EXPECT_EQ(r.code, 3);
-    EXPECT_TRUE(contains(r.err, "no dat00001.csv in")) << r.err;
+    EXPECT_TRUE(contains(r.err, ": verifying the data file: open " + at +
+                                    "/nothing-here/dat00001.csv: No such file or directory\n"))
+        << r.err;
+    const auto c = runKorda(dir, "files " + at + "/nothing-here/ config");
+    EXPECT_EQ(c.code, 3);
+    EXPECT_TRUE(contains(c.err, ": reading the setup file: open " + at +
+                                    "/nothing-here/setup.csv: No such file or directory\n"))
+        << c.err;
 }
 
 TEST_F(ToolOverTcp, DoctorReportsTheInstrument) {

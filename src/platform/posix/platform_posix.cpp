@@ -437,12 +437,15 @@ std::FILE* openFileWide(const wchar_t* path, const char* mode) {
     for (const wchar_t* p = path; *p != L'\0'; ++p) {
         const wchar_t c = *p == L'\\' ? L'/' : *p;
         if (classic) {
-            if (static_cast<std::uint32_t>(c) > 0xFF) return nullptr;
+            if (static_cast<std::uint32_t>(c) > 0xFF) {
+                errno = EILSEQ;
+                return nullptr;
+            }
             narrow.push_back(static_cast<char>(c));
             continue;
         }
         const std::size_t r = std::wcrtomb(buf, c, &st);
-        if (r == static_cast<std::size_t>(-1)) return nullptr;
+        if (r == static_cast<std::size_t>(-1)) return nullptr; // errno: EILSEQ
         narrow.append(buf, r);
     }
     return std::fopen(narrow.c_str(), mode);

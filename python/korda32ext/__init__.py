@@ -3,10 +3,13 @@
     from korda32ext import Instrument
     with Instrument("tcp://127.0.0.1:5025") as inst:
         print(inst.model, inst.oem_identity)
+        inst.configure(open("examples/5129A-thermocouples.json").read())
         times, readings = inst.scans()
+        print(config_to_dict(inst.read_config()))
 """
 
 from . import trace as _trace_module
+from .config import config_from_dict, config_from_json, config_to_dict, config_to_json
 from .errors import KordaError, error_text, last_error_detail
 from .instrument import (
     MODELS,
@@ -49,6 +52,10 @@ __all__ = [
     "TRACE_EVENT",
     "TRACE_RECEIVED",
     "TRACE_SENT",
+    "config_from_dict",
+    "config_from_json",
+    "config_to_dict",
+    "config_to_json",
     "Scans",
     "VmrInstConfig",
     "error_text",

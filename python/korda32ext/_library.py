@@ -98,6 +98,8 @@ _PROTOTYPES = {
     "dlxVmrScansGet": (_i, [_i, _u32, ctypes.POINTER(ScanRecord)]),
     "dlxVmrInstMonitor": (_i, [_i, _i, ctypes.c_uint]),
     "dlxVmrSpyGet": (_i, [_i, ctypes.POINTER(ctypes.c_float)]),
+    "dlxVmrConfigSet": (_i, [_i, ctypes.POINTER(VmrInstConfig), _i, _pi]),
+    "dlxVmrConfigGet": (_i, [_i, ctypes.POINTER(VmrInstConfig)]),
     "dlxVmrPCCardConfigFile": (
         _i,
         [_i, ctypes.c_wchar_p, ctypes.POINTER(VmrInstConfig), _i, _i],

@@ -9,7 +9,8 @@ import threading
 from collections import namedtuple
 
 from ._library import lib
-from .errors import KordaError, check
+from .config import config_from_dict, config_from_json
+from .errors import KordaError, check, error_text
 from .records import (
     MAX_READINGS_PER_SCAN,
     SCAN_ENTRY_HEADER_SIZE,
@@ -31,6 +32,7 @@ _INTERFACE_USB = 0
 _INTERFACE_TCPIP = 1
 _ALREADY_INITIALIZED = -2001
 _MODEL_MISMATCH = -2021
+_NO_CHANNEL = 100  # dlxVmrConfigSet: the record scans no channel
 
 Scans = namedtuple("Scans", "times readings")
 Scans.__doc__ = """Scans fetched from an instrument or read from a recording.
@@ -237,9 +239,12 @@ class Instrument:
         return "Instrument(%r, model=%r) [%s]" % (self.address, self.model, state)
 
     def _call(self, name, *args):
+        return check(name, self._call_status(name, *args))
+
+    def _call_status(self, name, *args):
         if self.bcn is None:
             raise KordaError(name, -2007, "the instrument is not open")
-        return check(name, getattr(lib(), name)(self.bcn, *args))
+        return getattr(lib(), name)(self.bcn, *args)
 
     # -- direct operations --------------------------------------------------
 
@@ -281,6 +286,34 @@ class Instrument:
     def set_clock(self, utc=False):
         """Sets the instrument's clock from this computer's, in local time or UTC."""
         self._call("dlxVmrTimeSetUTC" if utc else "dlxVmrTimeSet")
+
+    # -- configuration ------------------------------------------------------
+
+    def configure(self, config, skip_unchanged=False):
+        """Configures the whole instrument from a record: a VmrInstConfig, or
+        a dict or JSON text of the form "korda config get" writes. With
+        skip_unchanged, an instrument that already runs the same record is
+        left alone. A record that scans no channel raises KordaError (code
+        100); nothing is sent then."""
+        if isinstance(config, str):
+            config = config_from_json(config)
+        elif isinstance(config, dict):
+            config = config_from_dict(config)
+        # The library may adjust the record it is given; the caller's stays.
+        sent = VmrInstConfig.from_buffer_copy(config)
+        detail = ctypes.c_int()
+        status = self._call_status(
+            "dlxVmrConfigSet", ctypes.byref(sent), 1 if skip_unchanged else 0, ctypes.byref(detail)
+        )
+        if status == _NO_CHANNEL:
+            raise KordaError("dlxVmrConfigSet", status, error_text(status))
+
+    def read_config(self):
+        """The configuration the instrument runs, read back (a VmrInstConfig;
+        config_to_dict gives korda's JSON form of it)."""
+        config = VmrInstConfig()
+        self._call("dlxVmrConfigGet", ctypes.byref(config))
+        return config
 
     # -- scanning -----------------------------------------------------------
 

@@ -31,7 +31,7 @@ def text_of(units):
 def set_text(units, text):
     """Stores text into a field of 16-bit code units, truncated so that the
     terminator fits."""
-    data = text.encode("utf-16-le")[: 2 * (len(units) - 1)]
+    data = text.encode("utf-16-le", errors="surrogatepass")[: 2 * (len(units) - 1)]
     ctypes.memset(units, 0, ctypes.sizeof(units))
     ctypes.memmove(units, data, len(data))
 

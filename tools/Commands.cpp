@@ -862,8 +862,62 @@ double millisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// The last lines and events on the wire, kept through the library's trace
+// while the object lives, for a report of what was seen before a failure.
+class WireTail {
+  public:
+    WireTail() { dlxVmrTraceSet(&WireTail::keep, this); }
+    ~WireTail() { dlxVmrTraceSet(nullptr, nullptr); }
+    WireTail(const WireTail&) = delete;
+    WireTail& operator=(const WireTail&) = delete;
+
+    // Prints what was kept, oldest first; returns exitCode.
+    int report(int exitCode) const {
+        if (lines_.empty()) {
+            std::printf("last on the wire: nothing\n");
+            return exitCode;
+        }
+        std::printf("last on the wire:\n");
+        for (std::size_t i = 0; i < lines_.size(); ++i)
+            std::printf("  %s\n", lines_[(next_ + i) % lines_.size()].c_str());
+        return exitCode;
+    }
+
+  private:
+    static constexpr std::size_t kLines = 8;
+    static constexpr std::size_t kLineBytes = 160;
+
+    static void KORDA_CALL keep(void* context, int, int direction, const char* text,
+                                uint32_t length) {
+        auto& self = *static_cast<WireTail*>(context);
+        static const char* const kMarks[] = {"> ", "< ", "* "};
+        std::string line = direction >= 0 && direction <= 2 ? kMarks[direction] : "? ";
+        for (uint32_t i = 0; i < length && i < kLineBytes; ++i) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            if (c >= 0x20 && c != 0x7F) {
+                line.push_back(static_cast<char>(c));
+            } else {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\x%02X", c);
+                line += hex;
+            }
+        }
+        if (length > kLineBytes) line += "... (" + std::to_string(length) + " bytes)";
+        if (self.lines_.size() < kLines) {
+            self.lines_.push_back(std::move(line));
+        } else {
+            self.lines_[self.next_] = std::move(line);
+            self.next_ = (self.next_ + 1) % kLines;
+        }
+    }
+
+    std::vector<std::string> lines_;
+    std::size_t next_ = 0;
+};
+
 Step parseDoctor(Args&) {
     return Step{"doctor", [](Run& run) {
+                    WireTail wire;
                     char version[64] = {};
                     dlxVmrGetVersion(nullptr, nullptr, nullptr, version, sizeof version);
                     std::printf("library: KORDA32Ext %s\n", version);
@@ -872,17 +926,17 @@ Step parseDoctor(Args&) {
                     dlxVmrTimeoutGet(&timeout);
                     std::printf("timeout: %u s\n", timeout);
                     const auto start = Clock::now();
-                    const int open = run.ensureOpen();
+                    const int open = run.ensureOpen(true);
                     if (open != kExitOk) {
                         std::printf("reachable: no (%s)\n", run.connection.failure().c_str());
-                        return open;
+                        return wire.report(open);
                     }
                     std::printf("reachable: yes, %s, opened and identified in %.1f ms\n",
                                 run.connection.where().c_str(), millisecondsSince(start));
                     std::string reply;
                     const auto asked = Clock::now();
                     int st = run.connection.raw("*IDN?", reply);
-                    if (st != DLXVMR_OK) return reportFailure("asking *IDN?", st);
+                    if (st != DLXVMR_OK) return wire.report(reportFailure("asking *IDN?", st));
                     std::printf("identity: %s (%.1f ms)\n", reply.c_str(),
                                 millisecondsSince(asked));
                     std::printf("model: %s\n", modelName(run.connection.model()));
@@ -890,7 +944,8 @@ Step parseDoctor(Args&) {
                     int errors = 0;
                     for (int i = 0; i < 32; ++i) {
                         st = run.connection.raw("SYST:ERR?", reply);
-                        if (st != DLXVMR_OK) return reportFailure("reading the error queue", st);
+                        if (st != DLXVMR_OK)
+                            return wire.report(reportFailure("reading the error queue", st));
                         if (std::atoi(reply.c_str()) == 0) break;
                         std::printf("error queue: %s\n", reply.c_str());
                         ++errors;
@@ -911,9 +966,9 @@ Step parseTimeout(Args& args) {
 
 } // namespace
 
-int Run::ensureOpen() {
+int Run::ensureOpen(bool quiet) {
     if (connection.isOpen()) return kExitOk;
-    return connection.open(address, model, false);
+    return connection.open(address, model, quiet);
 }
 
 std::vector<Step> parseCommandLine(const std::vector<std::string>& argv, Run& run, bool& help) {

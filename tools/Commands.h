@@ -30,8 +30,9 @@ struct Run {
     // units of scan columns.
     std::shared_ptr<const VmrInstConfig> config;
 
-    // Opens the instrument on first use; 0, or the exit code of the failure.
-    int ensureOpen();
+    // Opens the instrument on first use; 0, or the exit code of the failure
+    // (printed unless quiet).
+    int ensureOpen(bool quiet = false);
 };
 
 struct Step {

@@ -4,6 +4,7 @@
 // codes.
 #include "RecordingWriter.h"
 #include "ScanModel.h"
+#include "ScriptedInstrument.h"
 #include "TcpServer.h"
 #include "TempDir.h"
 #include "UsbBench.h"
@@ -589,6 +590,21 @@ TEST(Tool, DoctorReportsAnUnreachableAddress) {
     const auto r = runKorda(dir, "tcp://127.0.0.1:1 doctor");
     EXPECT_EQ(r.code, 4);
     EXPECT_TRUE(contains(r.out, "reachable: no (opening tcp://127.0.0.1:1: ")) << r.out;
+}
+
+TEST(Tool, DoctorShowsTheLastLinesOnTheWireOfAFailure) {
+    TempDir dir;
+    korda::test::ScriptedInstrument peer;
+    // Two answers for the identification on opening, then silence.
+    const std::string idn = "KORDA-SIM,5129A,SIM00001,1.00";
+    peer.script("*IDN?", {idn, idn, korda::test::ScriptedInstrument::kSilent});
+    const auto r = runKorda(dir, "tcp://127.0.0.1:" + std::to_string(peer.port()) + " doctor",
+                            "KORDA_TEST_TIMEOUT_MS=200");
+    EXPECT_EQ(r.code, 4) << r.err;
+    EXPECT_TRUE(contains(r.out, "reachable: yes")) << r.out;
+    EXPECT_TRUE(contains(r.err, "korda: asking *IDN?: ")) << r.err;
+    EXPECT_TRUE(contains(r.out, "last on the wire:\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "  < " + idn + "\n  > *IDN?\n")) << r.out;
 }
 
 TEST(Tool, TheProgramCallsTheSharedLibraryForEveryExportedFunction) {

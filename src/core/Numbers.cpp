@@ -1,6 +1,5 @@
 #include "core/Numbers.h"
 
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -15,10 +14,15 @@ std::string format(double v, std::chars_format fmt, int precision) {
     return std::string(buf, r.ptr);
 }
 
+// The white space of the classic "C" rules, whatever the process locale.
+bool isBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
 // Skips leading blanks and one sign; returns the position of what follows.
 std::size_t skipBlanksAndSign(std::string_view t, bool& negative) {
     std::size_t i = 0;
-    while (i < t.size() && std::isspace(static_cast<unsigned char>(t[i])))
+    while (i < t.size() && isBlank(t[i]))
         ++i;
     negative = false;
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) {

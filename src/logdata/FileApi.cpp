@@ -2,6 +2,7 @@
 // the library to be started or an instrument to be open.
 #include "frontend/ApiFrame.h"
 #include "korda32ext.h"
+#include "logdata/DataFileIndex.h"
 #include "logdata/DataFileReader.h"
 #include "logdata/DriveFiles.h"
 #include "logdata/LineCheck.h"
@@ -9,10 +10,6 @@
 
 using namespace korda32ex;
 using namespace korda32ex::logdata;
-
-namespace {
-constexpr std::string_view kDataHeader = "Record #,Time,";
-} // namespace
 
 extern "C" {
 
@@ -31,22 +28,19 @@ KORDA_API int KORDA_CALL dlxVmrPCCardScansFileGet(int, const wchar_t* directory,
     return guardedCall([&]() -> int {
         if (directory == nullptr || record == nullptr || count < 0 || start < 0)
             return status::kInvalidParameter;
-        const auto text = readTextFile(directory, kFirstDataFileName);
-        if (!text || text->find(kDataHeader) == std::string::npos) return status::kBadFile;
-        record->entrySize = DLXVMR_SCAN_RECORD_HEADER_SIZE;
-        const int n = readDataText(*text, start, count, *record);
-        return n > 0 ? n : status::kTooManyScans;
+        if (*directory == L'\0') return status::kBadFile;
+        return readDataFile(siblingPath(directory, kFirstDataFileName), start, count, *record);
     });
 }
 
 KORDA_API int KORDA_CALL dlxVmrPCCardScansFileCountW(int, const wchar_t* dataFilePath, int* count) {
     return guardedCall([&]() -> int {
         if (dataFilePath == nullptr || count == nullptr) return status::kInvalidParameter;
-        if (!validateDataFile(dataFilePath)) return status::kBadFile;
-        const auto text = readTextFile(dataFilePath, nullptr);
-        if (!text) return status::kBadFile;
+        // One pass checks every line and counts them.
+        DataFileTally tally;
+        if (!validateDataFile(dataFilePath, &tally) || tally.bytes == 0) return status::kBadFile;
         int scans = 0;
-        if (!countScans(*text, scans)) return status::kBadFile;
+        if (!scansOfLines(tally.lines, tally.scanLines, scans)) return status::kBadFile;
         *count = scans;
         return status::kOk;
     });

@@ -1,6 +1,8 @@
 #include "logdata/LineCheck.h"
 
+#include "logdata/DataFileReader.h"
 #include "logdata/DriveFiles.h"
+#include "logdata/FileLines.h"
 #include "platform/platform.h"
 
 #include <algorithm>
@@ -34,21 +36,33 @@ constexpr std::size_t kSetupPieceBytes = 4095;
 
 using Accumulators = std::array<std::uint8_t, 5>;
 
+// Bytes summed per block: 16 rounds of the five accumulators, so that byte j
+// of every block belongs to accumulator j % 5.
+constexpr std::size_t kBlock = 80;
+
 // Accumulator m starts at (m + 1) * state; character i adds to accumulator i % 5.
+// The sums are taken modulo 256, so the 80 lanes of bytes add up each block
+// with wrapping byte arithmetic (a loop the compiler turns into vector adds)
+// and fold into the five accumulators once per line.
 Accumulators accumulate(std::string_view body, std::uint8_t state) {
+    const auto* p = reinterpret_cast<const unsigned char*>(body.data());
+    const std::size_t n = body.size();
     unsigned a[5];
     for (unsigned m = 0; m < 5; ++m)
         a[m] = (m + 1u) * state;
-    const auto* p = reinterpret_cast<const unsigned char*>(body.data());
-    const std::size_t n = body.size();
     std::size_t i = 0;
-    for (; i + 5 <= n; i += 5) {
-        a[0] += p[i];
-        a[1] += p[i + 1];
-        a[2] += p[i + 2];
-        a[3] += p[i + 3];
-        a[4] += p[i + 4];
+    if (n >= kBlock) {
+        std::uint8_t lanes[kBlock] = {};
+        for (; i + kBlock <= n; i += kBlock)
+            for (std::size_t j = 0; j < kBlock; ++j)
+                lanes[j] = static_cast<std::uint8_t>(lanes[j] + p[i + j]);
+        for (std::size_t j = 0; j < kBlock; j += 5)
+            for (unsigned m = 0; m < 5; ++m)
+                a[m] += lanes[j + m];
     }
+    for (; i + 5 <= n; i += 5)
+        for (unsigned m = 0; m < 5; ++m)
+            a[m] += p[i + m];
     for (unsigned m = 0; i < n; ++i, ++m)
         a[m] += p[i];
     Accumulators out;
@@ -106,62 +120,36 @@ std::uint8_t setupChecksum(const wchar_t* path) {
     return static_cast<std::uint8_t>(sum);
 }
 
-bool validateDataFile(const wchar_t* path) {
+bool validateDataFile(const wchar_t* path, DataFileTally* tally) {
     if (path == nullptr || *path == L'\0') return false;
     std::wstring directory, name;
     splitPath(path, directory, name);
     std::uint8_t state = setupChecksum((directory + kSetupFileName).c_str());
-    FilePtr file(platform::openFileWide((directory + L"\\" + name).c_str(), "rb"));
-    if (!file) return false;
+    const platform::ReadOnlyFile file((directory + L"\\" + name).c_str());
+    if (!file.isOpen()) return false;
 
-    bool header = true;
-    // Checks one line; the header is passed by.
-    auto take = [&](std::string_view line) {
-        if (header) {
-            header = false;
-            return true;
-        }
-        return checkLine(line, state);
-    };
-    // Lines end as the readers take them (TextLines): at a carriage return or
-    // a line feed, a following CR or LF belonging to the same break.
-    const auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
-    std::string carry;      // a line that continues into the next block
-    bool breakOpen = false; // the block ended on a line end whose pair may follow
-    char buffer[1 << 16];
-    for (;;) {
-        const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
-        if (got == 0) break;
-        const char* p = buffer;
-        const char* const end = buffer + got;
-        if (breakOpen && isLineEnd(*p)) ++p;
-        breakOpen = false;
-        while (p < end) {
-            const char* brk = std::find_if(p, end, isLineEnd);
-            if (brk == end) {
-                carry.append(p, end);
-                if (carry.size() > kMaxLineBytes) return false;
-                break;
-            }
-            bool ok;
-            if (carry.empty()) {
-                ok = take(std::string_view(p, static_cast<std::size_t>(brk - p)));
-            } else {
-                carry.append(p, brk);
-                ok = carry.size() <= kMaxLineBytes && take(carry);
-                carry.clear();
-            }
-            if (!ok) return false;
-            p = brk + 1;
-            if (p == end)
-                breakOpen = true;
-            else if (isLineEnd(*p))
-                ++p;
-        }
+    // Lines end as the readers take them: at a carriage return or a line
+    // feed, a following CR or LF belonging to the same break. The header is
+    // passed by; every further line is checked.
+    FileLines lines(file, 0, kMaxLineBytes);
+    DataFileTally counted;
+    std::string_view line;
+    std::uint64_t offset = 0;
+    while (lines.next(line, offset)) {
+        if (line.size() > kMaxLineBytes) return false;
+        if (counted.lines > 0 && !checkLine(line, state)) return false;
+        ++counted.lines;
+        counted.scanLines += countsAsScan(line);
     }
-    if (std::ferror(file.get())) return false;
+    if (lines.failed()) return false;
     // A last line without its line end is checked too.
-    return carry.empty() || take(carry);
+    const std::string_view rest = lines.rest();
+    if (!rest.empty() && counted.lines > 0 &&
+        (rest.size() > kMaxLineBytes || !checkLine(rest, state)))
+        return false;
+    counted.bytes = lines.bytesRead();
+    if (tally != nullptr) *tally = counted;
+    return true;
 }
 
 } // namespace korda32ex::logdata

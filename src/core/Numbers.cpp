@@ -1,6 +1,5 @@
 #include "core/Numbers.h"
 
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -15,10 +14,15 @@ std::string format(double v, std::chars_format fmt, int precision) {
     return std::string(buf, r.ptr);
 }
 
+// The white space of the classic "C" rules, whatever the process locale.
+bool isBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
 // Skips leading blanks and one sign; returns the position of what follows.
 std::size_t skipBlanksAndSign(std::string_view t, bool& negative) {
     std::size_t i = 0;
-    while (i < t.size() && std::isspace(static_cast<unsigned char>(t[i])))
+    while (i < t.size() && isBlank(t[i]))
         ++i;
     negative = false;
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
@@ -30,6 +34,43 @@ std::size_t skipBlanksAndSign(std::string_view t, bool& negative) {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
+}
+
+// The powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The usual reading, a short decimal such as "-4.033000E+00" (the sign
+// already passed): when its digits make an integer of at most 2^53 and its
+// power of ten lies within 10^-22 to 10^22, both are exact doubles and one
+// multiplication or division rounds correctly, giving the value from_chars
+// gives. Empty for anything else, which takes the general way.
+std::optional<double> readShortDecimal(const char* p, const char* const end) {
+    std::uint64_t digits = 0;
+    int count = 0;
+    int scale = 0;
+    for (; p < end && isDigit(*p); ++p, ++count)
+        digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    if (p < end && *p == '.')
+        for (++p; p < end && isDigit(*p); ++p, ++count, --scale)
+            digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    if (count == 0 || count > 19) return std::nullopt;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        const char* q = p + 1;
+        const bool negative = q < end && *q == '-';
+        if (q < end && (*q == '+' || *q == '-')) ++q;
+        // Without a digit the exponent is no part of the number.
+        if (q < end && isDigit(*q)) {
+            int exponent = 0;
+            for (; q < end && isDigit(*q); ++q)
+                if (exponent < 1000) exponent = exponent * 10 + (*q - '0');
+            scale += negative ? -exponent : exponent;
+        }
+    }
+    if (digits > (std::uint64_t{1} << 53) || scale < -22 || scale > 22) return std::nullopt;
+    const double v = static_cast<double>(digits);
+    return scale < 0 ? v / kExactPowersOfTen[-scale] : v * kExactPowersOfTen[scale];
 }
 
 } // namespace
@@ -87,6 +128,7 @@ std::optional<double> readLeadingReal(std::string_view text) {
     const char* last = text.data() + text.size();
     // A number starts with a digit or a point; from_chars takes no sign here.
     if (first == last || !(isDigit(*first) || *first == '.')) return std::nullopt;
+    if (const auto quick = readShortDecimal(first, last)) return negative ? -*quick : *quick;
     double v = 0;
     const auto r = std::from_chars(first, last, v, std::chars_format::general);
     if (r.ec == std::errc::invalid_argument || r.ptr == first) return std::nullopt;

@@ -12,6 +12,7 @@ char lower(char c) {
 
 // The next occurrence of c at or after from (end when none).
 const char* findChar(const char* from, const char* end, char c) {
+    if (from == end) return end;
     const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
     return hit ? static_cast<const char*>(hit) : end;
 }
@@ -36,25 +37,35 @@ void splitReplyRule(std::string_view text, const std::function<void(std::string_
 }
 
 void splitFileRule(std::string_view text, const std::function<void(std::string_view)>& fn) {
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    // The next line feed and carriage return, searched again only once
-    // passed, so the whole split stays linear.
-    const char* nextLf = findChar(p, end, '\n');
-    const char* nextCr = findChar(p, end, '\r');
-    while (p < end) {
-        if (nextLf < p) nextLf = findChar(p, end, '\n');
-        if (nextCr < p) nextCr = findChar(p, end, '\r');
-        const char* brk = nextLf < nextCr ? nextLf : nextCr;
-        if (brk == end) break; // no line end: the rest is not a line
-        fn(std::string_view(p, static_cast<std::size_t>(brk - p)));
-        const char* next = brk + 1;
-        if (next < end && (*next == '\n' || *next == '\r')) ++next;
-        p = next;
-    }
+    FileLineCursor cursor(text, true);
+    std::string_view line;
+    while (cursor.next(line))
+        fn(line);
 }
 
 } // namespace
+
+void FileLineCursor::reset(std::string_view piece, bool final) {
+    p_ = piece.data();
+    end_ = p_ + piece.size();
+    nextLf_ = findChar(p_, end_, '\n');
+    nextCr_ = findChar(p_, end_, '\r');
+    final_ = final;
+}
+
+bool FileLineCursor::next(std::string_view& line) {
+    if (p_ >= end_) return false;
+    if (nextLf_ < p_) nextLf_ = findChar(p_, end_, '\n');
+    if (nextCr_ < p_) nextCr_ = findChar(p_, end_, '\r');
+    const char* brk = nextLf_ < nextCr_ ? nextLf_ : nextCr_;
+    if (brk == end_) return false; // no line end: the rest is not (yet) a line
+    const char* after = brk + 1;
+    if (after == end_ && !final_) return false; // the break may continue in the next piece
+    if (after < end_ && (*after == '\n' || *after == '\r')) ++after;
+    line = std::string_view(p_, static_cast<std::size_t>(brk - p_));
+    p_ = after;
+    return true;
+}
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;

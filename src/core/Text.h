@@ -29,6 +29,32 @@ enum class LineRule {
     File,
 };
 
+// The File rule over a text that may arrive in pieces (blocks of a file):
+// yields the complete lines of the piece it is given, in order. A line whose
+// line end is the piece's last character is complete only in the final piece
+// (the next piece may start with the other half of its break); the caller
+// carries the text from rest() on into the next piece.
+class FileLineCursor {
+  public:
+    FileLineCursor() = default;
+    FileLineCursor(std::string_view piece, bool final) { reset(piece, final); }
+    void reset(std::string_view piece, bool final);
+    // The next complete line; false when none is left in the piece.
+    bool next(std::string_view& line);
+    // Where the unfinished rest of the piece begins: the text after the last
+    // complete line's break.
+    const char* rest() const { return p_; }
+
+  private:
+    const char* p_ = nullptr;
+    const char* end_ = nullptr;
+    // The next line feed and carriage return, searched again only once
+    // passed, so that a whole piece is split in linear time.
+    const char* nextLf_ = nullptr;
+    const char* nextCr_ = nullptr;
+    bool final_ = true;
+};
+
 // The one line splitter: hands each line of text under rule to fn, in order.
 // A line is valid only during its call.
 void forEachLine(std::string_view text, LineRule rule,

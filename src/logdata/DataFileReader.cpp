@@ -4,6 +4,7 @@
 #include "scan/ScanParser.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,10 +12,6 @@
 namespace korda32ex::logdata {
 
 namespace {
-
-bool isDataLine(std::string_view line) {
-    return !line.empty() && !isNoErrorLine(line);
-}
 
 // The first three pieces of text split at every separator; false when it
 // splits into fewer than three.
@@ -33,11 +30,16 @@ bool firstThree(std::string_view text, char separator, std::string_view (&parts)
     return true;
 }
 
+// The fields of one scan, as storeScanFields takes them.
+constexpr std::size_t kMaxScanFields = scan::kMaxReadings + scan::kTimeFields;
+using ScanFields = std::array<std::string_view, kMaxScanFields>;
+
 // Takes a data line apart into the fields of a scan: the readings and the
-// further column, then year, month, day, hour, minute and seconds. False when the line has no blank
-// between date and time, a first field pair that is not record number and
-// date, or a date or time of fewer than three parts.
-bool toScanFields(std::string_view line, std::vector<std::string_view>& fields) {
+// further column, then year, month, day, hour, minute and seconds; count is
+// the number of fields. False when the line has no blank between date and
+// time, a first field pair that is not record number and date, a date or time
+// of fewer than three parts, or more fields than any scan has.
+bool toScanFields(std::string_view line, ScanFields& fields, std::size_t& count) {
     // The line split at blanks: the first piece must be "record,date", the
     // second starts with the time.
     const std::size_t blank = line.find(' ');
@@ -56,65 +58,109 @@ bool toScanFields(std::string_view line, std::vector<std::string_view>& fields) 
     // Fields 3 to N-1 of the line (the readings and the further column): the
     // text between its second and its last comma. The check code, field N,
     // is left out.
-    fields.clear();
+    count = 0;
     const std::size_t secondComma = line.find(',', comma + 1);
     const std::size_t last = line.rfind(',');
-    if (secondComma != std::string_view::npos && last > secondComma)
-        splitAt(line.substr(secondComma + 1, last - secondComma - 1), ',', fields);
-    fields.insert(fields.end(), {date[0], date[1], date[2], time[0], time[1], time[2]});
+    if (secondComma != std::string_view::npos && last > secondComma) {
+        std::size_t from = secondComma + 1;
+        for (;;) {
+            // Room must stay for the six parts of the time stamp.
+            if (count + 6 == fields.size()) return false;
+            const std::size_t next = line.find(',', from);
+            fields[count++] = line.substr(from, next - from);
+            if (next == last) break;
+            from = next + 1;
+        }
+    }
+    for (const std::string_view part : {date[0], date[1], date[2], time[0], time[1], time[2]})
+        fields[count++] = part;
     return true;
 }
 
 } // namespace
 
+bool countsAsScan(std::string_view line) {
+    // The quotation mark first: data lines have none, so the search for the
+    // no-error text rarely runs.
+    return !line.empty() && (line.find('"') == std::string_view::npos ||
+                             line.find(kNoErrorLine) == std::string_view::npos);
+}
+
+bool isDataLine(std::string_view line) {
+    return !line.empty() && !isNoErrorLine(line);
+}
+
 bool countScans(std::string_view text, int& count) {
-    const std::vector<std::string_view> lines = splitLines(text);
-    if (lines.size() < 2) {
+    std::int64_t lines = 0, counted = 0;
+    FileLineCursor cursor(text, true);
+    std::string_view line;
+    while (cursor.next(line)) {
+        ++lines;
+        counted += countsAsScan(line);
+    }
+    return scansOfLines(lines, counted, count);
+}
+
+bool scansOfLines(std::int64_t lines, std::int64_t scanLines, int& count) {
+    if (lines < 2) {
         count = 0;
         return false;
     }
-    const auto counted = std::count_if(lines.begin(), lines.end(), [](std::string_view l) {
-        // The quotation mark first: data lines have none, so the search for
-        // the no-error text rarely runs.
-        return !l.empty() && (l.find('"') == std::string_view::npos ||
-                              l.find(kNoErrorLine) == std::string_view::npos);
-    });
     // Less the header; never below 0 (a text of empty lines only).
-    count = static_cast<int>(std::clamp<std::ptrdiff_t>(counted - 1, 0, INT32_MAX));
+    count = static_cast<int>(std::clamp<std::int64_t>(scanLines - 1, 0, INT32_MAX));
     return count >= 1;
 }
 
-int readDataText(std::string_view text, int start, int count, ScanRecord& record) {
-    std::vector<std::string_view> lines = splitLines(text);
-    lines.erase(std::remove_if(lines.begin(), lines.end(),
-                               [](std::string_view l) { return !isDataLine(l); }),
-                lines.end());
-    const std::int64_t scansInText =
-        lines.empty() ? 0 : static_cast<std::int64_t>(lines.size()) - 1;
+ScanReading::ScanReading(int start, int count, ScanRecord& record) : record_(record) {
     const std::int64_t wanted = std::max(count, 0);
-
-    // The lines first to last (line 0 is the header) and what is left after.
-    std::int64_t first, last, remaining;
     if (start <= 0) {
-        first = 1;
-        last = std::min(scansInText, wanted);
-        remaining = scansInText > wanted ? scansInText - wanted : 0;
+        first_ = 1;
+        last_ = wanted;
+        wanted_ = wanted;
     } else {
-        const std::int64_t previous = std::max(record.scansRemaining, 0);
-        first = std::int64_t{start} + 1;
-        last = std::min(std::int64_t{start} + std::min(previous, wanted), scansInText);
-        remaining = previous > wanted ? previous - wanted : 0;
+        previous_ = std::max(record.scansRemaining, 0);
+        first_ = std::int64_t{start} + 1;
+        last_ = std::int64_t{start} + std::min(previous_, wanted);
+        wanted_ = wanted;
+        continuation_ = true;
     }
-    record.scansRemaining = static_cast<std::int32_t>(remaining);
     record.scanCount = 0;
+}
 
-    std::vector<std::string_view> fields;
-    for (std::int64_t i = first; i <= last; ++i) {
-        if (!toScanFields(lines[static_cast<std::size_t>(i)], fields)) return 0;
-        if (scan::storeScanFields(fields, record) != scan::LineResult::Stored) return 0;
-        ++record.scanCount;
+void ScanReading::take(std::string_view line) {
+    ScanFields fields;
+    std::size_t count = 0;
+    if (!toScanFields(line, fields, count) ||
+        scan::storeScanFields(std::span<const std::string_view>(fields.data(), count), record_) !=
+            scan::LineResult::Stored) {
+        failed_ = true;
+        return;
     }
-    return record.scanCount;
+    ++record_.scanCount;
+}
+
+int ScanReading::finish(std::int64_t dataLines) {
+    const std::int64_t scansInText = dataLines > 0 ? dataLines - 1 : 0;
+    std::int64_t remaining;
+    if (!continuation_)
+        remaining = scansInText > wanted_ ? scansInText - wanted_ : 0;
+    else
+        remaining = previous_ > wanted_ ? previous_ - wanted_ : 0;
+    record_.scansRemaining = static_cast<std::int32_t>(remaining);
+    return failed_ ? 0 : record_.scanCount;
+}
+
+int readDataText(std::string_view text, int start, int count, ScanRecord& record) {
+    ScanReading reading(start, count, record);
+    std::int64_t index = 0; // of the data line, the header being 0
+    FileLineCursor cursor(text, true);
+    std::string_view line;
+    while (cursor.next(line)) {
+        if (!isDataLine(line)) continue;
+        if (reading.wants(index)) reading.take(line);
+        ++index;
+    }
+    return reading.finish(index);
 }
 
 } // namespace korda32ex::logdata

@@ -2,6 +2,7 @@
 // the library to be started or an instrument to be open.
 #include "frontend/ApiFrame.h"
 #include "korda32ext.h"
+#include "logdata/DataFileIndex.h"
 #include "logdata/DataFileReader.h"
 #include "logdata/DriveFiles.h"
 #include "logdata/LineCheck.h"
@@ -11,8 +12,6 @@ using namespace korda32ex;
 using namespace korda32ex::logdata;
 
 namespace {
-constexpr std::string_view kDataHeader = "Record #,Time,";
-
 // Fails the call with its detail: what was wrong with which file.
 int fileFailure(int status, const std::string& detail) {
     recordCallDetail(detail);
@@ -43,30 +42,32 @@ KORDA_API int KORDA_CALL dlxVmrPCCardScansFileGet(int, const wchar_t* directory,
     return guardedCall([&]() -> int {
         if (directory == nullptr || record == nullptr || count < 0 || start < 0)
             return status::kInvalidParameter;
+        if (*directory == L'\0')
+            return fileFailure(status::kBadFile, "reading the data file: no path given");
+        const std::wstring path = siblingPath(directory, kFirstDataFileName);
         std::string why;
-        const auto text = readTextFile(directory, kFirstDataFileName, &why);
-        if (!text) return fileFailure(status::kBadFile, "reading the data file: " + why);
-        const std::string path = pathText(siblingPath(directory, kFirstDataFileName));
-        if (text->find(kDataHeader) == std::string::npos)
-            return fileFailure(status::kBadFile, path + ": no \"Record #,Time,\" header");
-        record->entrySize = DLXVMR_SCAN_RECORD_HEADER_SIZE;
-        const int n = readDataText(*text, start, count, *record);
-        if (n > 0) return n;
-        return fileFailure(status::kTooManyScans,
-                           path + ": no scan read from scan " + std::to_string(start) + " on");
+        const int n = readDataFile(path, start, count, *record, DataFileIndexCache::shared(), &why);
+        if (n >= 0) return n;
+        if (n == status::kTooManyScans)
+            why = pathText(path) + ": no scan read from scan " + std::to_string(start) + " on";
+        else if (why.empty())
+            why = pathText(path) + ": not a readable data file";
+        return fileFailure(n, why);
     });
 }
 
 KORDA_API int KORDA_CALL dlxVmrPCCardScansFileCountW(int, const wchar_t* dataFilePath, int* count) {
     return guardedCall([&]() -> int {
         if (dataFilePath == nullptr || count == nullptr) return status::kInvalidParameter;
+        // One pass checks every line and counts them.
+        DataFileTally tally;
         std::string why;
-        if (!validateDataFile(dataFilePath, &why))
+        if (!validateDataFile(dataFilePath, &tally, &why))
             return fileFailure(status::kBadFile, "verifying the data file: " + why);
-        const auto text = readTextFile(dataFilePath, nullptr, &why);
-        if (!text) return fileFailure(status::kBadFile, "reading the data file: " + why);
+        if (tally.bytes == 0)
+            return fileFailure(status::kBadFile, pathText(dataFilePath) + ": the file is empty");
         int scans = 0;
-        if (!countScans(*text, scans))
+        if (!scansOfLines(tally.lines, tally.scanLines, scans))
             return fileFailure(status::kBadFile,
                                pathText(dataFilePath) + ": no scan after the header");
         *count = scans;

@@ -1,6 +1,8 @@
 #include "logdata/LineCheck.h"
 
+#include "logdata/DataFileReader.h"
 #include "logdata/DriveFiles.h"
+#include "logdata/FileLines.h"
 #include "platform/platform.h"
 
 #include <algorithm>
@@ -34,21 +36,33 @@ constexpr std::size_t kSetupPieceBytes = 4095;
 
 using Accumulators = std::array<std::uint8_t, 5>;
 
+// Bytes summed per block: 16 rounds of the five accumulators, so that byte j
+// of every block belongs to accumulator j % 5.
+constexpr std::size_t kBlock = 80;
+
 // Accumulator m starts at (m + 1) * state; character i adds to accumulator i % 5.
+// The sums are taken modulo 256, so the 80 lanes of bytes add up each block
+// with wrapping byte arithmetic (a loop the compiler turns into vector adds)
+// and fold into the five accumulators once per line.
 Accumulators accumulate(std::string_view body, std::uint8_t state) {
+    const auto* p = reinterpret_cast<const unsigned char*>(body.data());
+    const std::size_t n = body.size();
     unsigned a[5];
     for (unsigned m = 0; m < 5; ++m)
         a[m] = (m + 1u) * state;
-    const auto* p = reinterpret_cast<const unsigned char*>(body.data());
-    const std::size_t n = body.size();
     std::size_t i = 0;
-    for (; i + 5 <= n; i += 5) {
-        a[0] += p[i];
-        a[1] += p[i + 1];
-        a[2] += p[i + 2];
-        a[3] += p[i + 3];
-        a[4] += p[i + 4];
+    if (n >= kBlock) {
+        std::uint8_t lanes[kBlock] = {};
+        for (; i + kBlock <= n; i += kBlock)
+            for (std::size_t j = 0; j < kBlock; ++j)
+                lanes[j] = static_cast<std::uint8_t>(lanes[j] + p[i + j]);
+        for (std::size_t j = 0; j < kBlock; j += 5)
+            for (unsigned m = 0; m < 5; ++m)
+                a[m] += lanes[j + m];
     }
+    for (; i + 5 <= n; i += 5)
+        for (unsigned m = 0; m < 5; ++m)
+            a[m] += p[i + m];
     for (unsigned m = 0; i < n; ++i, ++m)
         a[m] += p[i];
     Accumulators out;
@@ -106,78 +120,53 @@ std::uint8_t setupChecksum(const wchar_t* path) {
     return static_cast<std::uint8_t>(sum);
 }
 
-bool validateDataFile(const wchar_t* path, std::string* failure) {
-    if (path == nullptr || *path == L'\0') {
-        if (failure) *failure = "no path given";
-        return false;
-    }
-    std::wstring directory, name;
-    splitPath(path, directory, name);
-    std::uint8_t state = setupChecksum((directory + kSetupFileName).c_str());
-    const std::wstring full = directory + L"\\" + name;
-    FilePtr file(platform::openFileWide(full.c_str(), "rb"));
+bool validateDataFile(const wchar_t* path, DataFileTally* tally, std::string* failure) {
     const auto fail = [&](const std::string& why) {
         if (failure) *failure = why;
         return false;
     };
+    if (path == nullptr || *path == L'\0') return fail("no path given");
+    std::wstring directory, name;
+    splitPath(path, directory, name);
+    std::uint8_t state = setupChecksum((directory + kSetupFileName).c_str());
+    const std::wstring full = directory + L"\\" + name;
+    const platform::ReadOnlyFile file(full.c_str());
     const auto systemFailure = [&](const char* doing) {
         return fail(std::string(doing) + " " + pathText(full) + ": " +
                     platform::systemErrorText(platform::lastSystemError()));
     };
-    if (!file) return systemFailure("open");
+    if (!file.isOpen()) return systemFailure("open");
+    const auto lineFailure = [&](std::int64_t number, const char* what) {
+        return fail(pathText(full) + ": line " + std::to_string(number) + what);
+    };
 
-    long long lineNumber = 0;
-    // Checks one line; the header is passed by.
-    auto take = [&](std::string_view line) {
-        if (++lineNumber == 1) return true;
-        if (checkLine(line, state)) return true;
-        return fail(pathText(full) + ": line " + std::to_string(lineNumber) +
-                    " fails its check code");
-    };
-    const auto tooLong = [&]() {
-        return fail(pathText(full) + ": line " + std::to_string(lineNumber + 1) +
-                    " is longer than any data line");
-    };
-    // Lines end as the readers take them (TextLines): at a carriage return or
-    // a line feed, a following CR or LF belonging to the same break.
-    const auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
-    std::string carry;      // a line that continues into the next block
-    bool breakOpen = false; // the block ended on a line end whose pair may follow
-    char buffer[1 << 16];
-    for (;;) {
-        const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
-        if (got == 0) break;
-        const char* p = buffer;
-        const char* const end = buffer + got;
-        if (breakOpen && isLineEnd(*p)) ++p;
-        breakOpen = false;
-        while (p < end) {
-            const char* brk = std::find_if(p, end, isLineEnd);
-            if (brk == end) {
-                carry.append(p, end);
-                if (carry.size() > kMaxLineBytes) return tooLong();
-                break;
-            }
-            bool ok;
-            if (carry.empty()) {
-                ok = take(std::string_view(p, static_cast<std::size_t>(brk - p)));
-            } else {
-                carry.append(p, brk);
-                if (carry.size() > kMaxLineBytes) return tooLong();
-                ok = take(carry);
-                carry.clear();
-            }
-            if (!ok) return false;
-            p = brk + 1;
-            if (p == end)
-                breakOpen = true;
-            else if (isLineEnd(*p))
-                ++p;
-        }
+    // Lines end as the readers take them: at a carriage return or a line
+    // feed, a following CR or LF belonging to the same break. The header is
+    // passed by; every further line is checked.
+    FileLines lines(file, 0, kMaxLineBytes);
+    DataFileTally counted;
+    std::string_view line;
+    std::uint64_t offset = 0;
+    while (lines.next(line, offset)) {
+        if (line.size() > kMaxLineBytes)
+            return lineFailure(counted.lines + 1, " is longer than any data line");
+        if (counted.lines > 0 && !checkLine(line, state))
+            return lineFailure(counted.lines + 1, " fails its check code");
+        ++counted.lines;
+        counted.scanLines += countsAsScan(line);
     }
-    if (std::ferror(file.get())) return systemFailure("read");
+    if (lines.lineTooLong()) return lineFailure(counted.lines + 1, " is longer than any data line");
+    if (lines.failed()) return systemFailure("read");
     // A last line without its line end is checked too.
-    return carry.empty() || take(carry);
+    const std::string_view rest = lines.rest();
+    if (!rest.empty() && counted.lines > 0) {
+        if (rest.size() > kMaxLineBytes)
+            return lineFailure(counted.lines + 1, " is longer than any data line");
+        if (!checkLine(rest, state)) return lineFailure(counted.lines + 1, " fails its check code");
+    }
+    counted.bytes = lines.bytesRead();
+    if (tally != nullptr) *tally = counted;
+    return true;
 }
 
 } // namespace korda32ex::logdata

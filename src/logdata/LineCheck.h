@@ -36,12 +36,24 @@ bool checkLine(std::string_view line, std::uint8_t& state);
 // not open.
 std::uint8_t setupChecksum(const wchar_t* path);
 
+// What a validating pass saw of a data file: its complete lines (header
+// included), those of them that count as scans (see countsAsScan), and its
+// size in bytes.
+struct DataFileTally {
+    std::int64_t lines = 0;
+    std::int64_t scanLines = 0;
+    std::uint64_t bytes = 0;
+};
+
 // True when every line of the data file after its header passes checkLine,
 // chained from the checksum of "setup.csv" in the same directory (0 when that
 // file is missing). False for an empty or null path, a file that does not
 // open, a failing line or a line longer than any data line can be; then
 // failure (when given) receives why: the path with the system's reason, or
-// the number of the failing line (the header is line 1).
-bool validateDataFile(const wchar_t* path, std::string* failure = nullptr);
+// the number of the failing line (the header is line 1). The file is read
+// once, in large blocks; on success the tally, when given, receives what the
+// pass counted.
+bool validateDataFile(const wchar_t* path, DataFileTally* tally = nullptr,
+                      std::string* failure = nullptr);
 
 } // namespace korda32ex::logdata

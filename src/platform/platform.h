@@ -159,4 +159,44 @@ std::string wideToNarrow(const wchar_t* text);
 // holds a character the system's file names cannot express.
 std::FILE* openFileWide(const wchar_t* path, const char* mode);
 
+// What tells one state of a file from another: its size, its modification and
+// status-change times, and the file's identity on its volume. A file rewritten
+// or replaced gets another stamp (unless all of these come out the same).
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t modified = 0; // in the system's file-time unit
+    std::int64_t changed = 0;  // status change (posix ctime; Windows ChangeTime)
+    std::uint64_t volume = 0;
+    std::uint64_t fileNumber = 0;
+    // Both times lie at least the settle time in the past: a later write gets
+    // a visibly different time, even on systems whose file clock is coarse.
+    bool settled = false;
+    bool sameState(const FileStamp& o) const {
+        return size == o.size && modified == o.modified && changed == o.changed &&
+               volume == o.volume && fileNumber == o.fileNumber;
+    }
+};
+
+// A file opened for reading by wide path (the path rules of openFileWide),
+// read in large blocks at any offset. Closed with the object.
+class ReadOnlyFile {
+  public:
+    explicit ReadOnlyFile(const wchar_t* path);
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    bool isOpen() const { return handle_ != kClosed; }
+    // The file's stamp now; false when it cannot be had.
+    bool stamp(FileStamp& out, std::uint32_t settleMs) const;
+    // Reads up to length bytes from offset on; fewer only at the end of the
+    // file. Returns the count, or -1 when the read fails (a directory, an I/O
+    // error).
+    long long readAt(std::uint64_t offset, char* buffer, std::size_t length) const;
+
+  private:
+    static constexpr std::intptr_t kClosed = -1;
+    std::intptr_t handle_ = kClosed;
+};
+
 } // namespace korda32ex::platform

@@ -9,10 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <optional>
+#include <random>
 #include <string>
+#include <vector>
 
 using namespace korda32ex;
 using korda::test::CommaLocale;
@@ -82,3 +86,37 @@ TEST(WireNumbers, ClockCommands) {
 }
 
 } // namespace
+
+// The short-decimal way must give exactly what from_chars gives, in every
+// form a reading takes and at the edges of the exact range.
+TEST(WireNumbers, ShortDecimalsReadExactlyAsFromChars) {
+    std::mt19937_64 random(7);
+    const char* formats[] = {"%.6E", "%.6e", "%.9g", "%.17g", "%.0f", "%.3f", "%.15e", "%.18e"};
+    std::vector<std::string> texts = {"9007199254740993",
+                                      "9007199254740992e-22",
+                                      "1234567890123456789",
+                                      "12345678901234567890",
+                                      "1e22",
+                                      "1e23",
+                                      "1e-22",
+                                      "0.0000000000000000000001",
+                                      "4.5e",
+                                      "4.5e+",
+                                      "7.E-3",
+                                      ".5e1x"};
+    for (int i = 0; i < 20000; ++i) {
+        const double magnitude = std::ldexp(static_cast<double>(random() >> 11), -53);
+        const double v = magnitude * std::pow(10.0, static_cast<int>(random() % 60) - 30);
+        char buf[64];
+        std::snprintf(buf, sizeof buf, formats[i % 8], v);
+        texts.push_back(buf);
+    }
+    for (const std::string& t : texts) {
+        double expected = 0;
+        std::from_chars(t.data(), t.data() + t.size(), expected);
+        const auto got = readLeadingReal(t);
+        ASSERT_TRUE(got) << t;
+        EXPECT_EQ(*got, expected) << t;
+        EXPECT_EQ(*readLeadingReal("-" + t), -expected) << t;
+    }
+}

@@ -20,6 +20,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <termios.h>
 #include <type_traits>
@@ -426,11 +427,10 @@ std::string wideToNarrow(const wchar_t* text) {
     return out;
 }
 
-std::FILE* openFileWide(const wchar_t* path, const char* mode) {
-    if (path == nullptr) return nullptr;
-    // Paths may use "\\" as a separator, as they do on Windows. A character
-    // the locale cannot express would name another file: refuse the path.
-    std::string narrow;
+namespace {
+// The narrow name of a wide path ("\\" taken as "/"); false when a character
+// cannot be expressed in the locale (it would name another file).
+bool narrowPath(const wchar_t* path, std::string& narrow) {
     const bool classic = classicLocale();
     std::mbstate_t st{};
     char buf[MB_LEN_MAX];
@@ -439,15 +439,74 @@ std::FILE* openFileWide(const wchar_t* path, const char* mode) {
         if (classic) {
             if (static_cast<std::uint32_t>(c) > 0xFF) {
                 errno = EILSEQ;
-                return nullptr;
+                return false;
             }
             narrow.push_back(static_cast<char>(c));
             continue;
         }
         const std::size_t r = std::wcrtomb(buf, c, &st);
-        if (r == static_cast<std::size_t>(-1)) return nullptr; // errno: EILSEQ
+        if (r == static_cast<std::size_t>(-1)) return false; // errno: EILSEQ
         narrow.append(buf, r);
     }
+    return true;
+}
+
+std::int64_t nanoseconds(const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+} // namespace
+
+ReadOnlyFile::ReadOnlyFile(const wchar_t* path) {
+    std::string narrow;
+    if (path == nullptr || !narrowPath(path, narrow)) return;
+    int fd;
+    do
+        fd = ::open(narrow.c_str(), O_RDONLY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd >= 0) handle_ = fd;
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+    if (isOpen()) ::close(static_cast<int>(handle_));
+}
+
+bool ReadOnlyFile::stamp(FileStamp& out, std::uint32_t settleMs) const {
+    struct stat st {};
+    if (!isOpen() || ::fstat(static_cast<int>(handle_), &st) != 0) return false;
+    out.size = static_cast<std::uint64_t>(st.st_size);
+    out.modified = nanoseconds(st.st_mtim);
+    out.changed = nanoseconds(st.st_ctim);
+    out.volume = static_cast<std::uint64_t>(st.st_dev);
+    out.fileNumber = static_cast<std::uint64_t>(st.st_ino);
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const std::int64_t limit = nanoseconds(now) - std::int64_t{settleMs} * 1000000;
+    out.settled = out.modified <= limit && out.changed <= limit;
+    return true;
+}
+
+long long ReadOnlyFile::readAt(std::uint64_t offset, char* buffer, std::size_t length) const {
+    if (!isOpen()) return -1;
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t got = ::pread(static_cast<int>(handle_), buffer + done, length - done,
+                                    static_cast<off_t>(offset + done));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<long long>(done);
+}
+
+std::FILE* openFileWide(const wchar_t* path, const char* mode) {
+    if (path == nullptr) return nullptr;
+    // Paths may use "\\" as a separator, as they do on Windows. A character
+    // the locale cannot express would name another file: refuse the path.
+    std::string narrow;
+    if (!narrowPath(path, narrow)) return nullptr;
     return std::fopen(narrow.c_str(), mode);
 }
 

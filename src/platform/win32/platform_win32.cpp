@@ -454,4 +454,75 @@ std::FILE* openFileWide(const wchar_t* path, const char* mode) {
     return f;
 }
 
+// ---- Files read in large blocks ---------------------------------------------
+
+namespace {
+std::int64_t fileTime(LARGE_INTEGER t) {
+    return static_cast<std::int64_t>(t.QuadPart);
+}
+} // namespace
+
+ReadOnlyFile::ReadOnlyFile(const wchar_t* path) {
+    if (path == nullptr) return;
+    const HANDLE h =
+        ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) handle_ = reinterpret_cast<std::intptr_t>(h);
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+    if (isOpen()) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool ReadOnlyFile::stamp(FileStamp& out, std::uint32_t settleMs) const {
+    if (!isOpen()) return false;
+    const HANDLE h = reinterpret_cast<HANDLE>(handle_);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(h, &info)) return false;
+    out.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    out.volume = info.dwVolumeSerialNumber;
+    out.fileNumber = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    FILE_BASIC_INFO basic{};
+    if (::GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic)) {
+        out.modified = fileTime(basic.LastWriteTime);
+        out.changed = fileTime(basic.ChangeTime);
+    } else {
+        ULARGE_INTEGER t;
+        t.LowPart = info.ftLastWriteTime.dwLowDateTime;
+        t.HighPart = info.ftLastWriteTime.dwHighDateTime;
+        out.modified = out.changed = static_cast<std::int64_t>(t.QuadPart);
+    }
+    FILETIME nowTime;
+    ::GetSystemTimeAsFileTime(&nowTime);
+    ULARGE_INTEGER now;
+    now.LowPart = nowTime.dwLowDateTime;
+    now.HighPart = nowTime.dwHighDateTime;
+    // File times count 100 ns units.
+    const std::int64_t limit =
+        static_cast<std::int64_t>(now.QuadPart) - std::int64_t{settleMs} * 10000;
+    out.settled = out.modified <= limit && out.changed <= limit;
+    return true;
+}
+
+long long ReadOnlyFile::readAt(std::uint64_t offset, char* buffer, std::size_t length) const {
+    if (!isOpen()) return -1;
+    const HANDLE h = reinterpret_cast<HANDLE>(handle_);
+    std::size_t done = 0;
+    while (done < length) {
+        const std::uint64_t at = offset + done;
+        OVERLAPPED where{};
+        where.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
+        where.OffsetHigh = static_cast<DWORD>(at >> 32);
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(length - done, 1u << 30));
+        DWORD got = 0;
+        if (!::ReadFile(h, buffer + done, want, &got, &where)) {
+            if (::GetLastError() == ERROR_HANDLE_EOF) break;
+            return -1;
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    return static_cast<long long>(done);
+}
+
 } // namespace korda32ex::platform

@@ -3,7 +3,10 @@
 // below means the same on both.
 #pragma once
 
+#include "comm/Diagnostics.h"
+
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace korda32ex {
@@ -33,6 +36,12 @@ class CommunicationInterface {
     virtual bool drain(std::uint32_t limitMs) = 0;
 
     static constexpr std::uint32_t kDrainLookMs = 10;
+
+  protected:
+    // The drain as both transports make it: look(chunk) reads into chunk what
+    // arrives within kDrainLookMs; what is discarded is traced by its size.
+    static bool drainBy(std::uint32_t limitMs, const Diagnostics& diagnostics,
+                        const std::function<void(std::string& chunk)>& look);
 };
 
 } // namespace korda32ex

@@ -1,8 +1,21 @@
 #include "comm/CommunicationInterface.h"
 
+#include "core/Numbers.h"
 #include "platform/platform.h"
 
+#include <cstdlib>
+#include <optional>
+
 namespace korda32ex {
+
+std::uint32_t CommunicationInterface::drainLookMs() {
+    static const std::uint32_t ms = [] {
+        const char* text = std::getenv("KORDA_TEST_DRAIN_LOOK_MS");
+        const auto v = text == nullptr ? std::nullopt : readLeadingInteger(text);
+        return v && *v >= 1 && *v <= kDrainLookMs ? static_cast<std::uint32_t>(*v) : kDrainLookMs;
+    }();
+    return ms;
+}
 
 bool CommunicationInterface::drainBy(std::uint32_t limitMs, const Diagnostics& diagnostics,
                                      const std::function<void(std::string& chunk)>& look) {

@@ -140,7 +140,7 @@ int TCPCommunication::receive(std::uint32_t timeoutMs, std::string& text) {
 
 bool TCPCommunication::drain(std::uint32_t limitMs) {
     return drainBy(limitMs, diagnostics_,
-                   [this](std::string& chunk) { read(kDrainLookMs, chunk, true); });
+                   [this](std::string& chunk) { read(drainLookMs(), chunk, true); });
 }
 
 int TCPCommunication::read(std::uint32_t timeoutMs, std::string& text, bool keepOnSilence) {

@@ -101,7 +101,7 @@ int USBCommunication::receive(std::uint32_t timeoutMs, std::string& text) {
 
 bool USBCommunication::drain(std::uint32_t limitMs) {
     return drainBy(limitMs, diagnostics_,
-                   [this](std::string& chunk) { receive(kDrainLookMs, chunk); });
+                   [this](std::string& chunk) { receive(drainLookMs(), chunk); });
 }
 
 } // namespace korda32ex

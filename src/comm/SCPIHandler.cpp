@@ -335,7 +335,7 @@ int SCPIHandler::collectUntilNoError(const std::string& command, std::uint32_t l
         // enough is never cut short, one that trickles ends all the same.
         const std::uint64_t received = out.size() - base;
         const std::uint64_t allowed = std::min<std::uint64_t>(
-            std::uint64_t{limit} + received / kLongReplyBytesPerMs, 0xFFFFFFFFu);
+            std::max<std::uint64_t>(limit, 1) + received / kLongReplyBytesPerMs, 0xFFFFFFFFu);
         const std::uint32_t elapsed = tickCount() - start;
         if (elapsed >= allowed) return status::kTimeout;
         const std::size_t before = out.size();

@@ -1,4 +1,5 @@
 #include "CommandTable.h"
+#include "ScpiArgs.h"
 
 #include <cctype>
 
@@ -6,24 +7,18 @@ namespace korda::sim {
 
 namespace {
 
-std::string upper(std::string s) {
-    for (auto& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 std::vector<std::string> splitNodes(const std::string& header) {
     std::vector<std::string> parts;
     std::string current;
     for (const char c : header) {
         if (c == ':') {
-            if (!current.empty()) parts.push_back(upper(current));
+            if (!current.empty()) parts.push_back(upperCase(current));
             current.clear();
         } else {
             current.push_back(c);
         }
     }
-    if (!current.empty()) parts.push_back(upper(current));
+    if (!current.empty()) parts.push_back(upperCase(current));
     return parts;
 }
 
@@ -64,7 +59,7 @@ void CommandTable::add(const std::string& pattern, Handler handler) {
             if (std::isupper(static_cast<unsigned char>(c)) || c == '*' ||
                 std::isdigit(static_cast<unsigned char>(c)))
                 n.shortForm.push_back(c);
-        n.longForm = upper(current);
+        n.longForm = upperCase(current);
         if (n.shortForm.empty()) n.shortForm = n.longForm;
         e.nodes.push_back(n);
         current.clear();

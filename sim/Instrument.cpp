@@ -1,4 +1,5 @@
 #include "Instrument.h"
+#include "ScpiArgs.h"
 
 #include "comm/ScpiText.h"
 
@@ -9,12 +10,6 @@ namespace korda::sim {
 namespace {
 
 constexpr std::size_t kErrorQueueSize = 20;
-
-std::string upper(std::string s) {
-    for (auto& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 } // namespace
 
@@ -32,7 +27,7 @@ bool parseModuleList(Model model, const std::string& text, std::vector<std::stri
             text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         for (const char c : entry)
             if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_') return false;
-        if (entry == "-" || upper(entry) == "NONE") entry.clear();
+        if (entry == "-" || upperCase(entry) == "NONE") entry.clear();
         out.push_back(entry);
         if (comma == std::string::npos) break;
         start = comma + 1;
@@ -79,7 +74,7 @@ void Instrument::registerCommands() {
         r.lines.push_back(std::to_string(e.first) + "," + korda32ex::scpitext::quoted(e.second));
     });
     t.add("SYSTem:COMMunicate:TERMinator", [](Instrument& in, const Request& q, Reply& r) {
-        const std::string a = upper(q.args);
+        const std::string a = upperCase(q.args);
         if (a == "CRLF")
             in.crlf = true;
         else if (a == "LF")
@@ -126,7 +121,7 @@ std::vector<std::string> Instrument::execute(const std::string& line) {
     // A forced error names its command in any of its forms: the short and the
     // long spelling reach the same entry of the command table.
     for (const auto& [header, error] : faults_.forcedErrors) {
-        if (header == upper(req.header) || (h != nullptr && table_.find(header) == h)) {
+        if (header == upperCase(req.header) || (h != nullptr && table_.find(header) == h)) {
             pushError(error.first, error.second);
             return {};
         }
@@ -151,13 +146,13 @@ void Instrument::setFaults(const Faults& f) {
     faults_ = f;
     std::map<std::string, std::pair<int, std::string>> forced;
     for (const auto& [k, v] : faults_.forcedErrors)
-        forced[upper(k)] = v;
+        forced[upperCase(k)] = v;
     faults_.forcedErrors = std::move(forced);
 }
 
 void Instrument::forceError(const std::string& header, int code, const std::string& text) {
     std::lock_guard<std::recursive_mutex> g(mutex_);
-    faults_.forcedErrors[upper(header)] = {code, text};
+    faults_.forcedErrors[upperCase(header)] = {code, text};
 }
 
 std::string Instrument::takeGarbage() {

@@ -188,6 +188,19 @@ std::uint32_t alarmBits(const ChannelSettings& s) {
     return bits;
 }
 
+// The alarms, scaling, name and unit, alike in analog and computed channels.
+template <class Record> void sharedFields(const ChannelSettings& s, Record& ch) {
+    ch.alarmFlags = alarmBits(s);
+    ch.alarm1Limit = s.limit[0];
+    ch.alarm2Limit = s.limit[1];
+    ch.alarm1Output = static_cast<std::uint32_t>(s.output[0]);
+    ch.alarm2Output = static_cast<std::uint32_t>(s.output[1]);
+    ch.scaleM = s.scaling ? s.gain : 1.0;
+    ch.scaleB = s.scaling ? s.offset : 0.0;
+    setText(ch.name, s.name);
+    setText(ch.unit, s.unit);
+}
+
 void analogRecord(const ChannelState& c, ChannelRecord& ch) {
     ch.function = codeOf(c.function, {{"VOLT", 1},
                                       {"VOLT:AC", 2},
@@ -204,16 +217,8 @@ void analogRecord(const ChannelState& c, ChannelRecord& ch) {
                                       {"FREQ", 13}});
     ch.range = ch.function >= 7 && ch.function <= 12 ? sensorCode(c) : meterRange(ch.function, c);
     sensorCoefficients(c, ch.sensorCoef);
+    sharedFields(c.settings, ch);
     const ChannelSettings& s = c.settings;
-    ch.alarmFlags = alarmBits(s);
-    ch.alarm1Limit = s.limit[0];
-    ch.alarm2Limit = s.limit[1];
-    ch.alarm1Output = static_cast<std::uint32_t>(s.output[0]);
-    ch.alarm2Output = static_cast<std::uint32_t>(s.output[1]);
-    ch.scaleM = s.scaling ? s.gain : 1.0;
-    ch.scaleB = s.scaling ? s.offset : 0.0;
-    setText(ch.name, s.name);
-    setText(ch.unit, s.unit);
     ch.nplc = s.nplc;
     ch.delay = s.delay;
     ch.openDetect = s.openDetect ? 1 : 0;
@@ -236,16 +241,7 @@ void computedRecord(const ChannelState& c, ComputedChannelRecord& ch) {
     }
     for (std::size_t k = 0; k < 7; ++k)
         ch.coefficients[k] = c.math.coefficients[k];
-    const ChannelSettings& s = c.settings;
-    ch.alarmFlags = alarmBits(s);
-    ch.alarm1Limit = s.limit[0];
-    ch.alarm2Limit = s.limit[1];
-    ch.alarm1Output = static_cast<std::uint32_t>(s.output[0]);
-    ch.alarm2Output = static_cast<std::uint32_t>(s.output[1]);
-    ch.scaleM = s.scaling ? s.gain : 1.0;
-    ch.scaleB = s.scaling ? s.offset : 0.0;
-    setText(ch.name, s.name);
-    setText(ch.unit, s.unit);
+    sharedFields(c.settings, ch);
 }
 
 void instrumentFields(const InstrumentSettings& s, VmrInstConfig& c) {

@@ -1,6 +1,7 @@
 #include "ScpiArgs.h"
 
 #include "core/Numbers.h"
+#include "core/Text.h"
 
 #include <cctype>
 #include <charconv>
@@ -37,12 +38,7 @@ std::string upperCase(std::string_view s) {
 }
 
 bool sameWord(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return korda32ex::equalsIgnoringCase(a, b);
 }
 
 std::string trimmed(std::string_view s) {

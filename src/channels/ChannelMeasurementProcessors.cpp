@@ -15,7 +15,6 @@ namespace {
 
 using namespace channelrules;
 
-constexpr std::uint32_t kThermocouple = 12;
 constexpr std::uint32_t kNplcRateBits = 0x6; // reading rate "NPLC" in the instrument flags
 
 constexpr std::array<TokenCode, 2> kOpenDetect{{{"ON", 1}, {"OFF", 0}}};
@@ -70,7 +69,7 @@ bool ChannelDelayProcessor::parseResponse(const std::string& reply, VmrInstConfi
 bool ThermoDetectionProcessor::buildCommands(const VmrInstConfig& record, CommandList& commands,
                                              std::string&, int&) {
     const ChannelRecord* c = presentChannel(record);
-    if (c == nullptr || c->function != kThermocouple) return true;
+    if (c == nullptr || c->function != VMR_FUNC_THERMOCOUPLE) return true;
     commands.push_back(std::string("TEMP:TC:ODET ") + (c->openDetect != 0 ? "ON" : "OFF") + ", " +
                        list());
     return true;
@@ -92,7 +91,7 @@ bool ThermoDetectionProcessor::parseResponse(const std::string& reply, VmrInstCo
 bool ThermoColdJunctionProcessor::buildCommands(const VmrInstConfig& record, CommandList& commands,
                                                 std::string&, int&) {
     const ChannelRecord* c = presentChannel(record);
-    if (c == nullptr || c->function != kThermocouple) return true;
+    if (c == nullptr || c->function != VMR_FUNC_THERMOCOUPLE) return true;
     const char* word = c->refJunction == 1 ? "FIX" : c->refJunction == 2 ? "EXT" : "INT";
     commands.push_back(std::string("TEMP:TC:RJUN:TYPE ") + word + ", " + list());
     return true;

@@ -3,6 +3,7 @@
 #include "channels/ChannelRules.h"
 #include "channels/CompProcessors.h"
 #include "config/ProcessorSupport.h"
+#include "config/RecordAccess.h"
 #include "core/Numbers.h"
 
 #include <cctype>
@@ -29,27 +30,11 @@ constexpr ComputedFunction kFunctions[] = {
     {0x500C, "MAX", "MAX"},   {0x500D, "MIN", "MIN"},  {0x500E, "SUM", "SUM"},
 };
 
-constexpr std::uint32_t kPolynomial = 0x5000;
-constexpr std::uint32_t kPower = 0x5002;
-constexpr std::uint32_t kFirstTwoOperand = 0x5007;
-constexpr std::uint32_t kLastOperand = 0x500A;
-constexpr std::uint32_t kFirstList = 0x500B;
-constexpr std::uint32_t kLastList = 0x500E;
 constexpr std::uint32_t kComputedModulePresent = 5;
 constexpr int kSentCoefficients = 6;
 constexpr int kListWords = 5;
 
-bool usesOperandA(std::uint32_t f) {
-    return f >= kPolynomial && f <= kLastOperand;
-}
-bool usesOperandB(std::uint32_t f) {
-    return f >= kFirstTwoOperand && f <= kLastOperand;
-}
 template <char Operand> constexpr bool operandB = Operand == 'B';
-
-bool usesList(std::uint32_t f) {
-    return f >= kFirstList && f <= kLastList;
-}
 
 } // namespace
 
@@ -135,14 +120,14 @@ bool CompChannelPolyCoeffProcessor::buildCommands(const VmrInstConfig& record,
                                                   CommandList& commands, std::string&, int&) {
     const ComputedChannelRecord* rec = recordIn(record);
     if (rec == nullptr) return true;
-    if (rec->function == kPolynomial) {
+    if (rec->function == kComputedPolynomial) {
         std::string command = "CALC:MATH:COEF ";
         for (int i = 0; i < kSentCoefficients; ++i) {
             if (i > 0) command += ",";
             command += wire::general(rec->coefficients[i]);
         }
         commands.push_back(command + ", " + list());
-    } else if (rec->function == kPower) {
+    } else if (rec->function == kComputedPower) {
         commands.push_back("CALC:MATH:EXP " + wire::general(rec->coefficients[0]) + "," + list());
     }
     return true;
@@ -178,7 +163,7 @@ bool CompChannelPolyCoeffProcessor::parseResponse(const std::string& reply, VmrI
 bool CompSelectedChannelsProcessor::buildCommands(const VmrInstConfig& record,
                                                   CommandList& commands, std::string&, int&) {
     const ComputedChannelRecord* rec = recordIn(record);
-    if (rec == nullptr || !usesList(rec->function)) return true;
+    if (rec == nullptr || !usesChannelList(rec->function)) return true;
     std::string members;
     for (int k = 0; k < kListWords; ++k)
         for (int b = 0; b < 32; ++b)

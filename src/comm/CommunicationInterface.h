@@ -3,7 +3,10 @@
 // below means the same on both.
 #pragma once
 
+#include "comm/Diagnostics.h"
+
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace korda32ex {
@@ -27,12 +30,21 @@ class CommunicationInterface {
     // negative status (-1015 when nothing arrived in time) appends nothing.
     virtual int receive(std::uint32_t timeoutMs, std::string& text) = 0;
     // Discards whatever input is pending: reads until a short look of
-    // kDrainLookMs finds nothing, and spends no more than limitMs in all. A
+    // drainLookMs() finds nothing, and spends no more than limitMs in all. A
     // drain that finds nothing leaves the connection as it is. True when input
     // was still arriving when the limit passed.
     virtual bool drain(std::uint32_t limitMs) = 0;
 
     static constexpr std::uint32_t kDrainLookMs = 10;
+    // The look a drain makes: kDrainLookMs, or a shorter one of 1 ms and up
+    // that the test hook KORDA_TEST_DRAIN_LOOK_MS gives (read once).
+    static std::uint32_t drainLookMs();
+
+  protected:
+    // The drain as both transports make it: look(chunk) reads into chunk what
+    // arrives within drainLookMs(); what is discarded is traced by its size.
+    static bool drainBy(std::uint32_t limitMs, const Diagnostics& diagnostics,
+                        const std::function<void(std::string& chunk)>& look);
 };
 
 } // namespace korda32ex

@@ -5,6 +5,7 @@
 #include "core/Text.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace korda32ex {
 
@@ -31,26 +32,40 @@ std::string buildMessage(const std::vector<std::string>& lines) {
     return message;
 }
 
-// True when text ends with a complete error-queue line of an error: a
-// number other than 0, a comma and a quoted text. The text is kept without its
-// closing quotation mark, as the setting commands record it.
-bool endsWithErrorLine(std::string_view text, int& code, std::string& message) {
-    if (text.empty() || text.back() != '\n') return false;
+// One line of the error queue, the reply to "SYST:ERR?": the number before
+// the first comma and the quoted text after it, which may itself hold commas.
+struct ErrorQueueLine {
+    int code = 0;
+    std::string_view text; // without its closing quotation mark
+    bool quoted = false;   // the text is enclosed in quotation marks
+};
+
+// The one reader of error-queue lines. Empty when the line is none: no comma,
+// a first piece that is not a whole integer, or nothing after the comma.
+std::optional<ErrorQueueLine> readErrorQueueLine(std::string_view line) {
+    const std::size_t comma = line.find(',');
+    if (comma == std::string_view::npos) return std::nullopt;
+    const std::string_view number = line.substr(0, comma);
+    const std::string_view text = line.substr(comma + 1);
+    if (text.empty() || number.find_first_not_of("+-0123456789 ") != std::string_view::npos)
+        return std::nullopt;
+    const auto code = readLeadingInt(number);
+    if (!code) return std::nullopt;
+    return ErrorQueueLine{*code, text.substr(0, text.size() - 1),
+                          text.size() >= 2 && text.front() == '"' && text.back() == '"'};
+}
+
+// The error an instrument reported in place of the no-error line when text
+// ends with a complete, quoted error-queue line of a number other than 0.
+std::optional<ErrorQueueLine> endsWithErrorLine(std::string_view text) {
+    if (text.empty() || text.back() != '\n') return std::nullopt;
     text.remove_suffix(1);
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
     const std::size_t start = text.find_last_of('\n');
-    const std::string_view line = start == std::string_view::npos ? text : text.substr(start + 1);
-    const std::size_t comma = line.find(',');
-    if (comma == std::string_view::npos || line.size() < comma + 3 || line[comma + 1] != '"' ||
-        line.back() != '"')
-        return false;
-    const std::string_view number = line.substr(0, comma);
-    if (number.find_first_not_of("+-0123456789 ") != std::string_view::npos) return false;
-    const auto value = readLeadingInt(number);
-    if (!value || *value == 0) return false;
-    code = *value;
-    message.assign(line.substr(comma + 1, line.size() - comma - 2));
-    return true;
+    const auto entry =
+        readErrorQueueLine(start == std::string_view::npos ? text : text.substr(start + 1));
+    if (!entry || !entry->quoted || entry->code == 0) return std::nullopt;
+    return entry;
 }
 
 // The commands of an exchange for a failure text: the error queue's own
@@ -273,18 +288,11 @@ int SCPIHandler::sendCheckedBatch(const std::vector<std::string>& commands) {
 
     int result = status::kOk;
     for (std::size_t i = 0; i < replies.size(); ++i) {
-        const std::string& line = replies[i];
-        // The number, then the quoted text, which may itself hold commas.
-        const auto comma = line.find(',');
-        if (comma == std::string::npos) return status::kInvalidResponse;
-        const std::string number = line.substr(0, comma);
-        std::string message = line.substr(comma + 1);
-        const auto code = readLeadingInt(number);
-        if (!code || message.empty()) return status::kInvalidResponse;
-        if (*code == 0) continue;
-        result = *code;
-        message.pop_back(); // the closing quotation mark
-        recordError(result, commands[i] + " => " + message);
+        const auto entry = readErrorQueueLine(replies[i]);
+        if (!entry) return status::kInvalidResponse;
+        if (entry->code == 0) continue;
+        result = entry->code;
+        recordError(result, commands[i] + " => " + std::string(entry->text));
     }
     return result;
 }
@@ -297,31 +305,42 @@ void SCPIHandler::drainInput() {
 int SCPIHandler::readUntilNoError(const std::string& command, std::string& out) {
     LockGuard g(lock_);
     const std::vector<std::string> lines{"*CLS", command, "SYST:ERR?"};
-    transport_->drain(timeLimitMs());
+    const std::uint32_t limit = timeLimitMs();
+    transport_->drain(limit);
     traceSent(lines);
-    const int sent = transport_->sendBulk(buildMessage(lines), timeLimitMs());
+    const int sent = transport_->sendBulk(buildMessage(lines), limit);
     if (sent != status::kOk) {
-        recordExchangeFailure(sent, lines, timeLimitMs(), 0);
+        recordExchangeFailure(sent, lines, limit, 0);
         return sent;
     }
     const std::size_t base = out.size();
     bool rejected = false;
-    const int st = collectUntilNoError(command, base, out, rejected);
+    const int st = collectUntilNoError(command, limit, base, out, rejected);
     traceReceived(std::string_view(out).substr(base));
     if (rejected) return st; // the instrument's own error, recorded with its text
     if (st == status::kInvalidResponse && out.size() - base <= replyLimit_)
         diagnostics_.detail(command + ": reply of " + std::to_string(out.size() - base) +
                             " bytes, too short for a log");
     else if (st != status::kOk)
-        recordExchangeFailure(st, lines, timeLimitMs(), out.size() - base);
+        recordExchangeFailure(st, lines, limit, out.size() - base);
     return st;
 }
 
-int SCPIHandler::collectUntilNoError(const std::string& command, std::size_t base, std::string& out,
-                                     bool& rejected) {
+int SCPIHandler::collectUntilNoError(const std::string& command, std::uint32_t limit,
+                                     std::size_t base, std::string& out, bool& rejected) {
+    const std::uint32_t start = tickCount();
     for (;;) {
+        // The whole collection has the time limit plus the time its bytes
+        // take at the slowest pace allowed: a reply that keeps arriving fast
+        // enough is never cut short, one that trickles ends all the same.
+        const std::uint64_t received = out.size() - base;
+        const std::uint64_t allowed = std::min<std::uint64_t>(
+            std::max<std::uint64_t>(limit, 1) + received / kLongReplyBytesPerMs, 0xFFFFFFFFu);
+        const std::uint32_t elapsed = tickCount() - start;
+        if (elapsed >= allowed) return status::kTimeout;
         const std::size_t before = out.size();
-        const int st = transport_->receive(timeLimitMs(), out);
+        const int st = transport_->receive(
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(allowed - elapsed, limit)), out);
         if (st != status::kOk) return st;
         // Look for the no-error line only where it can newly complete.
         const std::size_t from =
@@ -330,13 +349,12 @@ int SCPIHandler::collectUntilNoError(const std::string& command, std::size_t bas
             return out.size() >= kMinimumLongReply ? status::kOk : status::kInvalidResponse;
         // The instrument rejected the command: its error, the answer to the
         // closing "SYST:ERR?", is the last line, and no no-error line follows.
-        int code = 0;
-        std::string text;
-        if (out.size() > before &&
-            endsWithErrorLine(std::string_view(out).substr(base), code, text)) {
-            recordError(code, command + " => " + text);
-            rejected = true;
-            return code;
+        if (out.size() > before) {
+            if (const auto error = endsWithErrorLine(std::string_view(out).substr(base))) {
+                recordError(error->code, command + " => " + std::string(error->text));
+                rejected = true;
+                return error->code;
+            }
         }
         if (out.size() - base > replyLimit_) return status::kInvalidResponse;
     }

@@ -71,7 +71,9 @@ class SCPIHandler {
     int sendCommands(const std::vector<std::string>& commands);
     int sendCheckedBatch(const std::vector<std::string>& commands);
     // A command answering an unknown number of lines; collects until the
-    // error queue's no-error line arrives. Appends to out.
+    // error queue's no-error line arrives. Appends to out. The collection
+    // may last the time limit plus 1 ms for every kLongReplyBytesPerMs bytes
+    // received (-1015 beyond): a peer that trickles cannot hold it forever.
     int readUntilNoError(const std::string& command, std::string& out);
     // Discards whatever input is pending (the transport's drain, within the
     // time limit).
@@ -82,6 +84,9 @@ class SCPIHandler {
     static constexpr std::size_t kBatchSize = 20;
     static constexpr std::uint32_t kMillisecondsPerLine = 150;
     static constexpr std::size_t kMinimumLongReply = 128;
+    // The slowest pace a long reply may keep, in bytes per millisecond: half
+    // of what a serial line at 19200 baud carries.
+    static constexpr std::uint64_t kLongReplyBytesPerMs = 1;
     // The most text any exchange collects unless the handler is built with
     // another limit.
     static constexpr std::size_t kLongReplyLimit = std::size_t(256) << 20;
@@ -104,8 +109,8 @@ class SCPIHandler {
     // Receives the rest of a long reply, up to the no-error line.
     // rejected: the instrument answered the command with an error (its code
     // is returned, its text recorded under it).
-    int collectUntilNoError(const std::string& command, std::size_t base, std::string& out,
-                            bool& rejected);
+    int collectUntilNoError(const std::string& command, std::uint32_t limit, std::size_t base,
+                            std::string& out, bool& rejected);
     void traceSent(const std::vector<std::string>& lines) const;
     void traceReceived(std::string_view text) const;
     int transactWithRetry(const std::vector<std::string>& lines, std::size_t expectedLines,

@@ -139,23 +139,8 @@ int TCPCommunication::receive(std::uint32_t timeoutMs, std::string& text) {
 }
 
 bool TCPCommunication::drain(std::uint32_t limitMs) {
-    const std::uint32_t start = tickCount();
-    std::size_t discarded = 0;
-    bool arriving = false;
-    for (;;) {
-        std::string chunk;
-        read(kDrainLookMs, chunk, true);
-        discarded += chunk.size();
-        if (chunk.empty()) break;
-        if (tickCount() - start > limitMs) {
-            arriving = true; // still arriving
-            break;
-        }
-    }
-    if (discarded > 0 && diagnostics_.tracing())
-        diagnostics_.trace(TraceKind::Event,
-                           "drain discarded " + std::to_string(discarded) + " bytes");
-    return arriving;
+    return drainBy(limitMs, diagnostics_,
+                   [this](std::string& chunk) { read(drainLookMs(), chunk, true); });
 }
 
 int TCPCommunication::read(std::uint32_t timeoutMs, std::string& text, bool keepOnSilence) {

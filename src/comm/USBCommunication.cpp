@@ -100,23 +100,8 @@ int USBCommunication::receive(std::uint32_t timeoutMs, std::string& text) {
 }
 
 bool USBCommunication::drain(std::uint32_t limitMs) {
-    const std::uint32_t start = tickCount();
-    std::size_t discarded = 0;
-    bool arriving = false;
-    for (;;) {
-        std::string chunk;
-        receive(kDrainLookMs, chunk);
-        discarded += chunk.size();
-        if (chunk.empty()) break;
-        if (tickCount() - start > limitMs) {
-            arriving = true; // still arriving
-            break;
-        }
-    }
-    if (discarded > 0 && diagnostics_.tracing())
-        diagnostics_.trace(TraceKind::Event,
-                           "drain discarded " + std::to_string(discarded) + " bytes");
-    return arriving;
+    return drainBy(limitMs, diagnostics_,
+                   [this](std::string& chunk) { receive(drainLookMs(), chunk); });
 }
 
 } // namespace korda32ex

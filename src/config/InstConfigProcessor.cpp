@@ -5,6 +5,7 @@
 #include "comm/SCPIHandler.h"
 #include "config/InstrumentSettingProcessors.h"
 #include "config/ModuleProcessor.h"
+#include "config/RecordAccess.h"
 
 #include <memory>
 
@@ -13,9 +14,6 @@ namespace korda32ex {
 namespace {
 
 constexpr int kScanListAreas = 3;
-constexpr std::uint32_t kThermocouple = 12;
-constexpr std::uint32_t kLastAnalogFunction = 13;
-constexpr std::uint32_t kLastFunctionCode = 0x500E;
 
 bool isSet(std::uint32_t function) {
     return function != 0 && function != VMR_CHANNEL_OFF;
@@ -35,15 +33,15 @@ std::string scanListCommand(const VmrInstConfig& record, bool& any) {
         if (!modulePresent(record, area)) continue;
         for (int c = 0; c < VMR_CHANNELS_PER_AREA; ++c) {
             const std::uint32_t f = record.modules[area].channels[c].function;
-            if (f >= 1 && f <= kLastAnalogFunction) add(channelNumber(area, c));
+            if (isAnalogFunction(f)) add(channelNumber(area, c));
         }
     }
     for (int i = 0; i < VMR_COMPUTED_CHANNELS; ++i) {
         const std::uint32_t f = record.computed[i].function;
-        if (f >= 1 && f <= kLastFunctionCode) add(channelNumber(kComputedSlot, i));
+        if (isKnownFunction(f)) add(channelNumber(kComputedSlot, i));
     }
     const std::uint32_t f1 = record.channel1.function;
-    if (f1 >= 1 && f1 <= kLastFunctionCode) add(1);
+    if (isKnownFunction(f1)) add(1);
     return list + ")";
 }
 
@@ -130,7 +128,7 @@ bool InstConfigProcessor::buildCommands(const VmrInstConfig& record, CommandList
     for (int area = 0; area < kScanListAreas; ++area) {
         if (!modulePresent(record, area)) continue;
         for (int c = 0; c < VMR_CHANNELS_PER_AREA; ++c)
-            if (record.modules[area].channels[c].function == kThermocouple)
+            if (record.modules[area].channels[c].function == VMR_FUNC_THERMOCOUPLE)
                 ThermoColdJunctionProcessor(area, c).buildCommands(record, commands, ignoredText,
                                                                    ignoredCode);
     }

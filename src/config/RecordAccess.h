@@ -48,6 +48,35 @@ inline ComputedChannelRecord* computedRecord(VmrInstConfig& r, int index) {
     return index >= 0 && index < VMR_COMPUTED_CHANNELS ? &r.computed[index] : nullptr;
 }
 
+// Function codes of computed channels (ComputedChannelRecord.function): the
+// polynomial 0x5000 up to the sum 0x500E, in the order of the instrument's
+// function words.
+inline constexpr std::uint32_t kComputedPolynomial = 0x5000;
+inline constexpr std::uint32_t kComputedPower = 0x5002;
+inline constexpr std::uint32_t kComputedSubtract = 0x5007; // the first of two operands
+inline constexpr std::uint32_t kComputedDivide = 0x500A;   // the last with operands
+inline constexpr std::uint32_t kComputedAverage = 0x500B;  // the first over a channel list
+inline constexpr std::uint32_t kComputedSum = 0x500E;      // the last function
+
+// True when a computed channel of function f reads operand A, operand B, a
+// channel list.
+inline bool usesOperandA(std::uint32_t f) {
+    return f >= kComputedPolynomial && f <= kComputedDivide;
+}
+inline bool usesOperandB(std::uint32_t f) {
+    return f >= kComputedSubtract && f <= kComputedDivide;
+}
+inline bool usesChannelList(std::uint32_t f) {
+    return f >= kComputedAverage && f <= kComputedSum;
+}
+// True when f is the code of an analog or a computed channel's function.
+inline bool isAnalogFunction(std::uint32_t f) {
+    return f >= VMR_FUNC_DC_VOLTS && f <= VMR_FUNC_FREQUENCY;
+}
+inline bool isKnownFunction(std::uint32_t f) {
+    return f >= VMR_FUNC_DC_VOLTS && f <= kComputedSum;
+}
+
 // True when the module area's channels take part (module present).
 inline bool modulePresent(const VmrInstConfig& r, int slot) {
     return slot == -1 || (slot >= 0 && slot < VMR_MODULE_AREAS &&

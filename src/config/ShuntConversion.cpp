@@ -15,10 +15,6 @@ namespace korda32ex {
 namespace {
 
 constexpr int kShuntChannelsPerArea = 20;
-constexpr std::uint32_t kDcCurrent = 3;
-constexpr std::uint32_t kAcCurrent = 4;
-constexpr std::uint32_t kDcVolts = 1;
-constexpr std::uint32_t kAcVolts = 2;
 constexpr std::size_t kPrefixStarLimit = 16;
 constexpr std::uint32_t kAutoDcVolts = 23;
 constexpr std::uint32_t kAutoAcVolts = 39;
@@ -44,7 +40,7 @@ float toSingle(double v) {
 // the model's limit for shunt channels.
 std::uint32_t voltageRange(std::uint32_t function, double ohms, const ModelTraits& model) {
     const float volts = toSingle(ohms) * 0.02f;
-    const bool ac = function == kAcCurrent;
+    const bool ac = function == VMR_FUNC_AC_CURRENT;
     std::uint32_t range = 0;
     if (volts <= 0.1f)
         range = ac ? 32 : 16;
@@ -78,7 +74,7 @@ void writeShuntName(const ChannelRecord& application, double ohms, ChannelRecord
 int convertScaling(const ChannelRecord& application, double ohms, ChannelRecord& working) {
     const double m = application.scaleM;
     const double b = application.scaleB;
-    if (application.range == kShuntCurrentAutoRange) {
+    if (application.range == VMR_RANGE_SHUNT_CURRENT) {
         // Amperes = volts / R, then the application's gain.
         double scaled = m;
         if (m != 0) {
@@ -111,17 +107,17 @@ ShuntConversionResult convertShuntChannels(VmrInstConfig& application, VmrInstCo
             ChannelRecord& app = application.modules[area].channels[index];
             ChannelRecord& work = working.modules[area].channels[index];
             const std::uint32_t function = app.function;
-            if (function != kDcCurrent && function != kAcCurrent) continue;
+            if (function != VMR_FUNC_DC_CURRENT && function != VMR_FUNC_AC_CURRENT) continue;
             if (!(app.shuntOhms > kMinimumShuntOhms)) app.shuntOhms = kMinimumShuntOhms;
             const double ohms = app.shuntOhms;
             work.shuntOhms = ohms;
             writeShuntName(app, ohms, work);
-            work.range = app.range == kShuntCurrentAutoRange
-                             ? (function == kDcCurrent ? kAutoDcVolts : kAutoAcVolts)
+            work.range = app.range == VMR_RANGE_SHUNT_CURRENT
+                             ? (function == VMR_FUNC_DC_CURRENT ? kAutoDcVolts : kAutoAcVolts)
                              : voltageRange(function, ohms, modelTraits(model));
             if (const int detail = convertScaling(app, ohms, work); detail != 0)
                 return {detail, channelNumber(area, index)};
-            work.function = function == kDcCurrent ? kDcVolts : kAcVolts;
+            work.function = function == VMR_FUNC_DC_CURRENT ? VMR_FUNC_DC_VOLTS : VMR_FUNC_AC_VOLTS;
         }
     }
     return {};
@@ -163,10 +159,11 @@ void restoreShuntChannels(VmrInstConfig& working, VmrInstConfig& application) {
             std::memset(to.name, 0, sizeof to.name);
             for (std::size_t i = second + 1, out = 0; i < length; ++i)
                 to.name[out++] = from.name[i];
-            if (from.function != kDcVolts && from.function != kAcVolts) continue;
-            to.function = from.function == kDcVolts ? kDcCurrent : kAcCurrent;
+            if (from.function != VMR_FUNC_DC_VOLTS && from.function != VMR_FUNC_AC_VOLTS) continue;
+            to.function =
+                from.function == VMR_FUNC_DC_VOLTS ? VMR_FUNC_DC_CURRENT : VMR_FUNC_AC_CURRENT;
             if (from.range == kAutoDcVolts || from.range == kAutoAcVolts) {
-                to.range = kShuntCurrentAutoRange;
+                to.range = VMR_RANGE_SHUNT_CURRENT;
                 to.scaleM = r * from.scaleM;
                 to.scaleB = from.scaleB;
             } else {

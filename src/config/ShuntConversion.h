@@ -12,9 +12,6 @@ namespace korda32ex {
 
 // Shunt resistances not above this (NaN included) are raised to it.
 inline constexpr double kMinimumShuntOhms = 10.0;
-// The range code of a shunt channel that reports the current itself, with
-// automatic ranging (any other code: percent of 4-20 mA).
-inline constexpr std::uint32_t kShuntCurrentAutoRange = 112;
 
 // Detail codes of a conversion that cannot be done.
 inline constexpr int kDetailScaleTooSmall = 33;

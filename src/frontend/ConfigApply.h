@@ -6,7 +6,8 @@
 namespace korda32ex {
 
 // The pause after the last command of a configuration before the instrument
-// is asked anything again, in milliseconds (1000). Tests shorten it.
+// is asked anything again, in milliseconds (1000). Tests shorten it (also
+// through KORDA_TEST_SETTLE_MS at the library start).
 std::uint32_t configSettlePauseMs();
 void setConfigSettlePauseMs(std::uint32_t ms);
 

@@ -1,10 +1,12 @@
 // Library start and stop, and the status texts.
 #include "core/Numbers.h"
 #include "frontend/ApiFrame.h"
+#include "frontend/ConfigApply.h"
 #include "korda32ext.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 using namespace korda32ex;
@@ -27,17 +29,26 @@ std::string errorText(int code) {
     return statusText(code);
 }
 
-// A test hook, not part of the interface: KORDA_TEST_TIMEOUT_MS, when it
-// holds a whole number of milliseconds from 1 up, is the time limit the
-// library starts with instead of the default, so that tests of timeouts need
-// not wait whole seconds. dlxVmrTimeoutSet replaces it as usual.
-void applyTestTimeLimit(GlobalData& g) {
-    const char* text = std::getenv("KORDA_TEST_TIMEOUT_MS");
-    if (text == nullptr) return;
+// A whole number of milliseconds from min to max held by the environment
+// variable, or nothing.
+std::optional<std::uint32_t> environmentMs(const char* name, std::int64_t min, std::int64_t max) {
+    const char* text = std::getenv(name);
+    if (text == nullptr) return std::nullopt;
     bool outOfRange = false;
     const auto ms = readLeadingInteger(text, &outOfRange);
-    if (ms && !outOfRange && *ms > 0 && *ms <= 0xFFFFFFFF)
-        g.setTimeoutMs(static_cast<std::uint32_t>(*ms));
+    if (!ms || outOfRange || *ms < min || *ms > max) return std::nullopt;
+    return static_cast<std::uint32_t>(*ms);
+}
+
+// Test hooks, not part of the interface, read when the library starts, so
+// that tests need not wait whole seconds:
+// - KORDA_TEST_TIMEOUT_MS (1 up): the time limit the library starts with
+//   instead of the default; dlxVmrTimeoutSet replaces it as usual.
+// - KORDA_TEST_SETTLE_MS (0 to 1000): the pause after a configuration's last
+//   command instead of 1000 ms.
+void applyTestHooks(GlobalData& g) {
+    if (const auto ms = environmentMs("KORDA_TEST_TIMEOUT_MS", 1, 0xFFFFFFFF)) g.setTimeoutMs(*ms);
+    if (const auto ms = environmentMs("KORDA_TEST_SETTLE_MS", 0, 1000)) setConfigSettlePauseMs(*ms);
 }
 
 } // namespace
@@ -51,7 +62,7 @@ KORDA_API int KORDA_CALL dlxVmrLibInit(uint32_t /*reserved*/) {
         auto& holder = globalHolder();
         if (holder) return status::kAlreadyInitialized;
         holder = std::make_shared<GlobalData>();
-        applyTestTimeLimit(*holder);
+        applyTestHooks(*holder);
         if (!platform::netStartup()) {
             holder.reset();
             return status::kWinsockInit;

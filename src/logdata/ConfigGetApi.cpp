@@ -41,7 +41,7 @@ KORDA_API int KORDA_CALL dlxVmrConfigGet(int bcn, VmrInstConfig* record) {
             return errorCode;
         }
 
-        st = readBackLiveSettings(h, *working, g);
+        st = readBackLiveSettings(h, *working);
         if (st != status::kOk) return st;
         st = restoreConfiguration(h, *working, capture);
         if (st != status::kOk) return st;

@@ -4,10 +4,10 @@
 #include "comm/SCPIHandler.h"
 #include "comm/ScpiText.h"
 #include "config/ProcessorSupport.h"
+#include "config/RecordAccess.h"
 #include "core/Numbers.h"
 #include "core/Status.h"
 #include "core/Text.h"
-#include "frontend/GlobalData.h"
 #include "logdata/CsvProcessors.h"
 #include "logdata/SetupCells.h"
 
@@ -25,7 +25,7 @@ constexpr std::uint32_t kMinimumCaptureWaitMs = 60000;
 
 // Queries, replies and parse of one read-back processor, handed its reply
 // lines the way a parent composite hands them out.
-int readBack(SCPIHandler& h, IProcessor& p, VmrInstConfig& record, GlobalData& g) {
+int readBack(SCPIHandler& h, IProcessor& p, VmrInstConfig& record) {
     CompositeProcessor parent;
     parent.addChild(std::shared_ptr<IProcessor>(&p, [](IProcessor*) {}));
     CommandList queries;
@@ -43,7 +43,7 @@ int readBack(SCPIHandler& h, IProcessor& p, VmrInstConfig& record, GlobalData& g
     std::string errorText;
     int errorCode = 0;
     if (parent.parseResponse(replies, record, errorText, errorCode)) return status::kOk;
-    g.setErrorMessage(errorCode, errorText);
+    h.recordError(errorCode, errorText);
     return errorCode;
 }
 
@@ -168,34 +168,34 @@ int captureConfiguration(SCPIHandler& h, VmrInstConfig& record, CaptureState& st
     return reply == "1" ? status::kOk : status::kInvalidRequest;
 }
 
-int readBackLiveSettings(SCPIHandler& h, VmrInstConfig& record, GlobalData& g) {
+int readBackLiveSettings(SCPIHandler& h, VmrInstConfig& record) {
     InstConfigForCSVProcessor instrument;
-    int st = readBack(h, instrument, record, g);
+    int st = readBack(h, instrument, record);
     if (st != status::kOk) return st;
     for (int slot = 0; slot < 4; ++slot) {
         for (int index = 0; index < VMR_CHANNELS_PER_AREA; ++index) {
             if (!analogConfigured(record.modules[slot].channels[index].function)) continue;
             ChannelForCSVProcessor channel(slot, index);
-            st = readBack(h, channel, record, g);
+            st = readBack(h, channel, record);
             if (st != status::kOk) return st;
         }
     }
     for (int index = 0; index < VMR_COMPUTED_CHANNELS; ++index) {
         const std::uint32_t function = record.computed[index].function;
-        if (function < 1 || function > 0x500E) continue;
+        if (!isKnownFunction(function)) continue;
         ComputedChannelForCSVProcessor computed(kComputedSlot, index);
-        st = readBack(h, computed, record, g);
+        st = readBack(h, computed, record);
         if (st != status::kOk) return st;
         st = readComputedUnit(h, index, record);
         if (st != status::kOk) return st;
-        if (function >= 0x5007 && function <= 0x500A) {
+        if (usesOperandB(function)) {
             CompBChannelProcessor operandB(kComputedSlot, index);
-            st = readBack(h, operandB, record, g);
+            st = readBack(h, operandB, record);
             if (st != status::kOk) return st;
         }
-        if (function >= 0x5000 && function <= 0x500A) {
+        if (usesOperandA(function)) {
             CompAChannelProcessor operandA(kComputedSlot, index);
-            st = readBack(h, operandA, record, g);
+            st = readBack(h, operandA, record);
             if (st != status::kOk) return st;
         }
     }

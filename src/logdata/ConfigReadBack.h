@@ -13,7 +13,6 @@
 
 namespace korda32ex {
 
-class GlobalData;
 class SCPIHandler;
 
 // What the capture changed beyond the fields it saves into the record.
@@ -40,8 +39,8 @@ std::uint32_t captureWaitMs(const std::string& scanListReply);
 // unit, resume and totalizer settings, the alarm outputs of the configured
 // analog channels of module areas 0-3, and the alarm settings, scaling and
 // operands of the configured computed channels. A failed parse records its
-// text in g and returns its code.
-int readBackLiveSettings(SCPIHandler& handler, VmrInstConfig& record, GlobalData& g);
+// text through the handler and returns its code.
+int readBackLiveSettings(SCPIHandler& handler, VmrInstConfig& record);
 
 // Undoes the capture from the values saved in the record: deletes the
 // captured log, puts logging, interval, trigger source and count back, and

@@ -97,9 +97,9 @@ TEST(ConfigGet, NoScanListLeavesChannelOneUnconfigured) {
     EXPECT_EQ(r->intervalSeconds, 10u);
 }
 
-// The exact dialogue of the capture, and an empty log reply: -2035 with the
+// The exact dialogue of the capture, up to an empty log reply: -2035 with the
 // record all zero.
-TEST(ConfigGet, CaptureDialogueAndEmptyLogReply) {
+TEST(ConfigGet, TheCaptureDialogueUpToAnEmptyLogReply) {
     ScriptedSession s;
     ASSERT_EQ(s.openStatus(), 1);
     auto& peer = s.instrument;

@@ -122,7 +122,7 @@ TEST(ConfigJson, NumbersTheTextCannotHoldTravelAsNames) {
     EXPECT_EQ(out->channel1.nplc, 5e-324);
 }
 
-TEST(ConfigJson, TextsKeepCharactersBeyondAsciiAndLoneSurrogates) {
+TEST(ConfigJson, TextsKeepEveryUtf16UnitEvenLoneSurrogates) {
     auto c = zeroRecord();
     const VmrChar16 name[] = {'T', 0x00B0, 0xD83D, 0xDE00, 0xDC00, 'x', 0};
     std::memcpy(c->channel1.name, name, sizeof name);

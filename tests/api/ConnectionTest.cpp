@@ -63,11 +63,10 @@ class StreamingPeer {
 
 } // namespace
 
-TEST(Connection, OpenCloseReopenAndModelCheck) {
+TEST(Connection, AConnectionOpensOnceClosesOnceThenReopens) {
     VirtualInstrumentSession s(sim::Model::M5129A);
     ASSERT_EQ(s.openStatus(), 1);
     EXPECT_EQ(dlxVmrCommOpen(1), -2005);
-    EXPECT_EQ(dlxVmrModelCheck(1), 1);
     EXPECT_EQ(dlxVmrCommClose(1), 1);
     EXPECT_EQ(dlxVmrCommClose(1), -2007);
     EXPECT_EQ(dlxVmrModelCheck(1), -2007);
@@ -75,32 +74,45 @@ TEST(Connection, OpenCloseReopenAndModelCheck) {
     EXPECT_EQ(dlxVmrModelCheck(1), 1);
     // Opening switched the instrument to CR LF line ends.
     EXPECT_TRUE(s.instrument().crlf);
+}
+
+TEST(Connection, TheModelCheckComparesWithTheCurrentSettings) {
+    VirtualInstrumentSession s(sim::Model::M5129A);
+    ASSERT_EQ(s.openStatus(), 1);
+    EXPECT_EQ(dlxVmrModelCheck(1), 1);
     // New settings take effect at the next check, the connection stays.
     const uint8_t loopback[4] = {127, 0, 0, 1};
     EXPECT_EQ(dlxVmrCCFsetBCN(1, 1, s.server().port(), loopback, DLXVMR_MODEL_7043A), 1);
     EXPECT_EQ(dlxVmrModelCheck(1), -2021);
     EXPECT_EQ(errorString(-2021),
               "Model of instrument and model of instrument stored in CCF don't match");
-    EXPECT_EQ(s.server().connectionsAccepted(), 2);
+    EXPECT_EQ(s.server().connectionsAccepted(), 1);
 }
 
-TEST(Connection, LibraryStateTimeoutsAndStatusTexts) {
+TEST(Connection, TheLibraryStartsOnceThenStopsOnce) {
     ASSERT_EQ(dlxVmrLibInit(0), 1);
     EXPECT_EQ(dlxVmrLibInit(0), -2001);
-    uint32_t seconds = 0;
-    EXPECT_EQ(dlxVmrTimeoutGet(&seconds), 1);
-    EXPECT_EQ(seconds, 10u);
-    // Seconds beyond what milliseconds can hold saturate.
-    EXPECT_EQ(dlxVmrTimeoutSet(0xFFFFFFFFu), 1);
-    EXPECT_EQ(dlxVmrTimeoutGet(&seconds), 1);
-    EXPECT_EQ(seconds, 0xFFFFFFFFu / 1000u);
-    EXPECT_EQ(dlxVmrTimeoutGet(nullptr), -2);
     EXPECT_EQ(dlxVmrLibExit(), 1);
     EXPECT_EQ(dlxVmrLibExit(), -2002);
     EXPECT_EQ(dlxVmrTimeoutSet(3), -2002);
     EXPECT_EQ(dlxVmrCCFsetBCN(1, 1, 1, nullptr, 4), -2002);
     EXPECT_EQ(dlxVmrCommOpen(1), -2002);
     EXPECT_EQ(dlxVmrCommClose(1), -2002);
+}
+
+TEST(Connection, TimeoutSecondsSaturateAtWhatMillisecondsHold) {
+    ASSERT_EQ(dlxVmrLibInit(0), 1);
+    uint32_t seconds = 0;
+    EXPECT_EQ(dlxVmrTimeoutGet(&seconds), 1);
+    EXPECT_EQ(seconds, 10u);
+    EXPECT_EQ(dlxVmrTimeoutSet(0xFFFFFFFFu), 1);
+    EXPECT_EQ(dlxVmrTimeoutGet(&seconds), 1);
+    EXPECT_EQ(seconds, 0xFFFFFFFFu / 1000u);
+    EXPECT_EQ(dlxVmrTimeoutGet(nullptr), -2);
+    EXPECT_EQ(dlxVmrLibExit(), 1);
+}
+
+TEST(Connection, StatusTextsAreFixedPerCode) {
     EXPECT_EQ(errorString(-2007), "Communications are not open to this instrument");
     EXPECT_EQ(errorString(1), "No Errors");
     EXPECT_EQ(errorString(0), "Unknown");
@@ -202,13 +214,13 @@ TEST(Connection, APeerThatStreamsWithoutALineEndCannotHoldTheOpen) {
     EXPECT_EQ(dlxVmrLibExit(), 1);
 }
 
-TEST(Connection, TcpSettingsNeedAnAddressAndAPortThatFits) {
+TEST(Connection, RejectedTcpSettingsAreNotStored) {
     VirtualInstrumentSession s;
     ASSERT_EQ(s.openStatus(), 1);
     ASSERT_EQ(dlxVmrCommClose(1), 1);
     const uint8_t elsewhere[4] = {127, 0, 0, 2};
     const int port = s.server().port();
-    // Rejected settings are not stored: the next open still reaches the
+    // No address, or a port beyond 16 bits: the next open still reaches the
     // instrument set up before. (70561 cut to 16 bits would be 5025.)
     EXPECT_EQ(dlxVmrCCFsetBCN(1, DLXVMR_INTERFACE_TCPIP, port, nullptr, 4), -2);
     for (const int bad : {0, -1, 65536, 70561})

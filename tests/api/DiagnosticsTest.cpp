@@ -57,7 +57,7 @@ void KORDA_CALL collect(void* context, int bcn, int direction, const char* text,
 
 } // namespace
 
-TEST_F(Library, ARefusedConnectNamesTheAddressAndTheSystemsReason) {
+TEST_F(Library, ARefusedConnectNamesTheAddressWithTheSystemsReason) {
     const std::uint16_t port = closedPort();
     EXPECT_EQ(openTcp(1, port), DLXVMR_E_CONNECTION_REFUSED);
     const std::string prefix = "connect 127.0.0.1:" + std::to_string(port) + ": ";
@@ -67,8 +67,11 @@ TEST_F(Library, ARefusedConnectNamesTheAddressAndTheSystemsReason) {
     EXPECT_EQ(detail, prefix + "Connection refused");
 #endif
     EXPECT_GT(detail.size(), prefix.size());
+}
 
-    // Wide text and truncation; the length is the whole detail's.
+TEST_F(Library, TheDetailComesWideOrTruncatedWithItsWholeLength) {
+    EXPECT_EQ(openTcp(1, closedPort()), DLXVMR_E_CONNECTION_REFUSED);
+    const std::string detail = detailA();
     wchar_t wide[512];
     EXPECT_EQ(dlxVmrGetLastErrorDetailW(wide, 512), static_cast<int>(detail.size()));
     EXPECT_EQ(std::wstring(wide), std::wstring(detail.begin(), detail.end()));
@@ -76,9 +79,12 @@ TEST_F(Library, ARefusedConnectNamesTheAddressAndTheSystemsReason) {
     EXPECT_EQ(dlxVmrGetLastErrorDetailA(small, sizeof small), static_cast<int>(detail.size()));
     EXPECT_EQ(std::string(small), "connect");
     EXPECT_EQ(dlxVmrGetLastErrorDetailA(nullptr, 0), static_cast<int>(detail.size()));
+}
 
-    // A success leaves the detail; a failure without more to say gives its
-    // status text.
+TEST_F(Library, ASuccessLeavesTheDetailAFailureReplacesIt) {
+    EXPECT_EQ(openTcp(1, closedPort()), DLXVMR_E_CONNECTION_REFUSED);
+    const std::string detail = detailA();
+    // A failure without more to say gives its status text.
     uint32_t seconds = 0;
     EXPECT_EQ(dlxVmrTimeoutGet(&seconds), 1);
     EXPECT_EQ(detailA(), detail);
@@ -88,7 +94,7 @@ TEST_F(Library, ARefusedConnectNamesTheAddressAndTheSystemsReason) {
 }
 
 #ifndef _WIN32
-TEST_F(Library, AComPortThatCannotBeOpenedNamesTheDeviceAndTheSystemsReason) {
+TEST_F(Library, AComPortThatCannotBeOpenedNamesTheDeviceWithTheSystemsReason) {
     korda::test::TempDir dir;
     const std::string base = dir.path().string();
     for (const auto& [path, reason] :
@@ -103,7 +109,7 @@ TEST_F(Library, AComPortThatCannotBeOpenedNamesTheDeviceAndTheSystemsReason) {
 }
 #endif
 
-TEST_F(Library, ATimedOutQueryNamesTheCommandTheLimitAndWhatArrived) {
+TEST_F(Library, ATimedOutQueryIsDescribedInFull) {
     // The identification arrives without its line end, on every try.
     ScriptedPeer peer([](const std::string& m, int) {
         std::string out;
@@ -144,7 +150,7 @@ TEST_F(Library, EachThreadSeesTheDetailOfItsOwnFailure) {
     EXPECT_EQ(detailA(), korda::test::errorString(DLXVMR_E_INVALID_PARAMETER));
 }
 
-TEST(Trace, GivesEveryLineAndEventOfAnExchangeByteForByte) {
+TEST(Trace, TracesAnExchangeByteForByteUntilSwitchedOff) {
     std::vector<Trace> trace;
     ASSERT_EQ(dlxVmrTraceSet(collect, &trace), 1);
     {

@@ -27,7 +27,7 @@ std::wstring oemW(int size) {
 
 } // namespace
 
-TEST(DirectOperations, DigitalIOComplementAndTotalizer) {
+TEST(DirectOperations, DigitalIOIsTheComplementOfTheInstrumentsByte) {
     VirtualInstrumentSession session;
     auto& in = session.instrument();
     in.execute("SOUR:DIG:DATA:BYTE 0");
@@ -43,12 +43,25 @@ TEST(DirectOperations, DigitalIOComplementAndTotalizer) {
     EXPECT_EQ(ask(in, "SOUR:DIG:DATA:BYTE?"), std::to_string(0xFF - 0xA1));
     EXPECT_EQ(dlxVmrDIOSet(1, 0x01, 0x00), 1);
     EXPECT_EQ(statusAndValue(dlxVmrDIOGet, 1), std::pair(1, 0xA0));
+}
 
-    // The totalizer, and an instrument error on clearing it.
+TEST(DirectOperations, TheTotalizerCountsUntilCleared) {
+    VirtualInstrumentSession session;
+    auto& in = session.instrument();
     sim::addTotalizerCounts(in, 42);
     EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, 42));
     EXPECT_EQ(dlxVmrTotalizerClear(1), 1);
     EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, 0));
+    // Type RRES: reading the count resets it.
+    in.execute("TOT:TYPE RRES");
+    sim::addTotalizerCounts(in, 7);
+    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, 7));
+    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, 0));
+}
+
+TEST(DirectOperations, AnInstrumentErrorOnClearingIsReturnedWithItsText) {
+    VirtualInstrumentSession session;
+    auto& in = session.instrument();
     in.forceError("TOT:CLE", -200, "Execution error");
     EXPECT_EQ(dlxVmrTotalizerClear(1), -200);
     EXPECT_EQ(errorString(-200), "TOT:CLE => \"Execution error");
@@ -56,17 +69,9 @@ TEST(DirectOperations, DigitalIOComplementAndTotalizer) {
     in.setFaults({});
     in.forceError("TOTalize:CLEar", -201, "Invalid while in local");
     EXPECT_EQ(dlxVmrTotalizerClear(1), -201);
-
-    // Type RRES: reading the count resets it.
-    in.setFaults({});
-    EXPECT_EQ(dlxVmrTotalizerClear(1), 1);
-    in.execute("TOT:TYPE RRES");
-    sim::addTotalizerCounts(in, 7);
-    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, 7));
-    EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, 0));
 }
 
-TEST(DirectOperations, UnusableDigitalIOAndTotalizerReplies) {
+TEST(DirectOperations, UnusableDigitalIORepliesAreInvalid) {
     ScriptedSession session;
     ASSERT_EQ(session.openStatus(), 1);
     auto& peer = session.instrument;
@@ -83,14 +88,17 @@ TEST(DirectOperations, UnusableDigitalIOAndTotalizerReplies) {
     // Bit 7 is already set in the application's view 238: the byte stays 17.
     EXPECT_EQ(dlxVmrDIOSet(1, 0x80, 0x80), 1);
     EXPECT_EQ(peer.count("SOUR:DIG:DATA:BYTE 17"), 1);
+}
 
-    // Totalizer counts: beyond int unusable, blanks, sign and trailing text fine.
-    peer.script("TOT:DATA?", {"99999999999", "  -7 counts"});
+TEST(DirectOperations, TotalizerCountsBeyondIntAreInvalid) {
+    ScriptedSession session;
+    // Blanks, a sign and trailing text are fine.
+    session.instrument.script("TOT:DATA?", {"99999999999", "  -7 counts"});
     EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1, 5), std::pair(-2035, 5));
     EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, -7));
 }
 
-TEST(DirectOperations, OemIdentityRoundTripAndTruncation) {
+TEST(DirectOperations, TheOemIdentityReadsBackAsStoredWithinTheCallersSize) {
     VirtualInstrumentSession session;
     auto& in = session.instrument();
     EXPECT_EQ(dlxVmrOEMIdentitySetA(1, "ACME-0123456"), 1);

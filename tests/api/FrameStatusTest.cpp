@@ -43,16 +43,22 @@ std::vector<std::pair<const char*, std::function<int(int)>>> operations() {
     };
 }
 
-TEST(FrameStatuses, UninitialisedUnopenedAndMissingArguments) {
+TEST(FrameStatuses, EveryCallNeedsTheLibrary) {
     for (const auto& [name, call] : operations())
         EXPECT_EQ(call(1), -2002) << name;
     dlxVmrDeleteBuffer(nullptr); // works in any state, does nothing
+}
 
+TEST(FrameStatuses, EveryInstrumentCallNeedsAnOpenInstrument) {
     VirtualInstrumentSession session;
     ASSERT_EQ(session.openStatus(), 1);
     for (const auto& [name, call] : operations())
         EXPECT_EQ(call(7), -2007) << name;
+}
 
+TEST(FrameStatuses, AMissingArgumentSendsNothing) {
+    VirtualInstrumentSession session;
+    ASSERT_EQ(session.openStatus(), 1);
     const auto before = session.instrument().linesExecuted();
     wchar_t wide[8];
     EXPECT_EQ(dlxVmrDIOGet(1, nullptr), -2);
@@ -64,7 +70,6 @@ TEST(FrameStatuses, UninitialisedUnopenedAndMissingArguments) {
     EXPECT_EQ(dlxVmrScansGet(1, 1, nullptr), -2);
     EXPECT_EQ(dlxVmrSpyGet(1101, nullptr), -2);
     EXPECT_EQ(session.instrument().linesExecuted(), before);
-
     // A buffer the library would hand out is released by dlxVmrDeleteBuffer.
     dlxVmrDeleteBuffer(new char[16]);
 }

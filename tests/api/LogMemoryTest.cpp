@@ -109,7 +109,7 @@ TEST(VirtualLogMemory, RecordsRunsIntoCheckedLogFiles) {
     EXPECT_EQ(ask(in, "MEMory:LOG:NFILes?"), "0");
 }
 
-TEST(VirtualLogMemory, FullMemoryIsAnInstrumentErrorAndEndsTheRecording) {
+TEST(VirtualLogMemory, AFullMemoryEndsTheRecordingWithAnInstrumentError) {
     Instrument in(Model::M5129A);
     korda::sim::setLogMemoryCapacity(in, 4096);
     recordRun(in, 100);
@@ -261,10 +261,8 @@ TEST(LogMemoryApi, FailureMidwayHandsNothingOut) {
     dlxVmrLibExit();
 }
 
-// Exact wire texts of the file commands, and replies that are not numbers.
-TEST(LogMemoryApi, FileCommandsAndNumberReplies) {
+TEST(LogMemoryApi, AFileCountThatIsNoNumberLeavesTheCount) {
     ScriptedSession s;
-    ASSERT_EQ(s.openStatus(), 1);
     auto& peer = s.instrument;
     peer.script("MEMory:LOG:NFILes?", {"3", "many"});
     peer.script("MEMory:LOG:NAME? 3", {"\"LAST\"\"ONE.CSV\""});
@@ -275,7 +273,11 @@ TEST(LogMemoryApi, FileCommandsAndNumberReplies) {
     count = -1;
     EXPECT_EQ(dlxVmrPCCardScansCount(1, &count, 1), DLXVMR_E_INVALID_RESPONSE);
     EXPECT_EQ(count, -1);
+}
 
+TEST(LogMemoryApi, FileNamesTravelQuotedWithoutControlCharacters) {
+    ScriptedSession s;
+    auto& peer = s.instrument;
     // Control characters go, quotation marks are doubled.
     const std::string setupText = "Test Setup,,,,,,,,,,,,\r\nTest Name,Start,Interval,Trigger,"
                                   "Rate,Security,Destination,Scan Count,Alarm Channel,Continuous,"
@@ -287,7 +289,7 @@ TEST(LogMemoryApi, FileCommandsAndNumberReplies) {
     const auto before = b.words;
     EXPECT_EQ(dlxVmrScansFileGet(1, L"a\";*\nRST", 2, 0, b.record()), 1);
     EXPECT_EQ(b.words, before); // a configuration, not a data file: nothing stored
-    count = -1;
+    int count = -1;
     EXPECT_EQ(dlxVmrPCCardScansCountFile(1, L"a\";*\nRST", &count), 1);
     EXPECT_EQ(count, -1);
     auto config = std::make_unique<VmrInstConfig>();
@@ -296,9 +298,12 @@ TEST(LogMemoryApi, FileCommandsAndNumberReplies) {
     EXPECT_EQ(config->flags, 0x23u); // slow rate, data security
     EXPECT_EQ(peer.count("MEMory:LOG:READ? \"a\"\";*RST\""), 2);
     EXPECT_EQ(peer.count("MEMory:LOG:READ:CONF? \"a\"\";*RST\""), 1);
+}
 
-    // The room: KiB rounded toward zero, 64-bit numbers clamped.
-    peer.script("MEMory:LOG:FREE?", {"3072,2047", "5000", "x,1", "17592186044416,1024"});
+TEST(LogMemoryApi, TheRoomIsInWholeKiBClampedToInt) {
+    ScriptedSession s;
+    // 64-bit numbers clamped to int; a reply that is no number is invalid.
+    s.instrument.script("MEMory:LOG:FREE?", {"3072,2047", "5000", "x,1", "17592186044416,1024"});
     int32_t st[3] = {-1, -1, -1};
     EXPECT_EQ(dlxVmrPCCardStatus(1, st), 1);
     EXPECT_EQ(std::vector<int32_t>(st, st + 3), (std::vector<int32_t>{4, 3, 1}));

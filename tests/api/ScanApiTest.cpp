@@ -90,7 +90,7 @@ TEST(ScanApi, TheTriggerCountEndsScanning) {
     EXPECT_EQ(statusAndValue(dlxVmrGetScansCount, 1), std::pair(1, 2));
 }
 
-TEST(ScanApi, ClearingEmptiesMemoryAndDrive) {
+TEST(ScanApi, BothClearsEmptyTheStoredScans) {
     ScanningInstrument s;
     auto& in = s.in();
     sim::storeScans(in, 2);
@@ -101,35 +101,40 @@ TEST(ScanApi, ClearingEmptiesMemoryAndDrive) {
     EXPECT_EQ(sim::storedScanCount(in), 0u);
 }
 
-TEST(ScanApi, SequencesOnTheWireAndRemainingScans) {
+TEST(ScanApi, StartStopClearAreByteExactSequences) {
     ScriptedSession session;
-    auto& peer = session.instrument;
     EXPECT_EQ(dlxVmrScansEnable(1, 2), 1);
     EXPECT_EQ(dlxVmrScansEnable(1, 0), 1);
     EXPECT_EQ(dlxVmrScansClear(1), 1);
     EXPECT_EQ(dlxVmrPCCardScansClear(1), 1);
+    const auto m = session.instrument.messages();
+    ASSERT_EQ(m.size(), 5u);
+    EXPECT_EQ(m[1], "*CLS\r\nFORmat:READing:TIME 1\r\nSYST:ERR?\r\nFORMat:READing:ALARm ON\r\n"
+                    "SYST:ERR?\r\nSYSTem:KLOCk ON\r\nSYST:ERR?\r\nINIT\r\nSYST:ERR?\r\n");
+    EXPECT_EQ(m[2], "*CLS\r\nSYSTem:KLOCk OFF\r\nSYST:ERR?\r\nABORt\r\nSYST:ERR?\r\n");
+    EXPECT_EQ(m[3], "*CLS\r\nDATA:CLE\r\nSYST:ERR?\r\n");
+    EXPECT_EQ(m[4], m[3]);
+}
+
+TEST(ScanApi, AFetchAsksForAllItsReadingsInOneWrite) {
+    ScriptedSession session;
+    auto& peer = session.instrument;
     peer.script("DATA:POIN?", {"10", "4"});
     peer.script("DATA:READ?", {"1.0,0,2026,3,7,9,5,3.5"});
     ScanBuffer buffer(10, 1);
     ASSERT_EQ(dlxVmrScansGet(1, 4, buffer.record()), 1);
     EXPECT_EQ(buffer.counts(), std::tuple(56, 4, 6));
     EXPECT_EQ(buffer.entry(3).fraction, 500); // ".5" is 500 ms
+    // Asked for more than remain: the remaining ones.
     ASSERT_EQ(dlxVmrScansGet(1, 10, buffer.record()), 1);
     EXPECT_EQ(buffer.counts(), std::tuple(56, 4, 0));
-
     const auto m = peer.messages();
-    ASSERT_EQ(m.size(), 9u);
-    EXPECT_EQ(m[1], "*CLS\r\nFORmat:READing:TIME 1\r\nSYST:ERR?\r\nFORMat:READing:ALARm ON\r\n"
-                    "SYST:ERR?\r\nSYSTem:KLOCk ON\r\nSYST:ERR?\r\nINIT\r\nSYST:ERR?\r\n");
-    EXPECT_EQ(m[2], "*CLS\r\nSYSTem:KLOCk OFF\r\nSYST:ERR?\r\nABORt\r\nSYST:ERR?\r\n");
-    EXPECT_EQ(m[3], "*CLS\r\nDATA:CLE\r\nSYST:ERR?\r\n");
-    EXPECT_EQ(m[4], m[3]);
-    // The readings are asked in one write.
+    ASSERT_EQ(m.size(), 5u);
     const std::string four = "DATA:READ?\r\nDATA:READ?\r\nDATA:READ?\r\nDATA:READ?\r\n";
-    EXPECT_EQ(std::pair(m[6], m[8]), std::pair(four, four));
+    EXPECT_EQ(std::pair(m[2], m[4]), std::pair(four, four));
 }
 
-TEST(ScanApi, BadRepliesStopTheFetchAndKeepTheScansBefore) {
+TEST(ScanApi, ABadReplyStopsTheFetchKeepingTheScansBefore) {
     ScriptedSession session;
     auto& peer = session.instrument;
     peer.script("DATA:POIN?", {"3"});
@@ -170,7 +175,7 @@ TEST(ScanApi, AnUnreadableCountLeavesTheRecordAlone) {
     EXPECT_EQ(buffer.words, untouched);
 }
 
-TEST(ScanApi, AFailedCountQueryTimesOutAndFailsTheFetch) {
+TEST(ScanApi, ASilentCountQueryFailsWhicheverCallAsks) {
     ShortTimeLimit shortLimit;
     ScriptedSession session;
     session.instrument.script("DATA:POIN?", {ScriptedInstrument::kSilent});

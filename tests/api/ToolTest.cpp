@@ -552,7 +552,7 @@ TEST_F(ToolOverTcp, ConfigGetGivesBackTheJsonThatWasSet) {
     EXPECT_EQ(dir.read("back.json"), dir.read("logging.json"));
 }
 
-TEST_F(ToolOverTcp, ALoggedRunIsListedAndReadBack) {
+TEST_F(ToolOverTcp, ALoggedRunReadsBackByItsListedName) {
     const std::string file = loggingExample(dir);
     auto r = runKorda(dir, at + " config set '" + file + "' scan --count 3 --interval 0 log list");
     ASSERT_EQ(r.code, 0) << r.err;
@@ -570,7 +570,7 @@ TEST_F(ToolOverTcp, ALoggedRunIsListedAndReadBack) {
     EXPECT_TRUE(contains(r.out, "\"function\": \"TEMP_TC\"")) << r.out;
 }
 
-TEST_F(ToolOverTcp, LogStatusTellsTheRoomAndFormatEmptiesTheMemory) {
+TEST_F(ToolOverTcp, LogStatusTellsTheRoomThenFormatLeavesNoFile) {
     const std::string file = loggingExample(dir);
     auto r = runKorda(dir, at + " config set '" + file +
                                "' scan --count 2 --interval 0 log status log format log list");

@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -138,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(BothModels, RecordingRoundTrip,
                                                                 : std::string("M5129A");
                          });
 
-TEST(UsbDriveFiles, DirectoriesAndFilesOpenTheRightFile) {
+TEST(UsbDriveFiles, EveryFormOfAPathOpensTheRightFile) {
     TempDir dir;
     writeDemo(dir, Model::M7043A, 3);
     ScanBuffer b(3, 40);
@@ -159,62 +160,79 @@ TEST(UsbDriveFiles, DirectoriesAndFilesOpenTheRightFile) {
     EXPECT_EQ(count, 3);
 }
 
-TEST(UsbDriveFiles, BadFilesAndArguments) {
+namespace {
+
+// A recording of four scans of a 5129A in a directory, and what the calls on
+// it need.
+struct BadDriveFiles : ::testing::Test {
     TempDir dir;
-    const auto rec = writeDemo(dir, Model::M5129A, 4);
-    ScanBuffer b(4, 40);
-    auto cfg = std::make_unique<VmrInstConfig>();
+    const korda::sim::Recording rec = writeDemo(dir, Model::M5129A, 4);
+    ScanBuffer b{4, 40};
+    std::unique_ptr<VmrInstConfig> cfg = std::make_unique<VmrInstConfig>();
     const std::wstring d = dir.wide();
     const std::wstring data = dir.wideFile("dat00001.csv");
     int count = 77;
 
-    // Null pointers and negative numbers.
+    int readScans() { return dlxVmrPCCardScansFileGet(0, d.c_str(), 4, 0, b.record()); }
+    int countScans() { return dlxVmrPCCardScansFileCountW(0, data.c_str(), &count); }
+    int readSetup() { return dlxVmrPCCardConfigFile(0, d.c_str(), cfg.get(), 0, 0); }
+};
+
+} // namespace
+
+TEST_F(BadDriveFiles, BadArgumentsAreInvalid) {
     EXPECT_EQ(dlxVmrPCCardScansFileGet(0, d.c_str(), 1, -1, b.record()), -2);
     EXPECT_EQ(dlxVmrPCCardConfigFile(0, d.c_str(), nullptr, 0, 0), -2);
     EXPECT_EQ(dlxVmrPCCardScansFileCountW(0, nullptr, &count), -2);
-
     // Nothing read: -2022.
     EXPECT_EQ(dlxVmrPCCardScansFileGet(0, d.c_str(), 0, 0, b.record()), -2022);
+}
 
-    // A missing directory or file.
+TEST_F(BadDriveFiles, AMissingDirectoryOrFileIsNotFound) {
     const std::wstring missing = d + L"gone/";
     EXPECT_EQ(dlxVmrPCCardScansFileGet(0, missing.c_str(), 1, 0, b.record()), -2034);
     EXPECT_EQ(dlxVmrPCCardConfigFile(0, missing.c_str(), cfg.get(), 0, 0), -2034);
     EXPECT_EQ(dlxVmrPCCardScansFileCountW(0, L"", &count), -2034);
     EXPECT_EQ(count, 77);
+}
 
-    // A tampered line: the count refuses the file, the reader (which does not
-    // verify) still takes it.
+TEST_F(BadDriveFiles, ATamperedLineFailsTheCountButNotTheReader) {
+    // The reader does not verify the check codes.
     std::string text = rec.dataText;
     text[text.find("\r\n3,") + 10] ^= 1;
     dir.write("dat00001.csv", text);
-    EXPECT_EQ(dlxVmrPCCardScansFileCountW(0, data.c_str(), &count), -2034);
+    EXPECT_EQ(countScans(), -2034);
     EXPECT_EQ(count, 77);
-    EXPECT_EQ(dlxVmrPCCardScansFileGet(0, d.c_str(), 4, 0, b.record()), 4);
+    EXPECT_EQ(readScans(), 4);
+}
 
-    // A malformed line in the middle: the scans before it stay, the call fails.
-    text = rec.dataText;
+TEST_F(BadDriveFiles, AMalformedLineFailsTheReadKeepingTheScansBefore) {
+    std::string text = rec.dataText;
     const std::size_t third = text.find("\r\n3,") + 2;
     text.replace(text.find(' ', third), 1, "T");
     dir.write("dat00001.csv", text);
-    EXPECT_EQ(dlxVmrPCCardScansFileGet(0, d.c_str(), 4, 0, b.record()), -2022);
+    EXPECT_EQ(readScans(), -2022);
     EXPECT_EQ(b.record()->scanCount, 2);
+}
 
+TEST_F(BadDriveFiles, DataFilesWithoutScans) {
     // A header alone: valid lines, but no scan.
     dir.write("dat00001.csv", rec.dataText.substr(0, rec.dataText.find('\n') + 1));
-    EXPECT_EQ(dlxVmrPCCardScansFileCountW(0, data.c_str(), &count), -2034);
-    EXPECT_EQ(dlxVmrPCCardScansFileGet(0, d.c_str(), 4, 0, b.record()), -2022);
+    EXPECT_EQ(countScans(), -2034);
+    EXPECT_EQ(readScans(), -2022);
     // Not a data file at all.
     dir.write("dat00001.csv", "just,some,text\r\nmore,text,here\r\n");
-    EXPECT_EQ(dlxVmrPCCardScansFileGet(0, d.c_str(), 4, 0, b.record()), -2034);
+    EXPECT_EQ(readScans(), -2034);
+}
 
-    // Setup files that are empty, of one line, or without "Test Setup,".
-    dir.write("setup.csv", "");
-    EXPECT_EQ(dlxVmrPCCardConfigFile(0, d.c_str(), cfg.get(), 0, 0), -2034);
-    dir.write("setup.csv", "Test Setup\r\nInstrument\r\n");
-    EXPECT_EQ(dlxVmrPCCardConfigFile(0, d.c_str(), cfg.get(), 0, 0), -2034);
+TEST_F(BadDriveFiles, SetupFilesNeedTheTestSetupLine) {
+    // Empty, of one line, or without "Test Setup,".
+    for (const char* text : {"", "Test Setup\r\nInstrument\r\n"}) {
+        dir.write("setup.csv", text);
+        EXPECT_EQ(readSetup(), -2034) << text;
+    }
     dir.write("setup.csv", "Test Setup,\r\nx\r\n");
-    EXPECT_EQ(dlxVmrPCCardConfigFile(0, d.c_str(), cfg.get(), 0, 0), 1);
+    EXPECT_EQ(readSetup(), 1);
 }
 
 TEST(UsbDriveFiles, HugeLinesDoNotHurt) {

@@ -47,7 +47,7 @@ std::vector<int> entries(std::vector<int> v) {
 
 } // namespace
 
-TEST_F(Usb, OpensTheGivenPortExclusivelyAndReopensItAfterClose) {
+TEST_F(Usb, TheGivenPortReopensAfterClose) {
     EXPECT_EQ(openUsb(1, UsbBench::kCom7043A, DLXVMR_MODEL_7043A), 1);
     EXPECT_EQ(dlxVmrModelCheck(1), 1);
     EXPECT_EQ(dlxVmrCommOpen(1), -2005);
@@ -59,7 +59,11 @@ TEST_F(Usb, OpensTheGivenPortExclusivelyAndReopensItAfterClose) {
     // The port is free again and the instrument answers as before.
     EXPECT_EQ(openUsb(1, UsbBench::kCom7043A, DLXVMR_MODEL_7043A), 1);
     EXPECT_EQ(dlxVmrModelCheck(1), 1);
-    // A port in use is not shared; the first connection is undisturbed.
+}
+
+TEST_F(Usb, APortInUseIsNotShared) {
+    ASSERT_EQ(openUsb(1, UsbBench::kCom7043A, DLXVMR_MODEL_7043A), 1);
+    // The first connection is undisturbed; another port opens as usual.
     EXPECT_EQ(openUsb(2, UsbBench::kCom7043A, DLXVMR_MODEL_7043A), -2039);
     EXPECT_EQ(dlxVmrModelCheck(1), 1);
     EXPECT_EQ(openUsb(3, UsbBench::kCom5129A, DLXVMR_MODEL_5129A), 1);
@@ -117,7 +121,7 @@ TEST_F(Usb, EnumWritesNothingWhenNoInstrumentAnswers) {
     EXPECT_EQ(dlxVmrModelCheck(1), 1);
 }
 
-TEST_F(Usb, EnumRejectsMissingArraysAndNeedsTheLibrary) {
+TEST_F(Usb, EnumWithoutArraysOrLibraryWritesNothing) {
     int ports[4] = {kSentinel, kSentinel, kSentinel, kSentinel};
     int models[4] = {kSentinel, kSentinel, kSentinel, kSentinel};
     EXPECT_EQ(dlxVmrUsbEnum(nullptr, models, 4), -2);

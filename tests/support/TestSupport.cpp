@@ -160,7 +160,14 @@ void ScriptedPeer::run() {
             messages_.push_back(message);
         }
         const Action a = responder_(message, connections_.load());
-        if (!a.reply.empty()) pf::socketSend(current_, a.reply.data(), a.reply.size());
+        if (a.trickleMs != 0) {
+            for (std::size_t i = 0; i < a.reply.size() && running_; ++i) {
+                if (pf::socketSend(current_, a.reply.data() + i, 1) != 1) break;
+                pf::sleepMs(a.trickleMs);
+            }
+        } else if (!a.reply.empty()) {
+            pf::socketSend(current_, a.reply.data(), a.reply.size());
+        }
         if (a.closeAfter) drop();
     }
 }

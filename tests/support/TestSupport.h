@@ -84,6 +84,9 @@ class ScriptedPeer {
     struct Action {
         std::string reply;
         bool closeAfter = false;
+        // When not 0, the reply goes out one byte at a time with this pause
+        // after each (while the peer runs and the connection takes it).
+        unsigned trickleMs = 0;
     };
     using Responder = std::function<Action(const std::string& received, int connection)>;
 

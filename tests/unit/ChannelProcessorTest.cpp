@@ -30,7 +30,7 @@ Commands channelCommands(const VmrInstConfig& r, int slot, int index, int model)
     return out;
 }
 
-TEST(ChannelCommands, EachFunctionRangeAndModel) {
+TEST(ChannelCommands, FollowFunctionRangeModel) {
     // Sensor coefficients of every magnitude, in every channel of the table.
     const double coef[7] = {25.5, 0.001, -2e-7, 1.5e-3, 100, 0.00385, 12345678};
     struct Case {
@@ -127,7 +127,7 @@ TEST(ChannelParse, FunctionWords) {
     EXPECT_EQ(r->modules[1].channels[4].function, 6u);
 }
 
-TEST(ChannelParse, RangeValuesAndSensorTypes) {
+TEST(ChannelParse, RangeRepliesBecomeRangeOrSensorCodes) {
     auto r = zeroRecord();
     ChannelRangeProcessor range(0, 0);
     ChannelRecord& ch = r->modules[0].channels[0];

@@ -13,7 +13,7 @@
 using namespace korda32ex;
 using namespace korda::test;
 
-TEST(ComputedChannelCommands, PolynomialWithAlarmsOutputsAndTexts) {
+TEST(ComputedChannelCommands, AWholePolynomialChannel) {
     auto r = zeroRecord();
     ComputedChannelRecord& c = r->computed[19];
     c.function = 0x5000;
@@ -42,7 +42,7 @@ TEST(ComputedChannelCommands, PolynomialWithAlarmsOutputsAndTexts) {
               "CALC:MATH:UNIT \"deg\"\"C\", (@520)|ROUT:CHAN:NAME \"AB\"\"DEFGHI\", (@520)");
 }
 
-TEST(ComputedChannelCommands, OperandsListsAndSwitchedOffChannels) {
+TEST(ComputedChannelCommands, OperandCommandsFollowTheFunction) {
     auto r = zeroRecord();
     ComputedChannelRecord& c = r->computed[2];
     c.scaleM = 1;
@@ -75,8 +75,13 @@ TEST(ComputedChannelCommands, OperandsListsAndSwitchedOffChannels) {
     c.sourceList[0] = c.sourceList[1] = c.sourceList[4] = 0;
     c.listHasChannel1 = 2; // only exactly 1 counts
     EXPECT_TRUE(commandsOf(list, *r).empty());
+}
 
-    // Not configured and switched off: nothing at all, the name included.
+TEST(ComputedChannelCommands, NoneForAChannelNotConfiguredOrSwitchedOff) {
+    auto r = zeroRecord();
+    ComputedChannelRecord& c = r->computed[2];
+    c.scaleM = 1;
+    setText(c.name, u"N");
     ComputedChannelProcessor whole(4, 2);
     for (const std::uint32_t off : {0u, 0xFFFFFFFFu}) {
         c.function = off;

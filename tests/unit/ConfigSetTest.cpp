@@ -198,7 +198,7 @@ TEST_F(ConfigSet, UnchangedRecordIsSkippedUntilTheIdentityChanges) {
     EXPECT_GT(linesAfter(DLXVMR_CONFIG_SKIP_UNCHANGED), 10u);
 }
 
-TEST_F(ConfigSet, WireSequenceOfSkipAndTransfer) {
+TEST_F(ConfigSet, WireSequenceOfASkipThenATransfer) {
     ScriptedSession session;
     ASSERT_EQ(session.openStatus(), 1);
     ScriptedInstrument& peer = session.instrument;
@@ -288,7 +288,7 @@ TEST_F(ConfigSet, UnconvertibleShuntSendsNothing) {
     }
 }
 
-TEST_F(ConfigSet, NothingToScanAndNullRecord) {
+TEST_F(ConfigSet, NothingToScanSetsNothing) {
     VirtualInstrumentSession session(Model::M7043A);
     ASSERT_EQ(session.openStatus(), 1);
     auto r = zeroRecord();
@@ -300,8 +300,14 @@ TEST_F(ConfigSet, NothingToScanAndNullRecord) {
     EXPECT_EQ(errorString(DLXVMR_CONFIG_NO_CHANNEL), "No channel configured");
     // The identity, the modules and the scan list were asked; nothing was set.
     EXPECT_EQ(session.instrument().linesExecuted() - before, 3u);
+}
+
+TEST_F(ConfigSet, ANullRecordOrAnInstrumentNotOpenIsRefused) {
+    VirtualInstrumentSession session(Model::M7043A);
+    ASSERT_EQ(session.openStatus(), 1);
+    int detail = -1;
     EXPECT_EQ(dlxVmrConfigSet(1, nullptr, 0, &detail), DLXVMR_E_INVALID_PARAMETER);
-    EXPECT_EQ(dlxVmrConfigSet(7, r.get(), 0, &detail), DLXVMR_E_NOT_OPEN);
+    EXPECT_EQ(dlxVmrConfigSet(7, zeroRecord().get(), 0, &detail), DLXVMR_E_NOT_OPEN);
 }
 
 TEST_F(ConfigSet, UnconfiguredTriggerChannelIsStillSent) {

@@ -93,7 +93,7 @@ TEST(ModuleDetection, OptReplyToSlotMask) {
     EXPECT_EQ(installedModuleMask(many), 1u);
 }
 
-TEST(ModuleDetection, ModuleProcessorsFollowTheModelAndTheReply) {
+TEST(ModuleDetection, ModuleProcessorsFollowTheReplyWithinTheModel) {
     // A 5129A with slot 2 empty: module processors for slots 0 and 2.
     SimLink gap(Model::M5129A);
     gap.instrument.setModule(1, "");
@@ -173,7 +173,7 @@ std::string scanCommand(const CommandList& commands) {
     return "";
 }
 
-TEST(InstConfigBuild, ScanListOrderAndNoChannel) {
+TEST(InstConfigBuild, TheScanListPutsChannel1Last) {
     SimLink link(Model::M5129A);
     ASSERT_EQ(link.openStatus, 1);
     EXPECT_EQ(scanCommand(build(link, *recordWith({1}), 5).commands), "ROUT:SCAN (@1)");
@@ -185,8 +185,11 @@ TEST(InstConfigBuild, ScanListOrderAndNoChannel) {
     r->modules[1].channels[0].function = VMR_CHANNEL_OFF;
     r->modules[2].moduleState = VMR_MODULE_ABSENT;
     EXPECT_EQ(scanCommand(build(link, *r, 5).commands), "ROUT:SCAN (@520)");
+}
 
-    // Nothing to scan: code 100 and its text, whatever the trigger channels.
+TEST(InstConfigBuild, NothingToScanIsCode100WhateverTheTriggerChannels) {
+    SimLink link(Model::M5129A);
+    ASSERT_EQ(link.openStatus, 1);
     auto none = zeroRecord();
     none->triggerSource = 2;
     none->alarmTriggerChannel = 101;

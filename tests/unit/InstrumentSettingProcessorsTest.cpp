@@ -131,7 +131,7 @@ TEST(SettingProcessors, RepliesChangeOnlyTheirOwnField) {
     EXPECT_EQ(r->intervalHours + r->intervalMinutes + r->intervalSeconds, 0u);
 }
 
-TEST(SettingProcessors, UnknownRepliesAreInvalidAndLeaveTheRecord) {
+TEST(SettingProcessors, AnUnknownReplyIsRefusedLeavingTheRecord) {
     Settings s;
     auto r = zeroRecord();
     r->flags = 0x10;

@@ -65,7 +65,7 @@ TEST(LineCheck, CodeFollowsTheAccumulators) {
     EXPECT_EQ(state, (200 + 0xff + 0x10) & 0xFF);
 }
 
-TEST(LineCheck, EveryEditAndEveryUnusableLineFails) {
+TEST(LineCheck, EveryEditOfALineFails) {
     std::uint8_t writeState = 91;
     const std::string body = "17,2024-05-06 12:00:01.250,1.500000E+00,-2.250000E+01,0";
     const auto code = lineCheckCode(body, writeState);
@@ -85,10 +85,13 @@ TEST(LineCheck, EveryEditAndEveryUnusableLineFails) {
     edited[body.size() + 5] = edited[body.size() + 5] == 'A' ? 'B' : 'A';
     EXPECT_FALSE(checkLine(edited, state = 91));
     EXPECT_TRUE(checkLine(body + "," + std::string(code.data(), 5) + "trailing", state = 91));
+}
 
+TEST(LineCheck, ALineWithoutAFullCodeFails) {
     // Without a usable comma a line fails and leaves the state; a comma at the
     // very start does not count.
-    EXPECT_FALSE(checkLine("no comma at all\r\n", state = 5));
+    std::uint8_t state = 5;
+    EXPECT_FALSE(checkLine("no comma at all\r\n", state));
     EXPECT_FALSE(checkLine(",ABCDE", state));
     EXPECT_EQ(state, 5);
     // Fewer than five characters after the last comma fail, even when they
@@ -179,14 +182,17 @@ TEST(LineCheck, RecordingOfTheVirtualInstrumentValidates) {
     EXPECT_TRUE(ok);
 }
 
-TEST(LineCheck, ValidationRejectsMissingEmptyAndHugeInput) {
+TEST(LineCheck, ValidationNeedsAnExistingFile) {
     TempDir dir;
     EXPECT_FALSE(validateDataFile(nullptr));
     EXPECT_FALSE(validateDataFile(L""));
     EXPECT_FALSE(validateDataFile(dir.wideFile("absent.csv").c_str()));
     EXPECT_FALSE(validateDataFile(dir.wide().c_str())); // a directory, no file name
+}
 
-    // A line of several megabytes without a line end ends the check quietly.
+TEST(LineCheck, AHugeLineEndsTheValidationQuietly) {
+    // Several megabytes before the last comma.
+    TempDir dir;
     dir.write("huge.csv", "Record #,Time,\r\n" + std::string(3 << 20, 'x') + ",ABCDE\r\n");
     EXPECT_FALSE(validateDataFile(dir.wideFile("huge.csv").c_str()));
 }

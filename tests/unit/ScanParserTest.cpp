@@ -47,7 +47,7 @@ std::string readings(int n) {
 
 } // namespace
 
-TEST(ScanParser, TimeFieldsAndLayout) {
+TEST(ScanParser, EntriesFollowEachOtherAtTheStride) {
     Buffer b(8);
     ASSERT_EQ(b.add("1,2,3,0,2014,5,6,12,34,56.789"), LineResult::Stored);
     EXPECT_EQ(b.record()->entrySize, 64);
@@ -62,10 +62,13 @@ TEST(ScanParser, TimeFieldsAndLayout) {
     EXPECT_EQ(b.readings(1), (std::vector<float>{4, 5, 6}));
     ASSERT_EQ(b.add("1,2,3,anything,2207,1,2,3,4,05.050.9"), LineResult::Stored);
     EXPECT_EQ(b.stamp(2), std::tuple(207, 1, 2, 3, 4, 5, 50));
-    // The fraction is in milliseconds whatever the number of digits.
+}
+
+TEST(ScanParser, TheFractionIsInMillisecondsWhateverItsDigits) {
     const std::pair<const char*, int> fractions[] = {
         {"5.011", 11}, {"5.5", 500}, {"5.12345", 123}, {"5.07x", 70}, {"5.000", 0}};
-    int n = 3;
+    Buffer b(8);
+    int n = 0;
     for (const auto& [seconds, ms] : fractions) {
         ASSERT_EQ(b.add(std::string("1,2,3,0,2020,1,2,3,4,") + seconds), LineResult::Stored);
         EXPECT_EQ(std::get<6>(b.stamp(n++)), ms) << seconds;
@@ -84,7 +87,7 @@ TEST(ScanParser, ReadingWords) {
         EXPECT_EQ(scan::parseReading(word), 9.91e37f) << word;
 }
 
-TEST(ScanParser, RejectionsAndLimitsLeaveTheRecordAlone) {
+TEST(ScanParser, ShortLinesWriteNothing) {
     Buffer b;
     EXPECT_EQ(b.add(""), LineResult::NotAScan);
     EXPECT_EQ(b.add("9.910000e+37"), LineResult::NotAScan);
@@ -93,7 +96,9 @@ TEST(ScanParser, RejectionsAndLimitsLeaveTheRecordAlone) {
     EXPECT_EQ(b.words[3], 0xDEADBEEFu);                          // nothing written into the entry
     ASSERT_EQ(b.add("0,2014,5,6,12,34,56"), LineResult::Stored); // seven: no readings
     EXPECT_EQ(b.record()->entrySize, 52);
+}
 
+TEST(ScanParser, AMalformedLineLeavesTheRecordAlone) {
     Buffer c(2, 2);
     ASSERT_EQ(c.add("1.5,2.5,0,2026,3,7,9,5,3.5"), LineResult::Stored);
     const std::vector<std::uint32_t> before = c.words;
@@ -109,8 +114,10 @@ TEST(ScanParser, RejectionsAndLimitsLeaveTheRecordAlone) {
     }
     // Blanks and signs are read as strtol reads them.
     EXPECT_EQ(c.add("1,2,0, 2026,+3, 7,9,5,3.5"), LineResult::Stored);
+}
 
-    Buffer d(2, 154); // at most 153 readings
+TEST(ScanParser, AScanHoldsAtMost153Readings) {
+    Buffer d(2, 154);
     const std::string tail = "0,2026,3,7,9,5,3";
     ASSERT_EQ(d.add(readings(153) + tail), LineResult::Stored);
     EXPECT_EQ(d.record()->entrySize, 52 + 4 * 153);

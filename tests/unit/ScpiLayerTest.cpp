@@ -94,7 +94,7 @@ TEST_F(ScpiFixture, ErrorQueueRepliesAreCheckedStrictly) {
     EXPECT_EQ(h.sendCommand("INIT"), -221);
     EXPECT_EQ(errorString(-221), "INIT => \"Settings conflict, scan list empty");
     // A number that is not one, or no text, is no error-queue reply.
-    for (const char* bad : {"x,\"No error\"\r\n", "0,\r\n", "0\r\n"}) {
+    for (const char* bad : {"x,\"No error\"\r\n", "5x,\"a\"\r\n", "0,\r\n", "0\r\n"}) {
         reply = bad;
         EXPECT_EQ(h.sendCommand("X"), -2035) << bad;
     }
@@ -107,7 +107,7 @@ TEST_F(ScpiFixture, ErrorQueueRepliesAreCheckedStrictly) {
     EXPECT_EQ(errorString(-101), "P => \"a");
 }
 
-TEST_F(ScpiFixture, EmptyLinesAndCarriageReturnsAreNotReplies) {
+TEST_F(ScpiFixture, LineEndsAloneAreNoReplies) {
     ScriptedPeer peer([&](const std::string&, int) {
         return ScriptedPeer::Action{"\r\n\n\r\rfirst\r\r\n\r\nsec\rond\n"};
     });
@@ -170,38 +170,70 @@ TEST_F(ScpiFixture, ReadUntilNoErrorCollectsALongReply) {
     EXPECT_EQ(h.readUntilNoError("X?", out), -1015);
 }
 
-TEST_F(ScpiFixture, TransportReadsAndReconnects) {
-    ScriptedPeer peer([&](const std::string& m, int) {
-        if (m == "NUL?\r\n") return ScriptedPeer::Action{std::string("ab\0cd\0\0e\n", 9)};
-        if (m == "BYE?\r\n") return ScriptedPeer::Action{"bye\n", true};
-        return ScriptedPeer::Action{};
+TEST_F(ScpiFixture, ALongReplyThatTricklesEndsAtItsDeadline) {
+    // A byte every 5 ms: every read finds something well within its limit,
+    // and the whole reply would take 5 s.
+    ScriptedPeer peer([](const std::string&, int) {
+        return ScriptedPeer::Action{std::string(1000, 'y'), false, 5};
     });
+    SCPIHandler h(connect(peer), [] { return 100u; });
+    std::string out;
+    const std::uint32_t start = platform::tickCount();
+    EXPECT_EQ(h.readUntilNoError("MEMory:LOG:READ?", out), -1015);
+    EXPECT_LT(platform::tickCount() - start, 2000u);
+    EXPECT_GT(out.size(), 0u);
+}
+
+namespace {
+
+// Answers "NUL?" with NUL bytes among the text, "BYE?" with a line and then
+// the end of the connection, anything else with nothing.
+ScriptedPeer::Action nulOrBye(const std::string& m, int) {
+    if (m == "NUL?\r\n") return ScriptedPeer::Action{std::string("ab\0cd\0\0e\n", 9)};
+    if (m == "BYE?\r\n") return ScriptedPeer::Action{"bye\n", true};
+    return ScriptedPeer::Action{};
+}
+
+} // namespace
+
+TEST_F(ScpiFixture, ASecondOpenOrAQuietDrainKeepsTheConnection) {
+    ScriptedPeer peer(nulOrBye);
     auto t = connect(peer);
-    // A second open keeps the connection.
     EXPECT_EQ(t->open(1000), -1006);
     EXPECT_TRUE(t->isOpen());
-
-    // A drain leaves a quiet connection alone...
     const auto socket = t->socketHandle();
-    std::string text;
     t->drain(1000);
     EXPECT_EQ(t->socketHandle(), socket);
+    for (int i = 0; i < 200 && peer.connections() < 1; ++i) // the peer's accept may lag
+        platform::sleepMs(5);
     EXPECT_EQ(peer.connections(), 1);
-    // ...a timed-out read replaces it.
+}
+
+TEST_F(ScpiFixture, ATimedOutReadReplacesTheConnection) {
+    ScriptedPeer peer(nulOrBye);
+    auto t = connect(peer);
+    std::string text;
     EXPECT_EQ(t->receive(10, text), -1015);
     EXPECT_TRUE(t->isOpen());
     for (int i = 0; i < 200 && peer.connections() < 2; ++i)
         platform::sleepMs(5);
     EXPECT_EQ(peer.connections(), 2);
+}
 
-    // NUL bytes are dropped, what follows them is kept.
-    SCPIHandler h(t, libraryTimeLimit(), libraryErrorSink());
+TEST_F(ScpiFixture, NulBytesAreDroppedWhatFollowsThemKept) {
+    ScriptedPeer peer(nulOrBye);
+    SCPIHandler h(connect(peer), libraryTimeLimit(), libraryErrorSink());
     std::string reply;
     EXPECT_EQ(h.query("NUL?", reply), 1);
     EXPECT_EQ(reply, "abcde");
+}
 
-    // A peer that closes: the reply that came first is used, the next
-    // exchange finds the end of the stream, reconnects and goes on.
+TEST_F(ScpiFixture, AfterAPeerClosesTheNextExchangeReconnects) {
+    ScriptedPeer peer(nulOrBye);
+    SCPIHandler h(connect(peer), libraryTimeLimit(), libraryErrorSink());
+    // The reply that came first is used; the next exchange finds the end of
+    // the stream, reconnects and goes on.
+    std::string reply;
     EXPECT_EQ(h.query("BYE?", reply), 1);
     EXPECT_EQ(reply, "bye");
     std::vector<std::string> none;
@@ -209,12 +241,16 @@ TEST_F(ScpiFixture, TransportReadsAndReconnects) {
     for (int i = 0; i < 200 && peer.messages().back() != "PING\r\n"; ++i)
         platform::sleepMs(5);
     EXPECT_EQ(peer.messages().back(), "PING\r\n");
-    EXPECT_EQ(peer.connections(), 3);
+    EXPECT_EQ(peer.connections(), 2);
+}
 
+TEST_F(ScpiFixture, AClosedTransportReadsNothingButConnectsToSend) {
+    ScriptedPeer peer(nulOrBye);
+    auto t = connect(peer);
     EXPECT_EQ(t->close(), 1);
     EXPECT_EQ(t->close(), -1017);
+    std::string text;
     EXPECT_EQ(t->receive(100, text), -1012);
-    // A send on a closed transport connects first.
     EXPECT_EQ(t->send("HELLO\r\n", 1000), 1);
     EXPECT_TRUE(t->isOpen());
 }
@@ -274,29 +310,37 @@ TEST_F(ScpiFixture, AnExchangeCollectsNoMoreThanItsCap) {
     EXPECT_LE(endless->delivered, kCap + EndlessTransport::kChunk);
 }
 
-TEST_F(ScpiFixture, DiagnosticsDescribeALongReadThatTimesOutAndTraceTheTransportsEvents) {
+namespace {
+
+// A handler with a time limit of 100 ms over a traced connection to a peer
+// that answers "LATE?" with two lines and anything else with body.
+struct TracedLink {
+    TracedLink() { EXPECT_EQ(transport->open(2000), 1); }
+
     std::string body;
-    ScriptedPeer peer([&](const std::string& m, int) {
-        if (m == "LATE?\r\n") return ScriptedPeer::Action{"late\r\nlater\r\n"};
-        return ScriptedPeer::Action{body};
-    });
+    ScriptedPeer peer{[this](const std::string& m, int) {
+        return ScriptedPeer::Action{m == "LATE?\r\n" ? "late\r\nlater\r\n" : body};
+    }};
     std::string detail;
     std::atomic<bool> traceOn{true};
     std::vector<std::pair<TraceKind, std::string>> trace;
-    Diagnostics diagnostics([&](const std::string& text) { detail = text; }, &traceOn,
-                            [&](TraceKind k, std::string_view t) { trace.emplace_back(k, t); });
-    auto transport = std::make_shared<TCPCommunication>(
+    Diagnostics diagnostics{[this](const std::string& text) { detail = text; }, &traceOn,
+                            [this](TraceKind k, std::string_view t) { trace.emplace_back(k, t); }};
+    std::shared_ptr<TCPCommunication> transport = std::make_shared<TCPCommunication>(
         peer.port(), std::array<std::uint8_t, 4>{127, 0, 0, 1}, diagnostics);
-    ASSERT_EQ(transport->open(2000), 1);
-    SCPIHandler h(
-        transport, [] { return 100u; }, {}, SCPIHandler::kLongReplyLimit, diagnostics);
+    SCPIHandler h{transport, [] { return 100u; }, {}, SCPIHandler::kLongReplyLimit, diagnostics};
+};
 
-    // The log ends with an instrument error instead of the no-error line.
-    body = std::string(4094, 'y') + "\r\n";
+} // namespace
+
+TEST_F(ScpiFixture, ATimedOutLongReadIsDescribedLineByLine) {
+    TracedLink link;
+    // The log ends with nothing instead of the no-error line.
+    link.body = std::string(4094, 'y') + "\r\n";
     std::string out;
-    EXPECT_EQ(h.readUntilNoError("MEMory:LOG:READ?", out), -1015);
-    EXPECT_EQ(detail, "MEMory:LOG:READ? timed out after 100 ms, 4096 bytes received");
-    const std::string endpoint = "127.0.0.1:" + std::to_string(peer.port());
+    EXPECT_EQ(link.h.readUntilNoError("MEMory:LOG:READ?", out), -1015);
+    EXPECT_EQ(link.detail, "MEMory:LOG:READ? timed out after 100 ms, 4096 bytes received");
+    const std::string endpoint = "127.0.0.1:" + std::to_string(link.peer.port());
     const std::vector<std::pair<TraceKind, std::string>> expected{
         {TraceKind::Event, "connect " + endpoint},
         {TraceKind::Sent, "*CLS"},
@@ -307,21 +351,27 @@ TEST_F(ScpiFixture, DiagnosticsDescribeALongReadThatTimesOutAndTraceTheTransport
         {TraceKind::Event, "connect " + endpoint},
         {TraceKind::Received, std::string(4094, 'y')},
     };
-    EXPECT_TRUE(trace == expected);
+    EXPECT_TRUE(link.trace == expected);
+}
 
-    // Unasked-for lines left over from an earlier exchange are drained and
-    // reported by their size.
-    ASSERT_EQ(transport->send("LATE?\r\n", 1000), 1);
-    while (!transport->drain(0) && trace.back().first != TraceKind::Event) {
-    }
-    EXPECT_EQ(trace.back(), std::pair(TraceKind::Event, std::string("drain discarded 13 bytes")));
+TEST_F(ScpiFixture, ADrainReportsWhatItDiscardedBySize) {
+    TracedLink link;
+    // Unasked-for lines left over from an earlier exchange.
+    link.trace.clear();
+    ASSERT_EQ(link.transport->send("LATE?\r\n", 1000), 1);
+    for (int i = 0; i < 1000 && link.trace.empty(); ++i) // until the lines have come
+        link.transport->drain(1000);
+    EXPECT_EQ(link.trace.back(),
+              std::pair(TraceKind::Event, std::string("drain discarded 13 bytes")));
+}
 
-    // Switched off: nothing is traced, details still go.
-    traceOn = false;
-    trace.clear();
-    body = "short\r\n0,\"No error\"\r\n";
-    out.clear();
-    EXPECT_EQ(h.readUntilNoError("X?", out), -2035);
-    EXPECT_TRUE(trace.empty());
-    EXPECT_EQ(detail, "X?: reply of 21 bytes, too short for a log");
+TEST_F(ScpiFixture, WithTheTraceOffDetailsStillGo) {
+    TracedLink link;
+    link.traceOn = false;
+    link.trace.clear();
+    link.body = "short\r\n0,\"No error\"\r\n";
+    std::string out;
+    EXPECT_EQ(link.h.readUntilNoError("X?", out), -2035);
+    EXPECT_TRUE(link.trace.empty());
+    EXPECT_EQ(link.detail, "X?: reply of 21 bytes, too short for a log");
 }

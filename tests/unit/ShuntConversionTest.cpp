@@ -98,11 +98,14 @@ TEST(ShuntConversion, ScalingOutsideSinglePrecisionFails) {
     EXPECT_EQ(convertOne(3, 112, 1, 1e-37, 0).application->modules[0].channels[4].shuntOhms, 10.0);
 }
 
-TEST(ShuntConversion, ResistanceAndNameEdges) {
+TEST(ShuntConversion, AnyResistanceNotAbove10IsRaised) {
     // NaN and negative resistances count as "not above 10".
     EXPECT_EQ(sent(convertOne(3, 0, std::nan(""), 1, 0)).shuntOhms, 10.0);
     EXPECT_EQ(sent(convertOne(3, 0, -3, 1, 0)).shuntOhms, 10.0);
-    // The second star goes at position 16 at most; the whole name keeps 255 units.
+}
+
+TEST(ShuntConversion, TheSentNameKeepsAtMost255Units) {
+    // The second star goes at position 16 at most.
     EXPECT_EQ(text16(sent(convertOne(3, 0, 123456789.5, 1, 0)).name), "*123456789.50000*0Flow");
     const std::u16string longName(300, u'n');
     const Converted named = convertOne(3, 0, 250, 1, 0, 5, longName);

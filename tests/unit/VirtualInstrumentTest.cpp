@@ -38,7 +38,7 @@ void play(Instrument& in, const std::string& dialogue) {
     }
 }
 
-TEST(VirtualInstrument, DialogueFramingAndErrorQueue) {
+TEST(VirtualInstrument, LinesAreFramedAcrossReads) {
     Instrument in(Model::M5129A);
     Session s(in);
     const auto feed = [](Session& session, const std::string& text) {
@@ -59,31 +59,37 @@ TEST(VirtualInstrument, DialogueFramingAndErrorQueue) {
               "MUX22,0,MUX22,0\n-224,\"Illegal parameter value\"\n");
 }
 
-TEST(VirtualInstrument, SettingsAnswerInTheirReplyFormsAndResetRestoresThem) {
+struct Setting {
+    const char *command, *query, *initial, *changed;
+};
+const Setting kSettings[] = {{"UNIT:TEMP F", "UNIT:TEMP?", "C", "F"},
+                             {"RATE MEDIUM", "RATE?", "FAST", "MED"},
+                             {"TRIG:SOUR ALARM", "TRIG:SOUR?", "TIM", "ALAR"},
+                             {"TRIG:AUTO:ORD rev", "TRIG:AUTO:ORD?", "000", "REV"},
+                             {"TRIG:ALAR:CHAN (@105)", "TRIG:ALAR:CHAN?", "000", "105"},
+                             {"MEMORY:LOG:SECURITY 1", "MEM:LOG:SEC?", "0", "1"},
+                             {"TOT:TYPE RRES", "TOT:TYPE?", "READ", "RRES"},
+                             {"ROUT:SCAN (@101:103,1)", "ROUT:SCAN?", "(@)", "(@101,102,103,1)"}};
+
+TEST(VirtualInstrument, SettingsAnswerInTheirReplyForms) {
     Instrument in(Model::M7043A);
-    struct Setting {
-        const char *command, *query, *initial, *changed;
-    };
-    const Setting settings[] = {
-        {"UNIT:TEMP F", "UNIT:TEMP?", "C", "F"},
-        {"RATE MEDIUM", "RATE?", "FAST", "MED"},
-        {"TRIG:SOUR ALARM", "TRIG:SOUR?", "TIM", "ALAR"},
-        {"TRIG:AUTO:ORD rev", "TRIG:AUTO:ORD?", "000", "REV"},
-        {"TRIG:ALAR:CHAN (@105)", "TRIG:ALAR:CHAN?", "000", "105"},
-        {"MEMORY:LOG:SECURITY 1", "MEM:LOG:SEC?", "0", "1"},
-        {"TOT:TYPE RRES", "TOT:TYPE?", "READ", "RRES"},
-        {"ROUT:SCAN (@101:103,1)", "ROUT:SCAN?", "(@)", "(@101,102,103,1)"}};
-    for (const auto& s : settings)
+    for (const auto& s : kSettings)
         play(in, std::string(s.query) + " => " + s.initial + " | " + s.command + " => 0 | " +
                      s.query + " => " + s.changed);
     EXPECT_EQ(in.scanList(), (std::vector<int>{101, 102, 103, 1}));
+}
+
+TEST(VirtualInstrument, ResetRestoresTheSettings) {
+    Instrument in(Model::M7043A);
+    for (const auto& s : kSettings)
+        in.execute(s.command);
     play(in, "TRIG:TIM INF => 0 | TRIG:TIM? => 0 | *RST => 0 | TRIG:TIM? => 10");
-    for (const auto& s : settings)
+    for (const auto& s : kSettings)
         play(in, std::string(s.query) + " => " + s.initial);
     EXPECT_TRUE(in.scanList().empty());
 }
 
-TEST(VirtualInstrument, ChannelFunctionsRangesAndSettings) {
+TEST(VirtualInstrument, AChannelValueTakesTheNextRangeUp) {
     Instrument in(Model::M7043A);
     play(in, "ROUT:CHAN:STAT? (@101) => 0 | CONF:VOLT 10.000000,(@101,102) => 0 | "
              "ROUT:CHAN:STAT? (@101,102,103) => 1,1,0 | CONF? (@101) => \"VOLT\" | "
@@ -93,8 +99,11 @@ TEST(VirtualInstrument, ChannelFunctionsRangesAndSettings) {
     play(in, "CONF:VOLT 12,(@101) => 0 | VOLT:DC:RANG? (@101) => +5.00000000E+01 | "
              "CONF:TEMP TC,j,(@103) => 0 | CONF? (@103) => \"TEMP TC\" | "
              "TEMP:TC:TYPE? (@103) => J");
-    // A name may hold anything but a line end, a channel list included; a
-    // rejected value changes no channel of the list.
+}
+
+TEST(VirtualInstrument, ARejectedChannelValueChangesNoChannelOfTheList) {
+    Instrument in(Model::M7043A);
+    // A name may hold anything but a line end, a channel list included.
     play(
         in,
         "ROUT:CHAN:NAME \"a\"\";*RST;\"\"\", (@101) => 0 | "
@@ -102,13 +111,17 @@ TEST(VirtualInstrument, ChannelFunctionsRangesAndSettings) {
         "ROUT:CHAN:NAME \"a,(@1)\", (@101) => 0 | ROUT:CHAN:NAME? (@101) => \"a,(@1)\" | "
         "CALC:LIM2 7,(@101,102) => 0 | CALC:LIM2 x,(@101,102) => -224 | "
         "CALC:LIM2? (@101,102) => +7.00000000E+00,+7.00000000E+00");
-    // Channels switched off, and *RST restoring every channel setting.
+}
+
+TEST(VirtualInstrument, ResetRestoresEveryChannelSetting) {
+    Instrument in(Model::M7043A);
+    play(in, "CONF:VOLT (@101,102) => 0 | CONF:TEMP TC,j,(@103) => 0 | CALC:LIM2 7,(@101) => 0");
     play(in, "ROUT:CHAN:STAT OFF,(@101:102) => 0 | ROUT:CHAN:STAT? (@101,102,103) => 0,0,1 | "
              "*RST => 0 | ROUT:CHAN:STAT? (@103) => 0 | CONF? (@103) => \"VOLT\" | "
              "CALC:LIM2? (@101) => +0.00000000E+00");
 }
 
-TEST(VirtualInstrument, BadSettingsModelsAndModulesAreInstrumentErrors) {
+TEST(VirtualInstrument, InvalidCommandsAreInstrumentErrors) {
     Instrument small(Model::M7043A);
     play(small, "UNIT:TEMP K => -224 | RATE => -109 | TRIG:COUN 100000 => -222 | "
                 "TRIG:COUN two => -104 | TRIG:ALAR:CHAN (@101,102) => -108 | "
@@ -170,18 +183,23 @@ TEST(VirtualInstrument, TimedSweepsOnTheManualClock) {
     EXPECT_EQ(storedScanCount(in), ScanState::kMemoryScans);
 }
 
-TEST(VirtualInstrument, DirectStateMonitoringAndReset) {
+TEST(VirtualInstrument, MonitoringNeedsAChannelThenAReading) {
     Instrument in(Model::M7043A);
     useManualClock(in);
-    play(in, "SYST:OEM:IDEN:STOR \"say \"\"hi\"\"\",\"FLASH\" => 0 | "
-             "SYST:OEM:IDEN? => \"say \"\"hi\"\"\" | SYST:OEM:IDEN:STOR \"open => -102 | "
-             "SYST:DATE 2026,2,29 => -222 | SOUR:DIG:DATA:BYTE 3 => 0 | SYST:KLOC ON => 0");
     // Nothing to read before a channel is chosen; no status before a reading.
     play(in, "ROUT:MON:DATA? => <none> | SYST:ERR? => -221,\"Settings conflict\" | "
              "ROUT:MON (@1) => 0 | ROUT:MON:STAT ON => 0 | STAT:OPER? => 0 | TRIG:COUN 1 => 0 | "
              "INIT => 0 | STAT:OPER? => 512");
     setScanChannels(in, {102});
     play(in, "TRIG:COUN 0 => 0 | INIT => 0 | STAT:OPER? => 768 | INIT => -213");
+}
+
+TEST(VirtualInstrument, ResetLeavesWhatIsNoSetting) {
+    Instrument in(Model::M7043A);
+    useManualClock(in);
+    play(in, "SYST:OEM:IDEN:STOR \"say \"\"hi\"\"\",\"FLASH\" => 0 | "
+             "SYST:OEM:IDEN? => \"say \"\"hi\"\"\" | SYST:OEM:IDEN:STOR \"open => -102 | "
+             "SYST:DATE 2026,2,29 => -222 | SOUR:DIG:DATA:BYTE 3 => 0 | SYST:KLOC ON => 0");
     addTotalizerCounts(in, 5);
     setChannelValue(in, 101, 1.0);
     // *RST: the identity stays in flash, test signals survive.

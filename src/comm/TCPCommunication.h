@@ -36,7 +36,7 @@ class TCPCommunication final : public CommunicationInterface {
     platform::SocketHandle socketHandle() const { return socket_; }
 
     // The most bytes one receive takes before handing them over.
-    static constexpr std::size_t kMaxReceiveBytes = std::size_t(1) << 20;
+    static constexpr std::size_t kMaxReceiveBytes = std::size_t(64) << 10;
     // Limit of the reconnect made by a send on a closed transport.
     static constexpr std::uint32_t kSendReconnectMs = 1000;
 

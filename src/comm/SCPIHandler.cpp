@@ -135,9 +135,33 @@ int SCPIHandler::transact(const std::vector<std::string>& lines, std::size_t exp
     return exchange(lines, expectedLines, replies, stillArriving);
 }
 
+int SCPIHandler::transactLines(const std::vector<std::string>& lines, std::size_t expectedLines,
+                               const LineSink& sink) {
+    LockGuard g(lock_);
+    bool stillArriving = false;
+    // The buffer of the last streamed exchange, its room kept: a fresh one
+    // would have to grow (and fault in new pages) on every long reply.
+    std::string unfinished = std::move(streamBuffer_);
+    unfinished.clear();
+    const int st = runExchange(lines, expectedLines, unfinished, stillArriving, &sink);
+    if (unfinished.capacity() <= kKeptStreamRoom) streamBuffer_ = std::move(unfinished);
+    return st;
+}
+
 int SCPIHandler::exchange(const std::vector<std::string>& lines, std::size_t expectedLines,
                           std::vector<std::string>& replies, bool& stillArriving) {
     LockGuard g(lock_);
+    std::string collected;
+    const int st = runExchange(lines, expectedLines, collected, stillArriving, nullptr);
+    if (st != status::kOk) return st;
+    replies.clear();
+    forEachLine(collected, LineRule::Reply,
+                [&](std::string_view line) { replies.emplace_back(line); });
+    return status::kOk;
+}
+
+int SCPIHandler::runExchange(const std::vector<std::string>& lines, std::size_t expectedLines,
+                             std::string& collected, bool& stillArriving, const LineSink* sink) {
     stillArriving = false;
     const std::uint64_t perLines = std::uint64_t{kMillisecondsPerLine} * lines.size();
     const std::uint64_t t = std::max<std::uint64_t>({timeLimitMs(), perLines, minimumLimitMs_});
@@ -155,22 +179,27 @@ int SCPIHandler::exchange(const std::vector<std::string>& lines, std::size_t exp
         return sent;
     }
 
-    std::string collected;
-    const int st = collectReply(expectedLines, start, limit, collected, stillArriving);
-    traceReceived(collected);
+    // A streamed reply is traced whole at the end, as a collected one is.
+    std::string traced;
+    std::string* const tracedText = sink != nullptr && diagnostics_.tracing() ? &traced : nullptr;
+    std::size_t received = 0;
+    const int st = collectReply(expectedLines, start, limit, collected, stillArriving, sink,
+                                tracedText, received);
+    traceReceived(sink != nullptr ? traced : collected);
     if (st != status::kOk) {
-        recordExchangeFailure(st, lines, limit, collected.size());
+        recordExchangeFailure(st, lines, limit, received);
         return st;
     }
-    replies.clear();
-    forEachLine(collected, LineRule::Reply,
-                [&](std::string_view line) { replies.emplace_back(line); });
+    // Text after the last line feed is a line too.
+    if (sink != nullptr) forEachLine(collected, LineRule::Reply, *sink);
     return status::kOk;
 }
 
 int SCPIHandler::collectReply(std::size_t expectedLines, std::uint32_t start, std::uint32_t limit,
-                              std::string& collected, bool& stillArriving) {
+                              std::string& collected, bool& stillArriving, const LineSink* sink,
+                              std::string* traced, std::size_t& received) {
     ReplyLineCounter counter;
+    received = 0;
     while (counter.lines() < expectedLines) {
         const std::uint32_t elapsed = tickCount() - start;
         if (elapsed > limit) return status::kTimeout;
@@ -178,8 +207,19 @@ int SCPIHandler::collectReply(std::size_t expectedLines, std::uint32_t start, st
         const int st = transport_->receive(limit - elapsed, collected);
         stillArriving = st == status::kOk && collected.size() > before;
         if (st != status::kOk) return st;
-        counter.feed(collected.data() + before, collected.size() - before);
-        if (collected.size() > replyLimit_) return status::kInvalidResponse;
+        const std::size_t got = collected.size() - before;
+        received += got;
+        counter.feed(collected.data() + before, got);
+        if (received > replyLimit_) return status::kInvalidResponse;
+        if (sink == nullptr) continue;
+        if (traced != nullptr) traced->append(collected, before, got);
+        // Hand on the lines completed by this chunk; the unfinished one stays.
+        std::size_t cut = collected.size();
+        while (cut > before && collected[cut - 1] != '\n')
+            --cut;
+        if (cut == before) continue;
+        forEachLine(std::string_view(collected).substr(0, cut), LineRule::Reply, *sink);
+        collected.erase(0, cut);
     }
     return status::kOk;
 }

@@ -24,6 +24,8 @@ class SCPIHandler {
     // Where the detailed text of a failed command or an unusable reply goes,
     // under its status code.
     using ErrorSink = std::function<void(int code, const std::string& text)>;
+    // Receives the reply lines of a streamed exchange, one at a time, in order.
+    using LineSink = std::function<void(std::string_view line)>;
 
     static constexpr std::uint32_t kDefaultTimeLimitMs = 10000;
 
@@ -46,6 +48,12 @@ class SCPIHandler {
     // least expectedLines non-empty reply lines; replies receives every line.
     int transact(const std::vector<std::string>& lines, std::size_t expectedLines,
                  std::vector<std::string>& replies);
+    // As transact (no retry), handing each reply line to sink as soon as it
+    // is complete instead of returning a list: a long reply is taken apart
+    // while it arrives and is never held whole. The lines are those transact
+    // gives; when the exchange fails, some may have been handed on already.
+    int transactLines(const std::vector<std::string>& lines, std::size_t expectedLines,
+                      const LineSink& sink);
     // One query, retried once after a timeout; reply is the first line.
     int query(const std::string& command, std::string& reply);
     // As query, with a time limit of at least minimumMs for this query alone
@@ -99,9 +107,18 @@ class SCPIHandler {
     // the exchange ended (then a timeout is not worth a retry).
     int exchange(const std::vector<std::string>& lines, std::size_t expectedLines,
                  std::vector<std::string>& replies, bool& stillArriving);
-    // collects the reply of an exchange whose message has gone out.
+    // The drain, the write and the reply of one exchange. Without a sink,
+    // collected receives the whole reply; with one, the complete lines go to
+    // the sink as they arrive.
+    int runExchange(const std::vector<std::string>& lines, std::size_t expectedLines,
+                    std::string& collected, bool& stillArriving, const LineSink* sink);
+    // Collects the reply of an exchange whose message has gone out until
+    // expectedLines lines are complete; received counts its bytes. With a
+    // sink, collected keeps only the unfinished last line, and traced (when
+    // given) everything.
     int collectReply(std::size_t expectedLines, std::uint32_t start, std::uint32_t limit,
-                     std::string& collected, bool& stillArriving);
+                     std::string& collected, bool& stillArriving, const LineSink* sink,
+                     std::string* traced, std::size_t& received);
     // Describes a failed exchange of lines: a time-out with the time limit
     // and what had arrived, an overlong reply.
     void recordExchangeFailure(int st, const std::vector<std::string>& lines, std::uint32_t limitMs,
@@ -123,6 +140,9 @@ class SCPIHandler {
     Diagnostics diagnostics_;
     platform::RecursiveLock lock_;
     std::uint32_t minimumLimitMs_ = 0; // raised by query(command, reply, minimumMs)
+    // Kept between streamed exchanges while its room is at most kKeptStreamRoom.
+    std::string streamBuffer_;
+    static constexpr std::size_t kKeptStreamRoom = std::size_t(4) << 20;
 };
 
 } // namespace korda32ex

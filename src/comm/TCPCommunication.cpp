@@ -167,10 +167,10 @@ int TCPCommunication::read(std::uint32_t timeoutMs, std::string& text, bool keep
     // A peer that never pauses cannot hold the read: it ends at the limit, or
     // after kMaxReceiveBytes, and the caller decides whether to read on.
     const std::uint32_t start = tickCount();
-    char buffer[4096];
+    char* const buffer = buffer_.get();
     std::size_t got = 0;
     for (;;) {
-        const long n = socketRecv(socket_, buffer, sizeof buffer);
+        const long n = socketRecv(socket_, buffer, kChunkBytes);
         if (n > 0) {
             got += static_cast<std::size_t>(n);
             const char* p = buffer;
@@ -181,7 +181,11 @@ int TCPCommunication::read(std::uint32_t timeoutMs, std::string& text, bool keep
                 text.append(p, stop);
                 p = nul ? nul + 1 : end;
             }
-            if (got >= kMaxReceiveBytes || tickCount() - start >= limit) return status::kOk;
+            // A read that did not fill the buffer took all there was: asking
+            // again would only hear "nothing more" at the cost of a call.
+            if (static_cast<std::size_t>(n) < kChunkBytes || got >= kMaxReceiveBytes ||
+                tickCount() - start >= limit)
+                return status::kOk;
             continue;
         }
         if (n == kIoWouldBlock) return status::kOk;

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace korda32ex {
@@ -35,7 +36,7 @@ class TCPCommunication final : public CommunicationInterface {
     platform::SocketHandle socketHandle() const { return socket_; }
 
     // The most bytes one receive takes before handing them over.
-    static constexpr std::size_t kMaxReceiveBytes = std::size_t(1) << 20;
+    static constexpr std::size_t kMaxReceiveBytes = std::size_t(64) << 10;
     // Limit of the reconnect made by a send on a closed transport.
     static constexpr std::uint32_t kSendReconnectMs = 1000;
 
@@ -53,6 +54,10 @@ class TCPCommunication final : public CommunicationInterface {
     std::array<std::uint8_t, 4> ipAddress_;
     std::string endpoint_; // "a.b.c.d:port"
     Diagnostics diagnostics_;
+    // One read's buffer: a long reply arrives in a few large reads, not in
+    // many small ones (each is a system call).
+    static constexpr std::size_t kChunkBytes = std::size_t(64) << 10;
+    std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(kChunkBytes);
 };
 
 } // namespace korda32ex

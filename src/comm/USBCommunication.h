@@ -56,7 +56,7 @@ class USBCommunication final : public CommunicationInterface {
     Diagnostics diagnostics_;
     // One read's buffer: a read takes whatever has arrived, so that a reply
     // costs one system call rather than one per byte.
-    std::array<char, 4096> buffer_{};
+    std::array<char, 65536> buffer_{};
 };
 
 } // namespace korda32ex

@@ -1,5 +1,6 @@
 #include "core/Text.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace korda32ex {
@@ -25,6 +26,9 @@ void splitReplyRule(std::string_view text, const std::function<void(std::string_
         const bool last = stop == std::string_view::npos;
         if (last) stop = text.size();
         std::string_view line = text.substr(start, stop - start);
+        // The usual line end "\r\n" costs no copy: only a carriage return
+        // inside a line needs one.
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.find('\r') != std::string_view::npos) {
             scratch.assign(line);
             std::erase(scratch, '\r');
@@ -97,15 +101,19 @@ std::vector<std::string_view> splitLines(std::string_view text) {
 }
 
 void ReplyLineCounter::feed(const char* data, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) {
-        const char c = data[i];
-        if (c == '\r') continue;
-        if (c == '\n') {
-            if (pending_) ++lines_;
-            pending_ = false;
-        } else {
+    const char* p = data;
+    const char* const end = data + length;
+    while (p < end) {
+        const char* const lf = findChar(p, end, '\n');
+        // Anything but carriage returns before the line feed (or the end)
+        // makes a line pending; the usual "text\r" is told by its first byte.
+        if (!pending_ && lf > p &&
+            (*p != '\r' || std::find_if(p, lf, [](char c) { return c != '\r'; }) != lf))
             pending_ = true;
-        }
+        if (lf == end) break;
+        if (pending_) ++lines_;
+        pending_ = false;
+        p = lf + 1;
     }
 }
 

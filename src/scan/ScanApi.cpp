@@ -28,22 +28,6 @@ int scansCount(int bcn, int* count) {
     });
 }
 
-// Parses the replies into the record, counting each stored scan.
-int storeReplies(const std::vector<std::string>& replies, std::size_t queries,
-                 ScansProcessor& processor, ScanRecord& record, GlobalData& g) {
-    const std::size_t n = std::min(replies.size(), queries);
-    std::string errorText;
-    int errorCode = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!processor.parseResponse(replies[i], &record, errorText, errorCode)) {
-            g.setErrorMessage(errorCode, errorText);
-            return errorCode;
-        }
-        ++record.scanCount;
-    }
-    return status::kOk;
-}
-
 } // namespace
 
 extern "C" {
@@ -88,11 +72,34 @@ KORDA_API int KORDA_CALL dlxVmrScansGet(int bcn, uint32_t requested, ScanRecord*
         if (queries.empty()) return status::kOk;
         // One exchange and no retry: readings the instrument has sent are gone
         // from its memory, so asking again would lose them.
-        std::vector<std::string> replies;
-        const int st = h.transact(queries, queries.size(), replies);
-        if (st != status::kOk) return st;
-        if (replies.empty()) return status::kNetworkTimeout;
-        return storeReplies(replies, queries.size(), processor, *record, g);
+        // Each reply line becomes the next scan as soon as it has arrived.
+        // Lines beyond the queries are not looked at; a line that is not a
+        // scan ends the parse, and is reported once the exchange is over.
+        std::size_t taken = 0;
+        int parseError = status::kOk;
+        std::string errorText;
+        const int st = h.transactLines(queries, queries.size(), [&](std::string_view line) {
+            if (taken == queries.size() || parseError != status::kOk) return;
+            ++taken;
+            int code = 0;
+            if (!processor.parseLine(line, record, errorText, code)) {
+                parseError = code;
+                return;
+            }
+            ++record->scanCount;
+        });
+        if (st != status::kOk) {
+            // A failed fetch keeps no scan.
+            record->entrySize = static_cast<std::int32_t>(DLXVMR_SCAN_RECORD_HEADER_SIZE);
+            record->scanCount = 0;
+            return st;
+        }
+        if (taken == 0) return status::kNetworkTimeout;
+        if (parseError != status::kOk) {
+            g.setErrorMessage(parseError, errorText);
+            return parseError;
+        }
+        return status::kOk;
     });
 }
 

@@ -16,7 +16,11 @@ bool ScansProcessor::buildCommands(std::vector<std::string>&, std::string&, int&
 
 bool ScansProcessor::parseResponse(const std::string& reply, ScanRecord* record,
                                    std::string& errorText, int& errorCode) {
-    const std::string_view line = reply;
+    return parseLine(reply, record, errorText, errorCode);
+}
+
+bool ScansProcessor::parseLine(std::string_view line, ScanRecord* record, std::string& errorText,
+                               int& errorCode) {
     errorCode = status::kInvalidRequest;
     if (record == nullptr) {
         errorText = "Invalid response received";

@@ -5,6 +5,8 @@
 #include "core/Status.h"
 #include "scan/IScanProcessor.h"
 
+#include <string_view>
+
 namespace korda32ex {
 
 class ScansProcessor final : public IScanProcessor {
@@ -16,6 +18,9 @@ class ScansProcessor final : public IScanProcessor {
     // -1 with "Invalid response: " and the reply, or "Invalid response received".
     bool parseResponse(const std::string& reply, ScanRecord* record, std::string& errorText,
                        int& errorCode) override;
+    // parseResponse for a reply line viewed where it arrived.
+    bool parseLine(std::string_view reply, ScanRecord* record, std::string& errorText,
+                   int& errorCode);
     // Asks "DATA:POIN?", sets entrySize, scanCount and scansRemaining, and
     // appends one "DATA:READ?" per scan to fetch (at most requested). False,
     // with the record untouched, when the count could not be had; see

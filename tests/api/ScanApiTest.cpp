@@ -192,11 +192,18 @@ TEST(ScanApi, AReadingThatTimesOutIsNotAskedAgain) {
     auto& peer = session.instrument;
     // One exchange, no second attempt.
     peer.script("DATA:POIN?", {"2"});
-    peer.script("DATA:READ?", {"1,0,2026,3,7,9,5,3", ScriptedInstrument::kSilent});
+    peer.script("DATA:READ?", {"1,0,2026,3,7,9,5,3", ScriptedInstrument::kSilent, "not a scan",
+                               ScriptedInstrument::kSilent});
     ScanBuffer two(2, 1);
     EXPECT_EQ(dlxVmrScansGet(1, 2, two.record()), -1015);
-    EXPECT_EQ(two.record()->scanCount, 0);
+    // A failed fetch keeps nothing, not even the scan that came first.
+    EXPECT_EQ(two.counts(), std::tuple(12, 0, 0));
     EXPECT_EQ(peer.count("DATA:READ?"), 2);
+    // Nor does it report a reply that was no scan: the time-out is the failure.
+    const std::string fixedText = errorString(-1);
+    EXPECT_EQ(dlxVmrScansGet(1, 3, two.record()), -1015);
+    EXPECT_EQ(two.counts(), std::tuple(12, 0, 0));
+    EXPECT_EQ(errorString(-1), fixedText);
 }
 
 TEST(ScanApi, ThousandsOfScansInOneFetchWhateverTheLocale) {

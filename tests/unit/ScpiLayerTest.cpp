@@ -271,6 +271,79 @@ TEST(ReplyLineCounter, CountsAcrossChunksLikeAWholeScan) {
     EXPECT_EQ(lines, (std::vector<std::string>{"ab", "cd", "ef", "g"}));
 }
 
+TEST(ReplyLineCounter, CountsLikeAWholeScanWhereverThreeChunksMeet) {
+    const std::string text = "\r\r\nx\r\r\n\r\n\n\r\ry\rz\n\r";
+    for (std::size_t a = 0; a <= text.size(); ++a)
+        for (std::size_t b = a; b <= text.size(); ++b) {
+            ReplyLineCounter split;
+            split.feed(text.data(), a);
+            split.feed(text.data() + a, b - a);
+            split.feed(text.data() + b, text.size() - b);
+            EXPECT_EQ(split.lines(), 2u) << a << " " << b;
+        }
+}
+
+namespace {
+
+// A transport with nothing stale to drain that hands over scripted chunks,
+// one per receive, and times out once they are used up.
+class ChunkedTransport final : public CommunicationInterface {
+  public:
+    explicit ChunkedTransport(std::vector<std::string> chunks) : chunks_(std::move(chunks)) {}
+    int open(std::uint32_t) override { return 1; }
+    int close() override { return 1; }
+    int send(const std::string&, std::uint32_t) override { return 1; }
+    int sendBulk(const std::string&, std::uint32_t) override { return 1; }
+    bool drain(std::uint32_t) override { return false; }
+    int receive(std::uint32_t, std::string& text) override {
+        if (next_ == chunks_.size()) return -1015;
+        text += chunks_[next_++];
+        return 1;
+    }
+
+  private:
+    std::vector<std::string> chunks_;
+    std::size_t next_ = 0;
+};
+
+std::vector<std::string> streamed(SCPIHandler& h, std::size_t expected, int& status) {
+    std::vector<std::string> lines;
+    status =
+        h.transactLines({"Q?"}, expected, [&](std::string_view line) { lines.emplace_back(line); });
+    return lines;
+}
+
+} // namespace
+
+TEST(StreamedExchange, HandsOnTheLinesOfACollectedReplyWhereverTheChunksEnd) {
+    // Line ends split between chunks, empty lines, carriage returns inside a
+    // line, and text after the last line feed (a line of its own).
+    const std::string reply = "\r\none\r\n\r\ntw\ro\r\n\n\rthree\r\nfour";
+    const std::vector<std::string> expected{"one", "two", "three", "four"};
+    {
+        SCPIHandler h(std::make_shared<ChunkedTransport>(std::vector<std::string>{reply}));
+        std::vector<std::string> replies;
+        ASSERT_EQ(h.transact({"Q?"}, 3, replies), 1);
+        ASSERT_EQ(replies, expected);
+    }
+    for (std::size_t a = 0; a <= reply.size(); ++a)
+        for (std::size_t b = a; b <= reply.size(); ++b) {
+            // Three complete lines end the exchange, so the chunks after the
+            // one that completes the third are never read.
+            SCPIHandler h(std::make_shared<ChunkedTransport>(std::vector<std::string>{
+                reply.substr(0, a), reply.substr(a, b - a), reply.substr(b)}));
+            int status = 0;
+            const auto lines = streamed(h, 3, status);
+            ASSERT_EQ(status, 1) << a << " " << b;
+            const std::size_t third = reply.find("three") + 7; // past its line feed
+            const std::size_t read = b >= third ? (a >= third ? a : b) : reply.size();
+            std::vector<std::string> want;
+            forEachLine(std::string_view(reply).substr(0, read), LineRule::Reply,
+                        [&](std::string_view l) { want.emplace_back(l); });
+            EXPECT_EQ(lines, want) << a << " " << b;
+        }
+}
+
 namespace {
 
 // A transport with nothing stale to drain whose peer, once asked, never stops
@@ -374,4 +447,31 @@ TEST_F(ScpiFixture, WithTheTraceOffDetailsStillGo) {
     EXPECT_EQ(link.h.readUntilNoError("X?", out), -2035);
     EXPECT_TRUE(link.trace.empty());
     EXPECT_EQ(link.detail, "X?: reply of 21 bytes, too short for a log");
+}
+
+TEST(StreamedExchange, FailsLikeACollectedOneAndTracesTheReplyOnce) {
+    std::vector<std::pair<TraceKind, std::string>> trace;
+    std::atomic<bool> traceOn{true};
+    std::string detail;
+    Diagnostics diagnostics([&](const std::string& text) { detail = text; }, &traceOn,
+                            [&](TraceKind k, std::string_view t) { trace.emplace_back(k, t); });
+    // Two of three lines, the second split, then silence.
+    SCPIHandler h(
+        std::make_shared<ChunkedTransport>(std::vector<std::string>{"a\r\nb", "\r\n"}),
+        [] { return 100u; }, {}, SCPIHandler::kLongReplyLimit, diagnostics);
+    int status = 0;
+    const auto lines = streamed(h, 3, status);
+    EXPECT_EQ(status, -1015);
+    EXPECT_EQ(lines, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(detail, "Q? timed out after 150 ms, 6 bytes received");
+    const std::vector<std::pair<TraceKind, std::string>> expected{
+        {TraceKind::Sent, "Q?"}, {TraceKind::Received, "a"}, {TraceKind::Received, "b"}};
+    EXPECT_TRUE(trace == expected);
+
+    // A reply that never ends a line stops at the cap, as a collected one does.
+    constexpr std::size_t kCap = 4 * EndlessTransport::kChunk;
+    auto endless = std::make_shared<EndlessTransport>();
+    SCPIHandler capped(endless, {}, {}, kCap);
+    EXPECT_EQ(capped.transactLines({"X?"}, 1, [](std::string_view) { FAIL(); }), -2035);
+    EXPECT_LE(endless->delivered, kCap + EndlessTransport::kChunk);
 }

@@ -290,6 +290,10 @@ long serialWrite(SerialHandle h, const char* data, std::size_t length, std::uint
 long serialRead(SerialHandle h, char* buffer, std::size_t length, std::uint32_t timeoutMs) {
     if (h == kInvalidSerial) return kSerialError;
     const int fd = static_cast<int>(h);
+    // What has already arrived is taken at once: a long reply then costs one
+    // call per chunk rather than a wait and a read. Anything else (nothing
+    // there yet, a hang-up, an error) goes through the wait below.
+    if (const ssize_t n = ::read(fd, buffer, length); n > 0) return static_cast<long>(n);
     for (;;) {
         short revents = 0;
         const int r = pollOne(fd, POLLIN, timeoutMs, revents);

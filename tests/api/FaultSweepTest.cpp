@@ -333,8 +333,8 @@ std::vector<Call> instrumentCalls(FaultyPeer& peer) {
          }},
         {"PCCardStatus",
          [] {
-             std::int32_t s = 0;
-             return dlxVmrPCCardStatus(1, &s);
+             std::int32_t s[3] = {};
+             return dlxVmrPCCardStatus(1, s);
          }},
         {"ScansGet",
          [&instrument] {

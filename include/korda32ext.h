@@ -552,9 +552,11 @@ typedef struct ScanRecord {
 #define DLXVMR_SCAN_BUFFER_SIZE(scans, readings)                                                   \
     (DLXVMR_SCAN_RECORD_HEADER_SIZE +                                                              \
      (size_t)(scans) * (DLXVMR_SCAN_ENTRY_HEADER_SIZE + 4 * (size_t)(readings)))
-/* Entry n (from 0) of a filled record. */
+/* Entry n (from 0) of a filled record. (Counted from the record's first byte:
+ * the entries lie beyond the declared size of `entries`.) */
 #define DLXVMR_SCAN_ENTRY(record, n)                                                               \
-    ((ScanEntry*)((record)->entries + (size_t)(record)->entrySize * (size_t)(n)))
+    ((ScanEntry*)((const unsigned char*)(record) + DLXVMR_SCAN_RECORD_HEADER_SIZE +                \
+                  (size_t)(record)->entrySize * (size_t)(n)))
 
 KORDA_STATIC_ASSERT(offsetof(ScanEntry, reserved0) == 0, "ScanEntry layout");
 KORDA_STATIC_ASSERT(offsetof(ScanEntry, hour) == 8, "ScanEntry layout");

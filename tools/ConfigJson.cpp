@@ -371,7 +371,7 @@ class Reader {
         if (units.size() >= VMR_TEXT_UNITS)
             fail("longer than " + std::to_string(VMR_TEXT_UNITS - 1) + " characters");
         std::memset(out, 0, VMR_TEXT_UNITS * sizeof(VmrChar16));
-        std::memcpy(out, units.data(), units.size() * sizeof(std::uint16_t));
+        if (!units.empty()) std::memcpy(out, units.data(), units.size() * sizeof(std::uint16_t));
     }
 
   private:

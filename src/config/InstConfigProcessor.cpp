@@ -80,10 +80,16 @@ InstConfigProcessor::InstConfigProcessor(SCPIHandler& handler, int model) : mode
     addChild(std::make_shared<TempConfigProcessor>());
     addChild(std::make_shared<ChannelProcessor>(kChannel1Slot, 0));
 
-    // A failed query counts as an empty reply.
+    // A failed query counts as an empty reply here; its status is kept for
+    // the caller, who must not send a configuration built on it.
     std::string modules;
-    if (handler.query("*OPT?", modules) != 1) modules.clear();
-    if (handler.query("ROUT:SCAN?", scanListAtStart_) != 1) scanListAtStart_.clear();
+    queryStatus_ = handler.query("*OPT?", modules);
+    if (queryStatus_ != 1) modules.clear();
+    const int scanListStatus = handler.query("ROUT:SCAN?", scanListAtStart_);
+    if (scanListStatus != 1) {
+        scanListAtStart_.clear();
+        if (queryStatus_ == 1) queryStatus_ = scanListStatus;
+    }
 
     const std::uint32_t installed = installedModuleMask(modules);
     for (int slot = 0; slot < currentModel().moduleSlots; ++slot) {

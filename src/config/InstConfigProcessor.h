@@ -46,12 +46,17 @@ class InstConfigProcessor final : public CompositeProcessor {
     // The instrument's "ROUT:SCAN?" reply when the processor was built ("" when
     // it could not be asked).
     const std::string& scanListAtStart() const { return scanListAtStart_; }
+    // 1 when the instrument answered both queries, else the first failing
+    // status (a lost connection, a time-out): a tree built without the
+    // instrument's answers would configure the wrong modules.
+    int queryStatus() const { return queryStatus_; }
     // The module slots that got a module processor.
     const std::vector<int>& moduleSlots() const { return moduleSlots_; }
 
   private:
     ModelCodeScope model_;
     std::string scanListAtStart_;
+    int queryStatus_ = 1;
     std::vector<int> moduleSlots_;
 };
 

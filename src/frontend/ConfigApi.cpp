@@ -60,6 +60,9 @@ int applyConfiguration(SCPIHandler& handler, GlobalData& global, int model,
     }
 
     InstConfigProcessor processor(handler, model);
+    // Without the instrument's modules the commands would be built for the
+    // wrong ones: a failed query fails the call.
+    if (processor.queryStatus() != status::kOk) return processor.queryStatus();
     CommandList commands;
     std::string errorText;
     int errorCode = 0;

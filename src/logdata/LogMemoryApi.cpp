@@ -54,7 +54,10 @@ KORDA_API int KORDA_CALL dlxVmrPCCardStatus(int bcn, int32_t* status) {
         const int st = h.query("MEMory:LOG:FREE?", reply);
         if (st != status::kOk) return st;
         const auto comma = reply.find(',');
-        if (comma == std::string::npos) return status::kOk; // one number: nothing to report
+        if (comma == std::string::npos) {
+            // One number: nothing to report. Anything else is no answer.
+            return readLeadingInteger(reply) ? status::kOk : status::kInvalidResponse;
+        }
         const auto first = readLeadingInteger(std::string_view(reply).substr(0, comma));
         const auto second = readLeadingInteger(std::string_view(reply).substr(comma + 1));
         if (!first || !second) return status::kInvalidResponse;

@@ -1,13 +1,15 @@
 // Scale and endurance through the exported interface: 64 virtual instruments
 // open in one process, each scanning and fetched from, and many open/close
-// cycles against one instrument. Descriptors, threads and resident memory
-// are measured at the start and the end, printed, and must stay flat.
+// cycles against one instrument, in this process and as the korda-sim
+// program. Descriptors, threads and resident memory are measured at the
+// start and the end, printed, and must stay flat.
 //
-// KORDA_SOAK_ROUNDS and KORDA_SOAK_CYCLES lengthen the runs (the slow CI step
-// does); the defaults keep the normal suite quick.
+// The normal suite runs short versions; the slow CI step (KORDA_SLOW_TESTS=1)
+// runs long ones.
 #include "ProcessUsage.h"
 #include "ScanBuffer.h"
 #include "ScanModel.h"
+#include "SlowTests.h"
 #include "TestSupport.h"
 #include "korda32ext.h"
 #include "platform/platform.h"
@@ -22,13 +24,25 @@
 #include <thread>
 #include <vector>
 
+#ifndef _WIN32
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+#endif
+
 using namespace korda;
+using test::slowOr;
 
 namespace {
 
-// Resident memory of this process, in KiB.
-long residentKiB() {
-    std::ifstream status("/proc/self/status");
+// Resident memory of a process, in KiB, from its status file in /proc.
+long residentKiB(const std::string& statusFile) {
+    std::ifstream status(statusFile);
     std::string word;
     while (status >> word)
         if (word == "VmRSS:") {
@@ -40,14 +54,13 @@ long residentKiB() {
 }
 
 struct Usage {
-    int descriptors = openDescriptors();
-    int threads = threadCount();
-    long rssKiB = residentKiB();
+    int descriptors = 0;
+    int threads = 0;
+    long rssKiB = 0;
 };
 
-int fromEnvironment(const char* name, int fallback) {
-    const char* text = std::getenv(name);
-    return text != nullptr && std::atoi(text) > 0 ? std::atoi(text) : fallback;
+Usage ownUsage() {
+    return {openDescriptors(), threadCount(), residentKiB("/proc/self/status")};
 }
 
 // Prints both measurements and checks they stay flat: the same descriptors
@@ -65,7 +78,8 @@ void expectFlat(const char* what, const Usage& start, const Usage& end, long gro
 
 TEST(Soak, SixtyFourInstrumentsScanAndAreFetched) {
     constexpr int kInstruments = 64;
-    const int rounds = fromEnvironment("KORDA_SOAK_ROUNDS", 3);
+    constexpr int kThreads = 8;
+    const int rounds = slowOr(1, 40);
     ASSERT_EQ(dlxVmrLibInit(0), 1);
     std::vector<std::unique_ptr<sim::Instrument>> instruments;
     std::vector<std::unique_ptr<sim::TcpServer>> servers;
@@ -75,41 +89,47 @@ TEST(Soak, SixtyFourInstrumentsScanAndAreFetched) {
         sim::setScanChannels(*instruments.back(), {101, 102, 103});
         instruments.back()->execute("TRIG:TIM 1");
         instruments.back()->execute("TRIG:COUN 0");
-        ASSERT_EQ(test::openLoopback(i + 1, servers.back()->port()), 1) << i;
-        ASSERT_EQ(dlxVmrScansEnable(i + 1, 1), 1) << i;
     }
-    // Eight threads share the instruments, each fetching from every eighth.
-    const auto round = [&] {
+    // Eight threads share the instruments, each working with every eighth.
+    const auto onThreads = [&](auto body) {
         std::vector<std::thread> threads;
-        for (int t = 0; t < 8; ++t)
+        for (int t = 0; t < kThreads; ++t)
             threads.emplace_back([&, t] {
-                for (int i = t; i < kInstruments; i += 8) {
-                    sim::advanceClock(*instruments[static_cast<std::size_t>(i)], 3000);
-                    int count = 0;
-                    EXPECT_EQ(dlxVmrGetScansCount(i + 1, &count), 1) << i;
-                    EXPECT_GE(count, 3) << i;
-                    test::ScanBuffer buffer(3, 3);
-                    EXPECT_EQ(dlxVmrScansGet(i + 1, 3, buffer.record()), 1) << i;
-                    EXPECT_EQ(buffer.record()->scanCount, 3) << i;
-                }
+                for (int i = t; i < kInstruments; i += kThreads)
+                    body(i);
             });
         for (auto& thread : threads)
             thread.join();
     };
+    onThreads([&](int i) {
+        EXPECT_EQ(test::openLoopback(i + 1, servers[static_cast<std::size_t>(i)]->port()), 1) << i;
+        EXPECT_EQ(dlxVmrScansEnable(i + 1, 1), 1) << i;
+    });
+    const auto round = [&] {
+        onThreads([&](int i) {
+            sim::advanceClock(*instruments[static_cast<std::size_t>(i)], 3000);
+            int count = 0;
+            EXPECT_EQ(dlxVmrGetScansCount(i + 1, &count), 1) << i;
+            EXPECT_GE(count, 3) << i;
+            test::ScanBuffer buffer(3, 3);
+            EXPECT_EQ(dlxVmrScansGet(i + 1, 3, buffer.record()), 1) << i;
+            EXPECT_EQ(buffer.record()->scanCount, 3) << i;
+        });
+    };
     round(); // the first round allocates what every later round reuses
-    const Usage start;
+    const Usage start = ownUsage();
     for (int r = 0; r < rounds; ++r)
         round();
-    expectFlat("64 instruments", start, Usage{}, 8 * 1024);
-    for (int i = 0; i < kInstruments; ++i) {
+    expectFlat("64 instruments", start, ownUsage(), 8 * 1024);
+    onThreads([&](int i) {
         EXPECT_EQ(dlxVmrScansEnable(i + 1, 0), 1);
         EXPECT_EQ(dlxVmrCommClose(i + 1), 1);
-    }
+    });
     EXPECT_EQ(dlxVmrLibExit(), 1);
 }
 
 TEST(Soak, OpenCloseCyclesLeaveNothingBehind) {
-    const int cycles = fromEnvironment("KORDA_SOAK_CYCLES", 200);
+    const int cycles = slowOr(20, 1000);
     sim::Instrument instrument(sim::Model::M7043A);
     sim::TcpServer server(instrument);
     ASSERT_EQ(dlxVmrLibInit(0), 1);
@@ -120,7 +140,7 @@ TEST(Soak, OpenCloseCyclesLeaveNothingBehind) {
     const auto settled = [&] {
         for (int i = 0; i < 200 && server.connectionThreads() > 0; ++i)
             korda32ex::platform::sleepMs(5);
-        return Usage{};
+        return ownUsage();
     };
     const Usage start = settled();
     for (int i = 0; i < cycles; ++i) {
@@ -133,3 +153,96 @@ TEST(Soak, OpenCloseCyclesLeaveNothingBehind) {
     EXPECT_EQ(server.connectionsAccepted(), cycles + 1);
     EXPECT_EQ(dlxVmrLibExit(), 1);
 }
+
+#ifndef _WIN32
+
+namespace {
+
+// The korda-sim program as a child process, listening on a free port of
+// loopback; its usage is read from /proc.
+class SimProcess {
+  public:
+    SimProcess() {
+        int out[2];
+        if (::pipe2(out, O_CLOEXEC) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        char program[] = KORDA_SIM_PROGRAM;
+        char portOption[] = "--port";
+        char anyPort[] = "0";
+        char* argv[] = {program, portOption, anyPort, nullptr};
+        if (posix_spawn(&pid_, program, &actions, nullptr, argv, environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        output_ = out[0];
+        // "korda-sim: model 7043A listening on TCP port N"
+        std::string line;
+        char c = 0;
+        pollfd p{output_, POLLIN, 0};
+        while (pid_ > 0 && line.find('\n') == std::string::npos && ::poll(&p, 1, 10000) > 0 &&
+               ::read(output_, &c, 1) == 1)
+            line += c;
+        const auto at = line.rfind("port ");
+        if (at != std::string::npos) port_ = static_cast<std::uint16_t>(std::atoi(&line[at + 5]));
+    }
+    ~SimProcess() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            int status = 0;
+            ::waitpid(pid_, &status, 0);
+        }
+        if (output_ >= 0) ::close(output_);
+    }
+    SimProcess(const SimProcess&) = delete;
+    SimProcess& operator=(const SimProcess&) = delete;
+
+    std::uint16_t port() const { return port_; }
+    Usage usage() const {
+        const std::string dir = "/proc/" + std::to_string(pid_);
+        return {countEntries((dir + "/fd").c_str()), countEntries((dir + "/task").c_str()),
+                residentKiB(dir + "/status")};
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int output_ = -1;
+    std::uint16_t port_ = 0;
+};
+
+} // namespace
+
+TEST(Soak, OpenCloseCyclesAgainstTheVirtualInstrumentProgram) {
+    const int cycles = slowOr(20, 10000);
+    SimProcess sim;
+    ASSERT_NE(sim.port(), 0) << "korda-sim did not start";
+    // Idle, the program runs its main and its listening thread.
+    const int idleThreads = sim.usage().threads;
+    ASSERT_EQ(dlxVmrLibInit(0), 1);
+    // A first few cycles set up what every later one reuses (the memory
+    // arenas of the program's connection threads).
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(test::openLoopback(1, sim.port()), 1);
+        ASSERT_EQ(dlxVmrCommClose(1), 1);
+    }
+    // The program joins the thread of an ended connection within its poll
+    // interval; both sides are measured with no connection open.
+    const auto settled = [&] {
+        for (int i = 0; i < 400 && sim.usage().threads > idleThreads; ++i)
+            korda32ex::platform::sleepMs(5);
+        return std::pair{ownUsage(), sim.usage()};
+    };
+    const auto [library, program] = settled();
+    for (int i = 0; i < cycles; ++i) {
+        ASSERT_EQ(dlxVmrCommOpen(1), 1) << i;
+        ASSERT_EQ(dlxVmrCommClose(1), 1) << i;
+    }
+    const auto [libraryEnd, programEnd] = settled();
+    std::printf("%d open/close cycles\n", cycles);
+    expectFlat("library", library, libraryEnd, 4 * 1024);
+    expectFlat("korda-sim", program, programEnd, 4 * 1024);
+    EXPECT_EQ(programEnd.threads, idleThreads);
+    EXPECT_EQ(dlxVmrLibExit(), 1);
+}
+
+#endif

@@ -4,11 +4,12 @@
 // to prove the library's shared state is guarded; the normal build proves
 // every call still gets an answer or a clean status.
 //
-// Each thread makes 2000 calls. Most of them go through the whole call frame
-// (library lookup, instrument lookup, the instrument's lock) but stop before
-// the wire; every 100th is a real exchange. An exchange starts with a short
-// look for stale input, so thousands of them per thread would only measure
-// that wait.
+// Each thread makes 2000 calls in the slow CI step (KORDA_SLOW_TESTS=1; the
+// ThreadSanitizer build runs that), 100 in the normal suite. Most of them go through the whole call
+// frame (library lookup, instrument lookup, the instrument's lock) but stop before the wire; every
+// 100th is a real exchange. An exchange starts with a short look for stale input, so thousands of
+// them per thread would only measure that wait.
+#include "SlowTests.h"
 #include "TestSupport.h"
 #include "korda32ext.h"
 
@@ -27,7 +28,9 @@ using korda::test::openLoopback;
 namespace {
 
 constexpr int kThreads = 8;
-constexpr int kCallsPerThread = 2000;
+const int kCallsPerThread = test::slowOr(100, 2000);
+// Closes, reopens and library restarts that race the calls.
+const int kRaces = test::slowOr(5, 20);
 constexpr int kExchangeEvery = 100;
 
 // One call of the mix: a real exchange every kExchangeEvery-th call, else a
@@ -111,7 +114,7 @@ TEST(Threads, CloseAndReopenRaceRunningCalls) {
                 if (st != 1 && st != DLXVMR_E_NOT_OPEN) ++unexpected;
             }
         });
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < kRaces; ++i) {
         const int closed = dlxVmrCommClose(1);
         const int opened = dlxVmrCommOpen(1);
         if (closed != 1 || opened != 1) ++unexpected;
@@ -163,7 +166,7 @@ TEST(Threads, LibraryStopRacesEverything) {
                 if (!allowed.count(st)) ++unexpected;
             }
         });
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < kRaces; ++i) {
         dlxVmrLibExit();
         dlxVmrLibInit(0);
         openLoopback(1, server.port());

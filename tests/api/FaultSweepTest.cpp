@@ -86,7 +86,13 @@ class FaultyPeer {
         param_ = param;
         replies_.clear();
         lateWritten_ = false;
+        released_ = false;
     }
+    // Lets a held late reply go (Fault::Late holds it until then, or until its
+    // parameter in milliseconds has passed).
+    void releaseLate() { released_ = true; }
+    // Replies written since the peer started.
+    long written() const { return written_; }
     // Bytes of the reply to each message since the last arm().
     std::vector<long> replies() const {
         std::lock_guard<std::mutex> g(mutex_);
@@ -226,8 +232,10 @@ class FaultyPeer {
             }
             replies_.push_back(static_cast<long>(reply.size()));
         }
-        if (lateMs > 0) pf::sleepMs(lateMs);
+        for (std::uint32_t waited = 0; waited < lateMs && !released_; waited += 2)
+            pf::sleepMs(2);
         writeAll(reply);
+        ++written_;
         if (lateMs > 0) {
             std::lock_guard<std::mutex> g(mutex_);
             lateWritten_ = true;
@@ -248,6 +256,8 @@ class FaultyPeer {
     long param_ = 0;
     std::vector<long> replies_;
     bool lateWritten_ = false;
+    std::atomic<bool> released_{false};
+    std::atomic<long> written_{0};
     std::thread thread_;
 };
 
@@ -533,17 +543,20 @@ TEST_F(FaultSweep, ALateReplyIsNeverTakenForTheNextCall) {
     const int fds = openDescriptors();
     const int tasks = threadCount();
     const auto calls = instrumentCalls(peer);
-    // The digital I/O's reply comes after both rounds of the query have
-    // given up.
-    peer.arm(Fault::Late, 2 * kLimitMs + kLimitMs / 2);
+    // The digital I/O's reply is held until both rounds of the query have
+    // given up; then it and the answer to the second round arrive.
+    const long written = peer.written();
+    peer.arm(Fault::Late, 10000);
     int late = -1;
     const std::uint32_t start = pf::tickCount();
     EXPECT_EQ(dlxVmrDIOGet(1, &late), DLXVMR_E_TIMEOUT);
     EXPECT_LT(pf::tickCount() - start, waitBound(named(calls, "DIOGet"), 2));
     EXPECT_EQ(late, -1);
-    for (int i = 0; i < 200 && !peer.lateWritten(); ++i)
+    peer.releaseLate();
+    for (int i = 0; i < 400 && peer.written() < written + 2; ++i)
         pf::sleepMs(5);
     ASSERT_TRUE(peer.lateWritten());
+    ASSERT_EQ(peer.written(), written + 2);
     // The calls after it get their own answers: the identity text, not the
     // digital I/O's number.
     char after[64] = {};
@@ -607,9 +620,15 @@ class PluggablePort {
     // Pulls the plug after k bytes of the next reply.
     void unplugAfter(long k) { unplugAfter_ = k; }
     bool unplugged() const { return unplugged_; }
-    // Delays the next reply by ms.
-    void delayNext(std::uint32_t ms) { delayMs_ = ms; }
+    // Holds the next reply until released, or for ms at most.
+    void delayNext(std::uint32_t ms) {
+        released_ = false;
+        delayMs_ = ms;
+    }
+    void release() { released_ = true; }
     bool lateWritten() const { return lateWritten_; }
+    // Replies written since the port was made.
+    long written() const { return written_; }
 
   private:
     void run() {
@@ -634,11 +653,12 @@ class PluggablePort {
                 master_ = -1;
                 return;
             }
-            if (const std::uint32_t delay = delayMs_.exchange(0); delay > 0) {
-                pf::sleepMs(delay);
-                lateWritten_ = true;
-            }
+            const std::uint32_t delay = delayMs_.exchange(0);
+            for (std::uint32_t waited = 0; waited < delay && !released_; waited += 2)
+                pf::sleepMs(2);
             (void)!::write(master_, reply.data(), reply.size());
+            ++written_;
+            if (delay > 0) lateWritten_ = true;
         }
     }
 
@@ -649,6 +669,8 @@ class PluggablePort {
     std::atomic<bool> unplugged_{false};
     std::atomic<std::uint32_t> delayMs_{0};
     std::atomic<bool> lateWritten_{false};
+    std::atomic<bool> released_{false};
+    std::atomic<long> written_{0};
     std::thread thread_;
 };
 
@@ -711,12 +733,15 @@ TEST(FaultSweepUsb, ALateReplyOnThePortIsDiscarded) {
     ASSERT_EQ(dlxVmrOEMIdentityGetA(1, identity, sizeof identity), 1);
     // The digital I/O's reply (and the one to its retry) come after the call
     // gave up; they wait in the port when the next call begins.
-    port.delayNext(2 * kLimitMs + kLimitMs / 2);
+    const long written = port.written();
+    port.delayNext(10000);
     int value = -1;
     EXPECT_EQ(dlxVmrDIOGet(1, &value), DLXVMR_E_TIMEOUT);
-    for (int i = 0; i < 200 && !port.lateWritten(); ++i)
+    port.release();
+    for (int i = 0; i < 400 && port.written() < written + 2; ++i)
         pf::sleepMs(5);
-    pf::sleepMs(20);
+    ASSERT_TRUE(port.lateWritten());
+    ASSERT_EQ(port.written(), written + 2);
     char after[64] = {};
     EXPECT_EQ(dlxVmrOEMIdentityGetA(1, after, sizeof after), 1);
     EXPECT_STREQ(after, identity);

@@ -1,5 +1,6 @@
 // A whole configuration through the shared library, as an application sets
 // one up, and the korda program then scanning what it describes.
+#include "FullRecord.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,18 +18,10 @@ namespace {
 
 // Three voltage inputs of the first module and a computed sum, every second.
 std::unique_ptr<VmrInstConfig> threeInputs() {
-    auto r = std::make_unique<VmrInstConfig>();
-    std::memset(r.get(), 0, sizeof *r);
-    for (int c = 0; c < 3; ++c) {
-        ChannelRecord& ch = r->modules[0].channels[c];
-        ch.function = VMR_FUNC_DC_VOLTS;
-        ch.range = 18;
-        ch.scaleM = 1;
-    }
+    auto r = korda::test::threeVoltageInputs();
     r->computed[0].function = VMR_MATH_SUM;
     r->computed[0].sourceList[0] = 0x7;
     r->computed[0].scaleM = 1;
-    r->intervalSeconds = 1;
     return r;
 }
 

@@ -14,6 +14,7 @@
 //
 // The library runs with a short time limit (the KORDA_TEST_TIMEOUT_MS hook),
 // so a case that waits for the limit costs a fraction of a second.
+#include "FullRecord.h"
 #include "ProcessUsage.h"
 #include "ScanBuffer.h"
 #include "ScanModel.h"
@@ -281,23 +282,9 @@ std::uint32_t exchangeLimitMs(const Call& call) {
                                    kPerLineMs * static_cast<std::uint32_t>(call.linesPerExchange));
 }
 
-// Three voltage inputs of the first module, every second.
-std::shared_ptr<VmrInstConfig> smallConfiguration() {
-    auto r = std::make_shared<VmrInstConfig>();
-    std::memset(r.get(), 0, sizeof *r);
-    for (int c = 0; c < 3; ++c) {
-        ChannelRecord& ch = r->modules[0].channels[c];
-        ch.function = VMR_FUNC_DC_VOLTS;
-        ch.range = 18;
-        ch.scaleM = 1;
-    }
-    r->intervalSeconds = 1;
-    return r;
-}
-
 std::vector<Call> instrumentCalls(FaultyPeer& peer) {
     sim::Instrument& instrument = peer.instrument();
-    const auto config = smallConfiguration();
+    const std::shared_ptr<VmrInstConfig> config = korda::test::threeVoltageInputs();
     return {
         {"ModelCheck", [] { return dlxVmrModelCheck(1); }},
         {"TimeSet", [] { return dlxVmrTimeSet(1); }, 3},

@@ -239,4 +239,17 @@ std::unique_ptr<VmrInstConfig> fullRecord(int model) {
     return r;
 }
 
+std::unique_ptr<VmrInstConfig> threeVoltageInputs() {
+    auto r = std::make_unique<VmrInstConfig>();
+    std::memset(r.get(), 0, sizeof *r);
+    for (int c = 0; c < 3; ++c) {
+        ChannelRecord& ch = r->modules[0].channels[c];
+        ch.function = VMR_FUNC_DC_VOLTS;
+        ch.range = 18;
+        ch.scaleM = 1;
+    }
+    r->intervalSeconds = 1;
+    return r;
+}
+
 } // namespace korda::test

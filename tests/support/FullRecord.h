@@ -17,4 +17,7 @@ namespace korda::test {
 // non-default instrument settings with trigger channels.
 std::unique_ptr<VmrInstConfig> fullRecord(int model);
 
+// A small record: three DC voltage inputs of the first module, every second.
+std::unique_ptr<VmrInstConfig> threeVoltageInputs();
+
 } // namespace korda::test

@@ -88,12 +88,17 @@ class FaultyPeer {
         replies_.clear();
         lateWritten_ = false;
         released_ = false;
+        ++generation_;
+        written_ = 0;
     }
     // Lets a held late reply go (Fault::Late holds it until then, or until its
     // parameter in milliseconds has passed).
     void releaseLate() { released_ = true; }
-    // Replies written since the peer started.
-    long written() const { return written_; }
+    // Replies written to the messages that came since the last arm().
+    long written() const {
+        std::lock_guard<std::mutex> g(mutex_);
+        return written_;
+    }
     // Bytes of the reply to each message since the last arm().
     std::vector<long> replies() const {
         std::lock_guard<std::mutex> g(mutex_);
@@ -190,8 +195,10 @@ class FaultyPeer {
         std::string reply = session.feed(message.data(), message.size());
         bool close = false;
         std::uint32_t lateMs = 0;
+        long generation = 0;
         {
             std::lock_guard<std::mutex> g(mutex_);
+            generation = generation_;
             const long before = std::accumulate(replies_.begin(), replies_.end(), 0L);
             switch (fault_) {
             case Fault::None:
@@ -236,10 +243,10 @@ class FaultyPeer {
         for (std::uint32_t waited = 0; waited < lateMs && !released_; waited += 2)
             pf::sleepMs(2);
         writeAll(reply);
-        ++written_;
-        if (lateMs > 0) {
+        {
             std::lock_guard<std::mutex> g(mutex_);
-            lateWritten_ = true;
+            if (generation == generation_) ++written_;
+            if (lateMs > 0) lateWritten_ = true;
         }
         if (close) drop();
     }
@@ -258,7 +265,8 @@ class FaultyPeer {
     std::vector<long> replies_;
     bool lateWritten_ = false;
     std::atomic<bool> released_{false};
-    std::atomic<long> written_{0};
+    long generation_ = 0; // counts arm() calls
+    long written_ = 0;
     std::thread thread_;
 };
 
@@ -532,7 +540,6 @@ TEST_F(FaultSweep, ALateReplyIsNeverTakenForTheNextCall) {
     const auto calls = instrumentCalls(peer);
     // The digital I/O's reply is held until both rounds of the query have
     // given up; then it and the answer to the second round arrive.
-    const long written = peer.written();
     peer.arm(Fault::Late, 10000);
     int late = -1;
     const std::uint32_t start = pf::tickCount();
@@ -540,10 +547,10 @@ TEST_F(FaultSweep, ALateReplyIsNeverTakenForTheNextCall) {
     EXPECT_LT(pf::tickCount() - start, waitBound(named(calls, "DIOGet"), 2));
     EXPECT_EQ(late, -1);
     peer.releaseLate();
-    for (int i = 0; i < 400 && peer.written() < written + 2; ++i)
+    for (int i = 0; i < 400 && peer.written() < 2; ++i)
         pf::sleepMs(5);
     ASSERT_TRUE(peer.lateWritten());
-    ASSERT_EQ(peer.written(), written + 2);
+    ASSERT_EQ(peer.written(), 2);
     // The calls after it get their own answers: the identity text, not the
     // digital I/O's number.
     char after[64] = {};
@@ -609,13 +616,19 @@ class PluggablePort {
     bool unplugged() const { return unplugged_; }
     // Holds the next reply until released, or for ms at most.
     void delayNext(std::uint32_t ms) {
+        std::lock_guard<std::mutex> g(mutex_);
         released_ = false;
+        ++generation_;
+        written_ = 0;
         delayMs_ = ms;
     }
     void release() { released_ = true; }
     bool lateWritten() const { return lateWritten_; }
-    // Replies written since the port was made.
-    long written() const { return written_; }
+    // Replies written to the messages that came since the last delayNext().
+    long written() const {
+        std::lock_guard<std::mutex> g(mutex_);
+        return written_;
+    }
 
   private:
     void run() {
@@ -640,11 +653,18 @@ class PluggablePort {
                 master_ = -1;
                 return;
             }
-            const std::uint32_t delay = delayMs_.exchange(0);
+            long generation = 0;
+            std::uint32_t delay = 0;
+            {
+                std::lock_guard<std::mutex> g(mutex_);
+                generation = generation_;
+                delay = delayMs_.exchange(0);
+            }
             for (std::uint32_t waited = 0; waited < delay && !released_; waited += 2)
                 pf::sleepMs(2);
             (void)!::write(master_, reply.data(), reply.size());
-            ++written_;
+            std::lock_guard<std::mutex> g(mutex_);
+            if (generation == generation_) ++written_;
             if (delay > 0) lateWritten_ = true;
         }
     }
@@ -657,7 +677,9 @@ class PluggablePort {
     std::atomic<std::uint32_t> delayMs_{0};
     std::atomic<bool> lateWritten_{false};
     std::atomic<bool> released_{false};
-    std::atomic<long> written_{0};
+    mutable std::mutex mutex_;
+    long generation_ = 0; // counts delayNext() calls
+    long written_ = 0;
     std::thread thread_;
 };
 
@@ -720,15 +742,14 @@ TEST(FaultSweepUsb, ALateReplyOnThePortIsDiscarded) {
     ASSERT_EQ(dlxVmrOEMIdentityGetA(1, identity, sizeof identity), 1);
     // The digital I/O's reply (and the one to its retry) come after the call
     // gave up; they wait in the port when the next call begins.
-    const long written = port.written();
     port.delayNext(10000);
     int value = -1;
     EXPECT_EQ(dlxVmrDIOGet(1, &value), DLXVMR_E_TIMEOUT);
     port.release();
-    for (int i = 0; i < 400 && port.written() < written + 2; ++i)
+    for (int i = 0; i < 400 && port.written() < 2; ++i)
         pf::sleepMs(5);
     ASSERT_TRUE(port.lateWritten());
-    ASSERT_EQ(port.written(), written + 2);
+    ASSERT_EQ(port.written(), 2);
     char after[64] = {};
     EXPECT_EQ(dlxVmrOEMIdentityGetA(1, after, sizeof after), 1);
     EXPECT_STREQ(after, identity);

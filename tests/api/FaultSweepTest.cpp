@@ -335,7 +335,8 @@ std::vector<Call> instrumentCalls(FaultyPeer& peer) {
          [] {
              float r = 0;
              return dlxVmrSpyGet(1101, &r);
-         }},
+         },
+         9},
         {"PCCardStatus",
          [] {
              std::int32_t s[3] = {};
@@ -344,9 +345,11 @@ std::vector<Call> instrumentCalls(FaultyPeer& peer) {
         {"ScansGet",
          [&instrument] {
              // Fresh readings for every call: the instrument scans every
-             // second and its clock moves on by three.
+             // second without end (a monitor reading leaves a count of one
+             // behind) and its clock moves on by three.
              if (!sim::scanning(instrument))
-                 for (const char* line : {"FORM:READ:TIME 1", "FORM:READ:ALAR ON", "INIT"})
+                 for (const char* line : {"TRIG:TIM 1", "TRIG:COUN 0", "FORM:READ:TIME 1",
+                                          "FORM:READ:ALAR ON", "INIT"})
                      instrument.execute(line);
              sim::advanceClock(instrument, 3000);
              test::ScanBuffer buffer(2, 3);

@@ -72,7 +72,7 @@ const char* junctionWord(RefJunction j) {
     return "INT";
 }
 
-void addAlarmCommands(CommandTable& t, int alarm) {
+void addAlarmCommands(CommandTable& t, std::size_t alarm) {
     const std::string node = "CALCulate:LIMit" + std::to_string(alarm + 1);
     addChannelSetting(
         t, node + ":STATe", ChannelScope::Any,

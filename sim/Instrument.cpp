@@ -181,13 +181,14 @@ std::pair<int, std::string> Instrument::popError() {
 
 void Instrument::setModule(int slot, const std::string& name) {
     std::lock_guard<std::recursive_mutex> g(mutex_);
-    if (slot >= 0 && slot < static_cast<int>(modules_.size())) modules_[slot] = name;
+    if (slot >= 0 && slot < static_cast<int>(modules_.size()))
+        modules_[static_cast<std::size_t>(slot)] = name;
 }
 
 std::string Instrument::module(int slot) const {
     std::lock_guard<std::recursive_mutex> g(mutex_);
     if (slot < 0 || slot >= slotCount()) return "";
-    return modules_[slot];
+    return modules_[static_cast<std::size_t>(slot)];
 }
 
 std::uint64_t Instrument::linesExecuted() const {

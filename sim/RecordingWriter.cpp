@@ -82,8 +82,8 @@ double patternReading(int scan, int column) {
 }
 
 DataFileWriter::DataFileWriter(std::string_view setupText) {
-    for (const unsigned char b : setupText)
-        state_ = static_cast<std::uint8_t>(state_ + b);
+    for (const char b : setupText)
+        state_ = static_cast<std::uint8_t>(state_ + static_cast<unsigned char>(b));
 }
 
 std::string DataFileWriter::header(const std::vector<int>& channels) {
@@ -129,12 +129,13 @@ Recording buildRecording(const VmrInstConfig& config, const RecordingOptions& o)
     rec.dataText = DataFileWriter::header(rec.channels);
     const std::int64_t first =
         toEpochMs(CivilTime{o.year, o.month, o.day, o.hour, o.minute, o.second, o.millisecond});
-    const int columns = static_cast<int>(rec.channels.size());
+    const std::size_t columns = rec.channels.size();
     rec.readings.reserve(static_cast<std::size_t>(o.scans > 0 ? o.scans : 0));
     for (int n = 0; n < o.scans; ++n) {
-        std::vector<double> values(static_cast<std::size_t>(columns));
-        for (int col = 0; col < columns; ++col)
-            values[col] = o.reading ? o.reading(n, col) : patternReading(n, col);
+        std::vector<double> values(columns);
+        for (std::size_t col = 0; col < columns; ++col)
+            values[col] = o.reading ? o.reading(n, static_cast<int>(col))
+                                    : patternReading(n, static_cast<int>(col));
         writer.appendScan(rec.dataText, first + std::int64_t{o.intervalMs} * n, values);
         rec.readings.push_back(std::move(values));
     }

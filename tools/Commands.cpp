@@ -361,7 +361,7 @@ Step parseList(Args& args) {
                     const int st = dlxVmrUsbEnum(ports.data(), models.data(), kHighest);
                     if (st != DLXVMR_OK) return reportFailure("searching the USB ports", st);
                     int found = 0;
-                    for (int i = 0; i < kHighest && ports[i] != 0; ++i) {
+                    for (std::size_t i = 0; i < ports.size() && ports[i] != 0; ++i) {
                         ++found;
                         Address a;
                         a.kind = Address::Kind::Usb;

@@ -11,10 +11,9 @@ using namespace platform;
 
 TCPCommunication::TCPCommunication(int port, const std::array<std::uint8_t, 4>& ipAddress,
                                    Diagnostics diagnostics)
-    : port_(port), ipAddress_(ipAddress),
-      endpoint_(std::to_string(ipAddress[0]) + "." + std::to_string(ipAddress[1]) + "." +
-                std::to_string(ipAddress[2]) + "." + std::to_string(ipAddress[3]) + ":" +
-                std::to_string(port)),
+    : port_(port), endpoint_(std::to_string(ipAddress[0]) + "." + std::to_string(ipAddress[1]) +
+                             "." + std::to_string(ipAddress[2]) + "." +
+                             std::to_string(ipAddress[3]) + ":" + std::to_string(port)),
       diagnostics_(std::move(diagnostics)) {}
 
 void TCPCommunication::recordDetail(const char* what, const std::string& reason) const {
@@ -176,7 +175,8 @@ int TCPCommunication::read(std::uint32_t timeoutMs, std::string& text, bool keep
             const char* p = buffer;
             const char* end = buffer + n;
             while (p < end) {
-                const char* nul = static_cast<const char*>(std::memchr(p, '\0', end - p));
+                const char* nul = static_cast<const char*>(
+                    std::memchr(p, '\0', static_cast<std::size_t>(end - p)));
                 const char* stop = nul ? nul : end;
                 text.append(p, stop);
                 p = nul ? nul + 1 : end;

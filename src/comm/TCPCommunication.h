@@ -51,7 +51,6 @@ class TCPCommunication final : public CommunicationInterface {
 
     int port_;
     platform::SocketHandle socket_ = platform::kInvalidSocket;
-    std::array<std::uint8_t, 4> ipAddress_;
     std::string endpoint_; // "a.b.c.d:port"
     Diagnostics diagnostics_;
     // One read's buffer: a long reply arrives in a few large reads, not in

@@ -88,12 +88,12 @@ Md5::Digest Md5::finish() {
     std::uint8_t padding[72] = {0x80};
     const std::size_t used = static_cast<std::size_t>(length_ % 64);
     const std::size_t padLength = used < 56 ? 56 - used : 120 - used;
-    for (int i = 0; i < 8; ++i)
+    for (std::size_t i = 0; i < 8; ++i)
         padding[padLength + i] = static_cast<std::uint8_t>(bits >> (8 * i));
     update(padding, padLength + 8);
     Digest out;
-    for (int i = 0; i < 4; ++i)
-        for (int k = 0; k < 4; ++k)
+    for (std::size_t i = 0; i < 4; ++i)
+        for (std::size_t k = 0; k < 4; ++k)
             out[4 * i + k] = static_cast<std::uint8_t>(state_[i] >> (8 * k));
     return out;
 }

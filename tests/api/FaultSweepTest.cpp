@@ -66,18 +66,7 @@ enum class Fault { None, CutAfter, Silent, Garbage, NulBytes, NoLineEnd, Late, E
 // endless reply streams until re-armed.
 class FaultyPeer {
   public:
-    FaultyPeer() {
-        pf::netStartup();
-        listener_ = pf::socketListen(0, true, port_);
-        thread_ = std::thread([this] { run(); });
-    }
-    ~FaultyPeer() {
-        running_ = false;
-        thread_.join();
-        drop();
-        pf::socketClose(listener_);
-        pf::netCleanup();
-    }
+    FaultyPeer() = default;
     FaultyPeer(const FaultyPeer&) = delete;
     FaultyPeer& operator=(const FaultyPeer&) = delete;
 
@@ -109,91 +98,16 @@ class FaultyPeer {
         return lateWritten_;
     }
     // The peer closes its end between two calls.
-    void hangUp() { hangUp_ = true; }
-    std::uint16_t port() const { return port_; }
+    void hangUp() { peer_.hangUp(); }
+    std::uint16_t port() const { return peer_.port(); }
     sim::Instrument& instrument() { return instrument_; }
 
   private:
-    void drop() {
-        if (current_ != pf::kInvalidSocket) pf::socketClose(current_);
-        current_ = pf::kInvalidSocket;
-        streaming_ = false;
-    }
-
-    // Writes all of text unless the connection fails or stays full for a
-    // while (then the rest is dropped, as by a peer that gives up).
-    void writeAll(const std::string& text) {
-        std::size_t done = 0;
-        while (done < text.size() && current_ != pf::kInvalidSocket) {
-            const long n = pf::socketSend(current_, text.data() + done, text.size() - done);
-            if (n > 0) {
-                done += static_cast<std::size_t>(n);
-            } else if (n != pf::kIoWouldBlock ||
-                       pf::socketWaitWritable(current_, 500) != pf::WaitResult::Ready) {
-                return;
-            }
-        }
-    }
-
-    void run() {
-        std::string pending;
-        while (running_) {
-            if (pf::socketWaitReadable(listener_, 0) == pf::WaitResult::Ready) {
-                const auto s = pf::socketAccept(listener_);
-                if (s != pf::kInvalidSocket) {
-                    drop();
-                    current_ = s;
-                    pending.clear();
-                }
-            }
-            if (hangUp_.exchange(false)) drop();
-            if (current_ == pf::kInvalidSocket) {
-                pf::sleepMs(2);
-                continue;
-            }
-            if (streaming_) {
-                stream();
-                continue;
-            }
-            if (pf::socketWaitReadable(current_, 5) != pf::WaitResult::Ready) continue;
-            char buffer[4096];
-            const long n = pf::socketRecv(current_, buffer, sizeof buffer);
-            if (n == pf::kIoWouldBlock) continue;
-            if (n <= 0) {
-                drop();
-                continue;
-            }
-            pending.append(buffer, static_cast<std::size_t>(n));
-            const auto lastLf = pending.rfind('\n');
-            if (lastLf == std::string::npos) continue;
-            const std::string message = pending.substr(0, lastLf + 1);
-            pending.erase(0, lastLf + 1);
-            answer(message);
-        }
-    }
-
-    // A reply without end: text and no line end, for as long as the fault
-    // stays armed.
-    void stream() {
-        {
-            std::lock_guard<std::mutex> g(mutex_);
-            if (fault_ != Fault::Endless) {
-                streaming_ = false;
-                return;
-            }
-        }
-        static const std::string chunk(4096, 'x');
-        const long n = pf::socketSend(current_, chunk.data(), chunk.size());
-        if (n == pf::kIoWouldBlock)
-            pf::socketWaitWritable(current_, 5);
-        else if (n < 0)
-            drop();
-    }
-
-    void answer(const std::string& message) {
+    test::ScriptedPeer::Action answer(const std::string& message) {
         sim::Session session(instrument_);
-        std::string reply = session.feed(message.data(), message.size());
-        bool close = false;
+        test::ScriptedPeer::Action action;
+        std::string& reply = action.reply;
+        reply = session.feed(message.data(), message.size());
         std::uint32_t lateMs = 0;
         long generation = 0;
         {
@@ -207,7 +121,7 @@ class FaultyPeer {
                 const long room = param_ - before;
                 if (room < static_cast<long>(reply.size())) {
                     reply.resize(static_cast<std::size_t>(std::max(room, 0L)));
-                    close = true;
+                    action.closeAfter = true;
                     fault_ = Fault::None;
                 }
                 break;
@@ -235,30 +149,25 @@ class FaultyPeer {
                 break;
             case Fault::Endless:
                 reply = "7";
-                streaming_ = true;
+                action.endlessWhile = [this] {
+                    std::lock_guard<std::mutex> g(mutex_);
+                    return fault_ == Fault::Endless;
+                };
                 break;
             }
             replies_.push_back(static_cast<long>(reply.size()));
         }
         for (std::uint32_t waited = 0; waited < lateMs && !released_; waited += 2)
             pf::sleepMs(2);
-        writeAll(reply);
-        {
+        action.written = [this, generation, lateMs] {
             std::lock_guard<std::mutex> g(mutex_);
             if (generation == generation_) ++written_;
             if (lateMs > 0) lateWritten_ = true;
-        }
-        if (close) drop();
+        };
+        return action;
     }
 
     sim::Instrument instrument_{sim::Model::M7043A};
-    pf::SocketHandle listener_ = pf::kInvalidSocket;
-    std::uint16_t port_ = 0;
-    std::atomic<bool> running_{true};
-    std::atomic<bool> hangUp_{false};
-    // The connection and the streaming state: the peer's thread only.
-    pf::SocketHandle current_ = pf::kInvalidSocket;
-    bool streaming_ = false;
     mutable std::mutex mutex_;
     Fault fault_ = Fault::None;
     long param_ = 0;
@@ -267,7 +176,8 @@ class FaultyPeer {
     std::atomic<bool> released_{false};
     long generation_ = 0; // counts arm() calls
     long written_ = 0;
-    std::thread thread_;
+    // Last: its thread stops before the state above goes.
+    test::ScriptedPeer peer_{[this](const std::string& message, int) { return answer(message); }};
 };
 
 struct Call {

@@ -7,8 +7,7 @@
 //   compare_files                    all comparisons
 //   compare_files --memory MODE DIR  (internal) peak resident growth of one
 //                                    side of the memory comparison
-#include "RecordingWriter.h"
-#include "TempDir.h"
+#include "BigRecording.h"
 #include "korda32ext.h"
 #include "scan/ScanParser.h"
 
@@ -34,7 +33,6 @@ extern char** environ;
 
 namespace {
 
-constexpr std::size_t kTargetBytes = 100u << 20;
 constexpr int kPortion = 1000;
 constexpr int kRepetitions = 3;
 // How long ago a file must have changed for the library to keep an index of
@@ -98,26 +96,9 @@ void row(const std::string& name, const std::string& library, const std::string&
     std::exit(1);
 }
 
-struct Recording {
-    korda::test::TempDir dir;
-    std::size_t bytes = 0;
-    int scans = 0;
-    int columns = 0;
-    std::string dataPath;
-
+struct Recording : korda::bench::BigRecording {
     Recording() {
-        korda::sim::RecordingOptions o;
-        o.scans = 100;
-        const VmrInstConfig config = korda::sim::demoConfiguration(o.model);
-        const auto sample = korda::sim::buildRecording(config, o);
-        const std::size_t perScan = sample.dataText.size() / static_cast<std::size_t>(o.scans);
-        o.scans = static_cast<int>(kTargetBytes / perScan);
-        const auto rec = korda::sim::buildRecording(config, o);
-        if (!korda::sim::writeRecording(dir.path().string(), rec)) fail("cannot write recording");
-        bytes = rec.dataText.size();
-        scans = o.scans;
-        columns = static_cast<int>(rec.channels.size());
-        dataPath = dir.file("dat00001.csv").string();
+        if (!written) fail("cannot write recording");
     }
 };
 

@@ -1,7 +1,6 @@
 // Reading a 100 MB recording from disk: the line-checked count and the scan
 // reader, next to a plain sequential read of the same file.
-#include "RecordingWriter.h"
-#include "TempDir.h"
+#include "BigRecording.h"
 #include "korda32ext.h"
 
 #include <benchmark/benchmark.h>
@@ -12,28 +11,7 @@
 
 namespace {
 
-constexpr std::size_t kTargetBytes = 100u << 20;
-
-struct BigRecording {
-    korda::test::TempDir dir;
-    std::size_t bytes = 0;
-    int scans = 0;
-    int columns = 0;
-
-    BigRecording() {
-        korda::sim::RecordingOptions o;
-        o.scans = 100;
-        const VmrInstConfig config = korda::sim::demoConfiguration(o.model);
-        const auto sample = korda::sim::buildRecording(config, o);
-        const std::size_t perScan = sample.dataText.size() / static_cast<std::size_t>(o.scans);
-        o.scans = static_cast<int>(kTargetBytes / perScan);
-        const auto rec = korda::sim::buildRecording(config, o);
-        korda::sim::writeRecording(dir.path().string(), rec);
-        bytes = rec.dataText.size();
-        scans = o.scans;
-        columns = static_cast<int>(rec.channels.size());
-    }
-};
+using korda::bench::BigRecording;
 
 // Made on first use, removed with its directory when the program ends.
 BigRecording& recording() {
@@ -43,7 +21,7 @@ BigRecording& recording() {
 
 void BM_PlainSequentialRead(benchmark::State& state) {
     BigRecording& r = recording();
-    const std::string path = r.dir.file("dat00001.csv").string();
+    const std::string& path = r.dataPath;
     std::vector<char> buffer(1 << 16);
     for (auto _ : state) {
         std::FILE* f = std::fopen(path.c_str(), "rb");

@@ -1,7 +1,10 @@
 #include "ConfigJson.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,16 +14,12 @@ namespace {
 
 using json::Value;
 
-struct NamedCode {
+// A code, or a bit of a word, by name.
+struct Named {
     std::uint32_t code;
     const char* name;
 };
-using CodeTable = std::vector<NamedCode>;
-
-struct NamedBit {
-    std::uint32_t mask;
-    const char* name;
-};
+using CodeTable = std::vector<Named>;
 
 const CodeTable kAnalogFunctions = {{0, "NONE"},
                                     {VMR_FUNC_DC_VOLTS, "VOLT"},
@@ -114,49 +113,138 @@ const CodeTable kRates = {{VMR_RATE_FAST, "FAST"},
                           {VMR_RATE_NPLC, "NPLC"}};
 
 constexpr std::uint32_t kRateMask = 0x7;
-const std::vector<NamedBit> kInstrumentFlags = {
-    {VMR_FLAG_FAHRENHEIT, "fahrenheit"},
-    {VMR_FLAG_DATA_SECURITY, "dataSecurity"},
-    {VMR_FLAG_AUTO_CONTINUOUS, "autoTriggerContinuous"},
-    {VMR_FLAG_RESUME_AFTER_POWER, "resumeAfterPowerLoss"}};
-const std::vector<NamedBit> kChannelAlarmFlags = {{0x01, "triggersScan"},
-                                                  {0x02, "alarm1Low"},
-                                                  {0x04, "alarm1High"},
-                                                  {0x08, "alarm2Low"},
-                                                  {0x10, "alarm2High"}};
-const std::vector<NamedBit> kComputedAlarmFlags = {
+const CodeTable kInstrumentFlags = {{VMR_FLAG_FAHRENHEIT, "fahrenheit"},
+                                    {VMR_FLAG_DATA_SECURITY, "dataSecurity"},
+                                    {VMR_FLAG_AUTO_CONTINUOUS, "autoTriggerContinuous"},
+                                    {VMR_FLAG_RESUME_AFTER_POWER, "resumeAfterPowerLoss"}};
+const CodeTable kChannelAlarmFlags = {{0x01, "triggersScan"},
+                                      {0x02, "alarm1Low"},
+                                      {0x04, "alarm1High"},
+                                      {0x08, "alarm2Low"},
+                                      {0x10, "alarm2High"}};
+const CodeTable kComputedAlarmFlags = {
     {0x02, "alarm1Low"}, {0x04, "alarm1High"}, {0x08, "alarm2Low"}, {0x10, "alarm2High"}};
 
-// ---- Writing ---------------------------------------------------------------
+// ---- The fields ------------------------------------------------------------
 
-Value codeValue(const CodeTable& table, std::uint32_t code) {
-    for (const auto& n : table)
-        if (n.code == code) return Value::string(n.name);
-    return Value::integer(code);
-}
+// How a field of a record stands in the document.
+enum class Kind {
+    Word,    // a whole number
+    Code,    // a code, by its name where the field's names have one
+    Range,   // a channel's range or sensor code, named by the channel's function
+    Switch,  // true/false for 1/0, the number otherwise
+    Bits,    // an object of the named bits, true or false each
+    Flags,   // the instrument's flags: the rate by name, then the named bits
+    Real,    // a number
+    Reals,   // a list of numbers
+    Text,    // a text in quotes
+    Sources, // the channels whose bits a source list sets
+    Words,   // reserved: a list of whole numbers, left out while all are zero
+    Bytes,   // reserved: a list of bytes, left out while all are zero
+};
 
-// A switch stored as a word: true/false for 1/0, the number otherwise.
-Value switchValue(std::uint32_t word) {
-    if (word <= 1) return Value::boolean(word == 1);
-    return Value::integer(word);
-}
+// A field of a record: its name in the document (the member's own name),
+// where it lies in the record, its size in bytes, and the names of its codes
+// or bits.
+struct Field {
+    const char* name;
+    Kind kind;
+    std::size_t offset;
+    std::size_t size;
+    const CodeTable* names;
+};
 
-Value bitsValue(const std::vector<NamedBit>& bits, std::uint32_t word) {
-    Value o = Value::object();
-    std::uint32_t named = 0;
-    for (const auto& b : bits) {
-        o.set(b.name, Value::boolean((word & b.mask) != 0));
-        named |= b.mask;
+#define KORDA_FIELD(Record, member, kind, names)                                                   \
+    Field {                                                                                        \
+#member, Kind::kind, offsetof(Record, member), sizeof(Record::member), names               \
     }
-    if (word & ~named) o.set("otherBits", Value::integer(word & ~named));
-    return o;
+
+// Each table lists the fields in the order the document shows them.
+const Field kAnalogFields[] = {
+    KORDA_FIELD(ChannelRecord, function, Code, &kAnalogFunctions),
+    KORDA_FIELD(ChannelRecord, range, Range, nullptr),
+    KORDA_FIELD(ChannelRecord, name, Text, nullptr),
+    KORDA_FIELD(ChannelRecord, unit, Text, nullptr),
+    KORDA_FIELD(ChannelRecord, shuntOhms, Real, nullptr),
+    KORDA_FIELD(ChannelRecord, scaleM, Real, nullptr),
+    KORDA_FIELD(ChannelRecord, scaleB, Real, nullptr),
+    KORDA_FIELD(ChannelRecord, alarmFlags, Bits, &kChannelAlarmFlags),
+    KORDA_FIELD(ChannelRecord, alarm1Limit, Real, nullptr),
+    KORDA_FIELD(ChannelRecord, alarm2Limit, Real, nullptr),
+    KORDA_FIELD(ChannelRecord, alarm1Output, Word, nullptr),
+    KORDA_FIELD(ChannelRecord, alarm2Output, Word, nullptr),
+    KORDA_FIELD(ChannelRecord, sensorCoef, Reals, nullptr),
+    KORDA_FIELD(ChannelRecord, nplc, Real, nullptr),
+    KORDA_FIELD(ChannelRecord, delay, Real, nullptr),
+    KORDA_FIELD(ChannelRecord, openDetect, Switch, nullptr),
+    KORDA_FIELD(ChannelRecord, refJunction, Code, &kRefJunctions),
+    KORDA_FIELD(ChannelRecord, reserved20, Bytes, nullptr),
+};
+
+const Field kComputedFields[] = {
+    KORDA_FIELD(ComputedChannelRecord, function, Code, &kComputedFunctions),
+    KORDA_FIELD(ComputedChannelRecord, sourceA, Word, nullptr),
+    KORDA_FIELD(ComputedChannelRecord, sourceB, Word, nullptr),
+    KORDA_FIELD(ComputedChannelRecord, sourceList, Sources, nullptr),
+    KORDA_FIELD(ComputedChannelRecord, listHasChannel1, Switch, nullptr),
+    KORDA_FIELD(ComputedChannelRecord, coefficients, Reals, nullptr),
+    KORDA_FIELD(ComputedChannelRecord, name, Text, nullptr),
+    KORDA_FIELD(ComputedChannelRecord, unit, Text, nullptr),
+    KORDA_FIELD(ComputedChannelRecord, scaleM, Real, nullptr),
+    KORDA_FIELD(ComputedChannelRecord, scaleB, Real, nullptr),
+    KORDA_FIELD(ComputedChannelRecord, alarmFlags, Bits, &kComputedAlarmFlags),
+    KORDA_FIELD(ComputedChannelRecord, alarm1Limit, Real, nullptr),
+    KORDA_FIELD(ComputedChannelRecord, alarm2Limit, Real, nullptr),
+    KORDA_FIELD(ComputedChannelRecord, alarm1Output, Word, nullptr),
+    KORDA_FIELD(ComputedChannelRecord, alarm2Output, Word, nullptr),
+    KORDA_FIELD(ComputedChannelRecord, reserved32, Bytes, nullptr),
+    KORDA_FIELD(ComputedChannelRecord, reserved1160, Bytes, nullptr),
+};
+
+const Field kModuleFields[] = {
+    KORDA_FIELD(ModuleArea, moduleState, Code, &kModuleStates),
+    KORDA_FIELD(ModuleArea, reserved4, Bytes, nullptr),
+};
+
+// The instrument's settings; its channels follow them.
+const Field kConfigFields[] = {
+    KORDA_FIELD(VmrInstConfig, flags, Flags, &kInstrumentFlags),
+    KORDA_FIELD(VmrInstConfig, intervalHours, Word, nullptr),
+    KORDA_FIELD(VmrInstConfig, intervalMinutes, Word, nullptr),
+    KORDA_FIELD(VmrInstConfig, intervalSeconds, Word, nullptr),
+    KORDA_FIELD(VmrInstConfig, triggerSource, Code, &kTriggerSources),
+    KORDA_FIELD(VmrInstConfig, triggerCount, Word, nullptr),
+    KORDA_FIELD(VmrInstConfig, alarmTriggerChannel, Word, nullptr),
+    KORDA_FIELD(VmrInstConfig, autoTriggerOrder, Code, &kAutoOrders),
+    KORDA_FIELD(VmrInstConfig, autoReferenceChannel, Word, nullptr),
+    KORDA_FIELD(VmrInstConfig, autoSecondReferenceChannel, Word, nullptr),
+    KORDA_FIELD(VmrInstConfig, recordDestination, Code, &kDestinations),
+    KORDA_FIELD(VmrInstConfig, totalizerState, Switch, nullptr),
+    KORDA_FIELD(VmrInstConfig, totalizerType, Code, &kTotalizerTypes),
+    KORDA_FIELD(VmrInstConfig, totalizerDebounce, Switch, nullptr),
+    KORDA_FIELD(VmrInstConfig, totalizerCount, Word, nullptr),
+    KORDA_FIELD(VmrInstConfig, reserved16, Words, nullptr),
+};
+
+#undef KORDA_FIELD
+
+using Fields = std::span<const Field>;
+
+// Members of the record by their place: the record's fields need not be
+// aligned for their type (the records are packed to 4 bytes).
+template <class T> T load(const std::byte* at) {
+    T v;
+    std::memcpy(&v, at, sizeof v);
+    return v;
 }
 
-Value reals(const double* values, std::size_t count) {
-    Value a = Value::array();
-    for (std::size_t i = 0; i < count; ++i)
-        a.push(Value::real(values[i]));
-    return a;
+template <class T> void store(std::byte* at, const T& v) {
+    std::memcpy(at, &v, sizeof v);
+}
+
+// The names of a channel record's range, by the function it holds.
+const CodeTable& rangeNamesOf(const std::byte* channel) {
+    return rangeNames(load<std::uint32_t>(channel + offsetof(ChannelRecord, function)));
 }
 
 bool allZero(const void* data, std::size_t size) {
@@ -166,72 +254,103 @@ bool allZero(const void* data, std::size_t size) {
     return true;
 }
 
-// Bytes that no field names: written only when they hold something.
-void setReserved(Value& o, const char* key, const std::uint8_t* bytes, std::size_t size) {
-    if (allZero(bytes, size)) return;
-    Value a = Value::array();
-    for (std::size_t i = 0; i < size; ++i)
-        a.push(Value::integer(bytes[i]));
-    o.set(key, std::move(a));
+// ---- Writing ---------------------------------------------------------------
+
+Value codeValue(const CodeTable& table, std::uint32_t code) {
+    for (const auto& n : table)
+        if (n.code == code) return Value::string(n.name);
+    return Value::integer(code);
 }
 
-Value textValue(const VmrChar16* text) {
-    return Value::string(textToUtf8(text));
-}
-
-Value analogChannel(const ChannelRecord& c, int number) {
-    Value o = Value::object();
-    if (number) o.set("channel", Value::integer(number));
-    o.set("function", codeValue(kAnalogFunctions, c.function));
-    o.set("range", codeValue(rangeNames(c.function), c.range));
-    o.set("name", textValue(c.name));
-    o.set("unit", textValue(c.unit));
-    o.set("shuntOhms", Value::real(c.shuntOhms));
-    o.set("scaleM", Value::real(c.scaleM));
-    o.set("scaleB", Value::real(c.scaleB));
-    o.set("alarmFlags", bitsValue(kChannelAlarmFlags, c.alarmFlags));
-    o.set("alarm1Limit", Value::real(c.alarm1Limit));
-    o.set("alarm2Limit", Value::real(c.alarm2Limit));
-    o.set("alarm1Output", Value::integer(c.alarm1Output));
-    o.set("alarm2Output", Value::integer(c.alarm2Output));
-    o.set("sensorCoef", reals(c.sensorCoef, 7));
-    o.set("nplc", Value::real(c.nplc));
-    o.set("delay", Value::real(c.delay));
-    o.set("openDetect", switchValue(c.openDetect));
-    o.set("refJunction", codeValue(kRefJunctions, c.refJunction));
-    setReserved(o, "reserved20", c.reserved20, sizeof c.reserved20);
+// The named bits of word as members of o, true or false each, and the
+// bits that have no name as "otherBits".
+Value withBits(Value o, const CodeTable& bits, std::uint32_t word) {
+    std::uint32_t named = 0;
+    for (const auto& b : bits) {
+        o.set(b.name, Value::boolean((word & b.code) != 0));
+        named |= b.code;
+    }
+    if (word & ~named) o.set("otherBits", Value::integer(word & ~named));
     return o;
 }
 
 // Bit b of word k of a source list is channel 101 + 100 k + b.
-Value sourceListValue(const std::uint32_t (&words)[5]) {
+Value sourceListValue(const std::byte* at) {
     Value a = Value::array();
-    for (int k = 0; k < 5; ++k)
+    for (int k = 0; k < 5; ++k) {
+        const auto word = load<std::uint32_t>(at + 4 * k);
         for (int b = 0; b < 32; ++b)
-            if (words[k] & (1u << b)) a.push(Value::integer(101 + 100 * k + b));
+            if (word & (1u << b)) a.push(Value::integer(101 + 100 * k + b));
+    }
     return a;
 }
 
-Value computedChannel(const ComputedChannelRecord& c, int number) {
+// The field's value in the document; null for reserved fields that hold
+// nothing (they are left out).
+Value fieldValue(const Field& f, const std::byte* record) {
+    const std::byte* at = record + f.offset;
+    switch (f.kind) {
+    case Kind::Word:
+        return Value::integer(load<std::uint32_t>(at));
+    case Kind::Code:
+        return codeValue(*f.names, load<std::uint32_t>(at));
+    case Kind::Range:
+        return codeValue(rangeNamesOf(record), load<std::uint32_t>(at));
+    case Kind::Switch: {
+        const auto word = load<std::uint32_t>(at);
+        return word <= 1 ? Value::boolean(word == 1) : Value::integer(word);
+    }
+    case Kind::Bits:
+        return withBits(Value::object(), *f.names, load<std::uint32_t>(at));
+    case Kind::Flags: {
+        const auto word = load<std::uint32_t>(at);
+        Value o = Value::object();
+        o.set("rate", codeValue(kRates, word & kRateMask));
+        return withBits(std::move(o), kInstrumentFlags, word & ~kRateMask);
+    }
+    case Kind::Real:
+        return Value::real(load<double>(at));
+    case Kind::Reals: {
+        Value a = Value::array();
+        for (std::size_t i = 0; i < f.size; i += sizeof(double))
+            a.push(Value::real(load<double>(at + i)));
+        return a;
+    }
+    case Kind::Text: {
+        VmrChar16 text[VMR_TEXT_UNITS];
+        std::memcpy(text, at, sizeof text);
+        return Value::string(textToUtf8(text));
+    }
+    case Kind::Sources:
+        return sourceListValue(at);
+    case Kind::Words:
+    case Kind::Bytes: {
+        if (allZero(at, f.size)) return Value();
+        Value a = Value::array();
+        if (f.kind == Kind::Words)
+            for (std::size_t i = 0; i < f.size; i += 4)
+                a.push(Value::integer(load<std::uint32_t>(at + i)));
+        else
+            for (std::size_t i = 0; i < f.size; ++i)
+                a.push(Value::integer(std::to_integer<int>(at[i])));
+        return a;
+    }
+    }
+    return Value();
+}
+
+void writeFields(Value& o, Fields fields, const void* record) {
+    for (const Field& f : fields) {
+        Value v = fieldValue(f, static_cast<const std::byte*>(record));
+        if (!v.isNull()) o.set(f.name, std::move(v));
+    }
+}
+
+// A channel record; channel 1 goes without its number.
+Value channelValue(Fields fields, const void* record, int number) {
     Value o = Value::object();
-    o.set("channel", Value::integer(number));
-    o.set("function", codeValue(kComputedFunctions, c.function));
-    o.set("sourceA", Value::integer(c.sourceA));
-    o.set("sourceB", Value::integer(c.sourceB));
-    o.set("sourceList", sourceListValue(c.sourceList));
-    o.set("listHasChannel1", switchValue(c.listHasChannel1));
-    o.set("coefficients", reals(c.coefficients, 7));
-    o.set("name", textValue(c.name));
-    o.set("unit", textValue(c.unit));
-    o.set("scaleM", Value::real(c.scaleM));
-    o.set("scaleB", Value::real(c.scaleB));
-    o.set("alarmFlags", bitsValue(kComputedAlarmFlags, c.alarmFlags));
-    o.set("alarm1Limit", Value::real(c.alarm1Limit));
-    o.set("alarm2Limit", Value::real(c.alarm2Limit));
-    o.set("alarm1Output", Value::integer(c.alarm1Output));
-    o.set("alarm2Output", Value::integer(c.alarm2Output));
-    setReserved(o, "reserved32", c.reserved32, sizeof c.reserved32);
-    setReserved(o, "reserved1160", c.reserved1160, sizeof c.reserved1160);
+    if (number) o.set("channel", Value::integer(number));
+    writeFields(o, fields, record);
     return o;
 }
 
@@ -245,12 +364,14 @@ class Reader {
         throw json::Error(where_.empty() ? what : where_ + ": " + what);
     }
 
-    // Every member of o is one of the keys.
-    void onlyKeys(const Value& o, std::initializer_list<const char*> keys) const {
+    // Every member of o is one of the fields or one of the other keys.
+    void onlyKeys(const Value& o, Fields fields, std::initializer_list<const char*> others) const {
         if (!o.isObject()) fail("expected an object");
         for (const auto& m : o.members()) {
             bool known = false;
-            for (const char* k : keys)
+            for (const Field& f : fields)
+                known = known || m.first == f.name;
+            for (const char* k : others)
                 known = known || m.first == k;
             if (!known) fail("unknown field \"" + m.first + "\"");
         }
@@ -291,7 +412,7 @@ class Reader {
         return *d;
     }
 
-    std::uint32_t bits(const std::vector<NamedBit>& names, const Value& v) const {
+    std::uint32_t bits(const CodeTable& names, const Value& v) const {
         if (!v.isObject()) return word(v);
         std::uint32_t out = 0;
         for (const auto& m : v.members()) {
@@ -299,12 +420,12 @@ class Reader {
                 out |= field("otherBits").word(m.second);
                 continue;
             }
-            const NamedBit* bit = nullptr;
+            const Named* bit = nullptr;
             for (const auto& b : names)
                 if (m.first == b.name) bit = &b;
             if (!bit) fail("unknown flag \"" + m.first + "\"");
             if (!m.second.isBool()) field(bit->name).fail("expected true or false");
-            if (m.second.asBool()) out |= bit->mask;
+            if (m.second.asBool()) out |= bit->code;
         }
         return out;
     }
@@ -386,53 +507,7 @@ int channelNumberOf(const Reader& r, const Value& o) {
     return static_cast<int>(*v);
 }
 
-void readAnalog(const Reader& r, const Value& o, ChannelRecord& c) {
-    r.onlyKeys(o, {"channel", "function", "range", "name", "unit", "shuntOhms", "scaleM", "scaleB",
-                   "alarmFlags", "alarm1Limit", "alarm2Limit", "alarm1Output", "alarm2Output",
-                   "sensorCoef", "nplc", "delay", "openDetect", "refJunction", "reserved20"});
-    // The range's names follow the function, so the function comes first.
-    if (const Value* v = o.find("function"))
-        c.function = r.field("function").code(kAnalogFunctions, *v);
-    for (const auto& [key, v] : o.members()) {
-        const Reader f = r.field(key.c_str());
-        if (key == "range")
-            c.range = f.code(rangeNames(c.function), v);
-        else if (key == "name")
-            f.text(v, c.name);
-        else if (key == "unit")
-            f.text(v, c.unit);
-        else if (key == "shuntOhms")
-            c.shuntOhms = f.real(v);
-        else if (key == "scaleM")
-            c.scaleM = f.real(v);
-        else if (key == "scaleB")
-            c.scaleB = f.real(v);
-        else if (key == "alarmFlags")
-            c.alarmFlags = f.bits(kChannelAlarmFlags, v);
-        else if (key == "alarm1Limit")
-            c.alarm1Limit = f.real(v);
-        else if (key == "alarm2Limit")
-            c.alarm2Limit = f.real(v);
-        else if (key == "alarm1Output")
-            c.alarm1Output = f.word(v);
-        else if (key == "alarm2Output")
-            c.alarm2Output = f.word(v);
-        else if (key == "sensorCoef")
-            f.reals(v, c.sensorCoef, 7);
-        else if (key == "nplc")
-            c.nplc = f.real(v);
-        else if (key == "delay")
-            c.delay = f.real(v);
-        else if (key == "openDetect")
-            c.openDetect = f.switchWord(v);
-        else if (key == "refJunction")
-            c.refJunction = f.code(kRefJunctions, v);
-        else if (key == "reserved20")
-            f.bytes(v, c.reserved20, sizeof c.reserved20);
-    }
-}
-
-void readSourceList(const Reader& r, const Value& v, std::uint32_t (&words)[5]) {
+void readSourceList(const Reader& r, const Value& v, std::byte* at) {
     if (!v.isArray()) r.fail("expected a list of channel numbers");
     for (const auto& item : v.items()) {
         const auto n = item.asInteger();
@@ -440,50 +515,8 @@ void readSourceList(const Reader& r, const Value& v, std::uint32_t (&words)[5]) 
         const long long b = n ? (*n - 101) % 100 : -1;
         if (!n || *n < 101 || k > 4 || b < 0 || b > 31)
             r.fail("a source channel must be one of 101-132, 201-232, ... 501-532");
-        words[k] |= 1u << b;
-    }
-}
-
-void readComputed(const Reader& r, const Value& o, ComputedChannelRecord& c) {
-    r.onlyKeys(o, {"channel", "function", "sourceA", "sourceB", "sourceList", "listHasChannel1",
-                   "coefficients", "name", "unit", "scaleM", "scaleB", "alarmFlags", "alarm1Limit",
-                   "alarm2Limit", "alarm1Output", "alarm2Output", "reserved32", "reserved1160"});
-    for (const auto& [key, v] : o.members()) {
-        const Reader f = r.field(key.c_str());
-        if (key == "function")
-            c.function = f.code(kComputedFunctions, v);
-        else if (key == "sourceA")
-            c.sourceA = f.word(v);
-        else if (key == "sourceB")
-            c.sourceB = f.word(v);
-        else if (key == "sourceList")
-            readSourceList(f, v, c.sourceList);
-        else if (key == "listHasChannel1")
-            c.listHasChannel1 = f.switchWord(v);
-        else if (key == "coefficients")
-            f.reals(v, c.coefficients, 7);
-        else if (key == "name")
-            f.text(v, c.name);
-        else if (key == "unit")
-            f.text(v, c.unit);
-        else if (key == "scaleM")
-            c.scaleM = f.real(v);
-        else if (key == "scaleB")
-            c.scaleB = f.real(v);
-        else if (key == "alarmFlags")
-            c.alarmFlags = f.bits(kComputedAlarmFlags, v);
-        else if (key == "alarm1Limit")
-            c.alarm1Limit = f.real(v);
-        else if (key == "alarm2Limit")
-            c.alarm2Limit = f.real(v);
-        else if (key == "alarm1Output")
-            c.alarm1Output = f.word(v);
-        else if (key == "alarm2Output")
-            c.alarm2Output = f.word(v);
-        else if (key == "reserved32")
-            f.bytes(v, c.reserved32, sizeof c.reserved32);
-        else if (key == "reserved1160")
-            f.bytes(v, c.reserved1160, sizeof c.reserved1160);
+        std::byte* word = at + 4 * k;
+        store(word, load<std::uint32_t>(word) | 1u << b);
     }
 }
 
@@ -505,8 +538,84 @@ std::uint32_t readFlags(const Reader& r, const Value& v) {
     return out | bits;
 }
 
+void readField(const Reader& r, const Field& f, const Value& v, std::byte* record) {
+    std::byte* at = record + f.offset;
+    switch (f.kind) {
+    case Kind::Word:
+        return store(at, r.word(v));
+    case Kind::Code:
+        return store(at, r.code(*f.names, v));
+    case Kind::Range:
+        return store(at, r.code(rangeNamesOf(record), v));
+    case Kind::Switch:
+        return store(at, r.switchWord(v));
+    case Kind::Bits:
+        return store(at, r.bits(*f.names, v));
+    case Kind::Flags:
+        return store(at, readFlags(r, v));
+    case Kind::Real:
+        return store(at, r.real(v));
+    case Kind::Reals: {
+        std::vector<double> values(f.size / sizeof(double));
+        std::memcpy(values.data(), at, f.size);
+        r.reals(v, values.data(), values.size());
+        std::memcpy(at, values.data(), f.size);
+        return;
+    }
+    case Kind::Text: {
+        VmrChar16 text[VMR_TEXT_UNITS];
+        r.text(v, text);
+        std::memcpy(at, text, sizeof text);
+        return;
+    }
+    case Kind::Sources:
+        return readSourceList(r, v, at);
+    case Kind::Words: {
+        const std::size_t count = f.size / 4;
+        if (!v.isArray() || v.items().size() != count)
+            r.fail("expected a list of " + std::to_string(count) + " numbers");
+        for (std::size_t i = 0; i < count; ++i)
+            store(at + 4 * i, r.word(v.items()[i]));
+        return;
+    }
+    case Kind::Bytes:
+        return r.bytes(v, reinterpret_cast<std::uint8_t*>(at), f.size);
+    }
+}
+
+// Reads the members of o (checked with onlyKeys) into the record, in their
+// order; a member that is none of the fields goes to other(key, value, r).
+// The names of a range follow the function, so the function comes first.
+template <class Other>
+void readFields(const Reader& r, const Value& o, Fields fields, void* record, Other&& other) {
+    auto* bytes = static_cast<std::byte*>(record);
+    const auto named = [&](const std::string& key) -> const Field* {
+        for (const Field& f : fields)
+            if (key == f.name) return &f;
+        return nullptr;
+    };
+    const bool functionFirst = std::any_of(fields.begin(), fields.end(),
+                                           [](const Field& f) { return f.kind == Kind::Range; });
+    const Value* function = functionFirst ? o.find("function") : nullptr;
+    if (function) readField(r.field("function"), *named("function"), *function, bytes);
+    for (const auto& [key, v] : o.members()) {
+        const Reader f = r.field(key.c_str());
+        if (function && key == "function") continue;
+        if (const Field* field = named(key))
+            readField(f, *field, v, bytes);
+        else
+            other(key, v, f);
+    }
+}
+
+// A channel record: its number, which the caller has read, and its fields.
+void readChannel(const Reader& r, const Value& o, Fields fields, void* record) {
+    r.onlyKeys(o, fields, {"channel"});
+    readFields(r, o, fields, record, [](const std::string&, const Value&, const Reader&) {});
+}
+
 void readModule(const Reader& r, const Value& o, VmrInstConfig& config, std::vector<bool>& seen) {
-    r.onlyKeys(o, {"slot", "moduleState", "reserved4", "channels"});
+    r.onlyKeys(o, kModuleFields, {"slot", "channels"});
     const Value* slotValue = o.find("slot");
     const auto slot = slotValue ? slotValue->asInteger() : std::nullopt;
     if (!slot || *slot < 1 || *slot > VMR_MODULE_AREAS)
@@ -516,26 +625,24 @@ void readModule(const Reader& r, const Value& o, VmrInstConfig& config, std::vec
     if (seen[static_cast<std::size_t>(m)]) here.fail("given twice");
     seen[static_cast<std::size_t>(m)] = true;
     ModuleArea& area = config.modules[m];
-    if (const Value* v = o.find("moduleState"))
-        area.moduleState = here.field("moduleState").code(kModuleStates, *v);
-    if (const Value* v = o.find("reserved4"))
-        here.field("reserved4").bytes(*v, area.reserved4, sizeof area.reserved4);
-    if (const Value* list = o.find("channels")) {
-        if (!list->isArray()) here.field("channels").fail("expected a list of channels");
-        std::vector<bool> given(VMR_CHANNELS_PER_AREA, false);
-        for (const auto& ch : list->items()) {
-            const int n = channelNumberOf(here, ch);
-            const int c = n - (100 * m + 101);
-            if (c < 0 || c >= VMR_CHANNELS_PER_AREA)
-                here.fail("channel " + std::to_string(n) + " is not in this slot (" +
-                          std::to_string(100 * m + 101) + " to " +
-                          std::to_string(100 * m + 100 + VMR_CHANNELS_PER_AREA) + ")");
-            const Reader cr("channel " + std::to_string(n));
-            if (given[static_cast<std::size_t>(c)]) cr.fail("given twice");
-            given[static_cast<std::size_t>(c)] = true;
-            readAnalog(cr, ch, area.channels[c]);
-        }
-    }
+    readFields(here, o, kModuleFields, &area,
+               [&](const std::string& key, const Value& list, const Reader& f) {
+                   if (key != "channels") return;
+                   if (!list.isArray()) f.fail("expected a list of channels");
+                   std::vector<bool> given(VMR_CHANNELS_PER_AREA, false);
+                   for (const auto& ch : list.items()) {
+                       const int n = channelNumberOf(here, ch);
+                       const int c = n - (100 * m + 101);
+                       if (c < 0 || c >= VMR_CHANNELS_PER_AREA)
+                           here.fail("channel " + std::to_string(n) + " is not in this slot (" +
+                                     std::to_string(100 * m + 101) + " to " +
+                                     std::to_string(100 * m + 100 + VMR_CHANNELS_PER_AREA) + ")");
+                       const Reader cr("channel " + std::to_string(n));
+                       if (given[static_cast<std::size_t>(c)]) cr.fail("given twice");
+                       given[static_cast<std::size_t>(c)] = true;
+                       readChannel(cr, ch, kAnalogFields, &area.channels[c]);
+                   }
+               });
 }
 
 } // namespace
@@ -556,37 +663,12 @@ std::string textToUtf8(const VmrChar16* text) {
 
 json::Value configToJson(const VmrInstConfig& c) {
     Value o = Value::object();
-    Value flags = bitsValue(kInstrumentFlags, c.flags & ~kRateMask);
-    Value withRate = Value::object();
-    withRate.set("rate", codeValue(kRates, c.flags & kRateMask));
-    for (const auto& m : flags.members())
-        withRate.set(m.first, m.second);
-    o.set("flags", std::move(withRate));
-    o.set("intervalHours", Value::integer(c.intervalHours));
-    o.set("intervalMinutes", Value::integer(c.intervalMinutes));
-    o.set("intervalSeconds", Value::integer(c.intervalSeconds));
-    o.set("triggerSource", codeValue(kTriggerSources, c.triggerSource));
-    o.set("triggerCount", Value::integer(c.triggerCount));
-    o.set("alarmTriggerChannel", Value::integer(c.alarmTriggerChannel));
-    o.set("autoTriggerOrder", codeValue(kAutoOrders, c.autoTriggerOrder));
-    o.set("autoReferenceChannel", Value::integer(c.autoReferenceChannel));
-    o.set("autoSecondReferenceChannel", Value::integer(c.autoSecondReferenceChannel));
-    o.set("recordDestination", codeValue(kDestinations, c.recordDestination));
-    o.set("totalizerState", switchValue(c.totalizerState));
-    o.set("totalizerType", codeValue(kTotalizerTypes, c.totalizerType));
-    o.set("totalizerDebounce", switchValue(c.totalizerDebounce));
-    o.set("totalizerCount", Value::integer(c.totalizerCount));
-    {
-        Value reserved = Value::array();
-        for (const auto w : c.reserved16)
-            reserved.push(Value::integer(w));
-        if (!allZero(c.reserved16, sizeof c.reserved16)) o.set("reserved16", std::move(reserved));
-    }
-    o.set("channel1", analogChannel(c.channel1, 0));
+    writeFields(o, kConfigFields, &c);
+    o.set("channel1", channelValue(kAnalogFields, &c.channel1, 0));
     Value computed = Value::array();
     for (int i = 0; i < VMR_COMPUTED_CHANNELS; ++i)
         if (!allZero(&c.computed[i], sizeof c.computed[i]))
-            computed.push(computedChannel(c.computed[i], 501 + i));
+            computed.push(channelValue(kComputedFields, &c.computed[i], 501 + i));
     o.set("computed", std::move(computed));
     Value modules = Value::array();
     for (int m = 0; m < VMR_MODULE_AREAS; ++m) {
@@ -594,12 +676,11 @@ json::Value configToJson(const VmrInstConfig& c) {
         if (allZero(&area, sizeof area)) continue;
         Value mo = Value::object();
         mo.set("slot", Value::integer(m + 1));
-        mo.set("moduleState", codeValue(kModuleStates, area.moduleState));
-        setReserved(mo, "reserved4", area.reserved4, sizeof area.reserved4);
+        writeFields(mo, kModuleFields, &area);
         Value channels = Value::array();
         for (int k = 0; k < VMR_CHANNELS_PER_AREA; ++k)
             if (!allZero(&area.channels[k], sizeof area.channels[k]))
-                channels.push(analogChannel(area.channels[k], 100 * m + 101 + k));
+                channels.push(channelValue(kAnalogFields, &area.channels[k], 100 * m + 101 + k));
         mo.set("channels", std::move(channels));
         modules.push(std::move(mo));
     }
@@ -610,71 +691,33 @@ json::Value configToJson(const VmrInstConfig& c) {
 void configFromJson(const json::Value& d, VmrInstConfig& c) {
     std::memset(&c, 0, sizeof c);
     const Reader r("");
-    r.onlyKeys(d, {"flags", "intervalHours", "intervalMinutes", "intervalSeconds", "triggerSource",
-                   "triggerCount", "alarmTriggerChannel", "autoTriggerOrder",
-                   "autoReferenceChannel", "autoSecondReferenceChannel", "recordDestination",
-                   "totalizerState", "totalizerType", "totalizerDebounce", "totalizerCount",
-                   "reserved16", "channel1", "computed", "modules"});
-    for (const auto& [key, v] : d.members()) {
-        const Reader f = r.field(key.c_str());
-        if (key == "flags")
-            c.flags = readFlags(f, v);
-        else if (key == "intervalHours")
-            c.intervalHours = f.word(v);
-        else if (key == "intervalMinutes")
-            c.intervalMinutes = f.word(v);
-        else if (key == "intervalSeconds")
-            c.intervalSeconds = f.word(v);
-        else if (key == "triggerSource")
-            c.triggerSource = f.code(kTriggerSources, v);
-        else if (key == "triggerCount")
-            c.triggerCount = f.word(v);
-        else if (key == "alarmTriggerChannel")
-            c.alarmTriggerChannel = f.word(v);
-        else if (key == "autoTriggerOrder")
-            c.autoTriggerOrder = f.code(kAutoOrders, v);
-        else if (key == "autoReferenceChannel")
-            c.autoReferenceChannel = f.word(v);
-        else if (key == "autoSecondReferenceChannel")
-            c.autoSecondReferenceChannel = f.word(v);
-        else if (key == "recordDestination")
-            c.recordDestination = f.code(kDestinations, v);
-        else if (key == "totalizerState")
-            c.totalizerState = f.switchWord(v);
-        else if (key == "totalizerType")
-            c.totalizerType = f.code(kTotalizerTypes, v);
-        else if (key == "totalizerDebounce")
-            c.totalizerDebounce = f.switchWord(v);
-        else if (key == "totalizerCount")
-            c.totalizerCount = f.word(v);
-        else if (key == "reserved16") {
-            if (!v.isArray() || v.items().size() != 9) f.fail("expected a list of 9 numbers");
-            for (std::size_t i = 0; i < 9; ++i)
-                c.reserved16[i] = f.word(v.items()[i]);
-        } else if (key == "channel1") {
-            const Reader cr("channel 1");
-            if (const Value* n = v.find("channel"); n && n->asInteger() != 1)
-                cr.fail("\"channel1\" is channel 1");
-            readAnalog(cr, v, c.channel1);
-        } else if (key == "computed") {
-            if (!v.isArray()) f.fail("expected a list of computed channels");
-            std::vector<bool> given(VMR_COMPUTED_CHANNELS, false);
-            for (const auto& ch : v.items()) {
-                const int n = channelNumberOf(f, ch);
-                const Reader cr("channel " + std::to_string(n));
-                if (n < 501 || n >= 501 + VMR_COMPUTED_CHANNELS)
-                    cr.fail("computed channels are 501 to 520");
-                if (given[static_cast<std::size_t>(n - 501)]) cr.fail("given twice");
-                given[static_cast<std::size_t>(n - 501)] = true;
-                readComputed(cr, ch, c.computed[n - 501]);
-            }
-        } else if (key == "modules") {
-            if (!v.isArray()) f.fail("expected a list of modules");
-            std::vector<bool> seen(VMR_MODULE_AREAS, false);
-            for (const auto& mo : v.items())
-                readModule(f, mo, c, seen);
-        }
-    }
+    r.onlyKeys(d, kConfigFields, {"channel1", "computed", "modules"});
+    readFields(r, d, kConfigFields, &c,
+               [&](const std::string& key, const Value& v, const Reader& f) {
+                   if (key == "channel1") {
+                       const Reader cr("channel 1");
+                       if (const Value* n = v.find("channel"); n && n->asInteger() != 1)
+                           cr.fail("\"channel1\" is channel 1");
+                       readChannel(cr, v, kAnalogFields, &c.channel1);
+                   } else if (key == "computed") {
+                       if (!v.isArray()) f.fail("expected a list of computed channels");
+                       std::vector<bool> given(VMR_COMPUTED_CHANNELS, false);
+                       for (const auto& ch : v.items()) {
+                           const int n = channelNumberOf(f, ch);
+                           const Reader cr("channel " + std::to_string(n));
+                           if (n < 501 || n >= 501 + VMR_COMPUTED_CHANNELS)
+                               cr.fail("computed channels are 501 to 520");
+                           if (given[static_cast<std::size_t>(n - 501)]) cr.fail("given twice");
+                           given[static_cast<std::size_t>(n - 501)] = true;
+                           readChannel(cr, ch, kComputedFields, &c.computed[n - 501]);
+                       }
+                   } else if (key == "modules") {
+                       if (!v.isArray()) f.fail("expected a list of modules");
+                       std::vector<bool> seen(VMR_MODULE_AREAS, false);
+                       for (const auto& mo : v.items())
+                           readModule(f, mo, c, seen);
+                   }
+               });
 }
 
 namespace {

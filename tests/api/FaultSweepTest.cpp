@@ -35,6 +35,7 @@
 #include <numeric>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #ifndef _WIN32
@@ -59,6 +60,64 @@ constexpr std::uint32_t kMarginMs = 1500;
 
 enum class Fault { None, CutAfter, Silent, Garbage, NulBytes, NoLineEnd, Late, Endless };
 
+// A reply held back and the replies counted around it: a peer holds the
+// first reply of a round (from arm() on) until release() or until the hold
+// has passed, and counts the replies it writes to the messages of the round
+// only, so that a reply still under way from before cannot shift the count.
+class LateReplies {
+  public:
+    struct Reply {
+        long round;
+        std::uint32_t heldMs;
+    };
+    // A new round; a hold of 0 holds nothing.
+    void arm(std::uint32_t holdMs) {
+        std::lock_guard<std::mutex> g(mutex_);
+        ++round_;
+        holdMs_ = holdMs;
+        written_ = 0;
+        lateWritten_ = false;
+        released_ = false;
+    }
+    void release() { released_ = true; }
+    // A reply about to go out: its round, and the hold if it may take it;
+    // waits out the hold.
+    Reply take(bool mayHold) {
+        Reply r{};
+        {
+            std::lock_guard<std::mutex> g(mutex_);
+            r = {round_, mayHold ? std::exchange(holdMs_, 0u) : 0u};
+        }
+        for (std::uint32_t waited = 0; waited < r.heldMs && !released_; waited += 2)
+            pf::sleepMs(2);
+        return r;
+    }
+    void written(const Reply& r) {
+        std::lock_guard<std::mutex> g(mutex_);
+        if (r.round == round_) ++written_;
+        if (r.heldMs > 0) lateWritten_ = true;
+    }
+    // Waits (a bounded while) for the held reply and the one after it.
+    bool heldAndNextWritten() {
+        for (int i = 0; i < 400; ++i) {
+            {
+                std::lock_guard<std::mutex> g(mutex_);
+                if (written_ >= 2) return lateWritten_ && written_ == 2;
+            }
+            pf::sleepMs(5);
+        }
+        return false;
+    }
+
+  private:
+    std::mutex mutex_;
+    long round_ = 0;
+    std::uint32_t holdMs_ = 0;
+    long written_ = 0;
+    bool lateWritten_ = false;
+    std::atomic<bool> released_{false};
+};
+
 // The virtual instrument's dialogue on a TCP port, with one fault armed at a
 // time. A fault applies to the replies of one call; once it has struck (the
 // connection cut, a late reply written) the peer answers normally again.
@@ -66,18 +125,7 @@ enum class Fault { None, CutAfter, Silent, Garbage, NulBytes, NoLineEnd, Late, E
 // endless reply streams until re-armed.
 class FaultyPeer {
   public:
-    FaultyPeer() {
-        pf::netStartup();
-        listener_ = pf::socketListen(0, true, port_);
-        thread_ = std::thread([this] { run(); });
-    }
-    ~FaultyPeer() {
-        running_ = false;
-        thread_.join();
-        drop();
-        pf::socketClose(listener_);
-        pf::netCleanup();
-    }
+    FaultyPeer() = default;
     FaultyPeer(const FaultyPeer&) = delete;
     FaultyPeer& operator=(const FaultyPeer&) = delete;
 
@@ -86,119 +134,29 @@ class FaultyPeer {
         fault_ = fault;
         param_ = param;
         replies_.clear();
-        lateWritten_ = false;
-        released_ = false;
-        ++generation_;
-        written_ = 0;
-    }
-    // Lets a held late reply go (Fault::Late holds it until then, or until its
-    // parameter in milliseconds has passed).
-    void releaseLate() { released_ = true; }
-    // Replies written to the messages that came since the last arm().
-    long written() const {
-        std::lock_guard<std::mutex> g(mutex_);
-        return written_;
+        // Fault::Late holds a reply for its parameter in milliseconds.
+        late.arm(fault == Fault::Late ? static_cast<std::uint32_t>(param) : 0);
     }
     // Bytes of the reply to each message since the last arm().
     std::vector<long> replies() const {
         std::lock_guard<std::mutex> g(mutex_);
         return replies_;
     }
-    bool lateWritten() const {
-        std::lock_guard<std::mutex> g(mutex_);
-        return lateWritten_;
-    }
+    LateReplies late;
     // The peer closes its end between two calls.
-    void hangUp() { hangUp_ = true; }
-    std::uint16_t port() const { return port_; }
+    void hangUp() { peer_.hangUp(); }
+    std::uint16_t port() const { return peer_.port(); }
     sim::Instrument& instrument() { return instrument_; }
 
   private:
-    void drop() {
-        if (current_ != pf::kInvalidSocket) pf::socketClose(current_);
-        current_ = pf::kInvalidSocket;
-        streaming_ = false;
-    }
-
-    // Writes all of text unless the connection fails or stays full for a
-    // while (then the rest is dropped, as by a peer that gives up).
-    void writeAll(const std::string& text) {
-        std::size_t done = 0;
-        while (done < text.size() && current_ != pf::kInvalidSocket) {
-            const long n = pf::socketSend(current_, text.data() + done, text.size() - done);
-            if (n > 0) {
-                done += static_cast<std::size_t>(n);
-            } else if (n != pf::kIoWouldBlock ||
-                       pf::socketWaitWritable(current_, 500) != pf::WaitResult::Ready) {
-                return;
-            }
-        }
-    }
-
-    void run() {
-        std::string pending;
-        while (running_) {
-            if (pf::socketWaitReadable(listener_, 0) == pf::WaitResult::Ready) {
-                const auto s = pf::socketAccept(listener_);
-                if (s != pf::kInvalidSocket) {
-                    drop();
-                    current_ = s;
-                    pending.clear();
-                }
-            }
-            if (hangUp_.exchange(false)) drop();
-            if (current_ == pf::kInvalidSocket) {
-                pf::sleepMs(2);
-                continue;
-            }
-            if (streaming_) {
-                stream();
-                continue;
-            }
-            if (pf::socketWaitReadable(current_, 5) != pf::WaitResult::Ready) continue;
-            char buffer[4096];
-            const long n = pf::socketRecv(current_, buffer, sizeof buffer);
-            if (n == pf::kIoWouldBlock) continue;
-            if (n <= 0) {
-                drop();
-                continue;
-            }
-            pending.append(buffer, static_cast<std::size_t>(n));
-            const auto lastLf = pending.rfind('\n');
-            if (lastLf == std::string::npos) continue;
-            const std::string message = pending.substr(0, lastLf + 1);
-            pending.erase(0, lastLf + 1);
-            answer(message);
-        }
-    }
-
-    // A reply without end: text and no line end, for as long as the fault
-    // stays armed.
-    void stream() {
-        {
-            std::lock_guard<std::mutex> g(mutex_);
-            if (fault_ != Fault::Endless) {
-                streaming_ = false;
-                return;
-            }
-        }
-        static const std::string chunk(4096, 'x');
-        const long n = pf::socketSend(current_, chunk.data(), chunk.size());
-        if (n == pf::kIoWouldBlock)
-            pf::socketWaitWritable(current_, 5);
-        else if (n < 0)
-            drop();
-    }
-
-    void answer(const std::string& message) {
+    test::ScriptedPeer::Action answer(const std::string& message) {
         sim::Session session(instrument_);
-        std::string reply = session.feed(message.data(), message.size());
-        bool close = false;
-        std::uint32_t lateMs = 0;
-        long generation = 0;
+        test::ScriptedPeer::Action action;
+        std::string& reply = action.reply;
+        reply = session.feed(message.data(), message.size());
+        bool held = false;
         {
             std::lock_guard<std::mutex> g(mutex_);
-            generation = generation_;
             const long before = std::accumulate(replies_.begin(), replies_.end(), 0L);
             switch (fault_) {
             case Fault::None:
@@ -207,7 +165,7 @@ class FaultyPeer {
                 const long room = param_ - before;
                 if (room < static_cast<long>(reply.size())) {
                     reply.resize(static_cast<std::size_t>(std::max(room, 0L)));
-                    close = true;
+                    action.closeAfter = true;
                     fault_ = Fault::None;
                 }
                 break;
@@ -229,45 +187,32 @@ class FaultyPeer {
                 break;
             case Fault::Late:
                 if (!reply.empty()) {
-                    lateMs = static_cast<std::uint32_t>(param_);
+                    held = true;
                     fault_ = Fault::None;
                 }
                 break;
             case Fault::Endless:
                 reply = "7";
-                streaming_ = true;
+                action.endlessWhile = [this] {
+                    std::lock_guard<std::mutex> g(mutex_);
+                    return fault_ == Fault::Endless;
+                };
                 break;
             }
             replies_.push_back(static_cast<long>(reply.size()));
         }
-        for (std::uint32_t waited = 0; waited < lateMs && !released_; waited += 2)
-            pf::sleepMs(2);
-        writeAll(reply);
-        {
-            std::lock_guard<std::mutex> g(mutex_);
-            if (generation == generation_) ++written_;
-            if (lateMs > 0) lateWritten_ = true;
-        }
-        if (close) drop();
+        const LateReplies::Reply r = late.take(held);
+        action.written = [this, r] { late.written(r); };
+        return action;
     }
 
     sim::Instrument instrument_{sim::Model::M7043A};
-    pf::SocketHandle listener_ = pf::kInvalidSocket;
-    std::uint16_t port_ = 0;
-    std::atomic<bool> running_{true};
-    std::atomic<bool> hangUp_{false};
-    // The connection and the streaming state: the peer's thread only.
-    pf::SocketHandle current_ = pf::kInvalidSocket;
-    bool streaming_ = false;
     mutable std::mutex mutex_;
     Fault fault_ = Fault::None;
     long param_ = 0;
     std::vector<long> replies_;
-    bool lateWritten_ = false;
-    std::atomic<bool> released_{false};
-    long generation_ = 0; // counts arm() calls
-    long written_ = 0;
-    std::thread thread_;
+    // Last: its thread stops before the state above goes.
+    test::ScriptedPeer peer_{[this](const std::string& message, int) { return answer(message); }};
 };
 
 struct Call {
@@ -549,11 +494,8 @@ TEST_F(FaultSweep, ALateReplyIsNeverTakenForTheNextCall) {
     EXPECT_EQ(dlxVmrDIOGet(1, &late), DLXVMR_E_TIMEOUT);
     EXPECT_LT(pf::tickCount() - start, waitBound(named(calls, "DIOGet"), 2));
     EXPECT_EQ(late, -1);
-    peer.releaseLate();
-    for (int i = 0; i < 400 && peer.written() < 2; ++i)
-        pf::sleepMs(5);
-    ASSERT_TRUE(peer.lateWritten());
-    ASSERT_EQ(peer.written(), 2);
+    peer.late.release();
+    ASSERT_TRUE(peer.late.heldAndNextWritten());
     // The calls after it get their own answers: the identity text, not the
     // digital I/O's number.
     char after[64] = {};
@@ -617,21 +559,8 @@ class PluggablePort {
     // Pulls the plug after k bytes of the next reply.
     void unplugAfter(long k) { unplugAfter_ = k; }
     bool unplugged() const { return unplugged_; }
-    // Holds the next reply until released, or for ms at most.
-    void delayNext(std::uint32_t ms) {
-        std::lock_guard<std::mutex> g(mutex_);
-        released_ = false;
-        ++generation_;
-        written_ = 0;
-        delayMs_ = ms;
-    }
-    void release() { released_ = true; }
-    bool lateWritten() const { return lateWritten_; }
-    // Replies written to the messages that came since the last delayNext().
-    long written() const {
-        std::lock_guard<std::mutex> g(mutex_);
-        return written_;
-    }
+    // Holds the next reply (late.arm(ms)).
+    LateReplies late;
 
   private:
     void run() {
@@ -656,19 +585,9 @@ class PluggablePort {
                 master_ = -1;
                 return;
             }
-            long generation = 0;
-            std::uint32_t delay = 0;
-            {
-                std::lock_guard<std::mutex> g(mutex_);
-                generation = generation_;
-                delay = delayMs_.exchange(0);
-            }
-            for (std::uint32_t waited = 0; waited < delay && !released_; waited += 2)
-                pf::sleepMs(2);
+            const LateReplies::Reply r = late.take(true);
             (void)!::write(master_, reply.data(), reply.size());
-            std::lock_guard<std::mutex> g(mutex_);
-            if (generation == generation_) ++written_;
-            if (delay > 0) lateWritten_ = true;
+            late.written(r);
         }
     }
 
@@ -677,12 +596,6 @@ class PluggablePort {
     std::atomic<bool> running_{true};
     std::atomic<long> unplugAfter_{-1};
     std::atomic<bool> unplugged_{false};
-    std::atomic<std::uint32_t> delayMs_{0};
-    std::atomic<bool> lateWritten_{false};
-    std::atomic<bool> released_{false};
-    mutable std::mutex mutex_;
-    long generation_ = 0; // counts delayNext() calls
-    long written_ = 0;
     std::thread thread_;
 };
 
@@ -745,14 +658,11 @@ TEST(FaultSweepUsb, ALateReplyOnThePortIsDiscarded) {
     ASSERT_EQ(dlxVmrOEMIdentityGetA(1, identity, sizeof identity), 1);
     // The digital I/O's reply (and the one to its retry) come after the call
     // gave up; they wait in the port when the next call begins.
-    port.delayNext(10000);
+    port.late.arm(10000);
     int value = -1;
     EXPECT_EQ(dlxVmrDIOGet(1, &value), DLXVMR_E_TIMEOUT);
-    port.release();
-    for (int i = 0; i < 400 && port.written() < 2; ++i)
-        pf::sleepMs(5);
-    ASSERT_TRUE(port.lateWritten());
-    ASSERT_EQ(port.written(), 2);
+    port.late.release();
+    ASSERT_TRUE(port.late.heldAndNextWritten());
     char after[64] = {};
     EXPECT_EQ(dlxVmrOEMIdentityGetA(1, after, sizeof after), 1);
     EXPECT_STREQ(after, identity);

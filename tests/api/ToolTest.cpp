@@ -71,6 +71,31 @@ std::string sourceFile(const std::string& relative) {
     return s.str();
 }
 
+// One run of korda and what it must answer: its exit code, its whole
+// standard output (when given) and parts of its output and messages.
+struct Run {
+    std::string args;
+    int code = 0;
+    const char* out = nullptr;
+    std::vector<std::string> outHas = {};
+    std::vector<std::string> errHas = {};
+    std::string env = "";
+};
+
+void expectRuns(const TempDir& dir, const std::vector<Run>& runs) {
+    for (const Run& run : runs) {
+        const auto r = runKorda(dir, run.args, run.env);
+        EXPECT_EQ(r.code, run.code) << run.args << ": " << r.err;
+        if (run.out) {
+            EXPECT_EQ(r.out, run.out) << run.args;
+        }
+        for (const auto& part : run.outHas)
+            EXPECT_TRUE(contains(r.out, part)) << run.args << ": " << r.out;
+        for (const auto& part : run.errHas)
+            EXPECT_TRUE(contains(r.err, part)) << run.args << ": " << r.err;
+    }
+}
+
 const std::regex kIsoTime("\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}\\.\\d{3}");
 
 } // namespace
@@ -135,11 +160,43 @@ TEST(Tool, BadArgumentsExitWith2BeforeAnythingIsSent) {
     EXPECT_EQ(server.connectionsAccepted(), 0);
 }
 
-TEST(Tool, IdnAsksTheVirtualInstrumentInsideByDefault) {
+// The virtual instrument inside korda answers; a refused command, record or
+// device ends the run with its exit code and a message that names it.
+TEST(Tool, RunsAgainstTheVirtualInstrumentInside) {
     TempDir dir;
-    const auto r = runKorda(dir, "idn");
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "KORDA-SIM,5129A,SIM00001,1.00\n");
+    dir.write("empty.json", "{}");
+    const std::string example5129A =
+        "'" + std::string(KORDA_SOURCE_DIR) + "/examples/5129A-thermocouples.json'";
+    expectRuns(dir, {
+                        {.args = "idn", .out = "KORDA-SIM,5129A,SIM00001,1.00\n"},
+                        {.args = "clock --utc", .outHas = {"from this PC's UTC"}},
+                        {.args = "raw \"TRIG:TIM 7\" \"TRIG:TIM?\" \"*IDN?\"",
+                         .out = "7\nKORDA-SIM,5129A,SIM00001,1.00\n"},
+                        // The commands after a rejected one do not run.
+                        {.args = "raw \"TRIG:TIM 7\" \"FROB 1\" \"*IDN?\"",
+                         .code = 3,
+                         .out = "",
+                         .errHas = {"korda: sending FROB 1: FROB 1 => \"Undefined header"}},
+                        {.args = "config set empty.json",
+                         .code = 3,
+                         .errHas = {"the record scans no channel; nothing was sent"}},
+                        // Slot 3 exists in a 5129A only.
+                        {.args = "sim:7043A config set " + example5129A,
+                         .code = 3,
+                         .errHas = {"korda: configuring from "}},
+                        {.args = "usb:9 idn",
+                         .code = 4,
+                         .errHas = {"korda: opening usb:9: Instrument not found (-2039): open "
+                                    "/nonexistent/tty: No such file or directory\n"},
+                         .env = "KORDA_COM9=/nonexistent/tty"},
+                        {.args = "list", .out = "none found\n", .env = "KORDA_COM1=/nonexistent"},
+                        {.args = "tcp://no-such-host.invalid idn",
+                         .code = 4,
+                         .errHas = {"cannot find the host 'no-such-host.invalid'"}},
+                        {.args = "tcp://127.0.0.1:1 doctor",
+                         .code = 4,
+                         .outHas = {"reachable: no (opening tcp://127.0.0.1:1: "}},
+                    });
 }
 
 TEST(Tool, CommandsOfOneInvocationShareTheInstrument) {
@@ -155,29 +212,6 @@ TEST(Tool, CommandsOfOneInvocationShareTheInstrument) {
     EXPECT_EQ(l[3], "Bench 4");
     EXPECT_TRUE(std::regex_search(l[4], kIsoTime)) << l[4];
     EXPECT_TRUE(r.err.empty()) << r.err;
-}
-
-TEST(Tool, ClockTakesUtcOnRequest) {
-    TempDir dir;
-    const auto r = runKorda(dir, "clock --utc");
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(contains(r.out, "from this PC's UTC")) << r.out;
-}
-
-TEST(Tool, RawPrintsTheRepliesOfQueries) {
-    TempDir dir;
-    const auto r = runKorda(dir, "raw \"TRIG:TIM 7\" \"TRIG:TIM?\" \"*IDN?\"");
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "7\nKORDA-SIM,5129A,SIM00001,1.00\n");
-}
-
-TEST(Tool, ARejectedCommandEndsTheRunWithTheInstrumentsMessage) {
-    TempDir dir;
-    const auto r = runKorda(dir, "raw \"TRIG:TIM 7\" \"FROB 1\" \"*IDN?\"");
-    EXPECT_EQ(r.code, 3);
-    EXPECT_TRUE(contains(r.err, "korda: sending FROB 1: ")) << r.err;
-    EXPECT_TRUE(contains(r.err, "Undefined header")) << r.err;
-    EXPECT_TRUE(r.out.empty()) << "later commands must not run: " << r.out;
 }
 
 TEST(Tool, ScanWritesCsvWithIsoTimeStamps) {
@@ -293,36 +327,19 @@ class ToolOverTcp : public ::testing::Test {
     const std::string at = "tcp://127.0.0.1:" + std::to_string(server.port());
 };
 
-TEST_F(ToolOverTcp, AnAddressLearnsTheModelFromTheIdentity) {
-    const auto r = runKorda(dir, at + " idn");
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "KORDA-SIM,5129A,SIM00001,1.00\n");
-}
-
-TEST_F(ToolOverTcp, AHostNameIsResolved) {
-    const auto r =
-        runKorda(dir, "tcp://localhost:" + std::to_string(server.port()) + " --model 5129A idn");
-    EXPECT_EQ(r.code, 0) << r.err;
-}
-
-TEST_F(ToolOverTcp, AModelCheckNamesBothModels) {
-    const auto r = runKorda(dir, at + " --model 7043A idn");
-    EXPECT_EQ(r.code, 3);
-    EXPECT_TRUE(contains(r.err, "expected a 7043A, but the instrument at " + at + " is a 5129A"))
-        << r.err;
-}
-
-TEST_F(ToolOverTcp, NobodyListeningIsACommunicationFailureNamingTheAddress) {
+TEST_F(ToolOverTcp, AddressesModelsAndHosts) {
+    expectRuns(
+        dir,
+        {
+            {.args = at + " idn", .out = "KORDA-SIM,5129A,SIM00001,1.00\n"},
+            {.args = "tcp://localhost:" + std::to_string(server.port()) + " --model 5129A idn"},
+            {.args = at + " --model 7043A idn",
+             .code = 3,
+             .errHas = {"expected a 7043A, but the instrument at " + at + " is a 5129A"}},
+            {.args = at + " log read NOSUCH", .code = 3},
+        });
     server.stop();
-    const auto r = runKorda(dir, at + " idn");
-    EXPECT_EQ(r.code, 4);
-    EXPECT_TRUE(contains(r.err, "korda: opening " + at + ": ")) << r.err;
-}
-
-TEST_F(ToolOverTcp, AnUnknownHostIsACommunicationFailure) {
-    const auto r = runKorda(dir, "tcp://no-such-host.invalid idn");
-    EXPECT_EQ(r.code, 4);
-    EXPECT_TRUE(contains(r.err, "cannot find the host 'no-such-host.invalid'")) << r.err;
+    expectRuns(dir, {{.args = at + " idn", .code = 4, .errHas = {"korda: opening " + at + ": "}}});
 }
 
 // The USB bench: a 5129A on COM1, a 7043A on COM4 (see UsbBench.h).
@@ -335,41 +352,21 @@ class ToolOverUsb : public ::testing::Test {
     TempDir dir;
 };
 
-TEST_F(ToolOverUsb, AComNumberOpensThatPort) {
-    const auto r = runKorda(dir, "usb:4 idn");
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "KORDA-SIM,7043A,SIM00001,1.00\n");
-}
-
-TEST_F(ToolOverUsb, NoComNumberOpensTheFirstAnsweringPort) {
-    const auto r = runKorda(dir, "usb: idn");
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "KORDA-SIM,5129A,SIM00001,1.00\n");
-}
-
-TEST_F(ToolOverUsb, APortWithoutDeviceIsACommunicationFailure) {
-    const auto r = runKorda(dir, "usb:2 idn");
-    EXPECT_EQ(r.code, 4);
-    // The library's detail names the device and the system's reason.
-    EXPECT_TRUE(contains(r.err, "korda: opening usb:2: Instrument not found (-2039): open "
-                                "/dev/null/no-such-port: Not a directory\n"))
-        << r.err;
-}
-
-TEST_F(ToolOverUsb, ListSearchesThePortsWithEachIdentity) {
-    const auto r = runKorda(dir, "list", "KORDA_TEST_TIMEOUT_MS=300");
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "usb:1\tKORDA-SIM,5129A,SIM00001,1.00\nusb:4\tKORDA-SIM,7043A,SIM00001,1.00\n");
-}
-
-TEST(Tool, AUsbFailureNamesTheDevice) {
-    TempDir dir;
-    const auto r = runKorda(dir, "usb:9 idn", "KORDA_COM9=/nonexistent/tty");
-    EXPECT_EQ(r.code, 4);
-    EXPECT_TRUE(contains(r.err, "korda: opening usb:9: Instrument not found (-2039): open "
-                                "/nonexistent/tty: No such file or directory\n"))
-        << r.err;
+TEST_F(ToolOverUsb, PortsAreOpenedGivenOrSearched) {
+    expectRuns(
+        dir,
+        {
+            {.args = "usb:4 idn", .out = "KORDA-SIM,7043A,SIM00001,1.00\n"},
+            {.args = "usb: idn", .out = "KORDA-SIM,5129A,SIM00001,1.00\n"},
+            // The library's detail names the device and the system's reason.
+            {.args = "usb:2 idn",
+             .code = 4,
+             .errHas = {"korda: opening usb:2: Instrument not found (-2039): open "
+                        "/dev/null/no-such-port: Not a directory\n"}},
+            {.args = "list",
+             .out = "usb:1\tKORDA-SIM,5129A,SIM00001,1.00\nusb:4\tKORDA-SIM,7043A,SIM00001,1.00\n",
+             .env = "KORDA_TEST_TIMEOUT_MS=300"},
+        });
 }
 
 TEST(Tool, ListIdentifiesEachAddressGiven) {
@@ -389,13 +386,6 @@ TEST(Tool, ListIdentifiesEachAddressGiven) {
     EXPECT_TRUE(contains(l[1], goneAt + "\tunreachable: opening " + goneAt)) << l[1];
 }
 
-TEST(Tool, ListSaysNoneFoundWithoutInstruments) {
-    TempDir dir;
-    const auto r = runKorda(dir, "list", "KORDA_COM1=/nonexistent");
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "none found\n");
-}
-
 TEST(Tool, TheReadmeCommandRunsARealAcquisition) {
     TempDir dir;
     const auto r =
@@ -409,31 +399,6 @@ TEST(Tool, TheReadmeCommandRunsARealAcquisition) {
     EXPECT_TRUE(contains(l[0], ",221 Flow (%),301 Kiln 1 (C),")) << l[0];
     EXPECT_TRUE(contains(l[0], ",501 Oven mean (C)")) << l[0];
     EXPECT_EQ(std::count(l[1].begin(), l[1].end(), ','), 18) << l[1];
-}
-
-TEST(Tool, The7043AExampleConfiguresA7043A) {
-    TempDir dir;
-    const auto r = runKorda(dir, "sim:7043A config set '" + std::string(KORDA_SOURCE_DIR) +
-                                     "/examples/7043A-thermocouples.json' raw \"ROUT:SCAN?\"");
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(contains(r.out, "101")) << r.out;
-}
-
-TEST(Tool, ARecordWithoutChannelsIsRefusedUnsent) {
-    TempDir dir;
-    dir.write("empty.json", "{}");
-    const auto r = runKorda(dir, "config set empty.json");
-    EXPECT_EQ(r.code, 3);
-    EXPECT_TRUE(contains(r.err, "the record scans no channel; nothing was sent")) << r.err;
-}
-
-TEST(Tool, AConfigurationTheInstrumentRejectsNamesTheCommand) {
-    TempDir dir;
-    // Slot 3 exists in a 5129A only.
-    const auto r = runKorda(dir, "sim:7043A config set '" + std::string(KORDA_SOURCE_DIR) +
-                                     "/examples/5129A-thermocouples.json'");
-    EXPECT_EQ(r.code, 3) << r.err;
-    EXPECT_TRUE(contains(r.err, "korda: configuring from ")) << r.err;
 }
 
 TEST(Tool, ConfigExamplesAreTheCheckedInFiles) {
@@ -471,10 +436,21 @@ class ToolFiles : public ::testing::Test {
     const std::string at = dir.path().string();
 };
 
-TEST_F(ToolFiles, VerifyChecksEveryLine) {
-    const auto r = runKorda(dir, "files " + at + " verify");
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(contains(r.out, ": 4 scans, every line's check code verified")) << r.out;
+TEST_F(ToolFiles, VerifyAndSetupOfADirectory) {
+    expectRuns(dir, {
+                        {.args = "files " + at + " verify",
+                         .outHas = {": 4 scans, every line's check code verified"}},
+                        {.args = "files " + at + " config",
+                         .outHas = {"\"name\": \"Oven\"", "\"range\": \"K\""}},
+                        {.args = "files " + at + "/nothing-here/ verify",
+                         .code = 3,
+                         .errHas = {": verifying the data file: open " + at +
+                                    "/nothing-here/dat00001.csv: No such file or directory\n"}},
+                        {.args = "files " + at + "/nothing-here/ config",
+                         .code = 3,
+                         .errHas = {": reading the setup file: open " + at +
+                                    "/nothing-here/setup.csv: No such file or directory\n"}},
+                    });
 }
 
 TEST_F(ToolFiles, ReadWritesTheScansAsCsvWithTheChannelNames) {
@@ -484,13 +460,6 @@ TEST_F(ToolFiles, ReadWritesTheScansAsCsvWithTheChannelNames) {
     ASSERT_EQ(l.size(), 5u) << r.out;
     EXPECT_TRUE(contains(l[0], "time,1 Supply (V),101 Oven (C),102 Bath (C)")) << l[0];
     EXPECT_EQ(l[1].substr(0, 24), "2024-05-06T12:34:56.000,") << l[1];
-}
-
-TEST_F(ToolFiles, ConfigPrintsTheSetupAsJson) {
-    const auto r = runKorda(dir, "files " + at + " config");
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(contains(r.out, "\"name\": \"Oven\"")) << r.out;
-    EXPECT_TRUE(contains(r.out, "\"range\": \"K\"")) << r.out;
 }
 
 TEST_F(ToolFiles, AChangedReadingIsReportedWithItsLine) {
@@ -507,19 +476,6 @@ TEST_F(ToolFiles, AChangedReadingIsReportedWithItsLine) {
     EXPECT_TRUE(contains(r.err, at + "/dat00001.csv: line " + std::to_string(bad + 1) +
                                     " fails its check code\n"))
         << r.err;
-}
-
-TEST_F(ToolFiles, ADirectoryWithoutDataFileIsNamed) {
-    const auto r = runKorda(dir, "files " + at + "/nothing-here/ verify");
-    EXPECT_EQ(r.code, 3);
-    EXPECT_TRUE(contains(r.err, ": verifying the data file: open " + at +
-                                    "/nothing-here/dat00001.csv: No such file or directory\n"))
-        << r.err;
-    const auto c = runKorda(dir, "files " + at + "/nothing-here/ config");
-    EXPECT_EQ(c.code, 3);
-    EXPECT_TRUE(contains(c.err, ": reading the setup file: open " + at +
-                                    "/nothing-here/setup.csv: No such file or directory\n"))
-        << c.err;
 }
 
 TEST_F(ToolOverTcp, DoctorReportsTheInstrument) {
@@ -541,15 +497,6 @@ std::string loggingExample(const TempDir& dir) {
     text.replace(text.find(off), off.size(), "\"recordDestination\": \"MEM\"");
     dir.write("logging.json", text);
     return dir.file("logging.json").string();
-}
-
-// What config set sends, config get gives back, field for field, for a
-// configuration that records into the instrument's memory.
-TEST_F(ToolOverTcp, ConfigGetGivesBackTheJsonThatWasSet) {
-    const std::string file = loggingExample(dir);
-    auto r = runKorda(dir, at + " config set '" + file + "' config get -o back.json");
-    ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(dir.read("back.json"), dir.read("logging.json"));
 }
 
 TEST_F(ToolOverTcp, ALoggedRunReadsBackByItsListedName) {
@@ -578,18 +525,6 @@ TEST_F(ToolOverTcp, LogStatusTellsTheRoomThenFormatLeavesNoFile) {
     EXPECT_TRUE(
         std::regex_search(r.out, std::regex("free: \\d+ KiB\nused: \\d+ KiB\ntotal: \\d+ KiB\n$")))
         << r.out;
-}
-
-TEST_F(ToolOverTcp, ALogFileThatIsNotThereIsAnInstrumentError) {
-    const auto r = runKorda(dir, at + " log read NOSUCH");
-    EXPECT_EQ(r.code, 3) << r.err;
-}
-
-TEST(Tool, DoctorReportsAnUnreachableAddress) {
-    TempDir dir;
-    const auto r = runKorda(dir, "tcp://127.0.0.1:1 doctor");
-    EXPECT_EQ(r.code, 4);
-    EXPECT_TRUE(contains(r.out, "reachable: no (opening tcp://127.0.0.1:1: ")) << r.out;
 }
 
 TEST(Tool, DoctorShowsTheLastLinesOnTheWireOfAFailure) {

@@ -113,8 +113,9 @@ ScriptedPeer::ScriptedPeer(Responder responder) : responder_(std::move(responder
 ScriptedPeer::~ScriptedPeer() {
     running_ = false;
     if (thread_.joinable()) thread_.join();
-    if (current_ != pf::kInvalidSocket) pf::socketClose(current_);
+    drop();
     pf::socketClose(listener_);
+    pf::netCleanup();
 }
 
 std::vector<std::string> ScriptedPeer::messages() {
@@ -122,24 +123,60 @@ std::vector<std::string> ScriptedPeer::messages() {
     return messages_;
 }
 
+void ScriptedPeer::drop() {
+    if (current_ != pf::kInvalidSocket) pf::socketClose(current_);
+    current_ = pf::kInvalidSocket;
+    endlessWhile_ = nullptr;
+}
+
+// Writes all of text unless the connection fails or stays full for a while
+// (then the rest is dropped, as by a peer that gives up).
+void ScriptedPeer::writeAll(const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size() && current_ != pf::kInvalidSocket) {
+        const long n = pf::socketSend(current_, text.data() + done, text.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n != pf::kIoWouldBlock ||
+                   pf::socketWaitWritable(current_, 500) != pf::WaitResult::Ready) {
+            return;
+        }
+    }
+}
+
+// One more piece of an endless reply, or its end.
+void ScriptedPeer::stream() {
+    if (!endlessWhile_()) {
+        endlessWhile_ = nullptr;
+        return;
+    }
+    static const std::string chunk(4096, 'x');
+    const long n = pf::socketSend(current_, chunk.data(), chunk.size());
+    if (n == pf::kIoWouldBlock)
+        pf::socketWaitWritable(current_, 5);
+    else if (n < 0)
+        drop();
+}
+
 void ScriptedPeer::run() {
     std::string pending;
-    const auto drop = [this] {
-        pf::socketClose(current_);
-        current_ = pf::kInvalidSocket;
-    };
     while (running_) {
         if (pf::socketWaitReadable(listener_, 0) == pf::WaitResult::Ready) {
             const auto s = pf::socketAccept(listener_);
             if (s != pf::kInvalidSocket) {
-                if (current_ != pf::kInvalidSocket) drop();
+                drop();
                 current_ = s;
                 pending.clear();
                 ++connections_;
             }
         }
+        if (hangUp_.exchange(false)) drop();
         if (current_ == pf::kInvalidSocket) {
             pf::sleepMs(2);
+            continue;
+        }
+        if (endlessWhile_) {
+            stream();
             continue;
         }
         if (pf::socketWaitReadable(current_, 5) != pf::WaitResult::Ready) continue;
@@ -165,9 +202,11 @@ void ScriptedPeer::run() {
                 if (pf::socketSend(current_, a.reply.data() + i, 1) != 1) break;
                 pf::sleepMs(a.trickleMs);
             }
-        } else if (!a.reply.empty()) {
-            pf::socketSend(current_, a.reply.data(), a.reply.size());
+        } else {
+            writeAll(a.reply);
         }
+        if (a.written) a.written();
+        endlessWhile_ = a.endlessWhile;
         if (a.closeAfter) drop();
     }
 }

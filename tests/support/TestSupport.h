@@ -78,7 +78,8 @@ class VirtualInstrumentSession {
 
 // A TCP peer on loopback that records every byte received and answers with
 // scripted bytes. The responder sees the text received since its last call
-// (complete lines only) and returns what to write back.
+// (complete lines only) and returns what to write back; it runs on the
+// peer's thread, so a responder that waits holds its reply back.
 class ScriptedPeer {
   public:
     struct Action {
@@ -87,26 +88,41 @@ class ScriptedPeer {
         // When not 0, the reply goes out one byte at a time with this pause
         // after each (while the peer runs and the connection takes it).
         unsigned trickleMs = 0;
+        // Called once the reply is written.
+        std::function<void()> written = {};
+        // When set, the reply never ends: text without a line end follows
+        // it for as long as this returns true.
+        std::function<bool()> endlessWhile = {};
     };
     using Responder = std::function<Action(const std::string& received, int connection)>;
 
     explicit ScriptedPeer(Responder responder);
     ~ScriptedPeer();
+    ScriptedPeer(const ScriptedPeer&) = delete;
+    ScriptedPeer& operator=(const ScriptedPeer&) = delete;
     std::uint16_t port() const { return port_; }
     // Every message handed to the responder, in order.
     std::vector<std::string> messages();
     int connections() const { return connections_.load(); }
+    // The peer closes its end of the connection before it reads again.
+    void hangUp() { hangUp_ = true; }
 
   private:
     void run();
+    void drop();
+    void writeAll(const std::string& text);
+    void stream();
     Responder responder_;
     std::intptr_t listener_ = -1;
     std::uint16_t port_ = 0;
     std::atomic<bool> running_{true};
+    std::atomic<bool> hangUp_{false};
     std::atomic<int> connections_{0};
     std::mutex mutex_;
     std::vector<std::string> messages_;
-    std::intptr_t current_ = -1; // the connection, used by the peer's thread only
+    // The connection and its endless reply: the peer's thread only.
+    std::intptr_t current_ = -1;
+    std::function<bool()> endlessWhile_;
     std::thread thread_;
 };
 

@@ -3,7 +3,9 @@
 // classic "C" rules, whatever locale the application set.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,8 +40,22 @@ std::uint32_t readUnsignedOrZero(std::string_view text);
 // range reads as the largest double, an underflow as 0.
 std::optional<double> readLeadingReal(std::string_view text);
 
+// The first step of readLeadingReal, for the form readings usually take:
+// exactly "d.dddddd" followed by "e" or "E", a sign and two exponent digits
+// (no sign in front; no further digit may follow). Returns where the number
+// ends and sets value (the value readLeadingReal gives) when [first, last)
+// begins with that form and the value is a one-step exact conversion;
+// nullptr otherwise, leaving the text to readLeadingReal.
+const char* readFixedScientific(const char* first, const char* last, double& value);
+
 // A double narrowed to float; a magnitude beyond the float range becomes an
 // infinity of the same sign.
-float toFloat(double value);
+inline float toFloat(double value) {
+    constexpr double maxFloat = std::numeric_limits<float>::max();
+    if (std::isnan(value)) return std::numeric_limits<float>::quiet_NaN();
+    if (value > maxFloat) return std::numeric_limits<float>::infinity();
+    if (value < -maxFloat) return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(value);
+}
 
 } // namespace korda32ex

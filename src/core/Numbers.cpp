@@ -1,8 +1,6 @@
 #include "core/Numbers.h"
 
-#include <bit>
 #include <charconv>
-#include <cstring>
 #include <limits>
 
 namespace korda32ex {
@@ -33,53 +31,7 @@ std::size_t skipBlanksAndSign(std::string_view t, bool& negative) {
     return i;
 }
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// The eight bytes at p as one little-endian word.
-std::uint64_t loadWord(const char* p) {
-    std::uint64_t w = 0;
-    std::memcpy(&w, p, sizeof w);
-    if constexpr (std::endian::native == std::endian::big) {
-        std::uint64_t swapped = 0;
-        for (int i = 0; i < 8; ++i, w >>= 8)
-            swapped = (swapped << 8) | (w & 0xFF);
-        w = swapped;
-    }
-    return w;
-}
-
-// True when every byte of the word is a decimal digit.
-bool allDigits(std::uint64_t w) {
-    constexpr std::uint64_t high = 0xF0F0F0F0F0F0F0F0u, zeros = 0x3030303030303030u;
-    return (w & high) == zeros && ((w + 0x0606060606060606u) & high) == zeros;
-}
-
-// The eight decimal digits of a word (first character in the low byte) as
-// one number, in three multiplication steps instead of eight.
-std::uint32_t eightDigits(std::uint64_t w) {
-    w -= 0x3030303030303030u;
-    w = w * 10 + (w >> 8); // pairs of digits
-    w = (((w & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
-         (((w >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >>
-        32;
-    return static_cast<std::uint32_t>(w);
-}
-
-// The powers of ten that a double holds exactly.
-constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-constexpr int kMaxExactScale = 22;
-
-// digits x 10^scale, rounded once: both factors are exact doubles (digits at
-// most 2^53, |scale| at most 22), so one multiplication or division gives
-// the correctly rounded value, the value from_chars gives.
-double scaled(std::uint64_t digits, int scale) {
-    const double v = static_cast<double>(digits);
-    return scale < 0 ? v / kExactPowersOfTen[-scale] : v * kExactPowersOfTen[scale];
-}
+using detail::isDigit;
 
 // The usual reading, a short decimal such as "-4.033000E+00" (the sign
 // already passed). Empty for anything else, which takes the general way.
@@ -107,9 +59,10 @@ std::optional<double> readShortDecimal(const char* p, const char* const end) {
             scale += negative ? -exponent : exponent;
         }
     }
-    if (digits > (std::uint64_t{1} << 53) || scale < -kMaxExactScale || scale > kMaxExactScale)
+    if (digits > (std::uint64_t{1} << 53) || scale < -detail::kMaxExactScale ||
+        scale > detail::kMaxExactScale)
         return std::nullopt;
-    return scaled(digits, scale);
+    return detail::scaled(digits, scale);
 }
 
 } // namespace
@@ -127,25 +80,6 @@ std::string scientific6(double v) {
     return format(v, std::chars_format::scientific, 6);
 }
 } // namespace wire
-
-const char* readFixedScientific(const char* first, const char* last, double& value) {
-    // "d.dddddd" is read as the eight digits "0ddddddd": the leading digit
-    // moves into the place of the point, a zero into its own.
-    if (last - first < 12 || first[1] != '.') return nullptr;
-    const std::uint64_t word = loadWord(first);
-    const std::uint64_t digits = (word & ~std::uint64_t{0xFFFF}) | ((word & 0xFF) << 8) | '0';
-    if (!allDigits(digits)) return nullptr;
-    if ((first[8] != 'e' && first[8] != 'E') || (first[9] != '+' && first[9] != '-') ||
-        !isDigit(first[10]) || !isDigit(first[11]))
-        return nullptr;
-    const char* const stop = first + 12;
-    if (stop < last && isDigit(*stop)) return nullptr; // a longer exponent
-    const int exponent = (first[10] - '0') * 10 + (first[11] - '0');
-    const int scale = (first[9] == '-' ? -exponent : exponent) - 6;
-    if (scale < -kMaxExactScale || scale > kMaxExactScale) return nullptr;
-    value = scaled(eightDigits(digits), scale);
-    return stop;
-}
 
 std::optional<std::int64_t> readLeadingInteger(std::string_view text, bool* outOfRange) {
     if (outOfRange != nullptr) *outOfRange = false;

@@ -4,21 +4,27 @@
 #include "scan/ScanParser.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 namespace korda32ex::logdata {
 
 namespace {
 
-// The first three pieces of text split at every separator (into parts[0..2]); false when it
-// splits into fewer than three.
+// The first c in text at or after from (npos when none). A plain loop: the
+// pieces searched here are a few characters long, too short for a library
+// search to pay for its call.
+std::size_t findNear(std::string_view text, char c, std::size_t from = 0) {
+    for (std::size_t i = from; i < text.size(); ++i)
+        if (text[i] == c) return i;
+    return std::string_view::npos;
+}
+
+// The first three pieces of text split at every separator, into parts[0] to
+// parts[2]; false when it splits into fewer than three.
 bool firstThree(std::string_view text, char separator, std::string_view* parts) {
     std::size_t start = 0;
     for (int k = 0; k < 3; ++k) {
-        const std::size_t pos = text.find(separator, start);
+        const std::size_t pos = findNear(text, separator, start);
         if (pos == std::string_view::npos) {
             if (k < 2) return false;
             parts[k] = text.substr(start);
@@ -38,19 +44,20 @@ bool firstThree(std::string_view text, char separator, std::string_view* parts) 
 bool toScanParts(std::string_view line, std::string_view& readings, std::string_view (&stamp)[6]) {
     // The line split at blanks: the first piece must be "record,date", the
     // second starts with the time, which ends at a blank or a comma.
-    const std::size_t blank = line.find(' ');
+    const std::size_t blank = findNear(line, ' ');
     if (blank == std::string_view::npos) return false;
     const std::string_view first = line.substr(0, blank);
     std::size_t timeEnd = blank + 1;
     while (timeEnd < line.size() && line[timeEnd] != ' ' && line[timeEnd] != ',')
         ++timeEnd;
-    const std::size_t comma = first.find(',');
-    if (comma == std::string_view::npos || first.find(',', comma + 1) != std::string_view::npos)
+    const std::size_t comma = findNear(first, ',');
+    if (comma == std::string_view::npos ||
+        findNear(first, ',', comma + 1) != std::string_view::npos)
         return false;
     if (!firstThree(first.substr(comma + 1), '-', stamp) ||
         !firstThree(line.substr(blank + 1, timeEnd - blank - 1), ':', stamp + 3))
         return false;
-    const std::size_t secondComma = line.find(',', comma + 1);
+    const std::size_t secondComma = findNear(line, ',', comma + 1);
     const std::size_t last = line.rfind(',');
     if (secondComma == std::string_view::npos || last <= secondComma) return false;
     readings = line.substr(secondComma + 1, last - secondComma - 1);

@@ -3,7 +3,6 @@
 
 #include "core/Text.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -63,10 +62,9 @@ struct Fields {
             if (count == max) return false;
             const char* stop = readUsualReading(p, last, value[count]);
             read[count] = stop != nullptr && (stop == last || *stop == ',');
-            if (!read[count]) {
-                const void* comma = p == last ? nullptr : std::memchr(p, ',', last - p);
-                stop = comma != nullptr ? static_cast<const char*>(comma) : last;
-            }
+            if (!read[count]) // other fields are short: a plain loop finds their end
+                for (stop = p; stop != last && *stop != ',';)
+                    ++stop;
             begin[count] = p;
             end[count] = stop;
             if (stop == last) {

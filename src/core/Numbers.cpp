@@ -1,7 +1,6 @@
 #include "core/Numbers.h"
 
 #include <charconv>
-#include <cmath>
 #include <limits>
 
 namespace korda32ex {
@@ -32,21 +31,13 @@ std::size_t skipBlanksAndSign(std::string_view t, bool& negative) {
     return i;
 }
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// The powers of ten that a double holds exactly.
-constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+using detail::isDigit;
 
 // The usual reading, a short decimal such as "-4.033000E+00" (the sign
-// already passed): when its digits make an integer of at most 2^53 and its
-// power of ten lies within 10^-22 to 10^22, both are exact doubles and one
-// multiplication or division rounds correctly, giving the value from_chars
-// gives. Empty for anything else, which takes the general way.
+// already passed). Empty for anything else, which takes the general way.
 std::optional<double> readShortDecimal(const char* p, const char* const end) {
+    double fixed = 0;
+    if (readFixedScientific(p, end, fixed) != nullptr) return fixed;
     std::uint64_t digits = 0;
     int count = 0;
     int scale = 0;
@@ -68,9 +59,10 @@ std::optional<double> readShortDecimal(const char* p, const char* const end) {
             scale += negative ? -exponent : exponent;
         }
     }
-    if (digits > (std::uint64_t{1} << 53) || scale < -22 || scale > 22) return std::nullopt;
-    const double v = static_cast<double>(digits);
-    return scale < 0 ? v / kExactPowersOfTen[-scale] : v * kExactPowersOfTen[scale];
+    if (digits > (std::uint64_t{1} << 53) || scale < -detail::kMaxExactScale ||
+        scale > detail::kMaxExactScale)
+        return std::nullopt;
+    return detail::scaled(digits, scale);
 }
 
 } // namespace
@@ -142,14 +134,6 @@ std::optional<double> readLeadingReal(std::string_view text) {
         v = tiny ? 0.0 : std::numeric_limits<double>::max();
     }
     return negative ? -v : v;
-}
-
-float toFloat(double value) {
-    constexpr double maxFloat = std::numeric_limits<float>::max();
-    if (std::isnan(value)) return std::numeric_limits<float>::quiet_NaN();
-    if (value > maxFloat) return std::numeric_limits<float>::infinity();
-    if (value < -maxFloat) return -std::numeric_limits<float>::infinity();
-    return static_cast<float>(value);
 }
 
 } // namespace korda32ex

@@ -4,21 +4,27 @@
 #include "scan/ScanParser.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 namespace korda32ex::logdata {
 
 namespace {
 
-// The first three pieces of text split at every separator; false when it
-// splits into fewer than three.
-bool firstThree(std::string_view text, char separator, std::string_view (&parts)[3]) {
+// The first c in text at or after from (npos when none). A plain loop: the
+// pieces searched here are a few characters long, too short for a library
+// search to pay for its call.
+std::size_t findNear(std::string_view text, char c, std::size_t from = 0) {
+    for (std::size_t i = from; i < text.size(); ++i)
+        if (text[i] == c) return i;
+    return std::string_view::npos;
+}
+
+// The first three pieces of text split at every separator, into parts[0] to
+// parts[2]; false when it splits into fewer than three.
+bool firstThree(std::string_view text, char separator, std::string_view* parts) {
     std::size_t start = 0;
     for (int k = 0; k < 3; ++k) {
-        const std::size_t pos = text.find(separator, start);
+        const std::size_t pos = findNear(text, separator, start);
         if (pos == std::string_view::npos) {
             if (k < 2) return false;
             parts[k] = text.substr(start);
@@ -30,50 +36,31 @@ bool firstThree(std::string_view text, char separator, std::string_view (&parts)
     return true;
 }
 
-// The fields of one scan, as storeScanFields takes them.
-constexpr std::size_t kMaxScanFields = scan::kMaxReadings + scan::kTimeFields;
-using ScanFields = std::array<std::string_view, kMaxScanFields>;
-
-// Takes a data line apart into the fields of a scan: the readings and the
-// further column, then year, month, day, hour, minute and seconds; count is
-// the number of fields. False when the line has no blank between date and
-// time, a first field pair that is not record number and date, a date or time
-// of fewer than three parts, or more fields than any scan has.
-bool toScanFields(std::string_view line, ScanFields& fields, std::size_t& count) {
+// Takes a data line apart: the text of its readings and further column (the
+// text between its second and its last comma; the check code, the last field,
+// is left out) and the six parts of its time stamp. False when the line has no
+// blank between date and time, a first field pair that is not record number
+// and date, a date or time of fewer than three parts, or no reading text.
+bool toScanParts(std::string_view line, std::string_view& readings, std::string_view (&stamp)[6]) {
     // The line split at blanks: the first piece must be "record,date", the
-    // second starts with the time.
-    const std::size_t blank = line.find(' ');
+    // second starts with the time, which ends at a blank or a comma.
+    const std::size_t blank = findNear(line, ' ');
     if (blank == std::string_view::npos) return false;
     const std::string_view first = line.substr(0, blank);
-    std::string_view timePiece = line.substr(blank + 1);
-    timePiece = timePiece.substr(0, timePiece.find(' '));
-    const std::size_t comma = first.find(',');
-    if (comma == std::string_view::npos || first.find(',', comma + 1) != std::string_view::npos)
+    std::size_t timeEnd = blank + 1;
+    while (timeEnd < line.size() && line[timeEnd] != ' ' && line[timeEnd] != ',')
+        ++timeEnd;
+    const std::size_t comma = findNear(first, ',');
+    if (comma == std::string_view::npos ||
+        findNear(first, ',', comma + 1) != std::string_view::npos)
         return false;
-    std::string_view date[3], time[3];
-    if (!firstThree(first.substr(comma + 1), '-', date) ||
-        !firstThree(timePiece.substr(0, timePiece.find(',')), ':', time))
+    if (!firstThree(first.substr(comma + 1), '-', stamp) ||
+        !firstThree(line.substr(blank + 1, timeEnd - blank - 1), ':', stamp + 3))
         return false;
-
-    // Fields 3 to N-1 of the line (the readings and the further column): the
-    // text between its second and its last comma. The check code, field N,
-    // is left out.
-    count = 0;
-    const std::size_t secondComma = line.find(',', comma + 1);
+    const std::size_t secondComma = findNear(line, ',', comma + 1);
     const std::size_t last = line.rfind(',');
-    if (secondComma != std::string_view::npos && last > secondComma) {
-        std::size_t from = secondComma + 1;
-        for (;;) {
-            // Room must stay for the six parts of the time stamp.
-            if (count + 6 == fields.size()) return false;
-            const std::size_t next = line.find(',', from);
-            fields[count++] = line.substr(from, next - from);
-            if (next == last) break;
-            from = next + 1;
-        }
-    }
-    for (const std::string_view part : {date[0], date[1], date[2], time[0], time[1], time[2]})
-        fields[count++] = part;
+    if (secondComma == std::string_view::npos || last <= secondComma) return false;
+    readings = line.substr(secondComma + 1, last - secondComma - 1);
     return true;
 }
 
@@ -128,11 +115,10 @@ ScanReading::ScanReading(int start, int count, ScanRecord& record) : record_(rec
 }
 
 void ScanReading::take(std::string_view line) {
-    ScanFields fields;
-    std::size_t count = 0;
-    if (!toScanFields(line, fields, count) ||
-        scan::storeScanFields(std::span<const std::string_view>(fields.data(), count), record_) !=
-            scan::LineResult::Stored) {
+    std::string_view readings;
+    std::string_view stamp[6];
+    if (!toScanParts(line, readings, stamp) ||
+        scan::storeScanLine(readings, stamp, record_) != scan::LineResult::Stored) {
         failed_ = true;
         return;
     }

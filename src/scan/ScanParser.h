@@ -39,9 +39,12 @@ enum class LineResult {
 // already stored stays intact. With scanCount > 0 the line must carry as many
 // readings as the stored scans.
 LineResult storeScanLine(std::string_view line, ScanRecord& record);
-// As storeScanLine, for a scan already split into its fields: the readings,
-// the further field, then the six time fields.
-LineResult storeScanFields(std::span<const std::string_view> fields, ScanRecord& record);
+// As storeScanLine, for a scan whose time stamp was taken apart elsewhere (a
+// line of a data file): readings holds the readings and the further field,
+// separated by commas, and stamp the year, month, day, hour, minute and
+// seconds fields.
+LineResult storeScanLine(std::string_view readings, std::span<const std::string_view, 6> stamp,
+                         ScanRecord& record);
 
 // One reading field: the overload words "9.900000e+37" and "+inf" give
 // +infinity, "-9.900000e+37" and "-inf" give -infinity (any letter case);

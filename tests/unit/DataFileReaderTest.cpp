@@ -77,4 +77,16 @@ TEST(DataFileReader, MalformedLinesEndTheRead) {
         EXPECT_EQ(r->scanCount, 1) << line;
         EXPECT_EQ(r->entrySize, 56) << line;
     }
+    // A scan holds at most 153 readings.
+    for (const int readings : {153, 154}) {
+        std::string line = "1,2024-01-02 03:04:05,";
+        for (int i = 0; i < readings; ++i)
+            line += "-1.500000E+00,";
+        ScanBuffer b(1, 154);
+        ScanRecord* r = b.record();
+        r->entrySize = 12;
+        const bool fits = readings == 153;
+        EXPECT_EQ(readDataText("Record #,Time,\n" + line + "0,ABCDE\n", 0, 1, *r), fits ? 1 : 0);
+        EXPECT_EQ(b.reading(0, 152), fits ? -1.5f : 0.0f);
+    }
 }

@@ -120,3 +120,58 @@ TEST(WireNumbers, ShortDecimalsReadExactlyAsFromChars) {
         EXPECT_EQ(*readLeadingReal("-" + t), -expected) << t;
     }
 }
+
+// The one-step way for "d.dddddd" with a two-digit exponent: the value and
+// the end from_chars gives, over every exponent and rounding edges of the
+// mantissa; near misses of the form are left to the general way, which still
+// reads them exactly.
+TEST(WireNumbers, TheUsualReadingFormMatchesFromChars) {
+    std::mt19937_64 random(11);
+    std::vector<std::string> mantissas = {"0.000000", "1.000000", "9.999999", "4.033000",
+                                          "1.234567", "5.000005", "9.007199", "2.500000"};
+    for (int i = 0; i < 60; ++i)
+        mantissas.push_back(printed("%.6f", 1.0 + static_cast<double>(random() % 9000000) / 1e6));
+    int oneStep = 0;
+    for (const std::string& m : mantissas)
+        for (int exponent = -99; exponent <= 99; ++exponent)
+            for (const char* e : {"E", "e"}) {
+                const std::string t = m + e + printed("%+03.0f", exponent) + ",1";
+                const char* const end = t.data() + t.size();
+                double expected = 0;
+                const auto r = std::from_chars(t.data(), end, expected);
+                double got = -1;
+                const char* const stop = readFixedScientific(t.data(), end, got);
+                // Within 10^-22 to 10^22 of the seven digits it must take the one step.
+                const bool exact = exponent - 6 >= -22 && exponent - 6 <= 22;
+                ASSERT_EQ(stop != nullptr, exact) << t;
+                if (stop != nullptr) {
+                    ++oneStep;
+                    EXPECT_EQ(stop, r.ptr) << t;
+                    EXPECT_EQ(got, expected) << t;
+                }
+                EXPECT_EQ(readLeadingReal(t), expected) << t;
+                EXPECT_EQ(readLeadingReal("-" + t), -expected) << t;
+            }
+    EXPECT_GT(oneStep, 0);
+
+    // Near misses: not the form, though they begin like it.
+    for (const char* near : {"1.23456E+01", "1.2345678E+01", "1.234567E+001", "1.234567E01",
+                             "1.234567x+01", "12.34567E+01", "1.234567E+0", "1.2345a7E+01",
+                             "+1.234567E+01", "1,234567E+01", "1.234567E+-1", "1.234567E+1a",
+                             "1.234567E+0x1", ".1234567E+01", "1.2345 7E+01", "1.234567"}) {
+        const std::string t = near;
+        double got = 0;
+        EXPECT_EQ(readFixedScientific(t.data(), t.data() + t.size(), got), nullptr) << t;
+        double expected = 0;
+        const char* first = t.data() + (t[0] == '+' ? 1 : 0);
+        std::from_chars(first, t.data() + t.size(), expected);
+        EXPECT_EQ(readLeadingReal(t), expected) << t;
+    }
+    // Text after the form ends the number, as anywhere else.
+    for (const char* after : {"1.234567E+01V", "1.234567E+01.5", "1.234567E+01e5"}) {
+        const std::string t = after;
+        double got = 0;
+        EXPECT_EQ(readFixedScientific(t.data(), t.data() + t.size(), got), t.data() + 12) << t;
+        EXPECT_EQ(got, 12.34567) << t;
+    }
+}

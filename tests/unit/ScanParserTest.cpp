@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -85,6 +86,48 @@ TEST(ScanParser, ReadingWords) {
     EXPECT_EQ(scan::parseReading("1e-400"), 0.0f);
     for (const char* word : {"", "abc", "inf", "nan", ".", "-", "e5"})
         EXPECT_EQ(scan::parseReading(word), 9.91e37f) << word;
+}
+
+// Readings in the instrument's usual form are read while the line is split;
+// every other form, mixed in, must come out as parseReading reads its field,
+// from a reply line and from a data-file line alike.
+TEST(ScanParser, UsualAndOtherReadingFormsMixInOneLine) {
+    const std::vector<std::string> fields = {"1.000000E+00",
+                                             "-2.500000e-03",
+                                             "1.234567E+001",
+                                             "7.5V",
+                                             " 3.000000E+00",
+                                             "9.900000E+37",
+                                             "-9.900000e+37",
+                                             "1.000000E+99",
+                                             "+4.000000E+00",
+                                             "4.000000E+00x",
+                                             "-0.000000E+00",
+                                             "5.000000E-30",
+                                             "",
+                                             "-inf",
+                                             "6.000000E+22"};
+    std::string text;
+    std::vector<float> expected;
+    for (const std::string& f : fields) {
+        text += f + ",";
+        expected.push_back(scan::parseReading(f));
+    }
+    EXPECT_EQ(expected[2], 12.34567f);
+    EXPECT_EQ(expected[7], kInf);
+    EXPECT_TRUE(std::signbit(expected[10]));
+    Buffer b(2, fields.size());
+    ASSERT_EQ(b.add(text + "0,2026,3,7,9,5,3.5"), LineResult::Stored);
+    const std::vector<float> line = b.readings(0);
+    ASSERT_EQ(line.size(), expected.size());
+    for (std::size_t i = 0; i < line.size(); ++i)
+        EXPECT_EQ(std::memcmp(&line[i], &expected[i], sizeof(float)), 0) << fields[i];
+
+    // The same scan as a data file hands it over: readings text and stamp.
+    const std::string_view stamp[6] = {"2026", "3", "7", "9", "5", "3.5"};
+    ASSERT_EQ(scan::storeScanLine(text + "0", stamp, *b.record()), LineResult::Stored);
+    ++b.record()->scanCount;
+    EXPECT_EQ(std::memcmp(b.bytes(0), b.bytes(1), b.record()->entrySize), 0);
 }
 
 TEST(ScanParser, ShortLinesWriteNothing) {

@@ -43,6 +43,12 @@ std::unique_ptr<VmrInstConfig> original(Model model) {
     ChannelRecord& percent = channel(*r, 202);
     percent.function = 3, percent.range = 113, percent.shuntOhms = 500, percent.scaleM = 2;
     percent.scaleB = 7;
+    // Read live, not from the setup text: alarm outputs, and the alarms and
+    // scaling of computed channels.
+    channel(*r, 101).alarm1Output = 1, channel(*r, 101).alarm2Output = 8;
+    ComputedChannelRecord& flow = r->computed[1];
+    flow.alarmFlags = 0x4, flow.alarm1Limit = 5.5, flow.alarm1Output = 4;
+    flow.alarm2Output = 2, flow.scaleM = 2, flow.scaleB = 0.5;
     // Computed channels' units, one holding a quotation mark.
     setName(r->computed[0].unit, "C");
     setName(r->computed[1].unit, "l\"min");

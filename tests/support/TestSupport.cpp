@@ -17,6 +17,15 @@ std::string errorString(int code) {
     return text;
 }
 
+bool waitUntil(const std::function<bool()>& predicate, unsigned boundMs) {
+    const std::uint32_t start = pf::tickCount();
+    while (!predicate()) {
+        if (pf::tickCount() - start >= boundMs) return predicate();
+        pf::sleepMs(2);
+    }
+    return true;
+}
+
 std::string ask(sim::Instrument& instrument, const std::string& line) {
     const auto replies = instrument.execute(line);
     return replies.empty() ? std::string() : replies.front();

@@ -28,6 +28,11 @@ template <class F> std::pair<int, int> statusAndValue(F f, int bcn, int seed = -
     return {status, value};
 }
 
+// Polls predicate every few milliseconds until it holds or boundMs have
+// passed; returns whether it held. For what another thread or process
+// brings about in its own time.
+bool waitUntil(const std::function<bool()>& predicate, unsigned boundMs);
+
 // Runs one line on the instrument and returns its first reply line ("" when none).
 std::string ask(sim::Instrument& instrument, const std::string& line);
 

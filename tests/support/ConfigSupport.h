@@ -4,6 +4,7 @@
 
 #include "Instrument.h"
 #include "TcpServer.h"
+#include "TestSupport.h"
 #include "comm/SCPIHandler.h"
 #include "comm/TCPCommunication.h"
 #include "config/IProcessor.h"
@@ -160,14 +161,6 @@ inline CommandList configurationCommands(const VmrInstConfig& record, int model)
         << text;
     EXPECT_EQ(code, 0) << text;
     return commands;
-}
-
-// Writes an ASCII text into a 16-bit record text field.
-template <std::size_t N> void setText(VmrChar16 (&field)[N], const std::u16string& text) {
-    std::size_t i = 0;
-    for (; i < text.size() && i + 1 < N; ++i)
-        field[i] = static_cast<VmrChar16>(text[i]);
-    field[i] = 0;
 }
 
 } // namespace korda::test

@@ -31,6 +31,15 @@ std::string ask(sim::Instrument& instrument, const std::string& line) {
     return replies.empty() ? std::string() : replies.front();
 }
 
+std::map<std::string, std::string> captureTouched(sim::Instrument& instrument) {
+    std::map<std::string, std::string> out;
+    for (const char* q :
+         {"TRIG:COUN?", "TRIG:TIM?", "TRIG:SOUR?", "TRIG:ALAR:CHAN?", "DATA:LOG:AUTO?",
+          "DATA:LOG:DEST?", "ROUT:SCAN?", "ROUT:CHAN:STAT? (@1)", "MEMory:LOG:NFILes?"})
+        out[q] = ask(instrument, q);
+    return out;
+}
+
 namespace {
 
 constexpr const char* kTestTimeoutVariable = "KORDA_TEST_TIMEOUT_MS";

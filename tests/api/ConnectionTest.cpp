@@ -238,7 +238,5 @@ TEST(Connection, TheVirtualInstrumentJoinsTheThreadsOfEndedConnections) {
     }
     EXPECT_EQ(s.server().connectionsAccepted(), 41);
     // The open connection's thread, and perhaps one not yet reaped.
-    for (int i = 0; i < 100 && s.server().connectionThreads() > 1; ++i)
-        pf::sleepMs(10);
-    EXPECT_EQ(s.server().connectionThreads(), 1u);
+    EXPECT_TRUE(korda::test::waitUntil([&] { return s.server().connectionThreads() == 1; }, 1000));
 }

@@ -99,14 +99,13 @@ class LateReplies {
     }
     // Waits (a bounded while) for the held reply and the one after it.
     bool heldAndNextWritten() {
-        for (int i = 0; i < 400; ++i) {
-            {
-                std::lock_guard<std::mutex> g(mutex_);
-                if (written_ >= 2) return lateWritten_ && written_ == 2;
-            }
-            pf::sleepMs(5);
-        }
-        return false;
+        const auto count = [this] {
+            std::lock_guard<std::mutex> g(mutex_);
+            return written_;
+        };
+        if (!test::waitUntil([&] { return count() >= 2; }, 2000)) return false;
+        std::lock_guard<std::mutex> g(mutex_);
+        return lateWritten_ && written_ == 2;
     }
 
   private:

@@ -322,10 +322,7 @@ TEST(LogMemoryApi, FormatSendsNoDeletionByName) {
     s.instrument.script("MEMory:LOG:NAME? 1", {"\"A\""});
     s.instrument.script("MEMory:LOG:NAME? 2", {"\"B\""});
     EXPECT_EQ(dlxVmrPCCardFormat(1), 1);
-    std::string sent;
-    for (const auto& line : s.instrument.received())
-        if (line != "*CLS" && line != "SYST:ERR?" && line != "SYST:COMM:TERM CRLF")
-            sent += line + "|";
-    EXPECT_EQ(sent, "MEMory:LOG:SECurity OFF|MEMory:LOG:NFILes?|MEMory:LOG:NAME? 1|"
-                    "MEMory:LOG:NAME? 2|MEMory:LOG:CLEar|MEMory:STATe:CLEar|");
+    EXPECT_EQ(s.instrument.dialogue(),
+              "MEMory:LOG:SECurity OFF|MEMory:LOG:NFILes?|MEMory:LOG:NAME? 1|"
+              "MEMory:LOG:NAME? 2|MEMory:LOG:CLEar|MEMory:STATe:CLEar|");
 }

@@ -138,8 +138,7 @@ TEST(Soak, OpenCloseCyclesLeaveNothingBehind) {
     // The server joins the thread of an ended connection within its poll
     // interval; both sides are measured with no connection open.
     const auto settled = [&] {
-        for (int i = 0; i < 200 && server.connectionThreads() > 0; ++i)
-            korda32ex::platform::sleepMs(5);
+        test::waitUntil([&] { return server.connectionThreads() == 0; }, 1000);
         return ownUsage();
     };
     const Usage start = settled();
@@ -228,8 +227,7 @@ TEST(Soak, OpenCloseCyclesAgainstTheVirtualInstrumentProgram) {
     // The program joins the thread of an ended connection within its poll
     // interval; both sides are measured with no connection open.
     const auto settled = [&] {
-        for (int i = 0; i < 400 && sim.usage().threads > idleThreads; ++i)
-            korda32ex::platform::sleepMs(5);
+        test::waitUntil([&] { return sim.usage().threads <= idleThreads; }, 2000);
         return std::pair{ownUsage(), sim.usage()};
     };
     const auto [library, program] = settled();

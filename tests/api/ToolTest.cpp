@@ -294,8 +294,7 @@ TEST(Tool, CtrlCStopsTheInstrumentKeepingWhatArrived) {
         _exit(127);
     }
     // Wait for rows to arrive, then interrupt.
-    for (int i = 0; i < 500 && lines(dir.read("run.csv")).size() < 3; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    korda::test::waitUntil([&] { return lines(dir.read("run.csv")).size() >= 3; }, 5000);
     kill(pid, SIGINT);
     int status = 0;
     waitpid(pid, &status, 0);

@@ -4,9 +4,12 @@
 
 #include "Instrument.h"
 #include "TcpServer.h"
+#include "TestSupport.h"
 #include "comm/SCPIHandler.h"
 #include "comm/TCPCommunication.h"
 #include "config/IProcessor.h"
+#include "config/InstConfigProcessor.h"
+#include "config/ShuntConversion.h"
 #include "frontend/GlobalData.h"
 #include "platform/platform.h"
 
@@ -142,12 +145,22 @@ template <class T>
     return ::testing::AssertionSuccess();
 }
 
-// Writes an ASCII text into a 16-bit record text field.
-template <std::size_t N> void setText(VmrChar16 (&field)[N], const std::u16string& text) {
-    std::size_t i = 0;
-    for (; i < text.size() && i + 1 < N; ++i)
-        field[i] = static_cast<VmrChar16>(text[i]);
-    field[i] = 0;
+// The commands dlxVmrConfigSet sends for record on a model: its shunt
+// channels converted, then built against a virtual instrument of the model.
+inline CommandList configurationCommands(const VmrInstConfig& record, int model) {
+    SimLink link(model == DLXVMR_MODEL_5129A ? sim::Model::M5129A : sim::Model::M7043A);
+    EXPECT_EQ(link.openStatus, 1);
+    auto application = std::make_unique<VmrInstConfig>(record);
+    auto working = zeroRecord();
+    EXPECT_TRUE(korda32ex::convertShuntChannels(*application, *working, model).ok());
+    CommandList commands;
+    std::string text;
+    int code = 0;
+    EXPECT_TRUE(korda32ex::InstConfigProcessor(*link.handler, model)
+                    .buildCommands(*working, commands, text, code))
+        << text;
+    EXPECT_EQ(code, 0) << text;
+    return commands;
 }
 
 } // namespace korda::test

@@ -35,6 +35,15 @@ class ScriptedInstrument {
         const auto all = received();
         return static_cast<int>(std::count(all.begin(), all.end(), line));
     }
+    // The lines received but the batch frame ("*CLS", "SYST:ERR?") and the
+    // line-end setting of an open, each followed by '|'.
+    std::string dialogue() const {
+        std::string out;
+        for (const auto& line : received())
+            if (line != "*CLS" && line != "SYST:ERR?" && line != "SYST:COMM:TERM CRLF")
+                out += line + "|";
+        return out;
+    }
     // The raw messages (one per write of the library).
     std::vector<std::string> messages() { return peer_.messages(); }
     std::uint16_t port() const { return peer_.port(); }

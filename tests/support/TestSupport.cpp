@@ -17,9 +17,27 @@ std::string errorString(int code) {
     return text;
 }
 
+bool waitUntil(const std::function<bool()>& predicate, unsigned boundMs) {
+    const std::uint32_t start = pf::tickCount();
+    while (!predicate()) {
+        if (pf::tickCount() - start >= boundMs) return predicate();
+        pf::sleepMs(2);
+    }
+    return true;
+}
+
 std::string ask(sim::Instrument& instrument, const std::string& line) {
     const auto replies = instrument.execute(line);
     return replies.empty() ? std::string() : replies.front();
+}
+
+std::map<std::string, std::string> captureTouched(sim::Instrument& instrument) {
+    std::map<std::string, std::string> out;
+    for (const char* q :
+         {"TRIG:COUN?", "TRIG:TIM?", "TRIG:SOUR?", "TRIG:ALAR:CHAN?", "DATA:LOG:AUTO?",
+          "DATA:LOG:DEST?", "ROUT:SCAN?", "ROUT:CHAN:STAT? (@1)", "MEMory:LOG:NFILes?"})
+        out[q] = ask(instrument, q);
+    return out;
 }
 
 namespace {

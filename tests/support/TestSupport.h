@@ -9,6 +9,7 @@
 #include <atomic>
 #include <functional>
 #include <locale>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,6 +28,23 @@ template <class F> std::pair<int, int> statusAndValue(F f, int bcn, int seed = -
     const int status = f(bcn, &value);
     return {status, value};
 }
+
+// Polls predicate every few milliseconds until it holds or boundMs have
+// passed; returns whether it held. For what another thread or process
+// brings about in its own time.
+bool waitUntil(const std::function<bool()>& predicate, unsigned boundMs);
+
+// Writes an ASCII text into a 16-bit record text field.
+template <std::size_t N> void setText(VmrChar16 (&field)[N], const std::u16string& text) {
+    std::size_t i = 0;
+    for (; i < text.size() && i + 1 < N; ++i)
+        field[i] = static_cast<VmrChar16>(text[i]);
+    field[i] = 0;
+}
+
+// The answers of the virtual instrument to the queries of the settings that
+// dlxVmrConfigGet's capture changes and must put back.
+std::map<std::string, std::string> captureTouched(sim::Instrument& instrument);
 
 // Runs one line on the instrument and returns its first reply line ("" when none).
 std::string ask(sim::Instrument& instrument, const std::string& line);

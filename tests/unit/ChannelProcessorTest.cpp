@@ -31,7 +31,8 @@ Commands channelCommands(const VmrInstConfig& r, int slot, int index, int model)
 }
 
 TEST(ChannelCommands, FollowFunctionRangeModel) {
-    // Sensor coefficients of every magnitude, in every channel of the table.
+    // The forms the golden command lists of whole records do not hold. Sensor
+    // coefficients of every magnitude, in every channel of the table.
     const double coef[7] = {25.5, 0.001, -2e-7, 1.5e-3, 100, 0.00385, 12345678};
     struct Case {
         int slot, index;
@@ -40,7 +41,6 @@ TEST(ChannelCommands, FollowFunctionRangeModel) {
         const char* expected; // the commands joined by '|'
     };
     const Case cases[] = {
-        {0, 0, 1, 18, k7043A, "CONF:VOLT (@101)|CONF:VOLT 10.000000,(@101)"},
         {0, 0, 1, 23, k7043A, "CONF:VOLT (@101)|VOLT:RANG:AUTO ON,(@101)"},
         {1, 5, 6, 5, k7043A, "CONF:FRES (@206)|CONF:FRES 1000000.000000,(@206)"},
         // Current goes through the shunt on module channels 1 to 20.
@@ -60,7 +60,6 @@ TEST(ChannelCommands, FollowFunctionRangeModel) {
         {0, 22, 1, 18, k7043A, ""},
         {6, 0, 1, 18, k7043A, ""},
         // Thermocouples.
-        {0, 0, 12, 0x6401, k7043A, "CONF:TEMP TC,J,(@101)"},
         {0, 0, 12, 0x6F01, k7043A,
          "CONF:TEMP TC,POLY,(@101)|"
          "TEMP:TC:POLY:COEF 25.5,0.001,-2e-07,0.0015,100,0.00385,1.23457e+07,(@101)"},
@@ -84,14 +83,12 @@ TEST(ChannelCommands, FollowFunctionRangeModel) {
         {0, 0, 9, 83, k7043A,
          "CONF:TEMP FRTD,ABC,(@101)|TEMP:FRTD:ABC:RZER 25.5,(@101)|"
          "TEMP:FRTD:ABC:COEF 1.000000e-03,-2.000000e-07,1.500000e-03,(@101)"},
-        {0, 0, 9, 81, k5129A, "CONF:TEMP FRTD,A385,(@101)|TEMP:FRTD:A385:RZER 25.5,(@101)"},
         // Not a type: the A385 token with an A392 R0.
         {0, 0, 9, 5, k7043A, "CONF:TEMP FRTD,A385,(@101)|TEMP:FRTD:A392:RZER 25.5,(@101)"},
         // Thermistors.
         {2, 21, 10, 100, k7043A,
          "CONF:TEMP THER,RPOL,(@322)|TEMP:THER:RPOL:COEF 25.5,0.001,-2e-07,0.0015,(@322)"},
         {2, 21, 11, 100, k5129A, ""},
-        {2, 21, 11, 99, k5129A, "CONF:TEMP FTH,R10K,(@322)"},
     };
     for (const auto& c : cases) {
         auto r = zeroRecord();

@@ -23,35 +23,7 @@ std::string text(const std::u16string& s, std::size_t maxBytes) {
     return channelrules::commandText(field, maxBytes);
 }
 
-TEST(ChannelSettingsCommands, WholeChannelInChildOrder) {
-    ModelCodeScope model(5);
-    auto r = zeroRecord();
-    r->flags = 0x6; // reading rate NPLC
-    ChannelRecord& c = r->modules[0].channels[0];
-    c.function = 1;
-    c.range = 23;
-    c.alarmFlags = 0x1 | 0x2 | 0x4 | 0x10; // trigger; alarm 1 low and high (low wins); alarm 2 high
-    c.alarm1Limit = -1.5;
-    c.alarm2Limit = 100;
-    c.alarm1Output = 5;  // output 3
-    c.alarm2Output = 64; // output 0
-    c.scaleM = 2.5;
-    c.scaleB = 0;
-    c.nplc = 10;
-    c.delay = 0.5;
-    c.openDetect = 1; // not a thermocouple: not sent
-    setText(c.name, u"ABCDEFGHIJKLMNOPQRST");
-    setText(c.unit, u"V");
-    ChannelProcessor p(0, 0);
-    EXPECT_EQ(joined(commandsOf(p, *r)),
-              "CONF:VOLT (@101)|VOLT:RANG:AUTO ON,(@101)|CALC:LIM1:STAT LOW,(@101)|"
-              "CALC:LIM2:STAT HIGH,(@101)|CALC:SCAL:STAT ON,(@101)|"
-              "CALC:SCAL:GAIN 2.5, (@101)|CALC:SCAL:OFFS 0, (@101)|NPLC 10,(@101)|"
-              "ROUT:CHAN:DEL 0.5,(@101)|CALC:LIM1 -1.5,(@101)|CALC:LIM2 100,(@101)|"
-              "CALC:LIM1:FEED 3, (@101)|CALC:LIM2:FEED 0, (@101)|TRIG:ALAR:CHAN (@101)|"
-              "ROUT:CHAN:NAME \"ABCDEFGHIJKLMNO\", (@101)|CALC:SCAL:UNIT \"V\", (@101)");
-}
-
+// A whole channel in the order of its children is in the golden command lists.
 TEST(ChannelSettingsCommands, ConditionsOfEachSetting) {
     auto r = zeroRecord();
     ChannelRecord& c = r->channel1;
@@ -91,6 +63,13 @@ TEST(ChannelSettingsCommands, ConditionsOfEachSetting) {
     }
     c.alarm1Output = 0x20;
     EXPECT_EQ(joined(commandsOf(out1, *r)), "CALC:LIM1:FEED 6, (@1)");
+    c.alarm1Output = 64; // none of outputs 1-6: output 0
+    EXPECT_EQ(joined(commandsOf(out1, *r)), "CALC:LIM1:FEED 0, (@1)");
+
+    // An alarm both low and high is low.
+    FirstAlarmFunctionProcessor al1(-1, 1);
+    c.alarmFlags = 0x2 | 0x4;
+    EXPECT_EQ(joined(commandsOf(al1, *r)), "CALC:LIM1:STAT LOW,(@1)");
 
     // An empty unit is sent as two quotes; control characters never reach the wire.
     ChannelUnitProcessor unit(-1, 1);

@@ -3,7 +3,6 @@
 #include "ConfigSupport.h"
 #include "channels/CompProcessors.h"
 #include "channels/ComputedChannelProcessor.h"
-#include "logdata/CsvProcessors.h"
 
 #include <gtest/gtest.h>
 
@@ -218,16 +217,4 @@ TEST(ComputedChannelVirtualInstrument, RoundTrip) {
         EXPECT_EQ(travelling(back->computed[i], false), travelling(sent->computed[i], true)) << i;
     EXPECT_EQ(back->modules[4].moduleState, 5u);
     EXPECT_EQ(queries[4 * 15], "CALC:LIM1:STAT? (@505)"); // 505 is not on
-
-    // What a setup file lacks of computed channels, 501 and 508 (off).
-    auto csv = zeroRecord();
-    ComputedChannelForCSVProcessor lacking(4, 0), off(4, 7);
-    sim.fetch(lacking, *csv);
-    sim.fetch(off, *csv);
-    const auto fetched = [](const ComputedChannelRecord& c) {
-        return std::tuple(c.alarmFlags, c.alarm1Limit, c.alarm2Limit, c.scaleM, c.scaleB,
-                          c.alarm1Output, c.alarm2Output);
-    };
-    EXPECT_EQ(fetched(csv->computed[0]), fetched(add));
-    EXPECT_EQ(csv->computed[0].function, 0u); // the file carries it
 }

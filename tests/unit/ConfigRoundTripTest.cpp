@@ -5,7 +5,6 @@
 #include "channels/ChannelSettingProcessors.h"
 #include "config/InstrumentSettingProcessors.h"
 #include "config/RecordAccess.h"
-#include "logdata/CsvProcessors.h"
 
 #include <gtest/gtest.h>
 
@@ -121,13 +120,6 @@ TEST(ConfigRoundTrip, SettingsAndChannelsOfA7043A) {
                           c.totalizerDebounce, c.totalizerType, c.totalizerState);
     };
     EXPECT_EQ(settings(*back), settings(*r));
-    // What a setup file lacks of them: the unit, resuming and the totalizer.
-    auto csv = zeroRecord();
-    InstConfigForCSVProcessor lacking;
-    link.fetch(lacking, *csv);
-    EXPECT_EQ(
-        std::tuple(csv->flags, csv->totalizerDebounce, csv->totalizerType, csv->totalizerState),
-        std::tuple(r->flags & 0x90, 1u, 1u, 1u));
 
     for (const auto& [slot, index] : channels) {
         ChannelProcessor channel(slot, index);
@@ -250,13 +242,6 @@ TEST(ChannelSettingsVirtualInstrument, RoundTrip) {
     // The reference junction is read by its own processor.
     sim.fetch(junction, *back);
     EXPECT_EQ(back->modules[0].channels[1].refJunction, 1u);
-
-    // What a setup file lacks of a channel: the alarm outputs.
-    auto csv = zeroRecord();
-    ChannelForCSVProcessor outputs(0, 0);
-    sim.fetch(outputs, *csv);
-    const ChannelRecord& c = csv->modules[0].channels[0];
-    EXPECT_EQ(std::tuple(c.function, c.alarm1Output, c.alarm2Output), std::tuple(0u, 1u, 8u));
 
     // Negative limits go out but cannot be read back.
     ASSERT_EQ(sim.handler->sendCommand("CALC:LIM1 -1.5,(@1)"), 1);

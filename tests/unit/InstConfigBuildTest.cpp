@@ -6,7 +6,6 @@
 #include "config/InstConfigProcessor.h"
 #include "config/ModuleProcessor.h"
 #include "config/RecordAccess.h"
-#include "config/ShuntConversion.h"
 
 #include <gtest/gtest.h>
 
@@ -40,18 +39,10 @@ std::string goldenPath(const std::string& model) {
 }
 
 // The full record, converted as dlxVmrConfigSet converts it, then built.
-void checkGolden(Model simModel, int model, const std::string& name) {
-    SimLink link(simModel);
-    ASSERT_EQ(link.openStatus, 1);
-    auto record = fullRecord(model);
-    auto working = zeroRecord();
-    ASSERT_TRUE(convertShuntChannels(*record, *working, model).ok());
-    const Build b = build(link, *working, model);
-    ASSERT_TRUE(b.ok) << b.text;
-    EXPECT_EQ(b.code, 0) << b.text;
-
+void checkGolden(int model, const std::string& name) {
+    const CommandList commands = configurationCommands(*fullRecord(model), model);
     std::ostringstream actual;
-    for (const auto& c : b.commands)
+    for (const auto& c : commands)
         actual << c << '\n';
     if (std::getenv("KORDA_UPDATE_GOLDEN") != nullptr) {
         std::ofstream(goldenPath(name), std::ios::binary) << actual.str();
@@ -62,20 +53,18 @@ void checkGolden(Model simModel, int model, const std::string& name) {
     std::string line;
     std::size_t n = 0;
     for (; std::getline(in, line); ++n) {
-        ASSERT_LT(n, b.commands.size()) << "the list ends before golden line " << n + 1;
-        ASSERT_EQ(b.commands[n], line) << "golden line " << n + 1;
+        ASSERT_LT(n, commands.size()) << "the list ends before golden line " << n + 1;
+        ASSERT_EQ(commands[n], line) << "golden line " << n + 1;
     }
-    EXPECT_EQ(n, b.commands.size()) << "the list goes on after the golden file";
-    // The commands the instrument takes without a single error.
-    EXPECT_EQ(link.handler->sendCommands(b.commands), 1);
+    EXPECT_EQ(n, commands.size()) << "the list goes on after the golden file";
 }
 
 TEST(InstConfigGolden, Full7043ARecord) {
-    checkGolden(Model::M7043A, DLXVMR_MODEL_7043A, "7043A");
+    checkGolden(DLXVMR_MODEL_7043A, "7043A");
 }
 
 TEST(InstConfigGolden, Full5129ARecord) {
-    checkGolden(Model::M5129A, DLXVMR_MODEL_5129A, "5129A");
+    checkGolden(DLXVMR_MODEL_5129A, "5129A");
 }
 
 TEST(ModuleDetection, OptReplyToSlotMask) {

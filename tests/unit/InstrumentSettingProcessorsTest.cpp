@@ -41,32 +41,15 @@ TEST(SettingProcessors, CommandsFollowTheRecord) {
                         "ROUT:SCAN:RES 0|MEM:LOG:SEC 0||DATA:LOG:AUTO 0|TRIG:TIM 0|TOT:DEB OFF||"
                         "TOT:TYPE READ|TOT:STAT OFF|");
 
-    r->flags = 0x10 | 0x20 | 0x40 | 0x80;
-    r->recordDestination = 2;
+    // The set forms of every setting are in the golden command lists; here
+    // the extremes and the codes those lists do not use.
     r->triggerCount = 99999;
     r->triggerSource = 3;
     r->autoTriggerOrder = 3;
-    r->intervalHours = 1;
-    r->intervalMinutes = 2;
-    r->intervalSeconds = 5;
-    r->totalizerDebounce = 7;
-    r->totalizerType = 1;
-    r->totalizerState = 1;
-    const std::pair<IProcessor*, const char*> cases[] = {
-        {&s.temp, "UNIT:TEMP F"},          {&s.destination, "DATA:LOG:AUTO 1|DATA:LOG:DEST MMEM"},
-        {&s.recording, "DATA:LOG:AUTO 1"}, {&s.count, "TRIG:COUN 99999"},
-        {&s.source, "TRIG:SOUR AUTO"},     {&s.order, "TRIG:AUTO:ORD REV"},
-        {&s.control, "TRIG:AUTO:CONT 1"},  {&s.resume, "ROUT:SCAN:RES 1"},
-        {&s.security, "MEM:LOG:SEC 1"},    {&s.interval, "TRIG:TIM 3725"},
-        {&s.debounce, "TOT:DEB ON"},       {&s.start, ""},
-        {&s.mode, "TOT:TYPE RRES"},        {&s.state, "TOT:STAT ON"}};
-    for (const auto& [p, expected] : cases)
-        EXPECT_EQ(joined(commandsOf(*p, *r)), expected);
-
+    EXPECT_EQ(joined(commandsOf(s.count, *r)), "TRIG:COUN 99999");
+    EXPECT_EQ(joined(commandsOf(s.order, *r)), "TRIG:AUTO:ORD REV");
     r->recordDestination = 3;
     EXPECT_EQ(joined(commandsOf(s.destination, *r)), "DATA:LOG:AUTO 0");
-    r->autoTriggerOrder = 1;
-    EXPECT_EQ(joined(commandsOf(s.order, *r)), "TRIG:AUTO:ORD ALT");
     // Any source but automatic: no automatic-trigger commands; 7 still means automatic.
     r->triggerSource = 7;
     EXPECT_EQ(joined(commandsOf(s.source, *r)), "TRIG:SOUR AUTO");

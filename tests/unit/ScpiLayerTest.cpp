@@ -14,6 +14,7 @@ using namespace korda32ex;
 using korda::test::errorString;
 using korda::test::lines;
 using korda::test::ScriptedPeer;
+using korda::test::waitUntil;
 
 namespace {
 
@@ -204,9 +205,8 @@ TEST_F(ScpiFixture, ASecondOpenOrAQuietDrainKeepsTheConnection) {
     const auto socket = t->socketHandle();
     t->drain(1000);
     EXPECT_EQ(t->socketHandle(), socket);
-    for (int i = 0; i < 200 && peer.connections() < 1; ++i) // the peer's accept may lag
-        platform::sleepMs(5);
-    EXPECT_EQ(peer.connections(), 1);
+    // The peer's accept may lag.
+    EXPECT_TRUE(waitUntil([&] { return peer.connections() == 1; }, 1000));
 }
 
 TEST_F(ScpiFixture, ATimedOutReadReplacesTheConnection) {
@@ -215,9 +215,7 @@ TEST_F(ScpiFixture, ATimedOutReadReplacesTheConnection) {
     std::string text;
     EXPECT_EQ(t->receive(10, text), -1015);
     EXPECT_TRUE(t->isOpen());
-    for (int i = 0; i < 200 && peer.connections() < 2; ++i)
-        platform::sleepMs(5);
-    EXPECT_EQ(peer.connections(), 2);
+    EXPECT_TRUE(waitUntil([&] { return peer.connections() == 2; }, 1000));
 }
 
 TEST_F(ScpiFixture, NulBytesAreDroppedWhatFollowsThemKept) {
@@ -238,9 +236,7 @@ TEST_F(ScpiFixture, AfterAPeerClosesTheNextExchangeReconnects) {
     EXPECT_EQ(reply, "bye");
     std::vector<std::string> none;
     EXPECT_EQ(h.transact({"PING"}, 0, none), 1);
-    for (int i = 0; i < 200 && peer.messages().back() != "PING\r\n"; ++i)
-        platform::sleepMs(5);
-    EXPECT_EQ(peer.messages().back(), "PING\r\n");
+    EXPECT_TRUE(waitUntil([&] { return peer.messages().back() == "PING\r\n"; }, 1000));
     EXPECT_EQ(peer.connections(), 2);
 }
 
@@ -432,8 +428,13 @@ TEST_F(ScpiFixture, ADrainReportsWhatItDiscardedBySize) {
     // Unasked-for lines left over from an earlier exchange.
     link.trace.clear();
     ASSERT_EQ(link.transport->send("LATE?\r\n", 1000), 1);
-    for (int i = 0; i < 1000 && link.trace.empty(); ++i) // until the lines have come
-        link.transport->drain(1000);
+    // Drains until the lines have come.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            link.transport->drain(1000);
+            return !link.trace.empty();
+        },
+        5000));
     EXPECT_EQ(link.trace.back(),
               std::pair(TraceKind::Event, std::string("drain discarded 13 bytes")));
 }

@@ -238,5 +238,5 @@ TEST(Connection, TheVirtualInstrumentJoinsTheThreadsOfEndedConnections) {
     }
     EXPECT_EQ(s.server().connectionsAccepted(), 41);
     // The open connection's thread, and perhaps one not yet reaped.
-    EXPECT_TRUE(korda::test::waitUntil([&] { return s.server().connectionThreads() == 1; }, 1000));
+    EXPECT_TRUE(korda::test::waitUntil([&] { return s.server().connectionThreads() == 1; }, 10000));
 }

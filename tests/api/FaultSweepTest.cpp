@@ -103,7 +103,7 @@ class LateReplies {
             std::lock_guard<std::mutex> g(mutex_);
             return written_;
         };
-        if (!test::waitUntil([&] { return count() >= 2; }, 2000)) return false;
+        if (!test::waitUntil([&] { return count() >= 2; }, 10000)) return false;
         std::lock_guard<std::mutex> g(mutex_);
         return lateWritten_ && written_ == 2;
     }

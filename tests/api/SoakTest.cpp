@@ -138,7 +138,7 @@ TEST(Soak, OpenCloseCyclesLeaveNothingBehind) {
     // The server joins the thread of an ended connection within its poll
     // interval; both sides are measured with no connection open.
     const auto settled = [&] {
-        test::waitUntil([&] { return server.connectionThreads() == 0; }, 1000);
+        test::waitUntil([&] { return server.connectionThreads() == 0; }, 10000);
         return ownUsage();
     };
     const Usage start = settled();
@@ -227,7 +227,7 @@ TEST(Soak, OpenCloseCyclesAgainstTheVirtualInstrumentProgram) {
     // The program joins the thread of an ended connection within its poll
     // interval; both sides are measured with no connection open.
     const auto settled = [&] {
-        test::waitUntil([&] { return sim.usage().threads <= idleThreads; }, 2000);
+        test::waitUntil([&] { return sim.usage().threads <= idleThreads; }, 10000);
         return std::pair{ownUsage(), sim.usage()};
     };
     const auto [library, program] = settled();

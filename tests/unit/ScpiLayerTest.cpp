@@ -206,7 +206,7 @@ TEST_F(ScpiFixture, ASecondOpenOrAQuietDrainKeepsTheConnection) {
     t->drain(1000);
     EXPECT_EQ(t->socketHandle(), socket);
     // The peer's accept may lag.
-    EXPECT_TRUE(waitUntil([&] { return peer.connections() == 1; }, 1000));
+    EXPECT_TRUE(waitUntil([&] { return peer.connections() == 1; }, 10000));
 }
 
 TEST_F(ScpiFixture, ATimedOutReadReplacesTheConnection) {
@@ -215,7 +215,7 @@ TEST_F(ScpiFixture, ATimedOutReadReplacesTheConnection) {
     std::string text;
     EXPECT_EQ(t->receive(10, text), -1015);
     EXPECT_TRUE(t->isOpen());
-    EXPECT_TRUE(waitUntil([&] { return peer.connections() == 2; }, 1000));
+    EXPECT_TRUE(waitUntil([&] { return peer.connections() == 2; }, 10000));
 }
 
 TEST_F(ScpiFixture, NulBytesAreDroppedWhatFollowsThemKept) {
@@ -236,7 +236,7 @@ TEST_F(ScpiFixture, AfterAPeerClosesTheNextExchangeReconnects) {
     EXPECT_EQ(reply, "bye");
     std::vector<std::string> none;
     EXPECT_EQ(h.transact({"PING"}, 0, none), 1);
-    EXPECT_TRUE(waitUntil([&] { return peer.messages().back() == "PING\r\n"; }, 1000));
+    EXPECT_TRUE(waitUntil([&] { return peer.messages().back() == "PING\r\n"; }, 10000));
     EXPECT_EQ(peer.connections(), 2);
 }
 

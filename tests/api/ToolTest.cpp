@@ -25,8 +25,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 using korda::test::TempDir;
 
@@ -237,20 +240,37 @@ TEST(Tool, ScanWritesItsCsvToAFileOnRequest) {
     EXPECT_EQ(lines(dir.read("run.csv")).size(), 4u);
 }
 
+namespace {
+
+// Starts korda with the arguments, its standard error on errFd when given
+// (closing closeFd in the child). Spawned rather than forked: a fork copies
+// whatever locks the test's other threads (a server, a coverage runtime)
+// hold at that moment, and the child can hang on them before it runs korda.
+pid_t spawnKorda(const std::vector<std::string>& args, int errFd = -1, int closeFd = -1) {
+    std::vector<char*> argv{const_cast<char*>(KORDA_TOOL)};
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (errFd >= 0) posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+    if (closeFd >= 0) posix_spawn_file_actions_addclose(&actions, closeFd);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, KORDA_TOOL, &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+} // namespace
+
 TEST(Tool, ScanShowsProgressOnATerminal) {
     TempDir dir;
     int master = -1, slave = -1;
     if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) GTEST_SKIP() << "no pty";
     const std::string csv = dir.file("run.csv").string();
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        dup2(slave, 2);
-        close(master);
-        execl(KORDA_TOOL, KORDA_TOOL, "scan", "--count", "3", "--interval", "0", "-o", csv.c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    const pid_t pid =
+        spawnKorda({"scan", "--count", "3", "--interval", "0", "-o", csv}, slave, master);
+    ASSERT_GT(pid, 0);
     close(slave);
     std::string seen;
     char buffer[256];
@@ -286,13 +306,9 @@ TEST(Tool, CtrlCStopsTheInstrumentKeepingWhatArrived) {
     korda::sim::TcpServer server(instrument);
     const std::string csv = dir.file("run.csv").string();
     const std::string address = "tcp://127.0.0.1:" + std::to_string(server.port());
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        execl(KORDA_TOOL, KORDA_TOOL, address.c_str(), "raw", "TRIG:COUN 0", "scan", "--count",
-              "1000000", "--interval", "0", "-o", csv.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    const pid_t pid = spawnKorda({address, "raw", "TRIG:COUN 0", "scan", "--count", "1000000",
+                                  "--interval", "0", "-o", csv});
+    ASSERT_GT(pid, 0);
     // Wait for rows to arrive, then interrupt. (The bound only proves that
     // the scan does not hang: under a sanitizer on a busy machine the first
     // rows can take seconds.)

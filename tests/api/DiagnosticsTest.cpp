@@ -7,8 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include <barrier>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -130,17 +131,27 @@ TEST_F(Library, ATimedOutQueryIsDescribedInFull) {
 TEST_F(Library, EachThreadSeesTheDetailOfItsOwnFailure) {
     const std::uint16_t port = closedPort();
     EXPECT_EQ(dlxVmrTimeoutGet(nullptr), DLXVMR_E_INVALID_PARAMETER);
-    std::barrier bothFailed(2);
+    // Both threads meet once each has failed. (A mutex and a condition
+    // variable: the C++20 barrier's waits have lost wake-ups in some standard
+    // libraries, which hung this test under Wine.)
+    std::mutex meeting;
+    std::condition_variable met;
+    int arrived = 0;
+    const auto bothFailed = [&] {
+        std::unique_lock<std::mutex> g(meeting);
+        if (++arrived == 2) met.notify_all();
+        met.wait(g, [&] { return arrived == 2; });
+    };
     std::string seenByConnector, seenByReader;
     std::thread connector([&] {
         EXPECT_EQ(openTcp(3, port), DLXVMR_E_CONNECTION_REFUSED);
-        bothFailed.arrive_and_wait();
+        bothFailed();
         seenByConnector = detailA();
     });
     std::thread reader([&] {
         int count = 0;
         EXPECT_EQ(dlxVmrGetScansCount(4, &count), DLXVMR_E_NOT_OPEN);
-        bothFailed.arrive_and_wait();
+        bothFailed();
         seenByReader = detailA();
     });
     connector.join();

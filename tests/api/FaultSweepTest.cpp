@@ -136,6 +136,11 @@ class FaultyPeer {
         // Fault::Late holds a reply for its parameter in milliseconds.
         late.arm(fault == Fault::Late ? static_cast<std::uint32_t>(param) : 0);
     }
+    // A cut armed but not made: the replies ended before its position.
+    bool cutPending() const {
+        std::lock_guard<std::mutex> g(mutex_);
+        return fault_ == Fault::CutAfter;
+    }
     // Bytes of the reply to each message since the last arm().
     std::vector<long> replies() const {
         std::lock_guard<std::mutex> g(mutex_);
@@ -358,7 +363,12 @@ class FaultSweep : public ::testing::Test {
         const std::uint32_t start = pf::tickCount();
         const int st = call.run();
         const std::uint32_t took = pf::tickCount() - start;
-        if (!(mayTakeTheText && call.freeText && st > 0)) {
+        if (peer.cutPending()) {
+            // Fresh readings carry a clock whose fields vary in width: this
+            // reply was shorter than the one measured, so nothing was cut.
+            ++uncut;
+            EXPECT_GT(st, 0) << call.name << ' ' << what;
+        } else if (!(mayTakeTheText && call.freeText && st > 0)) {
             EXPECT_LT(st, 0) << call.name << ' ' << what;
         }
         EXPECT_LT(took, boundMs) << call.name << ' ' << what;
@@ -375,6 +385,8 @@ class FaultSweep : public ::testing::Test {
     }
 
     FaultyPeer peer;
+    // Cuts placed past the end of a reply shorter than the one measured.
+    int uncut = 0;
 };
 
 } // namespace
@@ -401,11 +413,14 @@ TEST_F(FaultSweep, ConnectionCutAtAnyByteOfEveryReply) {
         const int fds = openDescriptors();
         const int tasks = threadCount();
         // A cut connection fails at once: well within one time limit.
+        uncut = 0;
         for (const long k : cutPositions(exchanges, whole)) {
             peer.arm(Fault::CutAfter, k);
             expectCleanFailure(call, waitBound(call, 1),
                                "cut after " + std::to_string(k) + " bytes");
         }
+        // Only the last few positions of a reply may fall past its end.
+        EXPECT_LE(uncut, 8) << call.name;
         EXPECT_EQ(openDescriptors(), fds) << call.name;
         EXPECT_EQ(threadCount(), tasks) << call.name;
     }

@@ -58,8 +58,14 @@ std::uint32_t voltageRange(std::uint32_t function, double ohms, const ModelTrait
 // "*" R "*" name: the resistance in fixed notation, the second star at
 // position 16 at most, then the application's name; at most 255 units.
 void writeShuntName(const ChannelRecord& application, double ohms, ChannelRecord& working) {
-    std::string prefix = "*" + wire::fixed6(ohms);
-    prefix.insert(std::min(prefix.size(), kPrefixStarLimit), 1, '*');
+    const std::string resistance = wire::fixed6(ohms);
+    const std::size_t beforeStar = std::min(resistance.size(), kPrefixStarLimit - 1);
+    std::string prefix;
+    prefix.reserve(resistance.size() + 2);
+    prefix += '*';
+    prefix.append(resistance, 0, beforeStar);
+    prefix += '*';
+    prefix.append(resistance, beforeStar);
     std::memset(working.name, 0, sizeof working.name);
     std::size_t out = 0;
     for (std::size_t i = 0; i < prefix.size() && out + 1 < VMR_TEXT_UNITS; ++i)

@@ -46,6 +46,7 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -324,8 +325,11 @@ std::string buildScanReply(std::size_t scans) {
     char field[64];
     for (std::size_t i = 0; i < scans; ++i) {
         for (int r = 0; r < kReadings; ++r) {
-            const double v =
-                (r % 7 == 3) ? 9.9e37 : (static_cast<double>(i % 977) * 0.731 - r * 1.25);
+            if (r % 7 == 3) {
+                text += "9.900000e+37,"; // an overload, as the instrument words it
+                continue;
+            }
+            const double v = static_cast<double>(i % 977) * 0.731 - r * 1.25;
             std::snprintf(field, sizeof field, "%+.6E,", v);
             text += field;
         }
@@ -395,7 +399,10 @@ struct PlainParser {
             const char* b = fields[i].data();
             if (*b == '+') ++b;
             float v = 0;
-            std::from_chars(b, fields[i].data() + fields[i].size(), v);
+            if (fields[i] == "9.900000e+37")
+                v = std::numeric_limits<float>::infinity(); // the overload word
+            else
+                std::from_chars(b, fields[i].data() + fields[i].size(), v);
             std::memcpy(entry + 52 + 4 * i, &v, 4);
         }
         ++scans;

@@ -117,7 +117,8 @@ void CsvWriter::header(const std::vector<Column>& columns) {
         std::string cell = std::to_string(c.channel);
         if (!c.name.empty()) cell += " " + c.name;
         if (!c.unit.empty()) cell += " (" + c.unit + ")";
-        line += "," + csvCell(cell);
+        line += ',';
+        line += csvCell(cell);
     }
     line += "\n";
     std::fputs(line.c_str(), out_);

@@ -191,7 +191,7 @@ TEST_F(BadDriveFiles, BadArgumentsAreInvalid) {
 TEST_F(BadDriveFiles, AMalformedLineFailsTheReadKeepingTheScansBefore) {
     std::string text = rec.dataText;
     const std::size_t third = text.find("\r\n3,") + 2;
-    text.replace(text.find(' ', third), 1, "T");
+    text[text.find(' ', third)] = 'T';
     dir.write("dat00001.csv", text);
     EXPECT_EQ(readScans(), -2022);
     EXPECT_EQ(b.record()->scanCount, 2);

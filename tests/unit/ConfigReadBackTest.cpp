@@ -14,8 +14,10 @@ using namespace korda::test;
 
 TEST(ConfigReadBack, CaptureWaitGrowsWithTheScanList) {
     std::string list = "(@101";
-    for (int i = 2; i <= 70; ++i)
-        list += "," + std::to_string(100 + i);
+    for (int i = 2; i <= 70; ++i) {
+        list += ',';
+        list += std::to_string(100 + i);
+    }
     EXPECT_EQ(korda32ex::captureWaitMs(list + ")"), 70000u);
     EXPECT_EQ(korda32ex::captureWaitMs("(@101,102,103,104,105,106,107,108,109,110,111,112)"),
               60000u);

@@ -1,0 +1,97 @@
+// Where recorded scans go: one small contract that every storage backend
+// (SQLite, CSV, PostgreSQL) fulfils, so that `scan` and `record` feed any of
+// them through the same pump.
+//
+// A store holds runs; a run holds instruments; an instrument holds channels,
+// scans numbered by a sequence without gaps or repeats, and gap events. A
+// store is used from one thread at a time; the recorder gives each store its
+// own lock.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace korda::tool::store {
+
+// A store that could not do what was asked. `transient` is true when trying
+// again later may succeed (disk full, database locked, server unreachable);
+// false for faults that will not go away (a file that is no store of ours, a
+// newer schema).
+class StoreError : public std::runtime_error {
+  public:
+    StoreError(const std::string& what, bool transient)
+        : std::runtime_error(what), transient_(transient) {}
+    bool transient() const { return transient_; }
+
+  private:
+    bool transient_;
+};
+
+struct RunInfo {
+    std::string started;        // ISO 8601 with UTC offset, the PC's clock
+    std::string kordaVersion;   // "1.0.0"
+    std::string libraryVersion; // from dlxVmrGetVersion
+    std::string commandLine;    // as typed, arguments joined by spaces
+};
+
+struct ChannelInfo {
+    int number = 0;       // 101, 2001...
+    std::string name;     // as the instrument holds it, may be empty
+    std::string unit;     // "C", "V", "mV"... may be empty
+    std::string function; // "TEMP", "VOLT:DC"... may be empty
+    std::string range;    // as configured, may be empty
+};
+
+struct InstrumentInfo {
+    std::string host;       // the PC's host name: with the address it names the instrument
+    std::string address;    // "tcp://192.168.0.20:5025", "usb:3", "sim:"
+    std::string model;      // "7043A" or "5129A"
+    std::string identity;   // the "*IDN?" reply
+    std::string configJson; // the configuration applied, as korda writes it; may be empty
+    std::vector<ChannelInfo> channels; // in scan order: reading i belongs to channels[i]
+};
+
+struct ScanRow {
+    std::int64_t sequence = 0; // 1, 2, 3... per instrument, never reused
+    std::string time;          // the instrument's time stamp, ISO 8601 with UTC offset
+    std::int64_t timeMs = 0;   // the same instant, milliseconds since 1970-01-01 UTC
+    std::uint32_t alarms = 0;  // the scan's alarm field
+    std::vector<float> readings;
+};
+
+struct GapEvent {
+    std::string from;  // ISO 8601: the last moment known good
+    std::string until; // ISO 8601: when recording resumed
+    std::string reason;
+    std::int64_t scansLost = 0; // known to be lost; 0 when none or unknown
+};
+
+class Store {
+  public:
+    virtual ~Store() = default;
+    // The schema version this store writes.
+    virtual int schemaVersion() const = 0;
+    // Starts a run, or continues the last unfinished run of the same command
+    // line (a recorder started again after it was killed). Returns the run's id.
+    virtual std::int64_t beginRun(const RunInfo& run) = 0;
+    // Adds the instrument to the run, or finds it again by host and address
+    // (channels and configuration are updated). Returns its id.
+    virtual std::int64_t instrument(const InstrumentInfo& info) = 0;
+    // The highest sequence number stored for the instrument, 0 for none.
+    virtual std::int64_t lastSequence(std::int64_t instrument) = 0;
+    // Appends scans in one transaction: all are stored, or none (StoreError).
+    virtual void appendScans(std::int64_t instrument, const std::vector<ScanRow>& scans) = 0;
+    virtual void gap(std::int64_t instrument, const GapEvent& gap) = 0;
+    // Marks the run finished.
+    virtual void endRun(const std::string& ended) = 0;
+};
+
+// Opens the store a --to target names: "postgresql://..." or "postgres://...",
+// "*.csv", otherwise an SQLite file. Throws StoreError, or UsageError-like
+// std::invalid_argument for a target this build cannot write.
+std::unique_ptr<Store> openStore(const std::string& target);
+
+} // namespace korda::tool::store

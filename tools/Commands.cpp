@@ -178,11 +178,10 @@ class OutputFile {
 };
 
 std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw UsageError("cannot read " + path + ": " + std::strerror(errno));
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::string text;
+    if (!json::readDocument(path, text))
+        throw UsageError("cannot read " + path + ": " + std::strerror(errno));
+    return text;
 }
 
 // ---- Channel columns ---------------------------------------------------

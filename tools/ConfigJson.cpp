@@ -373,7 +373,7 @@ class Reader {
                 known = known || m.first == f.name;
             for (const char* k : others)
                 known = known || m.first == k;
-            if (!known) fail("unknown field \"" + m.first + "\"");
+            if (!known) fail("unknown field " + json::quoted(m.first));
         }
     }
 
@@ -394,7 +394,7 @@ class Reader {
             std::string names;
             for (const auto& n : table)
                 names += std::string(names.empty() ? "" : ", ") + n.name;
-            fail("unknown name \"" + v.text() + "\"" +
+            fail("unknown name " + json::quoted(v.text()) +
                  (names.empty() ? std::string(" (give the code as a number)")
                                 : " (one of " + names + ", or a number)"));
         }
@@ -412,18 +412,26 @@ class Reader {
         return *d;
     }
 
+    // The named bits by name, the others as "otherBits", which may not hold
+    // a named bit (so a bit given as false stays off).
     std::uint32_t bits(const CodeTable& names, const Value& v) const {
         if (!v.isObject()) return word(v);
         std::uint32_t out = 0;
         for (const auto& m : v.members()) {
             if (m.first == "otherBits") {
-                out |= field("otherBits").word(m.second);
+                const std::uint32_t other = field("otherBits").word(m.second);
+                for (const auto& b : names)
+                    if (other & b.code)
+                        field("otherBits")
+                            .fail("holds the bit of \"" + std::string(b.name) +
+                                  "\"; give it by name");
+                out |= other;
                 continue;
             }
             const Named* bit = nullptr;
             for (const auto& b : names)
                 if (m.first == b.name) bit = &b;
-            if (!bit) fail("unknown flag \"" + m.first + "\"");
+            if (!bit) fail("unknown flag " + json::quoted(m.first));
             if (!m.second.isBool()) field(bit->name).fail("expected true or false");
             if (m.second.asBool()) out |= bit->code;
         }
@@ -453,38 +461,14 @@ class Reader {
         const std::string& s = v.text();
         std::vector<std::uint16_t> units;
         for (std::size_t i = 0; i < s.size();) {
-            const auto c = static_cast<unsigned char>(s[i]);
-            std::uint32_t cp = 0;
-            std::size_t n = 0;
-            if (c < 0x80) {
-                cp = c;
-                n = 1;
-            } else if ((c & 0xE0) == 0xC0) {
-                cp = c & 0x1Fu;
-                n = 2;
-            } else if ((c & 0xF0) == 0xE0) {
-                cp = c & 0x0Fu;
-                n = 3;
-            } else if ((c & 0xF8) == 0xF0) {
-                cp = c & 0x07u;
-                n = 4;
+            auto cp = json::nextCodePoint(s, i);
+            if (!cp) fail("the text is not valid UTF-8");
+            if (*cp >= 0x10000) {
+                *cp -= 0x10000;
+                units.push_back(static_cast<std::uint16_t>(0xD800 + (*cp >> 10)));
+                units.push_back(static_cast<std::uint16_t>(0xDC00 + (*cp & 0x3FF)));
             } else {
-                fail("the text is not valid UTF-8");
-            }
-            if (i + n > s.size()) fail("the text is not valid UTF-8");
-            for (std::size_t k = 1; k < n; ++k) {
-                const auto cc = static_cast<unsigned char>(s[i + k]);
-                if ((cc & 0xC0) != 0x80) fail("the text is not valid UTF-8");
-                cp = (cp << 6) | (cc & 0x3Fu);
-            }
-            i += n;
-            if (cp >= 0x10000) {
-                if (cp > 0x10FFFF) fail("the text is not valid UTF-8");
-                cp -= 0x10000;
-                units.push_back(static_cast<std::uint16_t>(0xD800 + (cp >> 10)));
-                units.push_back(static_cast<std::uint16_t>(0xDC00 + (cp & 0x3FF)));
-            } else {
-                units.push_back(static_cast<std::uint16_t>(cp));
+                units.push_back(static_cast<std::uint16_t>(*cp));
             }
         }
         for (const auto u : units)
@@ -511,10 +495,9 @@ void readSourceList(const Reader& r, const Value& v, std::byte* at) {
     if (!v.isArray()) r.fail("expected a list of channel numbers");
     for (const auto& item : v.items()) {
         const auto n = item.asInteger();
-        const long long k = n ? (*n - 101) / 100 : -1;
-        const long long b = n ? (*n - 101) % 100 : -1;
-        if (!n || *n < 101 || k > 4 || b < 0 || b > 31)
+        if (!n || *n < 101 || *n > 532 || (*n - 101) % 100 > 31)
             r.fail("a source channel must be one of 101-132, 201-232, ... 501-532");
+        const auto k = (*n - 101) / 100, b = (*n - 101) % 100;
         std::byte* word = at + 4 * k;
         store(word, load<std::uint32_t>(word) | 1u << b);
     }

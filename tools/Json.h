@@ -1,13 +1,21 @@
 // A small JSON reader and writer for the records korda reads and writes.
 // Numbers keep the text they were read or written with, so an integer or a
 // double travels through a document without any rounding.
+//
+// The reader takes documents from anywhere, so it keeps to strict rules: at
+// most 16 MiB, at most 64 levels of arrays and objects, no member name given
+// twice in one object, only valid UTF-8, and no NaN or Infinity (JSON has
+// none). A number out of the range of a double is kept as written and
+// refused by whoever reads it as a number. Each rule costs linear time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace korda::tool::json {
@@ -47,15 +55,15 @@ class Value {
     bool isBool() const { return type_ == Type::Bool; }
 
     // The text of a string, or the literal of a number.
-    const std::string& text() const { return text_; }
+    const std::string& text() const;
     bool asBool() const { return flag_; }
     // The number as a whole number, when it is one (no fraction, no exponent).
     std::optional<std::int64_t> asInteger() const;
     // The number (or one of the strings real() writes for NaN and infinities).
     std::optional<double> asReal() const;
 
-    const std::vector<Value>& items() const { return items_; }
-    const std::vector<Member>& members() const { return members_; }
+    const std::vector<Value>& items() const;
+    const std::vector<Member>& members() const;
     // Appends to an array; sets (appends) a member of an object.
     Value& push(Value v);
     Value& set(std::string key, Value v);
@@ -63,17 +71,39 @@ class Value {
     const Value* find(const std::string& key) const;
 
   private:
+    // One of these at a time: a text (of a string or a number), the items of
+    // an array or the members of an object.
+    using Data = std::variant<std::monostate, std::string, std::vector<Value>, std::vector<Member>>;
     Type type_ = Type::Null;
     bool flag_ = false;
-    std::string text_;
-    std::vector<Value> items_;
-    std::vector<Member> members_;
+    Data data_;
 };
+
+// The largest document the reader takes.
+inline constexpr std::size_t kMaxDocumentBytes = 16u << 20;
+// The deepest nesting of arrays and objects it takes.
+inline constexpr int kMaxDepth = 64;
 
 // Parses a whole document. Strings come out as UTF-8; a \u escape of a lone
 // surrogate keeps its code unit (encoded as UTF-8 would encode it), so text
-// that is not valid UTF-16 survives a round trip.
+// that is not valid UTF-16 survives a round trip. The document itself must
+// be valid UTF-8 (no surrogate, overlong or out-of-range sequence).
 Value parse(const std::string& text);
+
+// Reads a file for parse(): false (errno set) when it cannot be read. Reading
+// stops one byte past kMaxDocumentBytes, so a device that never ends (or a
+// huge file) costs no more than that and parse() refuses it.
+bool readDocument(const std::string& path, std::string& text);
+
+// The code point of the UTF-8 sequence at text[i], moving i past it;
+// nothing when the sequence is not valid UTF-8. A surrogate code counts as
+// valid here: it is how parse() keeps a lone \u escape.
+std::optional<std::uint32_t> nextCodePoint(const std::string& text, std::size_t& i);
+
+// A text in quotes as the writer writes it, for messages: control
+// characters (C0, DEL and C1) and lone surrogates as \u escapes, so a name
+// taken from a document cannot drive the terminal.
+std::string quoted(const std::string& text);
 
 // Appends a code point as UTF-8 (a surrogate code as UTF-8 would encode it).
 void appendUtf8(std::string& out, std::uint32_t codePoint);

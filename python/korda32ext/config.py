@@ -13,6 +13,7 @@ import json
 import math
 import struct
 
+from .jsontext import NegativeZero, loads, quoted
 from .records import (
     VMR_CHANNELS_PER_AREA,
     VMR_COMPUTED_CHANNELS,
@@ -274,7 +275,7 @@ class _Reader:
             self.fail("expected an object")
         for key in obj:
             if key not in keys:
-                self.fail('unknown field "%s"' % key)
+                self.fail("unknown field %s" % quoted(key))
 
     def word(self, v):
         if isinstance(v, bool) or not isinstance(v, int) or not 0 <= v <= 0xFFFFFFFF:
@@ -288,7 +289,7 @@ class _Reader:
                     return code
             names = ", ".join(table.values())
             hint = " (one of %s, or a number)" % names if names else " (give the code as a number)"
-            self.fail('unknown name "%s"%s' % (v, hint))
+            self.fail("unknown name %s%s" % (quoted(v), hint))
         return self.word(v)
 
     def switch(self, v):
@@ -306,21 +307,29 @@ class _Reader:
                     d = 0.0
                 if math.isnan(d):
                     return d
+        elif isinstance(v, NegativeZero):
+            return -0.0
         elif isinstance(v, (int, float)) and not isinstance(v, bool):
             return float(v)
         self.fail("expected a number")
 
     def bits(self, names, v):
+        """The named bits by name, the others as "otherBits", which may not
+        hold a named bit (so a bit given as false stays off)."""
         if not isinstance(v, dict):
             return self.word(v)
         out = 0
         for key, item in v.items():
             if key == "otherBits":
-                out |= self.field("otherBits").word(item)
+                other = self.field("otherBits").word(item)
+                for mask, name in names:
+                    if other & mask:
+                        self.field("otherBits").fail('holds the bit of "%s"; give it by name' % name)
+                out |= other
                 continue
             mask = next((m for m, n in names if n == key), None)
             if mask is None:
-                self.fail('unknown flag "%s"' % key)
+                self.fail("unknown flag %s" % quoted(key))
             if not isinstance(item, bool):
                 self.field(key).fail("expected true or false")
             if item:
@@ -535,5 +544,6 @@ def config_from_dict(document):
 
 
 def config_from_json(text):
-    """A VmrInstConfig from korda's JSON text."""
-    return config_from_dict(json.loads(text))
+    """A VmrInstConfig from korda's JSON text (str, or UTF-8 bytes). A
+    document korda refuses raises ValueError with korda's reason."""
+    return config_from_dict(loads(text))

@@ -34,6 +34,10 @@ _ALREADY_INITIALIZED = -2001
 _MODEL_MISMATCH = -2021
 _NO_CHANNEL = 100  # dlxVmrConfigSet: the record scans no channel
 
+_INT32_MAX = 2**31 - 1
+_UINT32_MAX = 2**32 - 1
+_TIMEOUT_MAX = _UINT32_MAX // 1000  # seconds the library holds in milliseconds
+
 Scans = namedtuple("Scans", "times readings")
 Scans.__doc__ = """Scans fetched from an instrument or read from a recording.
 
@@ -84,6 +88,14 @@ def _release(bcn=None):
             lib().dlxVmrLibExit()
 
 
+def _whole(what, value, lowest, highest):
+    """value, a whole number from lowest to highest; anything else (which the
+    library would cut to its argument's width) raises ValueError."""
+    if isinstance(value, bool) or not isinstance(value, int) or not lowest <= value <= highest:
+        raise ValueError("%s must be a whole number from %d to %d, not %r" % (what, lowest, highest, value))
+    return value
+
+
 def _parse_address(address):
     """(interface kind, port, address bytes) of "tcp://HOST[:PORT]" or "usb:N"."""
     m = re.fullmatch(r"tcp://(\d+)\.(\d+)\.(\d+)\.(\d+)(?::(\d+))?", address)
@@ -91,10 +103,11 @@ def _parse_address(address):
         parts = [int(p) for p in m.group(1, 2, 3, 4)]
         if max(parts) > 255:
             raise ValueError("not an IPv4 address: %r" % address)
-        return _INTERFACE_TCPIP, int(m.group(5) or 5025), bytes(parts)
+        port = _whole("the port", int(m.group(5) or 5025), 1, 65535)
+        return _INTERFACE_TCPIP, port, bytes(parts)
     m = re.fullmatch(r"usb:(\d+)", address)
     if m:
-        return _INTERFACE_USB, int(m.group(1)), bytes(4)
+        return _INTERFACE_USB, _whole("the COM number", int(m.group(1)), 0, _INT32_MAX), bytes(4)
     raise ValueError('address must be "tcp://A.B.C.D[:PORT]" or "usb:N", not %r' % address)
 
 
@@ -145,6 +158,7 @@ def read_recording(directory, block=256):
     """Every scan of a recording copied from the instrument's USB drive (a
     directory with setup.csv and dat00001.csv), after verifying the check
     code of every line."""
+    _whole("block", block, 1, _INT32_MAX)
     path = _wide_dir(directory)
     total = ctypes.c_int()
     check(
@@ -272,7 +286,8 @@ class Instrument:
 
     def set_dio(self, value, mask=0xFF):
         """Sets the bits of the digital I/O byte selected by mask."""
-        self._call("dlxVmrDIOSet", mask, value)
+        self._call("dlxVmrDIOSet", _whole("mask", mask, -_INT32_MAX - 1, _INT32_MAX),
+                   _whole("value", value, -_INT32_MAX - 1, _INT32_MAX))
 
     @property
     def totalizer(self):
@@ -339,6 +354,9 @@ class Instrument:
     def scans(self, limit=None, block=64):
         """Fetches the scans the instrument holds (at most limit), `block` at
         a time. The scans fetched leave the instrument."""
+        _whole("block", block, 1, _UINT32_MAX)
+        if limit is not None:
+            _whole("limit", limit, 0, _UINT32_MAX)
         buffer = ctypes.create_string_buffer(scan_buffer_size(block))
         record = ctypes.cast(buffer, ctypes.POINTER(ScanRecord))
         scans = ([], [])
@@ -352,6 +370,8 @@ class Instrument:
 
     def monitor(self, channel):
         """One reading of a channel, taken with the channel monitor."""
+        # The reading is fetched by BCN * 1000 + channel.
+        _whole("channel", channel, 1, 999)
         self._call("dlxVmrInstMonitor", 1, channel)
         reading = ctypes.c_float()
         check("dlxVmrSpyGet", lib().dlxVmrSpyGet(self.bcn * 1000 + channel, ctypes.byref(reading)))
@@ -367,11 +387,14 @@ def get_timeout():
 
 
 def set_timeout(seconds):
+    """Sets the library's reply timeout, 0 to 4294967 seconds."""
+    _whole("the timeout (seconds)", seconds, 0, _TIMEOUT_MAX)
     check("dlxVmrTimeoutSet", lib().dlxVmrTimeoutSet(seconds))
 
 
 def find_usb_instruments(highest=64):
     """The instruments on the USB virtual COM ports: a list of (COM number, model)."""
+    _whole("highest", highest, 1, _INT32_MAX)
     ports = (ctypes.c_int * highest)()
     models = (ctypes.c_int * highest)()
     _acquire()

@@ -75,6 +75,29 @@ def test_addresses_that_are_not_understood(address):
         Instrument(address)
 
 
+@pytest.mark.parametrize(
+    "call",
+    [
+        lambda: Instrument("tcp://127.0.0.1:%d" % (5025 + 2**32)),
+        lambda: Instrument("tcp://127.0.0.1:0"),
+        lambda: Instrument("usb:%d" % 2**31),
+        lambda: korda32ext.set_timeout(2**32),
+        lambda: korda32ext.set_timeout(-1),
+        lambda: korda32ext.set_timeout(4294968),
+        lambda: korda32ext.set_timeout(1.5),
+        lambda: Instrument("usb:1").scans(block=2**32),
+        lambda: Instrument("usb:1").scans(limit=-1),
+        lambda: Instrument("usb:1").monitor(1000),
+        lambda: Instrument("usb:1").set_dio(2**32 + 1),
+        lambda: korda32ext.read_recording("/nowhere", block=2**31),
+        lambda: korda32ext.find_usb_instruments(2**31),
+    ],
+)
+def test_numbers_the_library_would_cut_are_refused(call):
+    with pytest.raises(ValueError, match="must be a whole number from"):
+        call()
+
+
 def test_direct_operations(sim):
     with Instrument(sim.address) as inst:
         inst.oem_identity = "bench-7\r\n"

@@ -309,8 +309,11 @@ class _Reader:
                     return d
         elif isinstance(v, NegativeZero):
             return -0.0
-        elif isinstance(v, (int, float)) and not isinstance(v, bool):
-            return float(v)
+        elif isinstance(v, float) or (isinstance(v, int) and not isinstance(v, bool)):
+            try:
+                return float(v)
+            except OverflowError:  # a whole number beyond any double
+                pass
         self.fail("expected a number")
 
     def bits(self, names, v):

@@ -100,6 +100,7 @@ def test_any_record_comes_back_byte_for_byte(seed):
         ({"triggerCount": -1}, "triggerCount"),
         ({"modules": [{"slot": 7}]}, '"slot"'),
         ({"colour": "red"}, 'unknown field "colour"'),
+        ({"channel1": {"scaleM": 10**400}}, "channel 1: scaleM: expected a number"),
     ],
 )
 def test_bad_documents_name_where(change, where):

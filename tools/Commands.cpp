@@ -11,9 +11,16 @@ const std::vector<Command>& commandTable() {
          "identify the instruments at the addresses, or search the USB ports", parseList},
         {"config get", "config get [-o FILE]", "korda usb:3 config get -o bench3.json",
          "read the running configuration back as JSON", parseConfigGet},
-        {"config set", "config set FILE [--skip-unchanged]",
+        {"config set", "config set FILE [--skip-unchanged] [--force]",
          "korda config set examples/5129A-thermocouples.json",
-         "configure the instrument from a JSON file", parseConfigSet},
+         "check a JSON file against the instrument, then configure it from the file "
+         "(--force: even when values would be cut, clamped, dropped or rejected)",
+         parseConfigSet},
+        {"config check", "config check FILE [--model MODEL]",
+         "korda config check bench.json --model 7043A",
+         "list what the instrument would cut, clamp, drop or reject of a JSON file, sending "
+         "nothing (exit 1 when anything would be)",
+         parseConfigCheck},
         {"config example", "config example MODEL [-o FILE]", "korda config example 5129A",
          "print a configuration of typical channels to start from", parseConfigExample},
         {"scan", "scan --count N [--interval S] [-o FILE]", "korda scan --count 20 -o run.csv",

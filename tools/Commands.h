@@ -7,8 +7,10 @@
 #pragma once
 
 #include "Args.h"
+#include "Json.h"
 #include "Run.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -53,6 +55,20 @@ Step parseTimeout(Args& args);
 Step parseConfigGet(Args& args);
 Step parseConfigSet(Args& args);
 Step parseConfigExample(Args& args);
+// commands/ConfigCheck.cpp
+Step parseConfigCheck(Args& args);
+// A configuration file as read for config set and check: the document and
+// its record. Throws UsageError naming the file and what is wrong.
+struct ConfigDocument {
+    std::shared_ptr<const json::Value> document;
+    std::shared_ptr<VmrInstConfig> record;
+};
+ConfigDocument readConfigDocument(const std::string& path);
+// Checks the document against the open instrument's model and modules and
+// prints the findings; 0 when it may be sent (no error, or force), else the
+// exit code (nothing was sent).
+int checkBeforeSending(Run& run, const ConfigDocument& document, const std::string& path,
+                       bool force);
 // commands/Scan.cpp
 Step parseScan(Args& args);
 Step parseMonitor(Args& args);

@@ -25,18 +25,21 @@ Step parseConfigExample(Args& args) {
 Step parseConfigSet(Args& args) {
     const std::string path = args.value("config set: the JSON file");
     int options = 0;
-    if (args.takeIf("--skip-unchanged")) options = DLXVMR_CONFIG_SKIP_UNCHANGED;
-    std::shared_ptr<VmrInstConfig> record = newRecord();
-    try {
-        configFromJson(json::parse(readFile(path)), *record);
-    } catch (const json::Error& e) {
-        throw UsageError(path + ": " + e.what());
+    bool force = false;
+    for (bool more = true; more;) {
+        more = false;
+        if (args.takeIf("--skip-unchanged")) options = DLXVMR_CONFIG_SKIP_UNCHANGED, more = true;
+        if (args.takeIf("--force")) force = more = true;
     }
-    return instrumentStep("config set", [record, path, options](Run& run) -> int {
+    const ConfigDocument d = readConfigDocument(path);
+    return instrumentStep("config set", [d, path, options, force](Run& run) -> int {
+        // Nothing is sent while the instrument would not hold the file as
+        // written.
+        if (const int code = checkBeforeSending(run, d, path, force); code != kExitOk) return code;
         // The library may raise a shunt resistance in the record it is
         // given; the file's record stays as read.
         auto sent = newRecord();
-        std::memcpy(sent.get(), record.get(), sizeof(VmrInstConfig));
+        std::memcpy(sent.get(), d.record.get(), sizeof(VmrInstConfig));
         int detail = 0;
         const int st = dlxVmrConfigSet(Connection::kBcn, sent.get(), options, &detail);
         if (st == DLXVMR_CONFIG_NO_CHANNEL) {
@@ -49,7 +52,7 @@ Step parseConfigSet(Args& args) {
                 message("configuring from " + path + ": detail code " + std::to_string(detail));
             return reportFailure("configuring from " + path, st);
         }
-        run.config = record;
+        run.config = d.record;
         return kExitOk;
     });
 }

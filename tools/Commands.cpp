@@ -13,13 +13,10 @@ const std::vector<Command>& commandTable() {
          "read the running configuration back as JSON", parseConfigGet},
         {"config set", "config set FILE [--skip-unchanged] [--force]",
          "korda config set examples/5129A-thermocouples.json",
-         "check a JSON file against the instrument, then configure it from the file "
-         "(--force: even when values would be cut, clamped, dropped or rejected)",
-         parseConfigSet},
+         "configure the instrument from a JSON file that passes config check", parseConfigSet},
         {"config check", "config check FILE [--model MODEL]",
          "korda config check bench.json --model 7043A",
-         "list what the instrument would cut, clamp, drop or reject of a JSON file, sending "
-         "nothing (exit 1 when anything would be)",
+         "list what the instrument would cut, clamp, drop or reject of a JSON file",
          parseConfigCheck},
         {"config example", "config example MODEL [-o FILE]", "korda config example 5129A",
          "print a configuration of typical channels to start from", parseConfigExample},
@@ -154,7 +151,8 @@ std::string helpText() {
         out += line;
     }
     out += "\n"
-           "exit codes: 0 done, 1 local failure (a file), 2 bad arguments (nothing sent),\n"
+           "exit codes: 0 done, 1 local failure (a file, or a configuration the check finds an\n"
+           "error in), 2 bad arguments (nothing sent),\n"
            "3 the instrument or the library refused, 4 the instrument could not be reached,\n"
            "130 interrupted (a running scan is stopped first).\n";
     return out;

@@ -9,7 +9,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 
 namespace korda::tool {
 
@@ -50,6 +49,19 @@ class Bench {
 
 // ---- The document --------------------------------------------------------
 
+// A channel of a document. The computed channels 501 to 520 share their
+// numbers with the channels of a module in slot 5.
+struct ChannelId {
+    int number = 0;
+    bool computed = false;
+    auto operator<=>(const ChannelId&) const = default;
+};
+
+// The channel a command or a text names by its number.
+ChannelId namedChannel(int n) {
+    return ChannelId{n, n >= 501 && n < 501 + VMR_COMPUTED_CHANNELS};
+}
+
 int numberOf(const Value& channel) {
     const Value* n = channel.isObject() ? channel.find("channel") : nullptr;
     const auto v = n ? n->asInteger() : std::nullopt;
@@ -60,53 +72,55 @@ std::string indexed(const std::string& path, std::size_t i) {
     return path + "[" + std::to_string(i) + "]";
 }
 
-// Calls f(number, path, channel) for every channel of the document, in its
-// order.
-template <class F> void forEachChannel(const Value& document, F&& f) {
-    for (const auto& [key, v] : document.members()) {
-        if (key == "channel1") {
-            f(1, key, v);
-        } else if (key == "computed" && v.isArray()) {
-            for (std::size_t i = 0; i < v.items().size(); ++i)
-                f(numberOf(v.items()[i]), indexed(key, i), v.items()[i]);
-        } else if (key == "modules" && v.isArray()) {
-            for (std::size_t i = 0; i < v.items().size(); ++i) {
-                const Value* list = v.items()[i].find("channels");
-                if (!list || !list->isArray()) continue;
-                for (std::size_t j = 0; j < list->items().size(); ++j)
-                    f(numberOf(list->items()[j]), indexed(indexed(key, i) + ".channels", j),
-                      list->items()[j]);
-            }
+// Calls f(id, path, channel) for every channel of a member of a document,
+// in its order.
+template <class F> void forEachChannelOf(const std::string& key, const Value& v, F&& f) {
+    if (key == "channel1") {
+        f(ChannelId{1, false}, key, v);
+    } else if (key == "computed" && v.isArray()) {
+        for (std::size_t i = 0; i < v.items().size(); ++i)
+            f(ChannelId{numberOf(v.items()[i]), true}, indexed(key, i), v.items()[i]);
+    } else if (key == "modules" && v.isArray()) {
+        for (std::size_t i = 0; i < v.items().size(); ++i) {
+            const Value* list = v.items()[i].find("channels");
+            if (!list || !list->isArray()) continue;
+            for (std::size_t j = 0; j < list->items().size(); ++j)
+                f(ChannelId{numberOf(list->items()[j]), false},
+                  indexed(indexed(key, i) + ".channels", j), list->items()[j]);
         }
     }
 }
 
-// The channel of that number in a document configToJson wrote; nullptr when
-// it holds nothing there.
-const Value* writtenChannel(const Value& written, int n) {
-    if (n == 1) return written.find("channel1");
+bool holdsChannels(const std::string& key) {
+    return key == "channel1" || key == "computed" || key == "modules";
+}
+
+// The channel in a document configToJson wrote; nullptr when it holds
+// nothing there.
+const Value* writtenChannel(const Value& written, ChannelId id) {
+    if (id.number == 1 && !id.computed) return written.find("channel1");
     const Value* list = nullptr;
-    if (n >= 501) {
+    if (id.computed) {
         list = written.find("computed");
     } else if (const Value* modules = written.find("modules")) {
         for (const auto& m : modules->items())
-            if (const Value* slot = m.find("slot"); slot && slot->asInteger() == n / 100)
+            if (const Value* slot = m.find("slot"); slot && slot->asInteger() == id.number / 100)
                 list = m.find("channels");
     }
     if (list)
         for (const auto& c : list->items())
-            if (numberOf(c) == n) return &c;
+            if (numberOf(c) == id.number) return &c;
     return nullptr;
 }
 
-// Clears channel n of a record, so that the instrument is not sent it.
-void clearChannel(VmrInstConfig& c, int n) {
-    if (n == 1)
-        std::memset(&c.channel1, 0, sizeof c.channel1);
-    else if (n >= 501 && n < 501 + VMR_COMPUTED_CHANNELS)
+// Clears a channel of a record, so that the instrument is not sent it.
+void clearChannel(VmrInstConfig& c, ChannelId id) {
+    const int n = id.number;
+    if (id.computed)
         std::memset(&c.computed[n - 501], 0, sizeof c.computed[0]);
-    else if (n / 100 >= 1 && n / 100 <= VMR_MODULE_AREAS && n % 100 >= 1 &&
-             n % 100 <= VMR_CHANNELS_PER_AREA)
+    else if (n == 1)
+        std::memset(&c.channel1, 0, sizeof c.channel1);
+    else
         std::memset(&c.modules[n / 100 - 1].channels[n % 100 - 1], 0, sizeof(ChannelRecord));
 }
 
@@ -281,14 +295,16 @@ class Comparison {
 
     void document(const Value& d) {
         for (const auto& [key, v] : d.members()) {
-            if (key == "channel1" || key == "computed" || key == "modules") continue;
-            if (const auto note = notes_.find(key); note != notes_.end())
+            if (holdsChannels(key))
+                forEachChannelOf(key, v,
+                                 [&](ChannelId id, const std::string& path, const Value& user) {
+                                     channel(id, path, user);
+                                 });
+            else if (const auto note = notes_.find(key); note != notes_.end())
                 out_.push_back(note->second);
             else
                 value(key, key, written_.find(key), back_.find(key), v, top_);
         }
-        forEachChannel(
-            d, [&](int n, const std::string& path, const Value& user) { channel(n, path, user); });
     }
 
   private:
@@ -296,17 +312,17 @@ class Comparison {
         out_.push_back(Finding{kind, path, std::move(text)});
     }
 
-    void channel(int n, const std::string& path, const Value& user) {
+    void channel(ChannelId id, const std::string& path, const Value& user) {
         if (const auto note = notes_.find(path); note != notes_.end()) {
             out_.push_back(note->second);
             return;
         }
-        const Value* mine = writtenChannel(written_, n);
+        const Value* mine = writtenChannel(written_, id);
         if (!mine) return; // holds nothing
-        const Value* back = writtenChannel(back_, n);
+        const Value* back = writtenChannel(back_, id);
         const Value* function = mine->find("function");
         const Value* held = back ? back->find("function") : nullptr;
-        const std::string number = std::to_string(n);
+        const std::string number = std::to_string(id.number);
         if (!function || isNoneOrOff(*function)) {
             if (!back || shown(*back) != shown(*mine))
                 add(Kind::Unused, path,
@@ -326,7 +342,7 @@ class Comparison {
         }
         Context c = top_;
         c.channel = true;
-        c.channel1 = n == 1;
+        c.channel1 = id == ChannelId{1, false};
         c.function = plain(*function);
         const Value* alarms = mine->find("alarmFlags");
         c.alarm1 = flag(alarms, "alarm1Low") || flag(alarms, "alarm1High");
@@ -343,8 +359,10 @@ class Comparison {
                const Value* back, const Value& user, const Context& c) {
         if (!mine || !back) return;
         if (mine->isObject() && back->isObject()) {
-            for (const auto& [key, v] : mine->members())
-                value(path + "." + key, name + "." + key, &v, back->find(key), v, c);
+            // The members the document gives; all of them when it gives a
+            // number for the object.
+            for (const auto& [key, v] : (user.isObject() ? user : *mine).members())
+                value(path + "." + key, name + "." + key, mine->find(key), back->find(key), v, c);
             return;
         }
         if (mine->isArray() && back->isArray() && user.isArray() &&
@@ -429,12 +447,27 @@ int checkConfig(const json::Value& document, const VmrInstConfig& record, const 
     Bench bench(target);
     if (const int st = bench.open(); st != DLXVMR_OK) return st;
 
-    std::map<int, std::string> paths;
-    forEachChannel(document,
-                   [&](int n, const std::string& path, const Value&) { paths[n] = path; });
+    std::map<ChannelId, std::string> paths;
+    for (const auto& [key, v] : document.members())
+        forEachChannelOf(
+            key, v, [&](ChannelId id, const std::string& path, const Value&) { paths[id] = path; });
     // Findings of whole channels and settings, by their paths: shown where
     // the document holds them, and their values left out of the apply.
     std::map<std::string, Finding> notes;
+    // A finding for the document as a whole ends the check: it comes first,
+    // those of channels and settings follow in the document's order.
+    const auto endWith = [&](std::string text) {
+        findings.push_back(Finding{Kind::Rejected, "", std::move(text)});
+        for (const auto& [key, v] : document.members()) {
+            if (const auto note = notes.find(key); note != notes.end())
+                findings.push_back(note->second);
+            forEachChannelOf(key, v, [&](ChannelId, const std::string& path, const Value&) {
+                if (const auto note = notes.find(path); note != notes.end())
+                    findings.push_back(note->second);
+            });
+        }
+        return DLXVMR_OK;
+    };
     auto applied = std::make_unique<VmrInstConfig>(record);
 
     // Channels of slots without a module: the instrument has no such
@@ -446,13 +479,14 @@ int checkConfig(const json::Value& document, const VmrInstConfig& record, const 
         if ((fitted & (1 << m)) || area.moduleState == VMR_MODULE_ABSENT) continue;
         for (int k = 0; k < VMR_CHANNELS_PER_AREA; ++k) {
             const std::uint32_t f = area.channels[k].function;
-            const int n = 100 * m + 101 + k;
+            const ChannelId id{100 * m + 101 + k, false};
             if (f == 0 || f == VMR_CHANNEL_OFF) continue;
-            notes[paths[n]] = Finding{Kind::Dropped, paths[n],
-                                      "channel " + std::to_string(n) + " is dropped: slot " +
-                                          std::to_string(m + 1) + " of the " +
-                                          modelName(target.model) + " holds no module"};
-            clearChannel(*applied, n);
+            notes[paths[id]] =
+                Finding{Kind::Dropped, paths[id],
+                        "channel " + std::to_string(id.number) + " is dropped: slot " +
+                            std::to_string(m + 1) + " of the " + modelName(target.model) +
+                            " holds no module"};
+            clearChannel(*applied, id);
         }
     }
 
@@ -464,17 +498,17 @@ int checkConfig(const json::Value& document, const VmrInstConfig& record, const 
         int detail = 0;
         const int st = dlxVmrConfigSet(kCheckBcn, sent.get(), 0, &detail);
         if (st == DLXVMR_OK) break;
-        if (st == DLXVMR_CONFIG_NO_CHANNEL) {
-            findings.push_back(Finding{Kind::Rejected, "",
-                                       "no channel is configured to scan: nothing would be sent"});
-            return DLXVMR_OK;
-        }
+        if (st == DLXVMR_CONFIG_NO_CHANNEL)
+            return endWith("no channel is configured to scan: nothing would be sent");
         if (!instrumentRejected(st) && st != DLXVMR_E_INVALID_CONFIGURATION) return st;
         const std::string why = refusal(st);
         const int n = channelNamed(why);
-        if (n != 0 && paths.count(n) && !notes.count(paths[n])) {
-            notes[paths[n]] = Finding{Kind::Rejected, paths[n], why};
-            clearChannel(*applied, n);
+        // The library names the channels of its own refusals by their slots.
+        const ChannelId id =
+            st == DLXVMR_E_INVALID_CONFIGURATION ? ChannelId{n, false} : namedChannel(n);
+        if (const auto path = paths.find(id); path != paths.end() && !notes.count(path->second)) {
+            notes[path->second] = Finding{Kind::Rejected, path->second, why};
+            clearChannel(*applied, id);
             continue;
         }
         if (const std::string key = settingNaming(document, n); !key.empty() && !notes.count(key)) {
@@ -483,11 +517,7 @@ int checkConfig(const json::Value& document, const VmrInstConfig& record, const 
             continue;
         }
         // Refused for no one channel or setting: what follows it goes unsent.
-        findings.push_back(
-            Finding{Kind::Rejected, "", why + "; nothing after it is sent, nor checked"});
-        for (auto& [path, note] : notes)
-            findings.push_back(note);
-        return DLXVMR_OK;
+        return endWith(why + "; nothing after it is sent, nor checked");
     }
 
     auto back = std::make_unique<VmrInstConfig>();
@@ -495,12 +525,8 @@ int checkConfig(const json::Value& document, const VmrInstConfig& record, const 
         if (!instrumentRejected(st)) return st;
         // Such as an alarm trigger without its channel, which the read-back
         // cannot put back.
-        findings.push_back(Finding{Kind::Rejected, "",
-                                   "the configuration cannot be read back: " + refusal(st) +
-                                       "; nothing was compared"});
-        for (auto& [path, note] : notes)
-            findings.push_back(note);
-        return DLXVMR_OK;
+        return endWith("the configuration cannot be read back: " + refusal(st) +
+                       "; nothing was compared");
     }
     const Value written = configToJson(record), readBack = configToJson(*back);
     Comparison comparison(written, readBack, notes, findings);

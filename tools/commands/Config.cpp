@@ -26,10 +26,13 @@ Step parseConfigSet(Args& args) {
     const std::string path = args.value("config set: the JSON file");
     int options = 0;
     bool force = false;
-    for (bool more = true; more;) {
-        more = false;
-        if (args.takeIf("--skip-unchanged")) options = DLXVMR_CONFIG_SKIP_UNCHANGED, more = true;
-        if (args.takeIf("--force")) force = more = true;
+    for (;;) {
+        if (args.takeIf("--skip-unchanged"))
+            options = DLXVMR_CONFIG_SKIP_UNCHANGED;
+        else if (args.takeIf("--force"))
+            force = true;
+        else
+            break;
     }
     const ConfigDocument d = readConfigDocument(path);
     return instrumentStep("config set", [d, path, options, force](Run& run) -> int {

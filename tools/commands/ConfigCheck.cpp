@@ -52,7 +52,9 @@ int checkBeforeSending(Run& run, const ConfigDocument& d, const std::string& pat
     }
     target.fittedSlots = fittedSlots();
     std::vector<Finding> findings;
-    if (const int code = runCheck(d, path, target, findings); code != kExitOk) return code;
+    // A check that cannot run stops the sending, unless forced.
+    if (const int code = runCheck(d, path, target, findings); code != kExitOk)
+        return force ? kExitOk : code;
     for (const auto& f : findings)
         message(f.line());
     if (errorCount(findings) == 0) return kExitOk;

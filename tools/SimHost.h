@@ -14,6 +14,11 @@ class SimHost {
     // up as one fresh from its box would be set up on a bench: channels 101
     // to 103 scanned once a second until stopped.
     explicit SimHost(int model);
+    // An instrument to try a configuration on: modules only in the slots
+    // whose bits are set in fittedSlots (bit k = slot k + 1), left as "*RST"
+    // leaves it, and with a clock that jumps to the end of a timed run
+    // instead of waiting it out.
+    SimHost(int model, unsigned fittedSlots);
     ~SimHost();
     SimHost(const SimHost&) = delete;
     SimHost& operator=(const SimHost&) = delete;

@@ -63,7 +63,7 @@ std::wstring widePath(const std::string& path) {
 std::string readFile(const std::string& path) {
     std::string text;
     if (!json::readDocument(path, text))
-        throw UsageError("cannot read " + path + ": " + std::strerror(errno));
+        throw InputError("cannot read " + path + ": " + std::strerror(errno), 1);
     return text;
 }
 

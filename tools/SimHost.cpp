@@ -41,6 +41,10 @@ SimHost::SimHost(int model)
         impl_->instrument.settings.timerSeconds = 1;
         impl_->instrument.settings.triggerCount = 0;
     }
+    // Three thermocouples, as a read-back shows them, and no OEM text for
+    // config set to replace.
+    impl_->instrument.execute("CONF:TEMP TC,K,(@101:103)");
+    impl_->instrument.execute("SYST:OEM:IDEN:STOR \"\",\"FLASH\"");
     sim::setScanChannels(impl_->instrument, {101, 102, 103});
     impl_->serve();
 }

@@ -18,14 +18,20 @@ struct KordaResult {
 };
 
 // Runs korda with the arguments (shell words) in dir; env: assignments
-// placed before the program.
+// placed before the program. Its standard output goes to a file read back,
+// or, with to, to a path ("/dev/full") or into a pipe ("| head -n 1"); the
+// exit code is korda's.
 inline KordaResult runKorda(const TempDir& dir, const std::string& arguments,
-                            const std::string& env = "") {
+                            const std::string& env = "", const std::string& to = "") {
     const auto out = dir.file("stdout.txt").string();
     const auto err = dir.file("stderr.txt").string();
-    const std::string command = "cd '" + dir.path().string() + "' && " + env + " " + KORDA_TOOL +
-                                " " + arguments + " >'" + out + "' 2>'" + err + "' </dev/null";
-    const int raw = std::system(command.c_str());
+    const std::string sink = to.empty()     ? ">'" + out + "'"
+                             : to[0] == '|' ? to + " >'" + out + "'"
+                                            : ">" + to;
+    dir.write("run.sh", "cd '" + dir.path().string() + "' && " + env + " " + KORDA_TOOL + " " +
+                            arguments + " 2>'" + err + "' </dev/null " + sink +
+                            "; exit ${PIPESTATUS[0]}\n");
+    const int raw = std::system(("bash '" + dir.file("run.sh").string() + "'").c_str());
     KordaResult r;
     r.code = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
     r.out = dir.read("stdout.txt");

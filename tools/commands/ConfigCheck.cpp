@@ -17,7 +17,7 @@ ConfigDocument readConfigDocument(const std::string& path) {
         d.document = std::make_shared<json::Value>(json::parse(readFile(path)));
         configFromJson(*d.document, *d.record);
     } catch (const json::Error& e) {
-        throw UsageError(path + ": " + e.what());
+        throw InputError(path + ": " + e.what(), kExitUsage);
     }
     return d;
 }

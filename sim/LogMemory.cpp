@@ -4,6 +4,7 @@
 #include "RecordingWriter.h"
 #include "ScpiArgs.h"
 #include "comm/ScpiText.h"
+#include "logdata/SetupCells.h"
 
 #include <algorithm>
 #include <cmath>
@@ -93,11 +94,11 @@ void report(Instrument& in, const Reply& r) {
 
 // ---- Running configuration ------------------------------------------------------
 
+// A text from a command, in the code page the library writes it in, read
+// back as the library reads a setup cell, so that names and units outside
+// ASCII survive the round trip.
 void setText(VmrChar16 (&field)[VMR_TEXT_UNITS], const std::string& text) {
-    std::size_t n = 0;
-    for (; n < text.size() && n + 1 < VMR_TEXT_UNITS; ++n)
-        field[n] = static_cast<unsigned char>(text[n]);
-    field[n] = 0;
+    korda32ex::logdata::storeCellText(text, field);
 }
 
 struct Code {

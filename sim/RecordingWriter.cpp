@@ -1,7 +1,8 @@
 #include "RecordingWriter.h"
 
-#include "core/Numbers.h"
+#include "ScanArgs.h"
 #include "logdata/LineCheck.h"
+#include "logdata/SetupCells.h"
 
 #include <cmath>
 #include <cstdio>
@@ -23,7 +24,7 @@ bool computedOn(std::uint32_t f) {
 std::string readingText(double v) {
     if (std::isnan(v)) return "9.910000E+37";
     if (std::isinf(v)) return v > 0 ? "9.900000E+37" : "-9.900000E+37";
-    std::string s = korda32ex::wire::scientific6(v);
+    std::string s = args::scientificReading(v);
     for (char& c : s)
         if (c == 'e') c = 'E';
     return s;
@@ -39,10 +40,7 @@ std::string timeStamp(std::int64_t rtcEpochMs) {
 }
 
 void setText(VmrChar16 (&field)[VMR_TEXT_UNITS], const char* text) {
-    std::size_t n = 0;
-    for (; text[n] != '\0' && n + 1 < VMR_TEXT_UNITS; ++n)
-        field[n] = static_cast<unsigned char>(text[n]);
-    field[n] = 0;
+    korda32ex::logdata::storeCellText(text, field);
 }
 
 ChannelRecord& channel(VmrInstConfig& c, int number) {
@@ -227,10 +225,11 @@ VmrInstConfig demoConfiguration(Model model) {
     return c;
 }
 
-int writeDemoRecording(const std::string& directory, Model model, int scans) {
+int writeDemoRecording(const std::string& directory, Model model, int scans, bool numbered) {
     RecordingOptions o;
     o.model = model;
     o.scans = scans;
+    if (numbered) o.reading = [](int scan, int) { return scan + 1.0; };
     const Recording rec = buildRecording(demoConfiguration(model), o);
     if (!writeRecording(directory, rec)) {
         std::fprintf(stderr, "korda-sim: cannot write the recording into %s\n", directory.c_str());

@@ -68,7 +68,7 @@ int Connection::open(const Address& address, int modelGiven, bool quiet) {
     if (address.kind == Address::Kind::Sim) {
         const int model = address.model ? address.model
                           : modelGiven  ? modelGiven
-                                        : DLXVMR_MODEL_5129A;
+                                        : SimHost::defaultModel();
         sim_ = std::make_unique<SimHost>(model);
         port = sim_->port();
         if (port == 0) {

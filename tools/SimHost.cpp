@@ -14,7 +14,9 @@ namespace korda::tool {
 namespace {
 
 sim::Model simModel(int model) {
-    return model == DLXVMR_MODEL_5129A ? sim::Model::M5129A : sim::Model::M7043A;
+    return model == DLXVMR_MODEL_7043A   ? sim::Model::M7043A
+           : model == DLXVMR_MODEL_5129A ? sim::Model::M5129A
+                                         : sim::kDefaultModel;
 }
 
 std::vector<std::string> fittedModules(int model, unsigned fittedSlots) {
@@ -58,6 +60,10 @@ SimHost::SimHost(int model, unsigned fittedSlots)
     impl_->serve();
 }
 SimHost::~SimHost() = default;
+
+int SimHost::defaultModel() {
+    return sim::kDefaultModel == sim::Model::M7043A ? DLXVMR_MODEL_7043A : DLXVMR_MODEL_5129A;
+}
 
 int SimHost::port() const {
     return impl_->server->listening() ? impl_->server->port() : 0;

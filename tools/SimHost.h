@@ -20,6 +20,9 @@ class SimHost {
     // instead of waiting it out.
     SimHost(int model, unsigned fittedSlots);
     ~SimHost();
+    // The model code (DLXVMR_MODEL_...) of the virtual instrument's default
+    // model, the one korda-sim is too.
+    static int defaultModel();
     SimHost(const SimHost&) = delete;
     SimHost& operator=(const SimHost&) = delete;
 

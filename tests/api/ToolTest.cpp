@@ -141,7 +141,7 @@ TEST(Tool, BadArgumentsExitWith2BeforeAnythingIsSent) {
         {"dio 1", "the value is missing"},
         {"--timeout 0 idn", "--timeout (seconds) must be a whole number from 1"},
         {"--model 9999 idn", "--model is 7043A or 5129A"},
-        {"config frob", "config: get, set or example, not 'frob'"},
+        {"config frob", "config: get, set, check or example, not 'frob'"},
         {"config set missing.json", "korda: cannot read missing.json: No such file or directory\n",
          1, false},
         {"config set bad.json", "bad.json: triggerCount: expected a whole number from 0", 2, false},

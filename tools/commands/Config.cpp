@@ -40,17 +40,22 @@ Step parseConfigExample(Args& args) {
 }
 
 Step parseConfigSet(Args& args) {
-    const std::string path = args.value("config set: the JSON file");
     int options = 0;
     bool force = false;
-    for (;;) {
-        if (args.takeIf("--skip-unchanged"))
-            options = DLXVMR_CONFIG_SKIP_UNCHANGED;
-        else if (args.takeIf("--force"))
-            force = true;
-        else
-            break;
-    }
+    // The options may stand before or after the file.
+    const auto takeOptions = [&] {
+        for (;;) {
+            if (args.takeIf("--skip-unchanged"))
+                options = DLXVMR_CONFIG_SKIP_UNCHANGED;
+            else if (args.takeIf("--force"))
+                force = true;
+            else
+                break;
+        }
+    };
+    takeOptions();
+    const std::string path = args.value("config set: the JSON file");
+    takeOptions();
     const ConfigDocument d = readConfigDocument(path);
     return instrumentStep("config set", [d, path, options, force](Run& run) -> int {
         // Nothing is sent while the instrument would not hold the file as

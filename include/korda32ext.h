@@ -105,8 +105,9 @@ KORDA_API int KORDA_CALL dlxVmrGetVersion(int* major, int* minor, int* patch, ch
  * status text. Each thread sees only its own failures; a call that succeeds
  * leaves the detail as it was. Copies at most size-1 characters and a
  * terminator (size 0 or a null buffer copies nothing) and returns the length
- * of the whole detail in characters (0 before any failure). Needs no
- * dlxVmrLibInit. */
+ * of the whole detail (0 before any failure): in bytes for the A form, in
+ * wide characters for the W form (what it writes, without the terminator,
+ * when size holds the whole detail). Needs no dlxVmrLibInit. */
 KORDA_API int KORDA_CALL dlxVmrGetLastErrorDetailA(char* buffer, uint32_t size);
 KORDA_API int KORDA_CALL dlxVmrGetLastErrorDetailW(wchar_t* buffer, uint32_t size);
 

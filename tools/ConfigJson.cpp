@@ -732,13 +732,12 @@ ChannelRecord& analog(VmrInstConfig& c, int model, int number, std::uint32_t fun
 // The example holds what the instrument holds once it is configured, so that
 // the record read back from it is the same record: a module area shows as
 // present (1) through its channels and is otherwise left as it is after a
-// reset; the automatic-trigger order is "none chosen" (3) while the timer
-// triggers.
+// reset; the automatic-trigger order stays 0 while the timer triggers (the
+// instrument keeps "none chosen", which leaves the order read back as it is).
 void exampleConfig(int model, VmrInstConfig& c) {
     std::memset(&c, 0, sizeof c);
     c.intervalSeconds = 1; // one scan a second, until stopped
     c.triggerCount = 0;
-    c.autoTriggerOrder = 3;
 
     static const char* const kPlaces[] = {"Oven top", "Oven middle", "Oven bottom", "Door",
                                           "Inlet",    "Outlet",      "Ambient",     "Bath"};

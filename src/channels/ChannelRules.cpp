@@ -53,10 +53,6 @@ std::wstring wideCharacter(std::uint32_t high, std::uint32_t low) {
 
 } // namespace
 
-std::string channelList(int number) {
-    return "(@" + std::to_string(number) + ")";
-}
-
 const char* alarmStateWord(std::uint32_t alarmFlags, int alarm) {
     if (!validAlarm(alarm)) return "OFF";
     if (alarmFlags & kAlarmLowBit[alarm]) return "LOW";

@@ -55,17 +55,24 @@ std::optional<ErrorQueueLine> readErrorQueueLine(std::string_view line) {
                           text.size() >= 2 && text.front() == '"' && text.back() == '"'};
 }
 
-// The error an instrument reported in place of the no-error line when text
-// ends with a complete, quoted error-queue line of a number other than 0.
-std::optional<ErrorQueueLine> endsWithErrorLine(std::string_view text) {
-    if (text.empty() || text.back() != '\n') return std::nullopt;
-    text.remove_suffix(1);
-    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-    const std::size_t start = text.find_last_of('\n');
-    const auto entry =
-        readErrorQueueLine(start == std::string_view::npos ? text : text.substr(start + 1));
-    if (!entry || !entry->quoted || entry->code == 0) return std::nullopt;
-    return entry;
+// The instrument's rejection of a long reply's command: the whole reply is
+// one error-queue line, quoted, with a negative number (the answer to the
+// closing "SYST:ERR?" when the command itself gave nothing). Gives the
+// detailed text to record with the number.
+struct Rejection {
+    int code = 0;
+    std::string text;
+};
+std::optional<Rejection> rejectionOf(std::string_view reply) {
+    std::optional<Rejection> rejection;
+    std::size_t lines = 0;
+    forEachLine(reply, LineRule::Reply, [&](std::string_view line) {
+        if (++lines != 1) return;
+        const auto entry = readErrorQueueLine(line);
+        if (entry && entry->quoted && entry->code < 0)
+            rejection = Rejection{entry->code, std::string(entry->text)};
+    });
+    return lines == 1 ? rejection : std::nullopt;
 }
 
 // The commands of an exchange for a failure text: the error queue's own
@@ -369,31 +376,46 @@ int SCPIHandler::readUntilNoError(const std::string& command, std::string& out) 
 int SCPIHandler::collectUntilNoError(const std::string& command, std::uint32_t limit,
                                      std::size_t base, std::string& out, bool& rejected) {
     const std::uint32_t start = tickCount();
+    const std::uint32_t quiet = std::max<std::uint32_t>(limit, 1);
+    // The reply's complete lines, counted as they arrive, until the first
+    // one has been judged: only a reply that is one line can be a rejection.
+    ReplyLineCounter lines;
+    bool firstLineJudged = false;
     for (;;) {
-        // The whole collection has the time limit plus the time its bytes
-        // take at the slowest pace allowed: a reply that keeps arriving fast
-        // enough is never cut short, one that trickles ends all the same.
+        // Silence for a whole time limit ends the collection, and so does a
+        // reply slower overall than the time limit plus kLongReplyMsPerByte
+        // for each byte received: a live instrument, even on the slowest
+        // link, stays far within that, a peer that trickles does not.
         const std::uint64_t received = out.size() - base;
-        const std::uint64_t allowed = std::min<std::uint64_t>(
-            std::max<std::uint64_t>(limit, 1) + received / kLongReplyBytesPerMs, 0xFFFFFFFFu);
+        const std::uint64_t allowed =
+            std::min<std::uint64_t>(quiet + received * kLongReplyMsPerByte, 0xFFFFFFFFu);
         const std::uint32_t elapsed = tickCount() - start;
         if (elapsed >= allowed) return status::kTimeout;
         const std::size_t before = out.size();
         const int st = transport_->receive(
-            static_cast<std::uint32_t>(std::min<std::uint64_t>(allowed - elapsed, limit)), out);
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(allowed - elapsed, quiet)), out);
         if (st != status::kOk) return st;
+        if (out.size() == before) continue;
         // Look for the no-error line only where it can newly complete.
         const std::size_t from =
             std::max(base, before >= kNoErrorEnd.size() ? before - kNoErrorEnd.size() + 1 : 0);
         if (out.find(kNoErrorEnd, from) != std::string::npos)
             return out.size() >= kMinimumLongReply ? status::kOk : status::kInvalidResponse;
         // The instrument rejected the command: its error, the answer to the
-        // closing "SYST:ERR?", is the last line, and no no-error line follows.
-        if (out.size() > before) {
-            if (const auto error = endsWithErrorLine(std::string_view(out).substr(base))) {
-                recordError(error->code, command + " => " + std::string(error->text));
-                rejected = true;
-                return error->code;
+        // closing "SYST:ERR?", is all that came. An error-shaped line after
+        // other lines, or one that is not negative, is data.
+        if (!firstLineJudged) {
+            lines.feed(out.data() + before, out.size() - before);
+            if (lines.lines() > 0) {
+                firstLineJudged = true;
+                const auto rejection = lines.lines() == 1 && !lines.pending()
+                                           ? rejectionOf(std::string_view(out).substr(base))
+                                           : std::nullopt;
+                if (rejection) {
+                    recordError(rejection->code, command + " => " + rejection->text);
+                    rejected = true;
+                    return rejection->code;
+                }
             }
         }
         if (out.size() - base > replyLimit_) return status::kInvalidResponse;

@@ -79,9 +79,13 @@ class SCPIHandler {
     int sendCommands(const std::vector<std::string>& commands);
     int sendCheckedBatch(const std::vector<std::string>& commands);
     // A command answering an unknown number of lines; collects until the
-    // error queue's no-error line arrives. Appends to out. The collection
-    // may last the time limit plus 1 ms for every kLongReplyBytesPerMs bytes
-    // received (-1015 beyond): a peer that trickles cannot hold it forever.
+    // error queue's no-error line arrives. Appends to out. -1015 when nothing
+    // arrives for a whole time limit, or when the whole reply takes longer
+    // than the time limit plus kLongReplyMsPerByte for each byte received: a
+    // peer that trickles cannot hold it forever. A reply that is one quoted
+    // error-queue line with a negative number is the instrument's rejection:
+    // that number, its text recorded under it. Any other error-shaped line
+    // is data.
     int readUntilNoError(const std::string& command, std::string& out);
     // Discards whatever input is pending (the transport's drain, within the
     // time limit).
@@ -92,9 +96,10 @@ class SCPIHandler {
     static constexpr std::size_t kBatchSize = 20;
     static constexpr std::uint32_t kMillisecondsPerLine = 150;
     static constexpr std::size_t kMinimumLongReply = 128;
-    // The slowest pace a long reply may keep, in bytes per millisecond: half
-    // of what a serial line at 19200 baud carries.
-    static constexpr std::uint64_t kLongReplyBytesPerMs = 1;
+    // The time a long reply may take per byte beyond the time limit: a pace
+    // of 100 bytes per second, far below the slowest link (19200 baud, about
+    // 1920 bytes per second).
+    static constexpr std::uint64_t kLongReplyMsPerByte = 10;
     // The most text any exchange collects unless the handler is built with
     // another limit.
     static constexpr std::size_t kLongReplyLimit = std::size_t(256) << 20;

@@ -17,7 +17,7 @@ const TokenCode* findCode(std::uint32_t code, std::span<const TokenCode> table) 
     return nullptr;
 }
 
-std::string channelList(int number) {
+std::string channelList(std::int64_t number) {
     return "(@" + std::to_string(number) + ")";
 }
 

@@ -26,8 +26,9 @@ const TokenCode* findToken(std::string_view reply, std::span<const TokenCode> ta
 // The entry whose code equals code, or null.
 const TokenCode* findCode(std::uint32_t code, std::span<const TokenCode> table);
 
-// "(@" number ")" as every channel list of a command is written.
-std::string channelList(int number);
+// "(@" number ")" as every channel list of a command is written (channel
+// numbers read from the instrument are unsigned 32-bit: written as read).
+std::string channelList(std::int64_t number);
 
 // Asks the instrument at once and returns its reply; nothing when there is no
 // instrument or the exchange failed.

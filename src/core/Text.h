@@ -70,6 +70,8 @@ class ReplyLineCounter {
   public:
     void feed(const char* data, std::size_t length);
     std::size_t lines() const { return lines_; }
+    // True when a line has begun that no line feed has ended yet.
+    bool pending() const { return pending_; }
 
   private:
     std::size_t lines_ = 0;

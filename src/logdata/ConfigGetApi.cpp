@@ -1,5 +1,6 @@
 // dlxVmrConfigGet: the configuration an instrument runs, read back through
 // its log memory into the application's record.
+#include "config/InstConfigProcessor.h"
 #include "config/RecordAccess.h"
 #include "config/ShuntConversion.h"
 #include "frontend/ApiFrame.h"
@@ -21,7 +22,11 @@ KORDA_API int KORDA_CALL dlxVmrConfigGet(int bcn, VmrInstConfig* record) {
         std::memset(record, 0, sizeof *record);
         auto working = std::make_unique<VmrInstConfig>();
         std::memset(working.get(), 0, sizeof *working);
-        ModelCodeScope model(g.settingsFor(bcn).model);
+        // The whole-instrument processor, built as for a configuration: it
+        // asks for the modules ("*OPT?") and the scan list ("ROUT:SCAN?"),
+        // whose answers the read-back does not use, and keeps the model code
+        // current for the whole call.
+        const InstConfigProcessor instrument(h, g.settingsFor(bcn).model);
 
         CaptureState capture;
         if (captureConfiguration(h, *working, capture) != status::kOk)

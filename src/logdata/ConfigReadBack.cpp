@@ -229,8 +229,7 @@ int restoreConfiguration(SCPIHandler& h, VmrInstConfig& record, const CaptureSta
             commands.push_back("TRIG:SOUR EXT");
         } else if (record.triggerSource == 2) {
             commands.push_back("TRIG:SOUR ALAR");
-            commands.push_back("TRIG:ALAR:CHAN " +
-                               channelList(static_cast<int>(record.alarmTriggerChannel)));
+            commands.push_back("TRIG:ALAR:CHAN " + channelList(record.alarmTriggerChannel));
         } else {
             commands.push_back("TRIG:SOUR AUTO");
         }

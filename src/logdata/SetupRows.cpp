@@ -12,8 +12,6 @@ namespace {
 constexpr std::uint32_t kRateBits = 0x07;
 constexpr std::uint32_t kDataSecurityBit = 0x20;
 constexpr std::uint32_t kAutoContinuousBit = 0x40;
-constexpr std::string_view kNoAutoOrder = "000";
-constexpr std::uint32_t kNoAutoOrderCode = 3;
 
 void setSwitchBit(std::uint32_t& flags, std::uint32_t bit, std::string_view cell) {
     if (cellSwitch(cell))
@@ -68,13 +66,10 @@ void applyTestSetupRow(const Row& row, const ModelTraits& model, VmrInstConfig& 
     }
     if (row.has(5)) setSwitchBit(record.flags, kDataSecurityBit, row[5]);
     if (row.has(9)) setSwitchBit(record.flags, kAutoContinuousBit, row[9]);
+    // The order cell takes the setup tokens alone: "000" (no order chosen)
+    // is none, so it leaves the order as it is.
     if (row.has(10)) {
-        // "000" is the instrument's "no order chosen", as "TRIG:AUTO:ORD?"
-        // answers it; it is no token of any other cell.
-        if (row[10] == kNoAutoOrder)
-            record.autoTriggerOrder = kNoAutoOrderCode;
-        else if (const auto code = setupTokenCode(row[10]))
-            record.autoTriggerOrder = *code;
+        if (const auto code = setupTokenCode(row[10])) record.autoTriggerOrder = *code;
     }
     if (model.referenceChannels) {
         if (row.has(11)) setReferenceChannel(record.autoReferenceChannel, row[11]);

@@ -78,9 +78,10 @@ void dropUncarried(VmrInstConfig& r, Model model) {
     if (model == Model::M5129A) r.autoReferenceChannel = r.autoSecondReferenceChannel = 0;
     // Order, continuous run and reference channels of the automatic trigger
     // are sent only when the automatic trigger is chosen.
-    // Without one the instrument keeps "no order chosen" (3) from its reset.
+    // Without one the instrument keeps "no order chosen" from its reset,
+    // "000" in the setup text, which leaves the zeroed order as it is.
     if (r.triggerSource != 3) {
-        r.autoTriggerOrder = 3;
+        r.autoTriggerOrder = 0;
         r.flags &= ~0x40u;
         r.autoReferenceChannel = r.autoSecondReferenceChannel = 0;
     }

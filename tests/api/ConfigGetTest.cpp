@@ -96,7 +96,8 @@ TEST(ConfigGet, TheCaptureDialogueUpToAnEmptyLogReply) {
     peer.script("DATA:LOG:AUTO?", {"0"});
     peer.script("DATA:LOG:DEST?", {"MMEM"});
     peer.script("TRIG:COUN?", {"1"});
-    peer.script("ROUT:SCAN?", {"(@)", "(@1)"});
+    peer.script("*OPT?", {"DIG,0,NONE,0"});
+    peer.script("ROUT:SCAN?", {"(@)", "(@)", "(@1)"});
     peer.script("TRIG:TIM?", {"1.0"});
     peer.script("TRIG:SOUR?", {"ALAR"});
     peer.script("TRIG:ALAR:CHAN?", {"203"});
@@ -104,13 +105,46 @@ TEST(ConfigGet, TheCaptureDialogueUpToAnEmptyLogReply) {
     auto r = filledRecord(0xAB);
     EXPECT_EQ(dlxVmrConfigGet(1, r.get()), DLXVMR_E_INVALID_RESPONSE);
     EXPECT_TRUE(allZero(*r));
-    EXPECT_EQ(peer.dialogue(), "DATA:LOG:AUTO?|DATA:LOG:AUTO 1|DATA:LOG:DEST?|DATA:LOG:DEST MEM|"
-                               "TRIG:COUN?|ABOR|TRIG:COUN 2|ROUT:SCAN?|ROUT:SCAN (@1)|TRIG:TIM?|"
-                               "TRIG:SOUR?|TRIG:SOUR TIM|TRIG:ALAR:CHAN?|INIT|ROUT:SCAN?|*OPC?|"
-                               "MEM:LOG:READ:CONF?|");
+    EXPECT_EQ(peer.dialogue(),
+              "*OPT?|ROUT:SCAN?|DATA:LOG:AUTO?|DATA:LOG:AUTO 1|DATA:LOG:DEST?|DATA:LOG:DEST MEM|"
+              "TRIG:COUN?|ABOR|TRIG:COUN 2|ROUT:SCAN?|ROUT:SCAN (@1)|TRIG:TIM?|"
+              "TRIG:SOUR?|TRIG:SOUR TIM|TRIG:ALAR:CHAN?|INIT|ROUT:SCAN?|*OPC?|"
+              "MEM:LOG:READ:CONF?|");
 
     // "*OPC?" answering anything but "1" fails the capture: -1.
     peer.script("*OPC?", {"0"});
     EXPECT_EQ(dlxVmrConfigGet(1, r.get()), -1);
     EXPECT_EQ(dlxVmrConfigGet(1, nullptr), -2);
+}
+
+// The alarm channel of the trigger is an unsigned number from capture to
+// restore: a channel beyond the int range goes back as it was read.
+TEST(ConfigGet, TheAlarmChannelGoesBackAsRead) {
+    ScriptedSession s;
+    ASSERT_EQ(s.openStatus(), 1);
+    auto& peer = s.instrument;
+    for (const auto& [query, reply] :
+         std::map<std::string, std::string>{{"*OPT?", "DIG,0"},
+                                            {"ROUT:SCAN?", "(@101)"},
+                                            {"DATA:LOG:AUTO?", "1"},
+                                            {"DATA:LOG:DEST?", "MEM"},
+                                            {"TRIG:COUN?", "1"},
+                                            {"TRIG:TIM?", "1"},
+                                            {"TRIG:SOUR?", "ALAR"},
+                                            {"TRIG:ALAR:CHAN?", "3000000000"},
+                                            {"*OPC?", "1"},
+                                            {"MEM:LOG:READ:CONF?", std::string(130, ',')},
+                                            {"UNIT:TEMP?", "C"},
+                                            {"ROUT:SCAN:RES?", "0"},
+                                            {"TOT:DEB?", "0"},
+                                            {"TOT:DATA?", "0"},
+                                            {"TOT:TYPE?", "READ"},
+                                            {"TOT:STAT?", "0"}})
+        peer.script(query, {reply});
+    auto r = filledRecord(0);
+    ASSERT_EQ(dlxVmrConfigGet(1, r.get()), 1);
+    EXPECT_EQ(r->alarmTriggerChannel, 3000000000u);
+    const std::string dialogue = peer.dialogue();
+    EXPECT_EQ(dialogue.substr(dialogue.find("MEMory:LOG:DELete")),
+              "MEMory:LOG:DELete|TRIG:SOUR ALAR|TRIG:ALAR:CHAN (@3000000000)|");
 }

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <condition_variable>
 #include <cstdlib>
+#include <cwchar>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -199,3 +201,28 @@ TEST(Trace, NothingIsCalledWhenNoneIsRegistered) {
     ASSERT_EQ(dlxVmrGetScansCount(1, &count), 1);
     EXPECT_TRUE(trace.empty());
 }
+
+#ifndef _WIN32
+// The wide detail counts wide characters: a device path with "é" (two bytes
+// in UTF-8, one wide character) gives one less than the narrow detail.
+TEST_F(Library, TheWideDetailCountsWideCharacters) {
+    const std::string previous = std::setlocale(LC_CTYPE, nullptr);
+    if (std::setlocale(LC_CTYPE, "C.UTF-8") == nullptr) GTEST_SKIP() << "no UTF-8 locale";
+    korda::test::TempDir dir;
+    ::setenv("KORDA_COM7", (dir.path().string() + "/\xC3\xA9-tty").c_str(), 1);
+    dlxVmrCCFsetBCN(2, DLXVMR_INTERFACE_USB, 7, nullptr, DLXVMR_MODEL_7043A);
+    EXPECT_EQ(dlxVmrCommOpen(2), DLXVMR_E_INSTRUMENT_NOT_FOUND);
+    ::unsetenv("KORDA_COM7");
+    wchar_t wide[512];
+    const int length = dlxVmrGetLastErrorDetailW(wide, 512);
+    EXPECT_EQ(length, static_cast<int>(std::wcslen(wide)));
+    EXPECT_EQ(length + 1, dlxVmrGetLastErrorDetailA(nullptr, 0));
+    EXPECT_NE(std::wstring(wide).find(L"/\u00e9-tty: "), std::wstring::npos);
+    // Cut short or not copied at all, it still gives the whole length.
+    wchar_t small[8];
+    EXPECT_EQ(dlxVmrGetLastErrorDetailW(small, 8), length);
+    EXPECT_EQ(std::wstring(small), std::wstring(wide).substr(0, 7));
+    EXPECT_EQ(dlxVmrGetLastErrorDetailW(nullptr, 0), length);
+    std::setlocale(LC_CTYPE, previous.c_str());
+}
+#endif

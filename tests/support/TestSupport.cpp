@@ -279,7 +279,8 @@ void ScriptedPeer::run() {
         }
         const Action a = responder_(message, connections_.load());
         if (a.trickleMs != 0) {
-            for (std::size_t i = 0; i < a.reply.size() && running_; ++i) {
+            writeAll(a.reply.substr(0, a.burst));
+            for (std::size_t i = a.burst; i < a.reply.size() && running_; ++i) {
                 if (pf::socketSend(current_, a.reply.data() + i, 1) != 1) break;
                 pf::sleepMs(a.trickleMs);
             }

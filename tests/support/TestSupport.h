@@ -106,6 +106,8 @@ class ScriptedPeer {
         // When not 0, the reply goes out one byte at a time with this pause
         // after each (while the peer runs and the connection takes it).
         unsigned trickleMs = 0;
+        // With trickleMs, the first `burst` bytes go out at once, the rest trickles.
+        std::size_t burst = 0;
         // Called once the reply is written.
         std::function<void()> written = {};
         // When set, the reply never ends: text without a line end follows

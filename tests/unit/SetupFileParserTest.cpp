@@ -76,10 +76,11 @@ TEST(SetupFileParser, TestSetupRow) {
     ASSERT_TRUE(parseSetupText(header("5129A") + "r,1,2,3,NPLC,ON,6,7,8,1,LIN,Ch102\r\n", *z));
     EXPECT_EQ(fields(*z), std::tuple(0x20u | 0x46, 0u, 0u, 222u));
 
-    // "000", no order chosen, is order 3 in the order cell and no token
-    // anywhere else.
+    // "000", no order chosen, is no token: it leaves the order and the rate
+    // as they are.
+    z->autoTriggerOrder = 2;
     ASSERT_TRUE(parseSetupText(header("5129A") + "r,1,2,3,000,ON,6,7,8,1,000\r\n", *z));
-    EXPECT_EQ(fields(*z), std::tuple(0x20u | 0x46, 3u, 0u, 222u));
+    EXPECT_EQ(fields(*z), std::tuple(0x20u | 0x46, 2u, 0u, 222u));
 }
 
 TEST(SetupFileParser, AnalogRowOf7043A) {

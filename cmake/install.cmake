@@ -1,8 +1,9 @@
 # Installation and packages: the header, the library (libKORDA32Ext.so.1 with
 # its development link, or KORDA32Ext.dll with its import library), the CMake
 # package KORDA32Ext (target KORDA32Ext::KORDA32Ext), korda32ext.pc for
-# pkg-config, and the programs korda and korda-sim. cpack makes a .deb on
-# Linux and a .zip on Windows from the same tree.
+# pkg-config, the programs korda and korda-sim, and the documentation (README,
+# changelog, licence, docs/). cpack makes a .deb on Linux and a .zip on
+# Windows from the same tree.
 include(CMakePackageConfigHelpers)
 
 set(KORDA_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/KORDA32Ext)
@@ -45,6 +46,10 @@ install(FILES ${PROJECT_BINARY_DIR}/korda32ext.pc
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/README.md
               ${PROJECT_SOURCE_DIR}/CHANGELOG.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
+# The pages the README links to, beside it as in the source tree, so that its
+# links (docs/korda.md, ...) lead to them in the installed tree too.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
+        COMPONENT runtime FILES_MATCHING PATTERN "*.md")
 
 # Packages.
 set(CPACK_PACKAGE_NAME korda32ext)

@@ -20,10 +20,10 @@ const std::vector<Command>& commandTable() {
          parseConfigCheck},
         {"config example", "config example MODEL [-o FILE]", "korda config example 5129A",
          "print a configuration of typical channels to start from", parseConfigExample},
-        {"scan", "scan --count N [--interval S] [-o FILE]", "korda scan --count 20 -o run.csv",
-         "start scanning, fetch N scans as CSV, stop", parseScan},
-        {"monitor", "monitor CHANNEL [--count N]", "korda monitor 101 --count 5",
-         "read one channel through the monitor", parseMonitor},
+        {"scan", "scan [--count N] [--interval S] [-o FILE]", "korda scan --count 20 -o run.csv",
+         "start scanning, fetch scans as CSV (N, or until Ctrl-C), stop", parseScan},
+        {"monitor", "monitor CHANNEL [--count N] [--interval S]", "korda monitor 101 --count 5",
+         "read one channel through the monitor (N times, or until Ctrl-C)", parseMonitor},
         {"log list", "log list", "korda log list", "the names of the log files in the memory",
          parseLogList},
         {"log read", "log read NAME [-o FILE]", "korda log read LOG00001 -o run.csv",
@@ -33,8 +33,11 @@ const std::vector<Command>& commandTable() {
         {"log status", "log status", "korda log status", "the free and used room of the log memory",
          parseLogStatus},
         {"log format", "log format", "korda log format", "empty the log memory", parseLogFormat},
-        {"files", "files DIR [read|verify|config] [-o FILE]", "korda files /media/usb/run1/ verify",
-         "a recording copied from a USB drive: CSV, check codes, setup", parseFiles},
+        {"files", "files DIR|FILE [read [--skip-bad]|verify|config] [-o FILE]",
+         "korda files /media/usb/run1/ verify",
+         "a recording copied from a USB drive (its directory or a file in it): CSV, check codes, "
+         "setup",
+         parseFiles},
         {"dio", "dio [MASK VALUE]", "korda usb:4 dio 0x03 0x01",
          "read the digital I/O byte, or set the bits of MASK", parseDio},
         {"totalizer", "totalizer [clear]", "korda totalizer", "read or clear the totalizer",
@@ -167,7 +170,7 @@ std::string helpText() {
     }
     out += "\n"
            "exit codes: 0 done, 1 local failure (a file, or a configuration the check finds an\n"
-           "error in), 2 bad arguments (nothing sent),\n"
+           "error in), 2 bad arguments or an invalid document (nothing sent),\n"
            "3 the instrument or the library refused, 4 the instrument could not be reached,\n"
            "130 interrupted (a running scan is stopped first).\n"
            "\n"

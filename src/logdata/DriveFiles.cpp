@@ -48,7 +48,9 @@ std::wstring siblingPath(std::wstring_view path, std::wstring_view name) {
 
 std::string pathText(std::wstring_view path) {
     std::string text = platform::wideToNarrow(std::wstring(path).c_str());
-    if (text.find('/') != std::string::npos)
+    // Written with one separator: the system's own, or "/" where the
+    // caller's path holds one.
+    if (platform::kPathSeparator == '/' || text.find('/') != std::string::npos)
         for (char& c : text)
             if (c == '\\') c = '/';
     return text;

@@ -32,8 +32,9 @@ std::wstring siblingPath(std::wstring_view path, std::wstring_view name);
 std::optional<std::string> readTextFile(const wchar_t* path, const wchar_t* name,
                                         std::string* failure = nullptr);
 
-// A path as a user reads it in a message: narrow text, its separators all
-// "/" when it holds any "/" (the library joins names with "\\").
+// A path as a user reads it in a message: narrow text with one separator
+// (the library joins names with "\\"): "/" on systems other than Windows,
+// and on Windows where the path holds any "/".
 std::string pathText(std::wstring_view path);
 
 } // namespace korda32ex::logdata

@@ -154,6 +154,13 @@ std::size_t narrowToWide(const char* text, wchar_t* out, std::size_t capacity);
 // Converts wide text to narrow text in the current locale (wcstombs_s); a
 // character that cannot be converted becomes '?'.
 std::string wideToNarrow(const wchar_t* text);
+// The separator the system writes its own paths with: '\\' on Windows, '/'
+// elsewhere.
+#if defined(_WIN32)
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
 // Opens a file by wide path (_wfopen_s on Windows). Both "/" and "\\" separate
 // path components on every system. Returns null on failure, and when the path
 // holds a character the system's file names cannot express.

@@ -106,7 +106,7 @@ TEST(Tool, HelpListsEveryCommandWithAnExampleOnStandardOutput) {
     EXPECT_EQ(r.code, 0);
     EXPECT_TRUE(r.err.empty()) << r.err;
     for (const char* command :
-         {"idn", "list", "config", "scan --count N", "monitor CHANNEL", "log", "files DIR", "dio",
+         {"idn", "list", "config", "scan [--count N]", "monitor CHANNEL", "log", "files DIR", "dio",
           "totalizer", "clock", "oem", "raw SCPI", "doctor"})
         EXPECT_TRUE(contains(r.out, "\n  " + std::string(command))) << command;
     EXPECT_TRUE(contains(r.out, "e.g. korda config set examples/5129A-thermocouples.json"));

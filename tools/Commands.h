@@ -1,44 +1,34 @@
-// The commands of korda: parsed from the whole command line before anything
-// is sent, then run in order against one instrument.
+// The commands of korda: one table drives the help, the parsing and the
+// dispatch. The whole command line is parsed before anything is sent; the
+// steps then run in order against one instrument.
+//
+// A new command is a file under commands/ with its parse function, declared
+// below, and a row of the table in Commands.cpp.
 #pragma once
 
-#include "Address.h"
-#include "Connection.h"
-#include "korda32ext.h"
+#include "Args.h"
+#include "Run.h"
 
-#include <functional>
-#include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace korda::tool {
 
-// A command line that cannot be run: the text says what is wrong.
-class UsageError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
+struct Command {
+    const char* name;    // "scan", or "config set" for one of a family's words
+    const char* usage;   // "scan --count N [--interval S] [-o FILE]"
+    const char* example; // "korda scan --count 20 -o run.csv"
+    const char* what;    // one line for the help
+    // Reads the command's own arguments (after its name) and returns the
+    // step that runs it; throws UsageError.
+    Step (*parse)(Args& args);
 };
 
-// What the commands of one invocation share.
-struct Run {
-    Address address;
-    bool addressGiven = false;
-    int model = 0; // --model, 0 = from the instrument's identity
-    Connection connection;
-    // The record of the last "config set" or "config get", for the names and
-    // units of scan columns.
-    std::shared_ptr<const VmrInstConfig> config;
+// Every command, in the order of the help.
+const std::vector<Command>& commandTable();
 
-    // Opens the instrument on first use; 0, or the exit code of the failure
-    // (printed unless quiet).
-    int ensureOpen(bool quiet = false);
-};
-
-struct Step {
-    std::string name;
-    std::function<int(Run&)> run; // returns an exit code, 0 on success
-};
+// True when the word starts a command (its first word: "config", "scan").
+bool isCommandName(const std::string& word);
 
 // Parses the command line (without the program name). Global options:
 // an address as the first argument, --model M, --timeout S (from where it
@@ -47,5 +37,32 @@ std::vector<Step> parseCommandLine(const std::vector<std::string>& args, Run& ru
 
 // The help text: usage, one line per command with an example.
 std::string helpText();
+
+// The parse functions of the rows, by family.
+// commands/Device.cpp
+Step parseIdn(Args& args);
+Step parseList(Args& args);
+Step parseDio(Args& args);
+Step parseTotalizer(Args& args);
+Step parseClock(Args& args);
+Step parseOem(Args& args);
+Step parseRaw(Args& args);
+Step parseDoctor(Args& args);
+Step parseTimeout(Args& args);
+// commands/Config.cpp
+Step parseConfigGet(Args& args);
+Step parseConfigSet(Args& args);
+Step parseConfigExample(Args& args);
+// commands/Scan.cpp
+Step parseScan(Args& args);
+Step parseMonitor(Args& args);
+// commands/Log.cpp
+Step parseLogList(Args& args);
+Step parseLogRead(Args& args);
+Step parseLogConfig(Args& args);
+Step parseLogStatus(Args& args);
+Step parseLogFormat(Args& args);
+// commands/Files.cpp
+Step parseFiles(Args& args);
 
 } // namespace korda::tool

@@ -114,7 +114,8 @@ std::string csvCell(const std::string& text) {
 void CsvWriter::header(const std::vector<Column>& columns) {
     std::string line = "time";
     for (const auto& c : columns) {
-        std::string cell = std::to_string(c.channel);
+        std::string cell = c.source.empty() ? std::string() : c.source + " ";
+        cell += std::to_string(c.channel);
         if (!c.name.empty()) cell += " " + c.name;
         if (!c.unit.empty()) cell += " (" + c.unit + ")";
         line += ',';
@@ -128,14 +129,22 @@ bool CsvWriter::rows(const ScanRecord& record) {
     const int readings = (record.entrySize - DLXVMR_SCAN_ENTRY_HEADER_SIZE) / 4;
     for (int n = 0; n < record.scanCount; ++n) {
         const ScanEntry* e = DLXVMR_SCAN_ENTRY(&record, n);
-        line_ = isoTime(*e);
-        for (int i = 0; i < readings; ++i) {
-            line_ += ',';
-            line_ += readingText(e->readings[i]);
-        }
-        line_ += '\n';
-        std::fputs(line_.c_str(), out_);
+        row(isoTime(*e), e->readings, readings);
     }
+    return flush();
+}
+
+void CsvWriter::row(const std::string& time, const float* readings, int count) {
+    line_ = time;
+    for (int i = 0; i < count; ++i) {
+        line_ += ',';
+        line_ += readingText(readings[i]);
+    }
+    line_ += '\n';
+    std::fputs(line_.c_str(), out_);
+}
+
+bool CsvWriter::flush() {
     std::fflush(out_);
     return ok();
 }

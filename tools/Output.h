@@ -50,6 +50,7 @@ struct Column {
     int channel = 0;
     std::string name;
     std::string unit;
+    std::string source; // the instrument, when one file holds several
 };
 
 // Writes scans as CSV: a header row ("time" and one cell per column), then
@@ -60,6 +61,10 @@ class CsvWriter {
     void header(const std::vector<Column>& columns);
     // False when the file cannot be written.
     bool rows(const ScanRecord& record);
+    // One row: the time stamp's text and the readings (flushed with the
+    // next rows() or flush()).
+    void row(const std::string& time, const float* readings, int count);
+    bool flush();
     bool ok() const { return !std::ferror(out_); }
 
   private:

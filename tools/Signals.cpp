@@ -12,8 +12,10 @@ namespace {
 
 std::atomic<bool> stop{false};
 std::atomic<int> scopes{0};
+std::atomic<int> signalSeen{0};
 
-extern "C" void onStopSignal(int) {
+extern "C" void onStopSignal(int s) {
+    signalSeen = s;
     stop = true;
 }
 
@@ -45,6 +47,10 @@ bool stopRequested() {
     return stop;
 }
 
+int stopSignal() {
+    return signalSeen;
+}
+
 void requestStop() {
     stop = true;
 }
@@ -52,6 +58,7 @@ void requestStop() {
 StopScope::StopScope() {
     if (scopes++ == 0) {
         stop = false;
+        signalSeen = 0;
         catchStopSignals(true);
     }
 }

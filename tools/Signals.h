@@ -11,6 +11,9 @@ namespace korda::tool {
 bool stopRequested();
 // Asks for the stop from the program itself (a closed pipe on the output).
 void requestStop();
+// The signal that asked for the stop (SIGINT, SIGTERM, SIGHUP); 0 when none
+// did.
+int stopSignal();
 
 class StopScope {
   public:

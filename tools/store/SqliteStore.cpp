@@ -1,6 +1,7 @@
 #include "SqliteStore.h"
 
 #include "Schema.h"
+#include "Times.h"
 
 #include <sqlite3.h>
 
@@ -152,8 +153,11 @@ void prepareSchema(Database& db, bool create) {
         if (count.step()) tables = static_cast<int>(count.integer(0));
     }
     if (tables == 0) {
-        Statement any(db, "SELECT count(*) FROM sqlite_schema");
-        const bool empty = !any.step() || any.integer(0) == 0;
+        bool empty = true;
+        {
+            Statement any(db, "SELECT count(*) FROM sqlite_schema");
+            empty = !any.step() || any.integer(0) == 0;
+        }
         if (!empty || !create)
             throw StoreError(sqlite3_db_filename(db.handle(), "main") +
                                  std::string(": not a recording of korda"),
@@ -186,9 +190,11 @@ class SqliteStore final : public Store {
         // WAL: readers (an export, a look with sqlite3) never block the
         // recorder; NORMAL: a commit survives the process being killed
         // (a power loss may take the last commits).
-        Statement wal(db_, "PRAGMA journal_mode=WAL");
-        if (!wal.step() || wal.text(0) != "wal")
-            throw StoreError(path + ": cannot switch to WAL mode", false);
+        {
+            Statement wal(db_, "PRAGMA journal_mode=WAL");
+            if (!wal.step() || wal.text(0) != "wal")
+                throw StoreError(path + ": cannot switch to WAL mode", false);
+        }
         db_.exec("PRAGMA synchronous=NORMAL");
         prepareSchema(db_, true);
         insertScan_ = std::make_unique<Statement>(
@@ -243,9 +249,13 @@ class SqliteStore final : public Store {
                 bindDetails(update, info).bind(4, out.id).run();
                 Statement drop(db_, "DELETE FROM channels WHERE instrument_id = ?");
                 drop.bind(1, out.id).run();
-                Statement last(db_, "SELECT max(sequence) FROM scans WHERE instrument_id = ?");
+                Statement last(db_, "SELECT sequence, time_ms, utc_offset_min FROM scans "
+                                    "WHERE instrument_id = ? ORDER BY sequence DESC LIMIT 1");
                 last.bind(1, out.id);
-                if (last.step() && !last.isNull(0)) out.lastSequence = last.integer(0);
+                if (last.step()) {
+                    out.lastSequence = last.integer(0);
+                    out.lastTime = isoText(last.integer(1), static_cast<int>(last.integer(2)), true);
+                }
             } else {
                 Statement add(db_, "INSERT INTO instruments (model, identity, config_json, "
                                    "run_id, host, address) VALUES (?, ?, ?, ?, ?, ?)");

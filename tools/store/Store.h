@@ -72,8 +72,9 @@ struct InstrumentInfo {
 // The instrument beginRun's run holds under an id.
 struct InstrumentStart {
     std::int64_t id = 0;
-    bool known = false;         // already in the run (a continued run)
+    bool known = false; // already in the run (a continued run)
     std::int64_t lastSequence = 0; // the highest sequence stored, 0 for none
+    std::string lastTime; // ISO 8601 time stamp of that scan; empty when not known
 };
 
 struct ScanRow {
@@ -116,5 +117,9 @@ std::unique_ptr<Store> openStore(const std::string& target);
 
 // True when this build writes SQLite files.
 bool haveSqlite();
+// True for a target openStore writes as CSV ("*.csv", any letter case).
+bool isCsvTarget(const std::string& target);
+// True for a PostgreSQL connection text.
+bool isPostgresTarget(const std::string& target);
 
 } // namespace korda::tool::store

@@ -138,14 +138,14 @@ std::vector<Step> parseCommandLine(const std::vector<std::string>& argv, Run& ru
     if (run.addresses.size() > 1)
         for (const auto& step : steps)
             if (step.name != "record")
-                throw UsageError("several addresses are for record; " + step.name +
-                                 " takes one");
+                throw UsageError("several addresses are for record; " + step.name + " takes one");
     return steps;
 }
 
 std::string helpText() {
     std::string out =
-        "usage: korda [ADDRESS...] [--model MODEL] [--timeout S] COMMAND [ARGS] [COMMAND [ARGS]...]\n"
+        "usage: korda [ADDRESS...] [--model MODEL] [--timeout S] COMMAND [ARGS] [COMMAND "
+        "[ARGS]...]\n"
         "\n"
         "ADDRESS: tcp://HOST[:PORT] (port 5025 by default), usb:N (COM port N), usb: (search),\n"
         "         sim:[7043A|5129A] (a virtual instrument inside korda, a 5129A unless named; the\n"

@@ -19,19 +19,17 @@ using Clock = PumpPlan::Clock;
 void waitForNextLook(int ms, Clock::time_point deadline, bool ignoreStop) {
     const auto until = std::min(Clock::now() + std::chrono::milliseconds(ms), deadline);
     while (Clock::now() < until && (ignoreStop || !stopRequested()))
-        std::this_thread::sleep_for(std::min<Clock::duration>(until - Clock::now(),
-                                                              std::chrono::milliseconds(10)));
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(until - Clock::now(), std::chrono::milliseconds(10)));
 }
 
 } // namespace
 
 std::int64_t entryLocalMs(const ScanEntry& e) {
-    return store::civilToMs(2000 + e.year, e.month, e.day, e.hour, e.minute, e.second,
-                            e.fraction);
+    return store::civilToMs(2000 + e.year, e.month, e.day, e.hour, e.minute, e.second, e.fraction);
 }
 
-Pump::Pump(int bcn)
-    : bcn_(bcn), buffer_(scanBuffer(kChunk)), lastScan_(Clock::now()) {}
+Pump::Pump(int bcn) : bcn_(bcn), buffer_(scanBuffer(kChunk)), lastScan_(Clock::now()) {}
 
 void Pump::convert() {
     const auto& record = *reinterpret_cast<const ScanRecord*>(buffer_.data());

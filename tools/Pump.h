@@ -28,11 +28,11 @@ class ScanSink {
 
 struct PumpPlan {
     using Clock = std::chrono::steady_clock;
-    long long count = 0;              // scans to fetch in all, 0 = no limit
+    long long count = 0; // scans to fetch in all, 0 = no limit
     Clock::time_point deadline = Clock::time_point::max();
-    int pollMs = 1000;                // between looks while nothing is held
+    int pollMs = 1000;                                   // between looks while nothing is held
     Clock::duration quietAfter = Clock::duration::max(); // end when no scan came for this long
-    bool drain = false;               // fetch what is held and end; the stop token is ignored
+    bool drain = false; // fetch what is held and end; the stop token is ignored
 };
 
 enum class PumpEnd {
@@ -116,10 +116,10 @@ class StoreSink : public ScanSink {
     // A gap event, written in its place among the scans.
     void gap(store::GapEvent event);
 
-    long long stored() const { return stored_; }       // scans committed
-    long long held() const { return heldHere_; }       // scans waiting in memory
-    long long dropped() const { return dropped_; }     // scans lost to the bound
-    long long gaps() const { return gaps_; }           // gap events
+    long long stored() const { return stored_; }   // scans committed
+    long long held() const { return heldHere_; }   // scans waiting in memory
+    long long dropped() const { return dropped_; } // scans lost to the bound
+    long long gaps() const { return gaps_; }       // gap events
     // The last failure of the store ("" while writing works).
     std::string failure() const;
     // The readings of the last scan taken, for the live view.

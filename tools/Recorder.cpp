@@ -32,12 +32,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kFirstBcn = 100;              // the recorder's instruments: BCN 100, 101...
-constexpr int kFirstBackoffMs = 100;        // between attempts to reconnect, doubling
-constexpr int kLongestBackoffMs = 5000;     // up to this
-constexpr int kViewRefreshMs = 500;         // the live view's pace on a terminal
-constexpr int kChannelsShown = 3;           // last values in a status line
-constexpr long long kQuietFloorMs = 10000;  // no scan for this long: a look at the instrument
+constexpr int kFirstBcn = 100;             // the recorder's instruments: BCN 100, 101...
+constexpr int kFirstBackoffMs = 100;       // between attempts to reconnect, doubling
+constexpr int kLongestBackoffMs = 5000;    // up to this
+constexpr int kViewRefreshMs = 500;        // the live view's pace on a terminal
+constexpr int kChannelsShown = 3;          // last values in a status line
+constexpr long long kQuietFloorMs = 10000; // no scan for this long: a look at the instrument
 
 std::string hostName() {
     char name[256] = {};
@@ -238,7 +238,8 @@ class Worker {
         if (s_.run.continued && scanning) {
             say("still scanning: the run continues");
         } else {
-            if (foundStopped) say("not scanning: the run continues with the instrument started again");
+            if (foundStopped)
+                say("not scanning: the run continues with the instrument started again");
             const int code = setUp(!s_.run.continued, scanning);
             if (code != kExitOk) return code;
         }
@@ -264,11 +265,11 @@ class Worker {
         sink_ = std::make_unique<StoreSink>(s_.store, s_.storeLock, start.id, start.lastSequence,
                                             s_.hold, [this](const std::string& t) { say(t); });
         if (foundStopped)
-            sink_->gap({start.lastTime.empty()
-                            ? store::isoText(s_.run.startedMs, store::offsetAt(s_.run.startedMs), true)
-                            : start.lastTime,
-                        store::nowIso(), "the instrument was found stopped when the run continued",
-                        0});
+            sink_->gap(
+                {start.lastTime.empty()
+                     ? store::isoText(s_.run.startedMs, store::offsetAt(s_.run.startedMs), true)
+                     : start.lastTime,
+                 store::nowIso(), "the instrument was found stopped when the run continued", 0});
         viewSink_ = sink_.get();
         if (!s_.run.continued || !scanning) {
             st = dlxVmrScansEnable(bcn_, 1);
@@ -359,8 +360,8 @@ class Worker {
         p.pollMs = o.pollMs;
         if (o.count > 0) p.count = std::max<long long>(o.count - stored, 0);
         if (o.forMs > 0)
-            p.deadline =
-                Clock::now() + std::chrono::milliseconds(s_.run.startedMs + o.forMs - store::nowMs());
+            p.deadline = Clock::now() +
+                         std::chrono::milliseconds(s_.run.startedMs + o.forMs - store::nowMs());
         p.quietAfter = std::chrono::milliseconds(std::max(3 * intervalMs_, kQuietFloorMs));
         return p;
     }
@@ -485,7 +486,8 @@ class Worker {
     Connection connection_;
     Pump pump_;
     std::unique_ptr<StoreSink> sink_;
-    std::atomic<const StoreSink*> viewSink_{nullptr}; // for the live view, once the channels are known
+    std::atomic<const StoreSink*> viewSink_{
+        nullptr}; // for the live view, once the channels are known
     std::vector<store::ChannelInfo> channels_;
     long long intervalMs_ = 0;
     bool finiteRun_ = false;

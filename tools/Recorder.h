@@ -27,7 +27,7 @@ struct RecordOptions {
     long long forMs = 0;     // --for, 0: until stopped
     long long count = 0;     // --count per instrument, 0: until stopped
     std::string commandLine;
-    int pollMs = 1000;            // between looks at an instrument that holds nothing
+    int pollMs = 1000;             // between looks at an instrument that holds nothing
     long long holdBound = 1000000; // scans held in memory while the store cannot be written
 };
 

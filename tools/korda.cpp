@@ -18,9 +18,9 @@ int main(int argc, char** argv) {
     Run run;
     run.commandLine = "korda";
     for (const auto& a : args)
-        run.commandLine += " " + (!a.empty() && a.find_first_of(" \t\"'") == std::string::npos
-                                      ? a
-                                      : "'" + a + "'");
+        run.commandLine +=
+            " " +
+            (!a.empty() && a.find_first_of(" \t\"'") == std::string::npos ? a : "'" + a + "'");
     std::vector<Step> steps;
     bool help = false;
     try {

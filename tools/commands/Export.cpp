@@ -29,7 +29,8 @@ std::int64_t instant(Args& args, const std::string& option) {
     const std::string text = args.value("export " + option);
     const auto ms = store::parseIso(text);
     if (!ms)
-        throw UsageError("export " + option + ": a time such as 2026-03-07T09:05:03 (local), "
+        throw UsageError("export " + option +
+                         ": a time such as 2026-03-07T09:05:03 (local), "
                          "2026-03-07T08:05:03Z or 2026-03-07 09:05+01:00, not '" +
                          text + "'");
     return *ms;
@@ -77,9 +78,9 @@ int runExport(const ExportOptions& o) {
                 mine = columnsFor({}, readings, nullptr);
             }
             for (std::size_t p = 0; p < mine.size(); ++p) {
-                const bool wanted = o.channels.empty() ||
-                                    std::find(o.channels.begin(), o.channels.end(),
-                                              mine[p].channel) != o.channels.end();
+                const bool wanted =
+                    o.channels.empty() || std::find(o.channels.begin(), o.channels.end(),
+                                                    mine[p].channel) != o.channels.end();
                 if (!wanted) continue;
                 if (instruments.size() > 1) mine[p].source = in.address;
                 columns.push_back(mine[p]);

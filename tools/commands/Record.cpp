@@ -1,8 +1,8 @@
 // record: scans of one or more instruments into a store, for a duration, a
 // count or until stopped.
+#include "Channels.h"
 #include "Commands.h"
 #include "ConfigJson.h"
-#include "Channels.h"
 #include "Output.h"
 #include "Recorder.h"
 #include "store/Store.h"
@@ -80,16 +80,17 @@ Step parseRecord(Args& args) {
     if (o.target.empty()) o.target = defaultTarget();
     const bool csv = store::isCsvTarget(o.target);
     if (store::isPostgresTarget(o.target))
-        throw UsageError("record --to " + o.target +
-                         ": this korda has no PostgreSQL store yet (an SQLite file or a .csv file)");
+        throw UsageError(
+            "record --to " + o.target +
+            ": this korda has no PostgreSQL store yet (an SQLite file or a .csv file)");
     if (!csv && !store::haveSqlite())
         throw UsageError("record --to " + o.target +
                          ": this korda was built without SQLite; record to a .csv file");
     o.pollMs = static_cast<int>(fromEnvironment("KORDA_TEST_POLL_MS", 1, 10000, o.pollMs));
     o.holdBound = fromEnvironment("KORDA_TEST_HOLD_SCANS", 1, kMostScans, o.holdBound);
     return Step{"record", [o](Run& run) mutable {
-                    o.addresses = run.addresses.empty() ? std::vector<Address>{run.address}
-                                                        : run.addresses;
+                    o.addresses =
+                        run.addresses.empty() ? std::vector<Address>{run.address} : run.addresses;
                     o.model = run.model;
                     o.commandLine = run.commandLine;
                     o.naming = run.config;

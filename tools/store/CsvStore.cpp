@@ -23,9 +23,7 @@ class CsvStore final : public Store {
 
     int schemaVersion() const override { return 1; }
 
-    RunStart beginRun(const RunInfo& run) override {
-        return {1, rows_ > 0, run.startedMs};
-    }
+    RunStart beginRun(const RunInfo& run) override { return {1, rows_ > 0, run.startedMs}; }
 
     InstrumentStart instrument(const InstrumentInfo& info) override {
         if (instruments_ > 0 && info.address != address_)
@@ -100,8 +98,7 @@ std::unique_ptr<Store> openCsvStore(const std::string& path) {
                 lines += buffer[i] == '\n';
             }
         std::fclose(in);
-        if (open)
-            throw StoreError(path + ": its last line is cut short; not continued", false);
+        if (open) throw StoreError(path + ": its last line is cut short; not continued", false);
         rows = lines > 0 ? lines - 1 : 0;
     }
     std::FILE* out = std::fopen(path.c_str(), rows > 0 ? "ab" : "wb");

@@ -46,7 +46,8 @@ std::unique_ptr<Store> openStore(const std::string& target) {
 #if defined(KORDA_HAVE_SQLITE)
     return openSqliteStore(target);
 #else
-    throw UnsupportedTarget(target + ": this korda was built without SQLite; record to a .csv file");
+    throw UnsupportedTarget(target +
+                            ": this korda was built without SQLite; record to a .csv file");
 #endif
 }
 

@@ -42,8 +42,8 @@ class Statement;
 class Database {
   public:
     Database(const std::string& path, bool readOnly) : path_(path) {
-        const int flags = readOnly ? SQLITE_OPEN_READONLY
-                                   : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+        const int flags =
+            readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
         const int rc = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK) fail("cannot open", rc);
         sqlite3_busy_timeout(db_, kBusyWaitMs);
@@ -82,8 +82,8 @@ class Database {
 class Statement {
   public:
     Statement(Database& db, const char* sql) : db_(db) {
-        const int rc = sqlite3_prepare_v3(db.handle(), sql, -1, SQLITE_PREPARE_PERSISTENT, &s_,
-                                          nullptr);
+        const int rc =
+            sqlite3_prepare_v3(db.handle(), sql, -1, SQLITE_PREPARE_PERSISTENT, &s_, nullptr);
         if (rc != SQLITE_OK) db.fail("preparing a statement", rc);
     }
     ~Statement() { sqlite3_finalize(s_); }
@@ -254,7 +254,8 @@ class SqliteStore final : public Store {
                 last.bind(1, out.id);
                 if (last.step()) {
                     out.lastSequence = last.integer(0);
-                    out.lastTime = isoText(last.integer(1), static_cast<int>(last.integer(2)), true);
+                    out.lastTime =
+                        isoText(last.integer(1), static_cast<int>(last.integer(2)), true);
                 }
             } else {
                 Statement add(db_, "INSERT INTO instruments (model, identity, config_json, "

@@ -72,16 +72,16 @@ struct InstrumentInfo {
 // The instrument beginRun's run holds under an id.
 struct InstrumentStart {
     std::int64_t id = 0;
-    bool known = false; // already in the run (a continued run)
+    bool known = false;            // already in the run (a continued run)
     std::int64_t lastSequence = 0; // the highest sequence stored, 0 for none
-    std::string lastTime; // ISO 8601 time stamp of that scan; empty when not known
+    std::string lastTime;          // ISO 8601 time stamp of that scan; empty when not known
 };
 
 struct ScanRow {
     std::int64_t sequence = 0; // 1, 2, 3... per instrument, never reused
     std::int64_t timeMs = 0;   // the instrument's time stamp, milliseconds since 1970-01-01 UTC
     std::int32_t utcOffsetMinutes = 0; // of the instrument's clock at that instant (local time)
-    std::int64_t alarms = -1;  // the scan's alarm field; -1 when the scan carries none
+    std::int64_t alarms = -1;          // the scan's alarm field; -1 when the scan carries none
     std::vector<float> readings;
 };
 

@@ -89,7 +89,8 @@ int localOffsetMinutes(std::int64_t localMs) {
 }
 
 int offsetAt(std::int64_t utcMs) {
-    const std::time_t t = static_cast<std::time_t>(utcMs >= 0 ? utcMs / 1000 : (utcMs - 999) / 1000);
+    const std::time_t t =
+        static_cast<std::time_t>(utcMs >= 0 ? utcMs / 1000 : (utcMs - 999) / 1000);
     std::tm local{};
 #if defined(_WIN32)
     if (localtime_s(&local, &t) != 0) return 0;

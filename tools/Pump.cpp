@@ -81,6 +81,10 @@ PumpEnd Pump::run(const PumpPlan& plan, ScanSink& sink) {
         }
         long long want = std::min(held_, kChunk);
         if (plan.count > 0) want = std::min(want, plan.count - fetchedHere);
+        // A fetch that fails before it asks for scans leaves the record as
+        // it was: cleared first, it then holds none.
+        record->entrySize = DLXVMR_SCAN_RECORD_HEADER_SIZE;
+        record->scanCount = 0;
         status_ = dlxVmrScansGet(bcn_, static_cast<uint32_t>(want), record);
         const bool failed = status_ < DLXVMR_OK;
         // Scans parsed before a failure are kept; the others asked for may
@@ -126,6 +130,11 @@ std::vector<float> StoreSink::lastReadings() const {
     return last_;
 }
 
+std::string StoreSink::lastScanTime() const {
+    std::lock_guard<std::mutex> g(mine_);
+    return anyTaken_ ? store::isoText(lastTimeMs_, lastOffset_, true) : std::string();
+}
+
 void StoreSink::gap(store::GapEvent event) {
     Item item;
     item.gap = std::move(event);
@@ -137,6 +146,9 @@ bool StoreSink::take(std::vector<store::ScanRow>& scans) {
     {
         std::lock_guard<std::mutex> g(mine_);
         last_ = scans.back().readings;
+        lastTimeMs_ = scans.back().timeMs;
+        lastOffset_ = scans.back().utcOffsetMinutes;
+        anyTaken_ = true;
     }
     const auto n = static_cast<long long>(scans.size());
     Item item;

@@ -124,6 +124,8 @@ class StoreSink : public ScanSink {
     std::string failure() const;
     // The readings of the last scan taken, for the live view.
     std::vector<float> lastReadings() const;
+    // The time stamp of the last scan taken (ISO 8601 with offset), "" before any.
+    std::string lastScanTime() const;
 
   private:
     struct Item {
@@ -145,6 +147,9 @@ class StoreSink : public ScanSink {
     mutable std::mutex mine_; // the failure text and last readings, for the live view
     std::string failure_;
     std::vector<float> last_;
+    std::int64_t lastTimeMs_ = 0;
+    int lastOffset_ = 0;
+    bool anyTaken_ = false;
 };
 
 // The time stamp of a scan entry read as UTC, in milliseconds since

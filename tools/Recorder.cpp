@@ -32,12 +32,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kFirstBcn = 100;             // the recorder's instruments: BCN 100, 101...
-constexpr int kFirstBackoffMs = 100;       // between attempts to reconnect, doubling
-constexpr int kLongestBackoffMs = 5000;    // up to this
-constexpr int kViewRefreshMs = 500;        // the live view's pace on a terminal
-constexpr int kChannelsShown = 3;          // last values in a status line
-constexpr long long kQuietFloorMs = 10000; // no scan for this long: a look at the instrument
+constexpr int kFirstBcn = 100;          // the recorder's instruments: BCN 100, 101...
+constexpr int kFirstBackoffMs = 100;    // between attempts to reconnect, doubling
+constexpr int kLongestBackoffMs = 5000; // up to this
+constexpr int kViewRefreshMs = 500;     // the live view's pace on a terminal
+constexpr int kChannelsShown = 3;       // last values in a status line
+// No scan for two intervals and two looks: the recorder asks whether the
+// instrument still scans (the library may have reopened a broken link to an
+// instrument that was restarted meanwhile).
+constexpr long long kQuietIntervals = 2;
+constexpr long long kQuietLooks = 2;
 
 std::string hostName() {
     char name[256] = {};
@@ -196,7 +200,7 @@ class Worker {
         const long long stored = sink ? sink->stored() : 0;
         std::string s = named(std::to_string(stored) + " scans recorded in " + target);
         if (sink) {
-            s += ", " + std::to_string(sink->gaps()) + " gaps";
+            s += ", " + std::to_string(sink->gaps()) + (sink->gaps() == 1 ? " gap" : " gaps");
             if (sink->dropped() > 0)
                 s += ", " + std::to_string(sink->dropped()) + " scans dropped at the memory bound";
             if (sink->held() > 0)
@@ -362,7 +366,8 @@ class Worker {
         if (o.forMs > 0)
             p.deadline = Clock::now() +
                          std::chrono::milliseconds(s_.run.startedMs + o.forMs - store::nowMs());
-        p.quietAfter = std::chrono::milliseconds(std::max(3 * intervalMs_, kQuietFloorMs));
+        p.quietAfter =
+            std::chrono::milliseconds(kQuietIntervals * intervalMs_ + kQuietLooks * o.pollMs);
         return p;
     }
 
@@ -393,7 +398,7 @@ class Worker {
                     say("the instrument's run ended (its trigger count)");
                     return finish(true);
                 }
-                if (const int code = restart(pump_.lastContactMs()); code != kExitOk) return code;
+                if (const int code = restart(); code != kExitOk) return code;
                 break;
             }
             case PumpEnd::Failed: {
@@ -414,7 +419,7 @@ class Worker {
                     state_ = State::Scanning;
                     break;
                 }
-                if (const int code = restart(lastGood); code != kExitOk) return code;
+                if (const int code = restart(); code != kExitOk) return code;
                 break;
             }
             }
@@ -424,7 +429,7 @@ class Worker {
     // The instrument stopped scanning on its own (restarted, or stopped at
     // its panel): what it still holds is fetched, the gap recorded, and it
     // is configured and started again.
-    int restart(std::int64_t lastGoodMs) {
+    int restart() {
         say("the instrument is not scanning (restarted?): configuring and starting it again");
         PumpPlan drain;
         drain.drain = true;
@@ -432,7 +437,9 @@ class Worker {
         if (const int code = setUp(false, false); code != kExitOk) return code;
         const int st = dlxVmrScansEnable(bcn_, 1);
         if (st != DLXVMR_OK) return failure("starting the scan again", st);
-        sink_->gap({store::isoText(lastGoodMs, store::offsetAt(lastGoodMs), true), store::nowIso(),
+        // From the last scan it gave (its clock) to the start again (this PC's).
+        const std::string last = sink_->lastScanTime();
+        sink_->gap({last.empty() ? store::nowIso() : last, store::nowIso(),
                     "the instrument stopped scanning (restarted); started again", 0});
         state_ = State::Scanning;
         return kExitOk;

@@ -46,7 +46,7 @@ const FaultCase kCases[] = {
     {"SilentNeighbour", Fault::SilentNeighbour, 1, 0, false},
 };
 
-constexpr int kOutageMs = 400;
+constexpr int kOutageMs = 500;
 constexpr int kBoundScans = 20;
 
 class RecordFault : public ::testing::TestWithParam<FaultCase> {};

@@ -376,7 +376,7 @@ bool RecordingBench::startRecorder() {
     argv.push_back(database());
     std::vector<std::string> env = env_;
     env.push_back(std::string("KORDA_TEST_POLL_MS=") + kPollMs);
-    env.push_back("KORDA_TEST_TIMEOUT_MS=300");
+    env.push_back("KORDA_TEST_TIMEOUT_MS=200");
     recorder_ = std::make_unique<Child>(argv, env, dir_ + "/korda.log");
     ++starts_;
     return recorder_->pid() > 0 && !sims_.empty() && sims_.front()->port > 0;
@@ -464,7 +464,8 @@ Reconciliation RecordingBench::reconcile(int i) {
         } else if (number > last + 1) {
             r.lost += number - last - 1;
         } else {
-            problems << "scan " << sequence << " repeats number " << number << "\n";
+            problems << "scan " << sequence << " repeats number " << number << " after " << last
+                     << "\n";
         }
         last = number;
     }
@@ -485,7 +486,7 @@ Reconciliation RecordingBench::reconcile(int i) {
     sendAll(s, "INIT\n", 5);
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     sendAll(s, "ABOR\nDATA:READ?\n", 16);
-    const long long next = std::atoll(readLine(s).c_str());
+    const auto next = static_cast<long long>(std::atof(readLine(s).c_str()));
     ::close(s);
     if (next != last + 1)
         problems << "the instrument's next scan is " << next << ", the last stored " << last

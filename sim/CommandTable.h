@@ -25,6 +25,10 @@ struct Request {
 // What a handler produces: reply lines for a query, or an instrument error.
 struct Reply {
     std::vector<std::string> lines;
+    // The lines go out once no run of a fixed number of timed sweeps is under
+    // way ("*OPC?"): the connection holds them, and the lines it receives
+    // after, until then, without holding the instrument.
+    bool afterRunEnd = false;
     int errorCode = 0;
     std::string errorText;
     void error(int code, std::string text) {

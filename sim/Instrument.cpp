@@ -4,6 +4,7 @@
 #include "comm/ScpiText.h"
 
 #include <cctype>
+#include <cstring>
 
 namespace korda::sim {
 
@@ -64,10 +65,18 @@ void Instrument::registerCommands() {
     });
     t.add("*RST", [](Instrument& in, const Request&, Reply&) { in.reset(); });
     t.add("*CLS", [](Instrument& in, const Request&, Reply&) { in.errors_.clear(); });
-    // Completes once a scanning run of a fixed number of timed sweeps is over.
+    // Completes once a scanning run of a fixed number of timed sweeps is over
+    // (a manual clock is moved on to that instant).
     t.add("*OPC?", [](Instrument& in, const Request&, Reply& r) {
-        awaitRunEnd(in);
         r.lines.push_back("1");
+        const std::int64_t left = msToRunEnd(in);
+        if (left < 0) return;
+        if (!in.clock.manual()) {
+            r.afterRunEnd = true;
+            return;
+        }
+        in.clock.advance(left);
+        catchUpScanning(in);
     });
     t.add("SYSTem:ERRor?", [](Instrument& in, const Request&, Reply& r) {
         const auto e = in.popError();
@@ -113,6 +122,14 @@ std::string Instrument::lineEnd() const {
 }
 
 std::vector<std::string> Instrument::execute(const std::string& line) {
+    bool afterRunEnd = false;
+    auto lines = execute(line, afterRunEnd);
+    if (afterRunEnd) awaitRunEnd(*this);
+    return lines;
+}
+
+std::vector<std::string> Instrument::execute(const std::string& line, bool& afterRunEnd) {
+    afterRunEnd = false;
     std::lock_guard<std::recursive_mutex> g(mutex_);
     ++lines_;
     const Request req = parseRequest(line);
@@ -133,6 +150,7 @@ std::vector<std::string> Instrument::execute(const std::string& line) {
     Reply reply;
     (*h)(*this, req, reply);
     if (reply.errorCode != 0) pushError(reply.errorCode, reply.errorText);
+    afterRunEnd = reply.afterRunEnd;
     return reply.lines;
 }
 
@@ -198,20 +216,64 @@ std::uint64_t Instrument::linesExecuted() const {
 
 std::string Session::feed(const char* data, std::size_t length) {
     std::string out;
-    for (std::size_t i = 0; i < length; ++i) {
-        const char c = data[i];
-        if (c == '\r') continue;
-        if (c != '\n') {
-            pending_.push_back(c);
+    if (waiting_)
+        held_.append(data, length);
+    else
+        run(data, length, out);
+    return out;
+}
+
+void Session::run(const char* data, std::size_t length, std::string& out) {
+    const char* const end = data + length;
+    for (const char* p = data; p < end;) {
+        const auto* lineEnd =
+            static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        const char* const stop = lineEnd != nullptr ? lineEnd : end;
+        for (; p < stop && !overrun_; ++p) {
+            if (*p == '\r') continue;
+            if (pending_.size() == kMaxLineBytes) {
+                overrun_ = true;
+                std::string().swap(pending_);
+                instrument_.pushError(-363, "Input buffer overrun");
+                break;
+            }
+            pending_.push_back(*p);
+        }
+        if (lineEnd == nullptr) return;
+        p = lineEnd + 1; // the rest of an overrun line is dropped
+        if (overrun_) {
+            overrun_ = false;
             continue;
         }
         std::string line;
         line.swap(pending_);
-        for (const auto& reply : instrument_.execute(line)) {
-            out += reply;
-            out += instrument_.lineEnd();
+        bool afterRunEnd = false;
+        std::string replies;
+        for (const auto& reply : instrument_.execute(line, afterRunEnd)) {
+            replies += reply;
+            replies += instrument_.lineEnd();
         }
+        if (afterRunEnd) {
+            waiting_ = true;
+            heldReply_ = std::move(replies);
+            held_.assign(p, static_cast<std::size_t>(end - p));
+            return;
+        }
+        out += replies;
     }
+}
+
+std::int64_t Session::waitMs() const {
+    return waiting_ ? wallMsToRunEnd(instrument_) : 0;
+}
+
+std::string Session::resume() {
+    std::string out;
+    out.swap(heldReply_);
+    waiting_ = false;
+    std::string input;
+    input.swap(held_);
+    run(input.data(), input.size(), out);
     return out;
 }
 

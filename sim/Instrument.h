@@ -23,6 +23,10 @@ namespace korda::sim {
 
 enum class Model { M7043A, M5129A };
 
+// The model of a virtual instrument when none is named: a 5129A, whose three
+// slots take the configurations of both models.
+inline constexpr Model kDefaultModel = Model::M5129A;
+
 // Transport-level faults, set by tests or by the command line.
 struct Faults {
     unsigned replyDelayMs = 0;      // wait before each reply is written
@@ -53,8 +57,13 @@ class Instrument {
     const char* modelName() const { return model_ == Model::M7043A ? "7043A" : "5129A"; }
     int slotCount() const { return model_ == Model::M7043A ? 2 : 3; }
 
-    // Executes one program line; returns the reply lines (each without line end).
+    // Executes one program line; returns the reply lines (each without line
+    // end). A reply that goes out only at the end of a run ("*OPC?") is
+    // waited for, holding the instrument only for each look.
     std::vector<std::string> execute(const std::string& line);
+    // The same without the wait: afterRunEnd tells that the lines may go out
+    // only once wallMsToRunEnd() is 0.
+    std::vector<std::string> execute(const std::string& line, bool& afterRunEnd);
     // The line end of replies: "\n" at power-on, "\r\n" after SYST:COMM:TERM CRLF.
     std::string lineEnd() const;
 
@@ -106,16 +115,38 @@ class Instrument {
 };
 
 // Splits received bytes into program lines (ended by "\n", carriage returns
-// dropped) and collects the instrument's replies with their line ends.
+// dropped) and collects the instrument's replies with their line ends. A
+// line longer than kMaxLineBytes is dropped up to its line end, and error
+// -363 ("Input buffer overrun") queued. A reply that goes out only at the end
+// of a run ("*OPC?") makes the session wait: that reply and the lines that
+// arrive meanwhile are held, never the instrument, until resume().
 class Session {
   public:
+    static constexpr std::size_t kMaxLineBytes = std::size_t(1) << 20;
+
     explicit Session(Instrument& instrument) : instrument_(instrument) {}
     // Feeds received bytes; returns the reply text to write.
     std::string feed(const char* data, std::size_t length);
+    bool waiting() const { return waiting_; }
+    // While waiting: the wall time in ms to the end of the wait (at least 1),
+    // or 0 when it is over and resume() is due.
+    std::int64_t waitMs() const;
+    // The input held while waiting has reached its bound: the transport reads
+    // no more until the wait is over.
+    bool inputFull() const { return held_.size() >= kMaxLineBytes; }
+    // Ends a wait that is over: the reply held, then the replies to the lines
+    // held (which may start another wait).
+    std::string resume();
 
   private:
+    void run(const char* data, std::size_t length, std::string& out);
+
     Instrument& instrument_;
     std::string pending_;
+    bool overrun_ = false; // the line being received is too long: dropped to its end
+    bool waiting_ = false;
+    std::string heldReply_;
+    std::string held_; // input received while waiting
 };
 
 } // namespace korda::sim

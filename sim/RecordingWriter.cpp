@@ -1,6 +1,6 @@
 #include "RecordingWriter.h"
 
-#include "core/Numbers.h"
+#include "ScanArgs.h"
 #include "logdata/LineCheck.h"
 
 #include <cmath>
@@ -23,7 +23,7 @@ bool computedOn(std::uint32_t f) {
 std::string readingText(double v) {
     if (std::isnan(v)) return "9.910000E+37";
     if (std::isinf(v)) return v > 0 ? "9.900000E+37" : "-9.900000E+37";
-    std::string s = korda32ex::wire::scientific6(v);
+    std::string s = args::scientificReading(v);
     for (char& c : s)
         if (c == 'e') c = 'E';
     return s;
@@ -227,10 +227,11 @@ VmrInstConfig demoConfiguration(Model model) {
     return c;
 }
 
-int writeDemoRecording(const std::string& directory, Model model, int scans) {
+int writeDemoRecording(const std::string& directory, Model model, int scans, bool numbered) {
     RecordingOptions o;
     o.model = model;
     o.scans = scans;
+    if (numbered) o.reading = [](int scan, int) { return scan + 1.0; };
     const Recording rec = buildRecording(demoConfiguration(model), o);
     if (!writeRecording(directory, rec)) {
         std::fprintf(stderr, "korda-sim: cannot write the recording into %s\n", directory.c_str());

@@ -55,7 +55,8 @@ bool writeRecording(const std::string& directory, const Recording& recording);
 VmrInstConfig demoConfiguration(Model model);
 
 // The command-line form: writes a demonstration recording into directory and
-// reports it on standard output. Returns the program's exit code.
-int writeDemoRecording(const std::string& directory, Model model, int scans);
+// reports it on standard output (numbered: every reading of the n-th scan is
+// n). Returns the program's exit code.
+int writeDemoRecording(const std::string& directory, Model model, int scans, bool numbered);
 
 } // namespace korda::sim

@@ -22,9 +22,15 @@ std::string formatReading(double value) {
     if (std::isnan(value)) return "9.910000E+37";
     if (value >= kOverload) return "9.900000e+37";
     if (value <= -kOverload) return "-9.900000e+37";
+    return scientificReading(value);
+}
+
+std::string scientificReading(double value) {
+    const double magnitude = std::fabs(value);
+    const bool wide = magnitude >= 1e7 && magnitude < 1e8 && magnitude == std::floor(magnitude);
     char buffer[32];
-    const auto r =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 6);
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                 std::chars_format::scientific, wide ? 7 : 6);
     return std::string(buffer, r.ptr);
 }
 

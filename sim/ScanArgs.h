@@ -15,5 +15,10 @@ std::string formatChannelList(const std::vector<int>& channels);
 // decimals; overloads as "9.900000e+37" / "-9.900000e+37", a reading that
 // could not be taken (NaN) as "9.910000E+37".
 std::string formatReading(double value);
+// The number of a reading in scientific notation with six decimals, or seven
+// for a whole number that six would round (10^7 up to 10^8, the scan numbers
+// of numbered scans), so that every whole number a float holds exactly
+// arrives exactly: 12345678 -> "1.2345678e+07".
+std::string scientificReading(double value);
 
 } // namespace korda::sim::args

@@ -28,11 +28,13 @@ void fail(Reply& r, int code) {
 void sweep(Instrument& in, const std::vector<int>& channels, std::int64_t at) {
     ScanState& s = in.scan;
     if (!channels.empty()) {
+        ++s.scansTaken;
         StoredScan scan;
         scan.rtcEpochMs = in.clock.rtcEpochMsAt(at);
         scan.values.reserve(channels.size());
         for (const int c : channels)
-            scan.values.push_back(channelSignal(s, c, at));
+            scan.values.push_back(s.numbered ? static_cast<double>(s.scansTaken)
+                                             : channelSignal(s, c, at));
         logSweep(in, scan);
         if (s.memory.size() == ScanState::kMemoryScans) s.memory.pop_front();
         s.memory.push_back(std::move(scan));
@@ -44,6 +46,18 @@ void sweep(Instrument& in, const std::vector<int>& channels, std::int64_t at) {
 std::int64_t timerStep(const InstrumentSettings& settings) {
     if (settings.timerSeconds == InstrumentSettings::kTimerInfinite) return -1;
     return std::max<std::int64_t>(settings.timerSeconds * 1000, ScanState::kMinimumSweepMs);
+}
+
+// Of more sweeps due than the memory holds only the newest ones are kept:
+// the older ones are counted as taken without being made.
+void skipUnkeptSweeps(ScanState& s, std::int64_t now) {
+    std::uint64_t due = static_cast<std::uint64_t>((now - s.nextSweepMs) / s.runIntervalMs) + 1;
+    if (s.runCount > 0) due = std::min<std::uint64_t>(due, s.runCount - s.sweepsDone);
+    if (due <= ScanState::kMemoryScans) return;
+    const std::uint64_t skipped = due - ScanState::kMemoryScans;
+    s.nextSweepMs += static_cast<std::int64_t>(skipped) * s.runIntervalMs;
+    s.sweepsDone += skipped;
+    if (!s.runList.empty()) s.scansTaken += skipped;
 }
 
 void initiate(Instrument& in, const Request&, Reply& r) {
@@ -123,9 +137,11 @@ void formatFlag(bool ScanState::*flag, Instrument& in, const Request& q, Reply& 
 } // namespace
 
 void ScanState::reset() {
-    const auto keep = std::move(fixedValues);
-    *this = ScanState();
-    fixedValues = keep;
+    ScanState fresh;
+    fresh.fixedValues = std::move(fixedValues);
+    fresh.scansTaken = scansTaken;
+    fresh.numbered = numbered;
+    *this = std::move(fresh);
 }
 
 double channelSignal(const ScanState& s, int channel, std::int64_t ms) {
@@ -137,21 +153,10 @@ double channelSignal(const ScanState& s, int channel, std::int64_t ms) {
 
 void catchUpScanning(Instrument& in) {
     ScanState& s = in.scan;
-    if (!s.initiated) return;
     const std::int64_t now = in.clock.nowMs();
-    if (s.nextSweepMs > now) return;
     const std::int64_t step = s.runIntervalMs;
-    if (step > 0) {
-        // More sweeps due than the memory holds: only the newest ones matter.
-        std::uint64_t due = static_cast<std::uint64_t>((now - s.nextSweepMs) / step) + 1;
-        if (s.runCount > 0) due = std::min<std::uint64_t>(due, s.runCount - s.sweepsDone);
-        if (due > ScanState::kMemoryScans) {
-            const std::uint64_t skipped = due - ScanState::kMemoryScans;
-            s.nextSweepMs += static_cast<std::int64_t>(skipped) * step;
-            s.sweepsDone += skipped;
-        }
-    }
     while (s.initiated && s.nextSweepMs <= now) {
+        if (step > 0 && !in.log.recording) skipUnkeptSweeps(s, now);
         sweep(in, s.runList, s.nextSweepMs);
         ++s.sweepsDone;
         if (s.runCount > 0 && s.sweepsDone >= s.runCount) {
@@ -167,20 +172,25 @@ void catchUpScanning(Instrument& in) {
     }
 }
 
-void awaitRunEnd(Instrument& in) {
+std::int64_t msToRunEnd(Instrument& in) {
     catchUpScanning(in);
     const ScanState& s = in.scan;
-    if (!s.initiated || s.runCount == 0 || s.runIntervalMs < 0) return;
+    if (!s.initiated || s.runCount == 0 || s.runIntervalMs < 0) return -1;
     const std::int64_t last =
         s.nextSweepMs + static_cast<std::int64_t>(s.runCount - s.sweepsDone - 1) * s.runIntervalMs;
-    const std::int64_t wait = last - in.clock.nowMs();
-    if (wait > 0) {
-        if (in.clock.manual())
-            in.clock.advance(wait);
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(wait));
-    }
-    catchUpScanning(in);
+    return std::max<std::int64_t>(last - in.clock.nowMs(), 0);
+}
+
+std::int64_t wallMsToRunEnd(Instrument& in) {
+    std::lock_guard<std::recursive_mutex> g(in.mutex());
+    const std::int64_t left = msToRunEnd(in);
+    return left < 0 ? 0 : std::max<std::int64_t>(in.clock.wallMsFor(left), 1);
+}
+
+void awaitRunEnd(Instrument& in) {
+    constexpr std::int64_t kLookMs = 20;
+    for (std::int64_t left = wallMsToRunEnd(in); left > 0; left = wallMsToRunEnd(in))
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(left, kLookMs)));
 }
 
 std::string formatScanLine(const Instrument& in, const StoredScan& scan) {
@@ -289,6 +299,11 @@ void useManualClock(Instrument& in) {
 void advanceClock(Instrument& in, std::int64_t ms) {
     std::lock_guard<std::recursive_mutex> g(in.mutex());
     in.clock.advance(ms);
+}
+
+void setNumberedScans(Instrument& in, bool on) {
+    std::lock_guard<std::recursive_mutex> g(in.mutex());
+    in.scan.numbered = on;
 }
 
 } // namespace korda::sim

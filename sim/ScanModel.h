@@ -52,6 +52,13 @@ struct ScanState {
     // Signal sources held at a fixed value by a test (kept by *RST).
     std::map<int, double> fixedValues;
 
+    // Scans taken since power-on, those that left the memory unread
+    // included (kept by *RST). With `numbered` on, every reading of a scan is
+    // that scan's number (the first scan's readings are 1), so a test that
+    // reconciles stored readings sees a missing, repeated or reordered scan.
+    std::uint64_t scansTaken = 0;
+    bool numbered = false;
+
     // What *RST restores.
     void reset();
 };
@@ -63,10 +70,19 @@ void registerScanCommands(CommandTable& table);
 // The signal at a channel at time-base instant ms: a fixed value when a test
 // set one, otherwise a slow deterministic wave around a level of its own.
 double channelSignal(const ScanState& state, int channel, std::int64_t ms);
-// Takes the sweeps that have fallen due.
+// Takes the sweeps that have fallen due. Sweeps run on while no one looks:
+// of a long backlog only the newest ones that the memory keeps are stored,
+// except while the run records into the log memory, which takes every one.
 void catchUpScanning(Instrument& instrument);
-// Waits until a run of a fixed number of timed sweeps has taken its last
-// sweep (a manual clock is advanced to that instant instead).
+// After taking the sweeps due: the time-base milliseconds until a run of a
+// fixed number of timed sweeps takes its last sweep, or -1 when no such run
+// is under way (what "*OPC?" waits for).
+std::int64_t msToRunEnd(Instrument& instrument);
+// The same as wall time (at least 1 while the run is under way; 0 when
+// none is), taking the instrument's lock for the look.
+std::int64_t wallMsToRunEnd(Instrument& instrument);
+// Waits until no such run is under way, holding the instrument's lock only
+// for each look.
 void awaitRunEnd(Instrument& instrument);
 // The "DATA:READ?" line of a stored scan, in the current reading format.
 std::string formatScanLine(const Instrument& instrument, const StoredScan& scan);
@@ -85,5 +101,7 @@ bool scanning(Instrument& instrument);
 // Switches the time base to a manual clock, and advances it.
 void useManualClock(Instrument& instrument);
 void advanceClock(Instrument& instrument, std::int64_t ms);
+// Numbered scans on or off (see ScanState::numbered).
+void setNumberedScans(Instrument& instrument, bool on);
 
 } // namespace korda::sim

@@ -2,6 +2,8 @@
 
 #include "platform/platform.h"
 
+#include <algorithm>
+
 namespace korda::sim {
 
 namespace {
@@ -72,9 +74,21 @@ SimClock::SimClock() : start_(std::chrono::steady_clock::now()) {
 
 std::int64_t SimClock::nowMs() const {
     if (manual_) return manualMs_;
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 start_)
-        .count();
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - start_)
+                             .count();
+    return startMs_ + elapsed * rate_;
+}
+
+void SimClock::setRate(int rate) {
+    startMs_ = nowMs();
+    start_ = std::chrono::steady_clock::now();
+    rate_ = std::max(rate, 1);
+}
+
+std::int64_t SimClock::wallMsFor(std::int64_t ms) const {
+    if (manual_ || ms <= 0) return ms;
+    return (ms + rate_ - 1) / rate_;
 }
 
 void SimClock::setManual() {

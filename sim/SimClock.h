@@ -23,9 +23,16 @@ class SimClock {
   public:
     SimClock();
 
-    // The time base in milliseconds: steady wall time since start, or the
-    // virtual time when the clock is manual.
+    // The time base in milliseconds: steady wall time since start (times the
+    // rate), or the virtual time when the clock is manual.
     std::int64_t nowMs() const;
+    // Makes the time base run `rate` times as fast as wall time from now on
+    // (1 and up), so that an hour of scanning passes in seconds. The
+    // real-time clock runs along with it.
+    void setRate(int rate);
+    // The wall time in which the time base moves on by ms (on a manual clock,
+    // which only a test moves, ms itself).
+    std::int64_t wallMsFor(std::int64_t ms) const;
     // Freezes the time base at its current value; from then on only advance moves it.
     void setManual();
     bool manual() const { return manual_; }
@@ -42,6 +49,8 @@ class SimClock {
 
   private:
     std::chrono::steady_clock::time_point start_;
+    std::int64_t startMs_ = 0; // the time base at start_
+    int rate_ = 1;
     bool manual_ = false;
     std::int64_t manualMs_ = 0;
     std::int64_t rtcBase_ = 0; // real-time clock (epoch ms) at time-base instant rtcSetAt_

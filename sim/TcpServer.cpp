@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace korda::sim {
@@ -59,15 +60,37 @@ void TcpServer::acceptLoop() {
         reapEnded();
         if (pf::socketWaitReadable(listener_, kPollMs) != pf::WaitResult::Ready) continue;
         const auto s = pf::socketAccept(listener_);
-        if (s == pf::kInvalidSocket) continue;
-        ++accepted_;
-        std::lock_guard<std::mutex> g(threadsMutex_);
-        Connection& c = connections_.emplace_back();
+        if (s != pf::kInvalidSocket) admit(s);
+    }
+}
+
+void TcpServer::admit(std::intptr_t s) {
+    std::lock_guard<std::mutex> g(threadsMutex_);
+    const auto open = std::count_if(connections_.begin(), connections_.end(),
+                                    [](const Connection& c) { return !c.done; });
+    if (static_cast<std::size_t>(open) >= connectionLimit_) {
+        pf::socketClose(s);
+        return;
+    }
+    // Without memory or a thread for it this connection ends; the server goes on.
+    try {
+        connections_.emplace_back();
+    } catch (...) {
+        pf::socketClose(s);
+        return;
+    }
+    Connection& c = connections_.back();
+    try {
         c.thread = std::thread([this, s, &c] {
             serve(s);
             c.done = true;
         });
+    } catch (...) {
+        connections_.pop_back();
+        pf::socketClose(s);
+        return;
     }
+    ++accepted_;
 }
 
 std::size_t TcpServer::connectionThreads() {
@@ -79,37 +102,41 @@ void TcpServer::serve(std::intptr_t s) {
     Session session(instrument_);
     FaultyWriter writer(instrument_);
     const unsigned generation = dropGeneration_;
-    auto writeBytes = [s](const char* data, std::size_t length) {
-        std::size_t done = 0;
-        while (done < length) {
+    const auto wanted = [&] { return running_ && generation == dropGeneration_; };
+    auto writeBytes = [&](const char* data, std::size_t length) {
+        for (std::size_t done = 0; done < length;) {
+            if (!wanted()) return false;
             const long n = pf::socketSend(s, data + done, length - done);
-            if (n > 0) {
+            if (n > 0)
                 done += static_cast<std::size_t>(n);
-            } else if (n == pf::kIoWouldBlock) {
-                if (pf::socketWaitWritable(s, 1000) == pf::WaitResult::Failed) return false;
-            } else {
+            else if (n != pf::kIoWouldBlock ||
+                     pf::socketWaitWritable(s, kPollMs) == pf::WaitResult::Failed)
                 return false;
-            }
         }
         return true;
     };
-    char buffer[4096];
-    bool open = true;
-    while (open && running_ && generation == dropGeneration_) {
-        if (pf::socketWaitReadable(s, kPollMs) != pf::WaitResult::Ready) continue;
-        for (;;) {
-            const long n = pf::socketRecv(s, buffer, sizeof buffer);
-            if (n == pf::kIoWouldBlock) break;
-            if (n <= 0) {
-                open = false;
-                break;
+    char buffer[16384];
+    while (wanted()) {
+        std::uint32_t look = kPollMs;
+        if (session.waiting()) {
+            const std::int64_t left = session.waitMs();
+            if (left == 0) {
+                if (!writer.write(session.resume(), writeBytes)) break;
+                continue;
             }
-            const std::string reply = session.feed(buffer, static_cast<std::size_t>(n));
-            if (!writer.write(reply, writeBytes)) {
-                open = false;
-                break;
+            look = static_cast<std::uint32_t>(std::min<std::int64_t>(left, kPollMs));
+            if (session.inputFull()) {
+                pf::sleepMs(look);
+                continue;
             }
         }
+        const auto ready = pf::socketWaitReadable(s, look);
+        if (ready == pf::WaitResult::Failed) break;
+        if (ready != pf::WaitResult::Ready) continue;
+        const long n = pf::socketRecv(s, buffer, sizeof buffer);
+        if (n == pf::kIoWouldBlock) continue;
+        if (n <= 0) break;
+        if (!writer.write(session.feed(buffer, static_cast<std::size_t>(n)), writeBytes)) break;
     }
     pf::socketClose(s);
 }

@@ -27,8 +27,15 @@ class FaultyWriter {
     long written_ = 0;
 };
 
+// Serves each connection on a thread of its own, up to a limit of open
+// connections; one beyond it, or one whose thread cannot start, is closed at
+// once. A reply waits for its peer to take it for as long as the server runs
+// and the connection is wanted, so a peer that never reads holds up nothing
+// but itself.
 class TcpServer {
   public:
+    static constexpr std::size_t kDefaultConnectionLimit = 256;
+
     // Listens on port (0 = any free port) and starts serving at once.
     TcpServer(Instrument& instrument, std::uint16_t port = 0, bool loopbackOnly = true);
     ~TcpServer();
@@ -37,8 +44,9 @@ class TcpServer {
 
     bool listening() const { return listener_ != -1; }
     std::uint16_t port() const { return port_; }
-    // Connections accepted so far.
+    // Connections served so far (not those closed at once).
     int connectionsAccepted() const { return accepted_.load(); }
+    void setConnectionLimit(std::size_t limit) { connectionLimit_ = limit; }
     // Threads of connections not yet joined: those still served, and those
     // ended within the last poll interval.
     std::size_t connectionThreads();
@@ -54,6 +62,8 @@ class TcpServer {
     };
 
     void acceptLoop();
+    // Serves an accepted connection on a new thread, or closes it.
+    void admit(std::intptr_t socket);
     // Joins the threads of connections that have ended.
     void reapEnded();
     void serve(std::intptr_t socket);
@@ -63,6 +73,7 @@ class TcpServer {
     std::uint16_t port_ = 0;
     std::atomic<bool> running_{true};
     std::atomic<int> accepted_{0};
+    std::atomic<std::size_t> connectionLimit_{kDefaultConnectionLimit};
     std::atomic<unsigned> dropGeneration_{0};
     std::thread acceptThread_;
     std::mutex threadsMutex_;

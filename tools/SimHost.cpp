@@ -11,7 +11,9 @@ namespace korda::tool {
 
 struct SimHost::Impl {
     explicit Impl(int model)
-        : instrument(model == DLXVMR_MODEL_5129A ? sim::Model::M5129A : sim::Model::M7043A) {
+        : instrument(model == DLXVMR_MODEL_7043A   ? sim::Model::M7043A
+                     : model == DLXVMR_MODEL_5129A ? sim::Model::M5129A
+                                                   : sim::kDefaultModel) {
         {
             std::lock_guard<std::recursive_mutex> g(instrument.mutex());
             instrument.settings.timerSeconds = 1;

@@ -69,7 +69,7 @@ class Sim:
 
 @pytest.fixture
 def sim(sim_program):
-    s = Sim(sim_program)
+    s = Sim(sim_program, "--model", "7043A")
     yield s
     s.stop()
 

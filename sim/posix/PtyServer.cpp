@@ -3,6 +3,7 @@
 
 #include "TcpServer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -100,14 +101,31 @@ void PtyServer::Impl::serve() {
     auto session = std::make_unique<Session>(instrument);
     auto writer = std::make_unique<FaultyWriter>(instrument);
     auto writeBytes = [this](const char* d, std::size_t n) { return writeAll(d, n); };
+    const auto deliver = [&](const std::string& reply) {
+        if (writer->write(reply, writeBytes)) return;
+        // An injected disconnect: the line drops what was on its way and
+        // the instrument starts over with a fresh session.
+        ::tcflush(master, TCIOFLUSH);
+        session = std::make_unique<Session>(instrument);
+        writer = std::make_unique<FaultyWriter>(instrument);
+    };
     char buffer[4096];
     while (running) {
-        if (!reading) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+        int look = kPollMs;
+        if (session->waiting()) {
+            const std::int64_t left = session->waitMs();
+            if (left == 0) {
+                deliver(session->resume());
+                continue;
+            }
+            look = static_cast<int>(std::min<std::int64_t>(left, kPollMs));
+        }
+        if (!reading || session->inputFull()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(look));
             continue;
         }
         pollfd p{master, POLLIN, 0};
-        const int r = ::poll(&p, 1, kPollMs);
+        const int r = ::poll(&p, 1, look);
         if (r <= 0) continue;
         const ssize_t n = ::read(master, buffer, sizeof buffer);
         if (n <= 0) {
@@ -116,14 +134,7 @@ void PtyServer::Impl::serve() {
                 std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
             continue;
         }
-        const std::string reply = session->feed(buffer, static_cast<std::size_t>(n));
-        if (!writer->write(reply, writeBytes)) {
-            // An injected disconnect: the line drops what was on its way and
-            // the instrument starts over with a fresh session.
-            ::tcflush(master, TCIOFLUSH);
-            session = std::make_unique<Session>(instrument);
-            writer = std::make_unique<FaultyWriter>(instrument);
-        }
+        deliver(session->feed(buffer, static_cast<std::size_t>(n)));
     }
 }
 

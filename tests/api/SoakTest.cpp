@@ -9,6 +9,7 @@
 #include "ProcessUsage.h"
 #include "ScanBuffer.h"
 #include "ScanModel.h"
+#include "SimProcess.h"
 #include "SlowTests.h"
 #include "TestSupport.h"
 #include "korda32ext.h"
@@ -23,17 +24,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#ifndef _WIN32
-#include <csignal>
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
-#endif
 
 using namespace korda;
 using test::slowOr;
@@ -157,66 +147,21 @@ TEST(Soak, OpenCloseCyclesLeaveNothingBehind) {
 
 namespace {
 
-// The korda-sim program as a child process, listening on a free port of
-// loopback; its usage is read from /proc.
-class SimProcess {
-  public:
-    SimProcess() {
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        char program[] = KORDA_SIM_PROGRAM;
-        char portOption[] = "--port";
-        char anyPort[] = "0";
-        char* argv[] = {program, portOption, anyPort, nullptr};
-        if (posix_spawn(&pid_, program, &actions, nullptr, argv, environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        output_ = out[0];
-        // "korda-sim: model 7043A listening on TCP port N"
-        std::string line;
-        char c = 0;
-        pollfd p{output_, POLLIN, 0};
-        while (pid_ > 0 && line.find('\n') == std::string::npos && ::poll(&p, 1, 10000) > 0 &&
-               ::read(output_, &c, 1) == 1)
-            line += c;
-        const auto at = line.rfind("port ");
-        if (at != std::string::npos) port_ = static_cast<std::uint16_t>(std::atoi(&line[at + 5]));
-    }
-    ~SimProcess() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            int status = 0;
-            ::waitpid(pid_, &status, 0);
-        }
-        if (output_ >= 0) ::close(output_);
-    }
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
-
-    std::uint16_t port() const { return port_; }
-    Usage usage() const {
-        const std::string dir = "/proc/" + std::to_string(pid_);
-        return {countEntries((dir + "/fd").c_str()), countEntries((dir + "/task").c_str()),
-                residentKiB(dir + "/status")};
-    }
-
-  private:
-    pid_t pid_ = -1;
-    int output_ = -1;
-    std::uint16_t port_ = 0;
-};
+// Descriptors, threads and resident memory of another process.
+Usage programUsage(pid_t pid) {
+    const std::string dir = "/proc/" + std::to_string(pid);
+    return {countEntries((dir + "/fd").c_str()), countEntries((dir + "/task").c_str()),
+            residentKiB(dir + "/status")};
+}
 
 } // namespace
 
 TEST(Soak, OpenCloseCyclesAgainstTheVirtualInstrumentProgram) {
     const int cycles = slowOr(20, 10000);
-    SimProcess sim;
+    test::SimProcess sim;
     ASSERT_NE(sim.port(), 0) << "korda-sim did not start";
     // Idle, the program runs its main and its listening thread.
-    const int idleThreads = sim.usage().threads;
+    const int idleThreads = programUsage(sim.pid()).threads;
     ASSERT_EQ(dlxVmrLibInit(0), 1);
     // A first few cycles set up what every later one reuses (the memory
     // arenas of the program's connection threads).
@@ -227,8 +172,8 @@ TEST(Soak, OpenCloseCyclesAgainstTheVirtualInstrumentProgram) {
     // The program joins the thread of an ended connection within its poll
     // interval; both sides are measured with no connection open.
     const auto settled = [&] {
-        test::waitUntil([&] { return sim.usage().threads <= idleThreads; }, 10000);
-        return std::pair{ownUsage(), sim.usage()};
+        test::waitUntil([&] { return programUsage(sim.pid()).threads <= idleThreads; }, 10000);
+        return std::pair{ownUsage(), programUsage(sim.pid())};
     };
     const auto [library, program] = settled();
     for (int i = 0; i < cycles; ++i) {

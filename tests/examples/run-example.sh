@@ -1,7 +1,7 @@
 #!/bin/sh
 # Runs an example program as a user would, against the virtual instrument:
-#   run-example.sh SIM identify PROGRAM        korda-sim on a free loopback
-#                                              port; PROGRAM 127.0.0.1 PORT
+#   run-example.sh SIM identify PROGRAM        korda-sim (a 7043A) on a free
+#                                              loopback port; PROGRAM 127.0.0.1 PORT
 #   run-example.sh SIM recording PROGRAM DIR   a recording of 40 scans written
 #                                              into DIR; PROGRAM DIR
 # The program's output is shown; its exit status is the script's.
@@ -16,7 +16,7 @@ recording)
     ;;
 identify)
     out=$(mktemp)
-    "$sim" --port 0 >"$out" &
+    "$sim" --port 0 --model 7043A >"$out" &
     pid=$!
     trap 'kill $pid 2>/dev/null || true; rm -f "$out"' EXIT
     port=

@@ -90,6 +90,69 @@ int openLoopback(int bcn, std::uint16_t port, int model) {
     return dlxVmrCommOpen(bcn);
 }
 
+LoopbackClient::LoopbackClient(std::uint16_t port) : socket_(pf::socketCreate()) {
+    pf::socketSetNonBlocking(socket_);
+    if (pf::socketConnect(socket_, 0x7F000001, port) == pf::ConnectStart::InProgress)
+        pf::socketWaitConnected(socket_, 5000);
+}
+
+void LoopbackClient::close() {
+    pf::socketClose(socket_);
+    socket_ = pf::kInvalidSocket;
+}
+
+void LoopbackClient::send(const std::string& text) {
+    for (std::size_t done = 0; done < text.size();) {
+        const long n = pf::socketSend(socket_, text.data() + done, text.size() - done);
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (n != pf::kIoWouldBlock ||
+                 pf::socketWaitWritable(socket_, 200) != pf::WaitResult::Ready)
+            return;
+    }
+}
+
+std::string LoopbackClient::lines(std::size_t count, unsigned boundMs) {
+    const std::uint32_t start = pf::tickCount();
+    std::size_t end = 0;
+    for (std::size_t found = 0; found < count;) {
+        const std::size_t lf = received_.find('\n', end);
+        if (lf != std::string::npos) {
+            end = lf + 1;
+            ++found;
+            continue;
+        }
+        const std::uint32_t spent = pf::tickCount() - start;
+        char buffer[65536];
+        if (spent >= boundMs ||
+            pf::socketWaitReadable(socket_, boundMs - spent) != pf::WaitResult::Ready)
+            break;
+        const long n = pf::socketRecv(socket_, buffer, sizeof buffer);
+        if (n == pf::kIoWouldBlock) continue;
+        if (n <= 0) break;
+        received_.append(buffer, static_cast<std::size_t>(n));
+    }
+    std::string out = received_.substr(0, end);
+    received_.erase(0, end);
+    return out;
+}
+
+std::string LoopbackClient::ask(const std::string& text, std::size_t replies) {
+    send(text);
+    return lines(replies);
+}
+
+bool LoopbackClient::endedWithin(unsigned boundMs) {
+    const std::uint32_t start = pf::tickCount();
+    for (std::uint32_t spent = 0; spent < boundMs; spent = pf::tickCount() - start) {
+        char buffer[65536];
+        if (pf::socketWaitReadable(socket_, boundMs - spent) != pf::WaitResult::Ready) continue;
+        const long n = pf::socketRecv(socket_, buffer, sizeof buffer);
+        if (n == pf::kIoClosed || n == pf::kIoError) return true;
+    }
+    return false;
+}
+
 VirtualInstrumentSession::VirtualInstrumentSession(sim::Model model, int bcn)
     : VirtualInstrumentSession(model, bcn, sim::defaultModules(model)) {}
 

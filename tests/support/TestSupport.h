@@ -144,6 +144,30 @@ class ScriptedPeer {
     std::thread thread_;
 };
 
+// A raw client of a loopback TCP server: writes text, reads lines.
+class LoopbackClient {
+  public:
+    explicit LoopbackClient(std::uint16_t port);
+    ~LoopbackClient() { close(); }
+    LoopbackClient(const LoopbackClient&) = delete;
+    LoopbackClient& operator=(const LoopbackClient&) = delete;
+    // Writes text; gives up when the server takes nothing for 200 ms.
+    void send(const std::string& text);
+    // The next count lines, line ends included, arriving within boundMs;
+    // fewer when the server ends the connection or the bound passes.
+    std::string lines(std::size_t count, unsigned boundMs = 5000);
+    // Sends text and returns the next `replies` lines.
+    std::string ask(const std::string& text, std::size_t replies = 1);
+    // Whether the server ends the connection within boundMs (what arrives
+    // meanwhile is dropped).
+    bool endedWithin(unsigned boundMs);
+    void close();
+
+  private:
+    std::intptr_t socket_ = -1;
+    std::string received_;
+};
+
 // Opens BCN 1 as TCP/IP to 127.0.0.1:port after dlxVmrLibInit.
 int openLoopback(int bcn, std::uint16_t port, int model = DLXVMR_MODEL_7043A);
 

@@ -1,6 +1,7 @@
 // The virtual instrument on its own: its dialogue, settings, channels,
 // scanning model and fault injection.
 #include "ConfigSupport.h"
+#include "LogMemory.h"
 #include "ScpiArgs.h"
 #include "TestSupport.h"
 
@@ -181,6 +182,27 @@ TEST(VirtualInstrument, TimedSweepsOnTheManualClock) {
     in.execute("ABOR");
     advanceClock(in, 1000);
     EXPECT_EQ(storedScanCount(in), ScanState::kMemoryScans);
+}
+
+TEST(VirtualInstrument, NumberedScansCountEveryScanTaken) {
+    Instrument in(Model::M5129A);
+    useManualClock(in);
+    setNumberedScans(in, true);
+    play(in, "ROUT:SCAN (@101,102) => 0 | TRIG:TIM 1 => 0 | TRIG:COUN 0 => 0 | INIT => 0 | "
+             "DATA:READ? => 1.000000e+00,1.000000e+00");
+    advanceClock(in, 2000); // scans 2 and 3, cleared unread
+    play(in,
+         "ABOR => 0 | *RST => 0 | ROUT:SCAN (@101) => 0 | TRIG:TIM 0 => 0 | TRIG:COUN 0 => 0 | "
+         "DATA:LOG:AUTO 1 => 0 | DATA:LOG:DEST MEM => 0 | INIT => 0 | DATA:READ? => 4.000000e+00");
+    // A backlog of 100000 sweeps: the memory keeps the newest, the log every one.
+    advanceClock(in, 1000000);
+    play(in, "ABOR => 0 | DATA:POIN? => 50000 | DATA:READ? => 5.000500e+04");
+    const std::string log = logFiles(in).back().dataText;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1 + 100001);
+    EXPECT_NE(log.find(",1.000040E+05,0,"), std::string::npos);
+    // Scan numbers from 10^7 up arrive exactly, as far as a float holds them.
+    in.scan.scansTaken = 16777214;
+    play(in, "DATA:CLE => 0 | INIT => 0 | DATA:READ? => 1.6777215e+07");
 }
 
 TEST(VirtualInstrument, MonitoringNeedsAChannelThenAReading) {

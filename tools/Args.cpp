@@ -63,7 +63,7 @@ std::wstring widePath(const std::string& path) {
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw UsageError("cannot read " + path + ": " + std::strerror(errno));
+    if (!in) throw InputError("cannot read " + path + ": " + std::strerror(errno), 1);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();

@@ -15,6 +15,19 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Words that are right but name an input that is not: a file that cannot be
+// read (exit 1), or whose content is wrong (exit 2). Found before anything
+// is sent; no usage text follows.
+class InputError : public std::runtime_error {
+  public:
+    InputError(const std::string& what, int exitCode)
+        : std::runtime_error(what), exitCode_(exitCode) {}
+    int exitCode() const { return exitCode_; }
+
+  private:
+    int exitCode_;
+};
+
 // The arguments of the command line, taken in order.
 class Args {
   public:
@@ -44,7 +57,7 @@ std::string optionalOutput(Args& args);
 
 // A path in the wide form of the library's file functions.
 std::wstring widePath(const std::string& path);
-// A whole file; throws UsageError naming the path and the system's reason.
+// A whole file; throws InputError naming the path and the system's reason.
 std::string readFile(const std::string& path);
 
 } // namespace korda::tool

@@ -2,6 +2,7 @@
 
 #include "Address.h"
 #include "ConfigJson.h"
+#include "Connection.h"
 
 #include <cstring>
 #include <sstream>
@@ -81,6 +82,37 @@ std::vector<Column> columnsFor(const std::vector<int>& channels, int readings,
         Column c;
         c.channel = i + 1;
         c.name = "reading";
+        out.push_back(c);
+    }
+    return out;
+}
+
+std::string unquote(const std::string& reply) {
+    if (reply.size() < 2 || reply.front() != '"' || reply.back() != '"') return reply;
+    std::string out;
+    for (std::size_t i = 1; i + 1 < reply.size(); ++i) {
+        out.push_back(reply[i]);
+        if (reply[i] == '"' && reply[i + 1] == '"') ++i;
+    }
+    return out;
+}
+
+std::vector<Column> instrumentColumns(Connection& connection, const std::vector<int>& channels) {
+    std::vector<Column> out;
+    bool answering = true;
+    for (const int n : channels) {
+        Column c;
+        c.channel = n;
+        const std::string list = " (@" + std::to_string(n) + ")";
+        std::string reply;
+        // One unanswered query is enough: the rest would wait as long.
+        if (answering) answering = connection.raw("ROUT:CHAN:NAME?" + list, reply) == DLXVMR_OK;
+        if (answering) c.name = unquote(reply);
+        const bool computed = n >= 501 && n < 501 + VMR_COMPUTED_CHANNELS;
+        if (answering)
+            answering = connection.raw((computed ? "CALC:MATH:UNIT?" : "CALC:SCAL:UNIT?") + list,
+                                       reply) == DLXVMR_OK;
+        if (answering) c.unit = unquote(reply);
         out.push_back(c);
     }
     return out;

@@ -26,6 +26,14 @@ std::vector<int> parseChannelList(const std::string& reply);
 std::vector<Column> columnsFor(const std::vector<int>& channels, int readings,
                                const VmrInstConfig* config);
 
+// The columns of the channels with the names and units the instrument holds,
+// asked of it channel by channel (what it cannot tell stays empty).
+class Connection;
+std::vector<Column> instrumentColumns(Connection& connection, const std::vector<int>& channels);
+// The text of a quoted reply ("\"Oven\"" -> Oven, a doubled mark inside
+// standing for one); other replies as they stand.
+std::string unquote(const std::string& reply);
+
 // A cleared configuration record.
 std::unique_ptr<VmrInstConfig> newRecord();
 // A buffer for a scan record of up to scans scans of the most readings.

@@ -102,22 +102,20 @@ bool isCommandName(const std::string& word) {
     return false;
 }
 
-std::vector<Step> parseCommandLine(const std::vector<std::string>& argv, Run& run, bool& help) {
+std::vector<Step> parseCommandLine(const std::vector<std::string>& argv, Run& run,
+                                   Request& request) {
     Args args(argv);
     std::vector<Step> steps;
-    while (args.more() && looksLikeAddress(args.peek())) {
-        std::string why;
-        const auto a = parseAddress(args.take(), why);
-        if (!a) throw UsageError(why);
-        if (run.addresses.empty()) run.address = *a;
-        run.addresses.push_back(*a);
-        run.addressGiven = true;
-    }
-    if (!run.addressGiven) run.address.text = "sim:";
+    bool commandSeen = false;
+    run.address.text = "sim:";
     while (args.more()) {
         const std::string word = args.take();
         if (word == "--help" || word == "-h") {
-            help = true;
+            request = Request::Help;
+            return {};
+        }
+        if (word == "--version") {
+            request = Request::Version;
             return {};
         }
         if (word == "--timeout") {
@@ -128,13 +126,21 @@ std::vector<Step> parseCommandLine(const std::vector<std::string>& argv, Run& ru
             if (!run.model) throw UsageError("--model is 7043A or 5129A, not '" + m + "'");
         } else if (const Command* c = findCommand(word, args)) {
             steps.push_back(c->parse(args));
+            commandSeen = true;
         } else if (looksLikeAddress(word)) {
-            throw UsageError("the address (" + word + ") comes first, before the commands");
+            if (commandSeen)
+                throw UsageError("the address (" + word + ") comes before the commands");
+            std::string why;
+            const auto a = parseAddress(word, why);
+            if (!a) throw UsageError(why);
+            if (!run.addressGiven) run.address = *a;
+            run.addresses.push_back(*a);
+            run.addressGiven = true;
         } else {
             throw UsageError("unknown command '" + word + "'");
         }
     }
-    if (steps.empty()) throw UsageError("no command given");
+    if (!commandSeen) throw UsageError("no command given");
     if (run.addresses.size() > 1)
         for (const auto& step : steps)
             if (step.name != "record")
@@ -142,17 +148,25 @@ std::vector<Step> parseCommandLine(const std::vector<std::string>& argv, Run& ru
     return steps;
 }
 
+std::string versionText() {
+    char library[64] = {};
+    dlxVmrGetVersion(nullptr, nullptr, nullptr, library, sizeof library);
+    return std::string("korda ") + KORDA_VERSION + ", library KORDA32Ext " + library + "\n";
+}
+
 std::string helpText() {
     std::string out =
         "usage: korda [ADDRESS...] [--model MODEL] [--timeout S] COMMAND [ARGS] [COMMAND "
         "[ARGS]...]\n"
+        "       korda --help | --version\n"
         "\n"
         "ADDRESS: tcp://HOST[:PORT] (port 5025 by default), usb:N (COM port N), usb: (search),\n"
         "         sim:[7043A|5129A] (a virtual instrument inside korda, a 5129A unless named; the\n"
         "         default).\n"
         "Commands run in order against one instrument (record takes several addresses, each\n"
-        "recorded on its own thread); the model is read from its identity\n"
-        "unless --model names it. --timeout S sets the library timeout from where it stands.\n"
+        "recorded on its own thread); the model is read from its identity unless --model names\n"
+        "it (the addresses and --model come before the commands, in either order). --timeout S\n"
+        "sets the library timeout from where it stands.\n"
         "\n"
         "commands:\n";
     for (const auto& c : commandTable()) {
@@ -163,7 +177,11 @@ std::string helpText() {
     out += "\n"
            "exit codes: 0 done, 1 local failure (a file), 2 bad arguments (nothing sent),\n"
            "3 the instrument or the library refused, 4 the instrument could not be reached,\n"
-           "130 interrupted (a running scan is stopped first).\n";
+           "130 interrupted (a running scan is stopped first).\n"
+           "\n"
+           "config set keeps the configuration's fingerprint in the instrument's OEM identity\n"
+           "text (that is how --skip-unchanged knows it); a text stored with \"korda oem\" is\n"
+           "replaced, and korda says so.\n";
     return out;
 }
 

@@ -30,13 +30,20 @@ const std::vector<Command>& commandTable();
 // True when the word starts a command (its first word: "config", "scan").
 bool isCommandName(const std::string& word);
 
-// Parses the command line (without the program name). Global options:
-// an address as the first argument, --model M, --timeout S (from where it
-// stands), --help. Throws UsageError.
-std::vector<Step> parseCommandLine(const std::vector<std::string>& args, Run& run, bool& help);
+// What the command line asks for besides commands.
+enum class Request { Run, Help, Version };
+
+// Parses the command line (without the program name). Before the commands,
+// in any order: the address, --model M; anywhere: --timeout S (from where it
+// stands), --help, --version. Throws UsageError, or InputError for a file
+// named on it.
+std::vector<Step> parseCommandLine(const std::vector<std::string>& args, Run& run,
+                                   Request& request);
 
 // The help text: usage, one line per command with an example.
 std::string helpText();
+// "korda 1.0.0, library KORDA32Ext 1.0.0".
+std::string versionText();
 
 // The parse functions of the rows, by family.
 // commands/Device.cpp

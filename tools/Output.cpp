@@ -1,9 +1,15 @@
 #include "Output.h"
 
+#include "OutputFile.h"
+
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <ctime>
+#include <mutex>
+#include <thread>
 
 #if defined(_WIN32)
 #include <io.h>
@@ -17,10 +23,21 @@
 
 namespace korda::tool {
 
+namespace {
+
+// An instrument's message arrives quoted ("FROB 1 => \"Undefined header"):
+// the closing mark is put back.
+std::string balanced(std::string text) {
+    if (std::count(text.begin(), text.end(), '"') % 2 != 0) text += '"';
+    return text;
+}
+
+} // namespace
+
 std::string statusText(int status) {
     char text[512] = {};
     dlxVmrGetErrorStringA(status, text, sizeof text);
-    return text;
+    return balanced(text);
 }
 
 int exitCodeFor(int status) {
@@ -43,16 +60,21 @@ int exitCodeFor(int status) {
 }
 
 void message(const std::string& text) {
-    std::fflush(stdout);
+    // What was printed before the message comes before it.
+    standardOutput().flush();
     std::fprintf(stderr, "korda: %s\n", text.c_str());
 }
 
 std::string failureText(const std::string& doing, int status) {
-    const std::string text = statusText(status);
+    // The library's text for a refused connection guesses at causes that
+    // do not apply to most (a second user); the plain fact reads better.
+    const std::string text = status == DLXVMR_E_CONNECTION_REFUSED
+                                 ? "nothing accepts connections at that address and port"
+                                 : statusText(status);
     std::string out = doing + ": " + text + " (" + std::to_string(status) + ")";
     char detail[1024] = {};
     dlxVmrGetLastErrorDetailA(detail, sizeof detail);
-    const std::string d = detail;
+    const std::string d = balanced(detail);
     if (d.empty() || d == text) return out;
     out += ": " + d;
 #if !defined(_WIN32)
@@ -67,11 +89,47 @@ int reportFailure(const std::string& doing, int status) {
     return exitCodeFor(status);
 }
 
-std::string isoTime(const ScanEntry& e) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02u:%02u:%02u.%03d", 2000 + e.year, e.month,
-                  e.day, e.hour, e.minute, e.second, e.fraction);
+namespace {
+
+// "+01:00": the offset from UTC of a local time.
+std::string utcOffset(std::tm local) {
+    std::tm copy = local;
+    copy.tm_isdst = -1;
+    const std::time_t asLocal = std::mktime(&copy);
+    if (asLocal == static_cast<std::time_t>(-1)) return "";
+    std::tm utc{};
+#if defined(_WIN32)
+    gmtime_s(&utc, &asLocal);
+#else
+    gmtime_r(&asLocal, &utc);
+#endif
+    utc.tm_isdst = copy.tm_isdst;
+    const long long minutes =
+        static_cast<long long>(std::difftime(asLocal, std::mktime(&utc))) / 60;
+    const long long m = minutes < 0 ? -minutes : minutes;
+    char text[48];
+    std::snprintf(text, sizeof text, "%c%02lld:%02lld", minutes < 0 ? '-' : '+', m / 60, m % 60);
     return text;
+}
+
+std::string isoText(const std::tm& t, int milliseconds) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", t.tm_year + 1900,
+                  t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, milliseconds);
+    return text + utcOffset(t);
+}
+
+} // namespace
+
+std::string isoTime(const ScanEntry& e) {
+    std::tm t{};
+    t.tm_year = 100 + e.year;
+    t.tm_mon = e.month - 1;
+    t.tm_mday = e.day;
+    t.tm_hour = e.hour;
+    t.tm_min = e.minute;
+    t.tm_sec = e.second;
+    return isoText(t, e.fraction);
 }
 
 std::string isoNow() {
@@ -85,11 +143,11 @@ std::string isoNow() {
 #else
     localtime_r(&t, &local);
 #endif
-    char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                  static_cast<int>(ms.count()));
-    return text;
+    return isoText(local, static_cast<int>(ms.count()));
+}
+
+std::string counted(long long n, const std::string& noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
 }
 
 std::string readingText(float value) {
@@ -111,44 +169,6 @@ std::string csvCell(const std::string& text) {
     return out;
 }
 
-void CsvWriter::header(const std::vector<Column>& columns) {
-    std::string line = "time";
-    for (const auto& c : columns) {
-        std::string cell = c.source.empty() ? std::string() : c.source + " ";
-        cell += std::to_string(c.channel);
-        if (!c.name.empty()) cell += " " + c.name;
-        if (!c.unit.empty()) cell += " (" + c.unit + ")";
-        line += ',';
-        line += csvCell(cell);
-    }
-    line += "\n";
-    std::fputs(line.c_str(), out_);
-}
-
-bool CsvWriter::rows(const ScanRecord& record) {
-    const int readings = (record.entrySize - DLXVMR_SCAN_ENTRY_HEADER_SIZE) / 4;
-    for (int n = 0; n < record.scanCount; ++n) {
-        const ScanEntry* e = DLXVMR_SCAN_ENTRY(&record, n);
-        row(isoTime(*e), e->readings, readings);
-    }
-    return flush();
-}
-
-void CsvWriter::row(const std::string& time, const float* readings, int count) {
-    line_ = time;
-    for (int i = 0; i < count; ++i) {
-        line_ += ',';
-        line_ += readingText(readings[i]);
-    }
-    line_ += '\n';
-    std::fputs(line_.c_str(), out_);
-}
-
-bool CsvWriter::flush() {
-    std::fflush(out_);
-    return ok();
-}
-
 Progress::Progress(std::string what, bool wanted)
     : what_(std::move(what)), terminal_(wanted && KORDA_ISATTY(KORDA_FILENO(stderr)) != 0) {}
 
@@ -162,9 +182,40 @@ Progress::~Progress() {
 
 void Progress::update(long long done, long long total) {
     if (!terminal_) return;
-    std::fprintf(stderr, "\r%s: %lld of %lld", what_.c_str(), done, total);
+    if (total > 0)
+        std::fprintf(stderr, "\r%s: %lld of %lld", what_.c_str(), done, total);
+    else
+        std::fprintf(stderr, "\r%s: %lld (Ctrl-C stops)", what_.c_str(), done);
     std::fflush(stderr);
     shown_ = true;
+}
+
+struct WaitNotice::Impl {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::thread thread;
+};
+
+WaitNotice::WaitNotice(std::string what) {
+    if (KORDA_ISATTY(KORDA_FILENO(stderr)) == 0) return;
+    impl_ = std::make_unique<Impl>();
+    impl_->thread = std::thread([impl = impl_.get(), what = std::move(what)] {
+        std::unique_lock<std::mutex> lock(impl->mutex);
+        if (impl->done.wait_for(lock, std::chrono::seconds(2), [impl] { return impl->finished; }))
+            return;
+        std::fprintf(stderr, "korda: waiting for the instrument: %s...\n", what.c_str());
+    });
+}
+
+WaitNotice::~WaitNotice() {
+    if (!impl_) return;
+    {
+        std::lock_guard<std::mutex> lock(impl_->mutex);
+        impl_->finished = true;
+    }
+    impl_->done.notify_one();
+    impl_->thread.join();
 }
 
 } // namespace korda::tool

@@ -4,7 +4,7 @@
 
 #include "korda32ext.h"
 
-#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,7 +18,8 @@ constexpr int kExitInstrument = 3;    // the instrument or the library refused
 constexpr int kExitCommunication = 4; // the instrument could not be reached
 constexpr int kExitInterrupted = 130; // stopped by Ctrl-C
 
-// The library's text for a status code.
+// The library's text for a status code, with the quotation marks of an
+// instrument's message balanced.
 std::string statusText(int status);
 // kExitCommunication for transport failures, kExitInstrument otherwise.
 int exitCodeFor(int status);
@@ -33,10 +34,15 @@ int reportFailure(const std::string& doing, int status);
 // Prints "korda: TEXT" to standard error.
 void message(const std::string& text);
 
-// "2026-03-07T09:05:03.042": the time stamp of a scan entry.
+// "2026-03-07T09:05:03.042+01:00": the time stamp of a scan entry, read as
+// the PC's local time (the instrument clock is set from it), with the PC's
+// offset from UTC at that moment.
 std::string isoTime(const ScanEntry& entry);
 // The PC's local time in the same form.
 std::string isoNow();
+
+// "1 scan", "2 scans".
+std::string counted(long long n, const std::string& noun);
 
 // A reading as CSV text: the shortest form that reads back as the same
 // float, "inf"/"-inf" for an overload, empty for a reading the instrument
@@ -53,25 +59,6 @@ struct Column {
     std::string source; // the instrument, when one file holds several
 };
 
-// Writes scans as CSV: a header row ("time" and one cell per column), then
-// one row per scan.
-class CsvWriter {
-  public:
-    explicit CsvWriter(std::FILE* out) : out_(out) {}
-    void header(const std::vector<Column>& columns);
-    // False when the file cannot be written.
-    bool rows(const ScanRecord& record);
-    // One row: the time stamp's text and the readings (flushed with the
-    // next rows() or flush()).
-    void row(const std::string& time, const float* readings, int count);
-    bool flush();
-    bool ok() const { return !std::ferror(out_); }
-
-  private:
-    std::FILE* out_;
-    std::string line_;
-};
-
 // A progress line on a terminal (standard error), nothing when it is not one.
 class Progress {
   public:
@@ -86,6 +73,22 @@ class Progress {
     std::string what_;
     bool terminal_;
     bool shown_ = false;
+};
+
+// On a terminal (standard error), says what korda waits for when a wait
+// lasts longer than two seconds: "korda: waiting for the instrument:
+// reading the configuration back...". Nothing when standard error is no
+// terminal.
+class WaitNotice {
+  public:
+    explicit WaitNotice(std::string what);
+    ~WaitNotice();
+    WaitNotice(const WaitNotice&) = delete;
+    WaitNotice& operator=(const WaitNotice&) = delete;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };
 
 } // namespace korda::tool

@@ -19,6 +19,10 @@ struct SimHost::Impl {
             instrument.settings.timerSeconds = 1;
             instrument.settings.triggerCount = 0;
         }
+        // Three thermocouples, as a read-back shows them, and no OEM text
+        // for config set to replace.
+        instrument.execute("CONF:TEMP TC,K,(@101:103)");
+        instrument.execute("SYST:OEM:IDEN:STOR \"\",\"FLASH\"");
         sim::setScanChannels(instrument, {101, 102, 103});
         server = std::make_unique<sim::TcpServer>(instrument);
     }

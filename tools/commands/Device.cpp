@@ -3,6 +3,7 @@
 // the timeout.
 #include "Commands.h"
 #include "Output.h"
+#include "OutputFile.h"
 
 #include <algorithm>
 #include <chrono>
@@ -21,8 +22,8 @@ constexpr int kListBcn = 2;
 void printIdentity(const std::string& where, int bcn) {
     char buffer[1024] = {};
     const int st = dlxVmrRawCommandA(bcn, "*IDN?", buffer, sizeof buffer);
-    std::printf("%s\t%s\n", where.c_str(),
-                st == DLXVMR_OK ? buffer : ("no identity: " + statusText(st)).c_str());
+    sayf("%s\t%s\n", where.c_str(),
+         st == DLXVMR_OK ? buffer : ("no identity: " + statusText(st)).c_str());
 }
 
 double millisecondsSince(Clock::time_point start) {
@@ -41,12 +42,12 @@ class WireTail {
     // Prints what was kept, oldest first; returns exitCode.
     int report(int exitCode) const {
         if (lines_.empty()) {
-            std::printf("last on the wire: nothing\n");
+            sayf("last on the wire: nothing\n");
             return exitCode;
         }
-        std::printf("last on the wire:\n");
+        sayf("last on the wire:\n");
         for (std::size_t i = 0; i < lines_.size(); ++i)
-            std::printf("  %s\n", lines_[(next_ + i) % lines_.size()].c_str());
+            sayf("  %s\n", lines_[(next_ + i) % lines_.size()].c_str());
         return exitCode;
     }
 
@@ -82,13 +83,72 @@ class WireTail {
     std::size_t next_ = 0;
 };
 
+// The lines the library receives while the object lives, through its
+// trace: a reply of several lines whole, where the raw export hands on its
+// first line only.
+class ReplyLines {
+  public:
+    ReplyLines() { dlxVmrTraceSet(&ReplyLines::keep, this); }
+    ~ReplyLines() { dlxVmrTraceSet(nullptr, nullptr); }
+    ReplyLines(const ReplyLines&) = delete;
+    ReplyLines& operator=(const ReplyLines&) = delete;
+
+    std::vector<std::string> lines;
+    long long discarded = 0; // bytes that came late and were dropped
+
+  private:
+    static void KORDA_CALL keep(void* context, int, int direction, const char* text,
+                                uint32_t length) {
+        auto& self = *static_cast<ReplyLines*>(context);
+        const std::string line(text, length);
+        const std::string drained = "drain discarded ";
+        if (direction == DLXVMR_TRACE_RECEIVED)
+            self.lines.push_back(line);
+        else if (direction == DLXVMR_TRACE_EVENT && line.rfind(drained, 0) == 0)
+            self.discarded += std::atoll(line.c_str() + drained.size());
+    }
+};
+
+// A query through the raw export, its whole reply printed: a reply of
+// several lines (a long text) is read on to the error queue's line, and what
+// the library could not keep is reported.
+int rawQuery(Run& run, const std::string& query) {
+    std::string reply;
+    std::vector<std::string> lines;
+    {
+        ReplyLines seen;
+        const int code = rawStep(run, query, reply);
+        if (code != kExitOk) return code;
+        lines = seen.lines;
+    }
+    if (lines.empty()) lines.push_back(reply);
+    std::string text;
+    for (const auto& l : lines)
+        text += l + "\n";
+    if (!say(text)) return kExitFailure;
+    if (lines.size() == 1) return kExitOk;
+    ReplyLines after;
+    std::string error;
+    if (rawStep(run, "SYST:ERR?", error) != kExitOk) return kExitInstrument;
+    if (after.discarded > 0) {
+        message(query + ": the reply went on for " + std::to_string(after.discarded) +
+                " more bytes that came too late to be kept");
+        return kExitInstrument;
+    }
+    if (std::atoi(error.c_str()) != 0) {
+        message(query + ": the instrument reports " + error);
+        return kExitInstrument;
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 Step parseIdn(Args&) {
     return instrumentStep("idn", [](Run& run) {
         std::string reply;
         const int code = rawStep(run, "*IDN?", reply);
-        if (code == kExitOk) std::printf("%s\n", reply.c_str());
+        if (code == kExitOk) sayf("%s\n", reply.c_str());
         return code;
     });
 }
@@ -111,8 +171,7 @@ Step parseList(Args& args) {
                             Connection c(kListBcn);
                             const int code = c.open(a, run.model, true);
                             if (code != kExitOk) {
-                                std::printf("%s\tunreachable: %s\n", a.text.c_str(),
-                                            c.failure().c_str());
+                                sayf("%s\tunreachable: %s\n", a.text.c_str(), c.failure().c_str());
                                 worst = std::max(worst, code);
                                 continue;
                             }
@@ -134,12 +193,12 @@ Step parseList(Args& args) {
                         a.text = "usb:" + std::to_string(ports[i]);
                         Connection c(kListBcn);
                         if (c.open(a, 0, true) != kExitOk) {
-                            std::printf("%s\t%s\n", a.text.c_str(), modelName(models[i]));
+                            sayf("%s\t%s\n", a.text.c_str(), modelName(models[i]));
                             continue;
                         }
                         printIdentity(a.text, kListBcn);
                     }
-                    if (found == 0) std::printf("none found\n");
+                    if (found == 0) sayf("none found\n");
                     return kExitOk;
                 }};
 }
@@ -158,7 +217,7 @@ Step parseDio(Args& args) {
         int value = 0;
         const int st = dlxVmrDIOGet(Connection::kBcn, &value);
         if (st != DLXVMR_OK) return reportFailure("reading the digital I/O byte", st);
-        std::printf("%d\n", value);
+        sayf("%d\n", value);
         return kExitOk;
     });
 }
@@ -174,7 +233,7 @@ Step parseTotalizer(Args& args) {
         int count = 0;
         const int st = dlxVmrTotalizerGet(Connection::kBcn, &count);
         if (st != DLXVMR_OK) return reportFailure("reading the totalizer", st);
-        std::printf("%d\n", count);
+        sayf("%d\n", count);
         return kExitOk;
     });
 }
@@ -184,8 +243,8 @@ Step parseClock(Args& args) {
     return instrumentStep("clock", [utc](Run&) {
         const int st = utc ? dlxVmrTimeSetUTC(Connection::kBcn) : dlxVmrTimeSet(Connection::kBcn);
         if (st != DLXVMR_OK) return reportFailure("setting the instrument clock", st);
-        std::printf("instrument clock set from this PC's %s: %s\n", utc ? "UTC" : "local time",
-                    isoNow().c_str());
+        sayf("instrument clock set from this PC's %s: %s\n", utc ? "UTC" : "local time",
+             isoNow().c_str());
         return kExitOk;
     });
 }
@@ -202,7 +261,7 @@ Step parseOem(Args& args) {
         char text[1024] = {};
         const int st = dlxVmrOEMIdentityGetA(Connection::kBcn, text, sizeof text);
         if (st != DLXVMR_OK) return reportFailure("reading the OEM identity", st);
-        std::printf("%s\n", text);
+        sayf("%s\n", text);
         return kExitOk;
     });
 }
@@ -221,9 +280,9 @@ Step parseRaw(Args& args) {
     return instrumentStep("raw", [commands](Run& run) {
         for (const auto& c : commands) {
             std::string reply;
-            const int code = rawStep(run, c, reply);
+            const int code =
+                c.find('?') != std::string::npos ? rawQuery(run, c) : rawStep(run, c, reply);
             if (code != kExitOk) return code;
-            if (c.find('?') != std::string::npos) std::printf("%s\n", reply.c_str());
         }
         return kExitOk;
     });
@@ -234,26 +293,25 @@ Step parseDoctor(Args&) {
                     WireTail wire;
                     char version[64] = {};
                     dlxVmrGetVersion(nullptr, nullptr, nullptr, version, sizeof version);
-                    std::printf("library: KORDA32Ext %s\n", version);
-                    std::printf("address: %s\n", run.address.text.c_str());
+                    sayf("library: KORDA32Ext %s\n", version);
+                    sayf("address: %s\n", run.address.text.c_str());
                     uint32_t timeout = 0;
                     dlxVmrTimeoutGet(&timeout);
-                    std::printf("timeout: %u s\n", timeout);
+                    sayf("timeout: %u s\n", timeout);
                     const auto start = Clock::now();
                     const int open = run.ensureOpen(true);
                     if (open != kExitOk) {
-                        std::printf("reachable: no (%s)\n", run.connection.failure().c_str());
+                        sayf("reachable: no (%s)\n", run.connection.failure().c_str());
                         return wire.report(open);
                     }
-                    std::printf("reachable: yes, %s, opened and identified in %.1f ms\n",
-                                run.connection.where().c_str(), millisecondsSince(start));
+                    sayf("reachable: yes, %s, opened and identified in %.1f ms\n",
+                         run.connection.where().c_str(), millisecondsSince(start));
                     std::string reply;
                     const auto asked = Clock::now();
                     int st = run.connection.raw("*IDN?", reply);
                     if (st != DLXVMR_OK) return wire.report(reportFailure("asking *IDN?", st));
-                    std::printf("identity: %s (%.1f ms)\n", reply.c_str(),
-                                millisecondsSince(asked));
-                    std::printf("model: %s\n", modelName(run.connection.model()));
+                    sayf("identity: %s (%.1f ms)\n", reply.c_str(), millisecondsSince(asked));
+                    sayf("model: %s\n", modelName(run.connection.model()));
                     // The error queue, emptied: at most 32 entries.
                     int errors = 0;
                     for (int i = 0; i < 32; ++i) {
@@ -261,10 +319,10 @@ Step parseDoctor(Args&) {
                         if (st != DLXVMR_OK)
                             return wire.report(reportFailure("reading the error queue", st));
                         if (std::atoi(reply.c_str()) == 0) break;
-                        std::printf("error queue: %s\n", reply.c_str());
+                        sayf("error queue: %s\n", reply.c_str());
                         ++errors;
                     }
-                    if (errors == 0) std::printf("error queue: empty\n");
+                    if (errors == 0) sayf("error queue: empty\n");
                     return kExitOk;
                 }};
 }

@@ -88,12 +88,10 @@ int runExport(const ExportOptions& o) {
             }
         }
         OutputFile out(o.output);
-        std::FILE* f = out.open();
-        if (!f) return kExitFailure;
-        CsvWriter csv(f);
-        csv.header(columns);
+        if (!out.open()) return kExitFailure;
+        CsvWriter csv(out);
+        bool written = csv.header(columns);
         std::string line;
-        bool written = true;
         reader.scans(ids, o.fromMs, o.untilMs, [&](const store::SqliteReader::Scan& s) {
             line = store::isoText(s.timeMs, s.utcOffsetMinutes, true);
             for (const Place& p : places) {
@@ -102,7 +100,7 @@ int runExport(const ExportOptions& o) {
                     line += readingText(s.readings[p.position]);
             }
             line += '\n';
-            written = std::fputs(line.c_str(), f) >= 0;
+            written = written && out.write(line);
             return written;
         });
         return out.finish() && written ? kExitOk : kExitFailure;

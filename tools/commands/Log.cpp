@@ -4,6 +4,8 @@
 #include "Output.h"
 #include "OutputFile.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace korda::tool {
@@ -35,12 +37,41 @@ std::vector<std::string> logFileNames(const char* list) {
     return out;
 }
 
+// The names of the log files; empty when there is none or the list cannot
+// be had.
+std::vector<std::string> logFiles() {
+    char* names = nullptr;
+    int count = 0;
+    if (dlxVmrGetPCCardScansFileList(Connection::kBcn, &names, &count) != DLXVMR_OK) return {};
+    auto out = logFileNames(names);
+    dlxVmrDeleteBuffer(names);
+    return out;
+}
+
+std::string upper(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The log file a name means: the name itself, or the one that the name
+// gives without its extension (LOG00007 for LOG00007.CSV).
+std::string logFileName(const std::string& name) {
+    if (name.find('.') != std::string::npos) return name;
+    const auto files = logFiles();
+    if (std::find(files.begin(), files.end(), name) != files.end()) return name;
+    for (const auto& f : files)
+        if (upper(f) == upper(name) + ".CSV") return f;
+    return name;
+}
+
 // "log read NAME" and "log config NAME".
 Step parseLogFile(Args& args, const std::string& what) {
-    const std::string name = args.value("log " + what + ": the log file name");
-    if (name.empty()) throw UsageError("log " + what + ": the log file name is missing");
+    const std::string given = args.value("log " + what + ": the log file name");
+    if (given.empty()) throw UsageError("log " + what + ": the log file name is missing");
     const std::string path = optionalOutput(args);
-    return instrumentStep("log " + what, [what, name, path](Run&) -> int {
+    return instrumentStep("log " + what, [what, given, path](Run&) -> int {
+        const std::string name = logFileName(given);
         const std::wstring wide = widePath(name);
         auto setup = newRecord();
         const int cst = dlxVmrPCCardConfigGet(Connection::kBcn, setup.get(), 0, wide.c_str());
@@ -56,20 +87,24 @@ Step parseLogFile(Args& args, const std::string& what) {
             return kExitInstrument;
         }
         OutputFile out(path);
-        std::FILE* f = out.open();
-        if (!f) return kExitFailure;
-        CsvWriter csv(f);
+        if (!out.open()) return kExitFailure;
+        CsvWriter csv(out);
         const std::vector<int> channels =
             cst == DLXVMR_OK ? scannedChannels(*setup) : std::vector<int>();
         if (count > 0) {
             // One read: every call transfers the whole file.
             std::vector<unsigned char> buffer = scanBuffer(count);
             auto* record = reinterpret_cast<ScanRecord*>(buffer.data());
-            st = dlxVmrScansFileGet(Connection::kBcn, wide.c_str(), count, 0, record);
+            {
+                WaitNotice notice("reading " + name);
+                st = dlxVmrScansFileGet(Connection::kBcn, wide.c_str(), count, 0, record);
+            }
             if (st < DLXVMR_OK) return reportFailure("reading " + name, st);
             const int readings = (record->entrySize - DLXVMR_SCAN_ENTRY_HEADER_SIZE) / 4;
-            csv.header(columnsFor(channels, readings, cst == DLXVMR_OK ? setup.get() : nullptr));
-            if (!csv.rows(*record)) return kExitFailure;
+            if (!csv.header(
+                    columnsFor(channels, readings, cst == DLXVMR_OK ? setup.get() : nullptr)) ||
+                !csv.rows(*record))
+                return kExitFailure;
         }
         return out.finish() ? kExitOk : kExitFailure;
     });
@@ -84,10 +119,11 @@ Step parseLogList(Args&) {
         const int st = dlxVmrGetPCCardScansFileList(Connection::kBcn, &names, &count);
         if (st == -1001) return kExitOk; // no log file: an empty list
         if (st != DLXVMR_OK) return reportFailure("listing the log files", st);
+        std::string text;
         for (const auto& n : logFileNames(names))
-            std::printf("%s\n", n.c_str());
+            text += n + "\n";
         dlxVmrDeleteBuffer(names);
-        return kExitOk;
+        return say(text) ? kExitOk : kExitFailure;
     });
 }
 
@@ -108,7 +144,7 @@ Step parseLogStatus(Args&) {
             message("the instrument did not tell the log memory's room");
             return kExitInstrument;
         }
-        std::printf("free: %d KiB\nused: %d KiB\ntotal: %d KiB\n", room[1], room[2], room[0]);
+        sayf("free: %d KiB\nused: %d KiB\ntotal: %d KiB\n", room[1], room[2], room[0]);
         return kExitOk;
     });
 }

@@ -17,14 +17,22 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr long long kMostScans = 1000000000; // a count beyond this is a typing error
-constexpr long long kMostMonitorReadings = 1000000;
+constexpr long long kMostMonitorReadings = 1000000000;
 constexpr long long kLongestInterval = 359999; // 99:59:59, the instrument's longest
 
 struct ScanOptions {
-    int count = 0;
+    long long count = 0;     // 0: until stopped
     long long interval = -1; // -1: the instrument's own
     std::string path;
 };
+
+// The columns of the scan: named from the configuration set or read in this
+// run, otherwise by the instrument.
+std::vector<Column> scanColumns(Run& run, const std::vector<int>& channels, int readings) {
+    if (run.config || static_cast<int>(channels.size()) != readings)
+        return columnsFor(channels, readings, run.config.get());
+    return instrumentColumns(run.connection, channels);
+}
 
 int runScan(Run& run, const ScanOptions& o) {
     StopScope scope;
@@ -39,12 +47,17 @@ int runScan(Run& run, const ScanOptions& o) {
     if (interval < 0 && conn.raw("TRIG:TIM?", reply) == DLXVMR_OK)
         interval = std::atoll(reply.c_str());
     std::vector<int> channels;
-    if (conn.raw("ROUT:SCAN?", reply) == DLXVMR_OK) channels = parseChannelList(reply);
+    if (conn.raw("ROUT:SCAN?", reply) == DLXVMR_OK) {
+        if (reply == "(@)") {
+            message("the scan list is empty: configure channels first (korda config set FILE)");
+            return kExitInstrument;
+        }
+        channels = parseChannelList(reply);
+    }
 
     OutputFile out(o.path);
-    std::FILE* f = out.open();
-    if (!f) return kExitFailure;
-    CsvWriter csv(f);
+    if (!out.open()) return kExitFailure;
+    CsvWriter csv(out);
     Progress progress("scan", !out.toTerminal());
 
     int st = dlxVmrScansClear(Connection::kBcn);
@@ -60,13 +73,15 @@ int runScan(Run& run, const ScanOptions& o) {
     // Asked often enough to keep up, seldom enough to leave a slow serial
     // line to the readings: a quarter of the interval, 20 to 250 ms.
     const int pollMs = static_cast<int>(std::clamp(interval * 250, 20LL, 250LL));
-    std::vector<unsigned char> buffer = scanBuffer(std::min(o.count, kFetchChunk));
+    const bool endless = o.count == 0;
+    std::vector<unsigned char> buffer = scanBuffer(
+        endless ? kFetchChunk : static_cast<int>(std::min<long long>(o.count, kFetchChunk)));
     auto* record = reinterpret_cast<ScanRecord*>(buffer.data());
-    int fetched = 0;
+    long long fetched = 0;
     bool headerWritten = false;
     int result = kExitOk;
     auto lastScan = Clock::now();
-    while (fetched < o.count && !stopRequested()) {
+    while ((endless || fetched < o.count) && !stopRequested()) {
         int held = 0;
         st = dlxVmrGetScansCount(Connection::kBcn, &held);
         if (st != DLXVMR_OK) {
@@ -79,15 +94,18 @@ int runScan(Run& run, const ScanOptions& o) {
                     "no scan arrived for " +
                     std::to_string(
                         std::chrono::duration_cast<std::chrono::milliseconds>(patience).count()) +
-                    " ms after " + std::to_string(fetched) + " of " + std::to_string(o.count) +
-                    " scans: the trigger count, source or interval of the instrument stops it");
+                    " ms after " +
+                    (endless ? counted(fetched, "scan")
+                             : std::to_string(fetched) + " of " + counted(o.count, "scan")) +
+                    ": the trigger count, source or interval of the instrument stops it");
                 result = kExitInstrument;
                 break;
             }
             pauseUnlessStopped(pollMs);
             continue;
         }
-        const int want = std::min({held, o.count - fetched, kFetchChunk});
+        const long long left = endless ? kFetchChunk : o.count - fetched;
+        const int want = static_cast<int>(std::min<long long>({held, left, kFetchChunk}));
         st = dlxVmrScansGet(Connection::kBcn, static_cast<uint32_t>(want), record);
         if (st < DLXVMR_OK) {
             result = reportFailure("fetching scans", st);
@@ -95,8 +113,11 @@ int runScan(Run& run, const ScanOptions& o) {
         }
         if (record->scanCount > 0 && !headerWritten) {
             const int readings = (record->entrySize - DLXVMR_SCAN_ENTRY_HEADER_SIZE) / 4;
-            csv.header(columnsFor(channels, readings, run.config.get()));
             headerWritten = true;
+            if (!csv.header(scanColumns(run, channels, readings))) {
+                result = kExitFailure;
+                break;
+            }
         }
         if (!csv.rows(*record)) {
             result = kExitFailure;
@@ -106,14 +127,14 @@ int runScan(Run& run, const ScanOptions& o) {
         lastScan = Clock::now();
         progress.update(fetched, o.count);
     }
-    // Stopped in every case, Ctrl-C included.
+    // Stopped in every case: Ctrl-C, a closed pipe, a failure.
     st = dlxVmrScansEnable(Connection::kBcn, 0);
     if (st != DLXVMR_OK && result == kExitOk) result = reportFailure("stopping the scan", st);
     if (!out.finish() && result == kExitOk) result = kExitFailure;
-    if (stopRequested()) {
-        message("interrupted after " + std::to_string(fetched) +
-                " scans; the instrument is stopped");
-        return kExitInterrupted;
+    if (stopRequested() || result == kExitFailure) {
+        message(std::string(result == kExitOk ? "interrupted" : "stopped") + " after " +
+                counted(fetched, "scan") + "; the instrument is stopped");
+        return result == kExitOk ? kExitInterrupted : result;
     }
     return result;
 }
@@ -125,8 +146,7 @@ Step parseScan(Args& args) {
     while (args.more() && !isCommandName(args.peek())) {
         const std::string opt = args.take();
         if (opt == "--count")
-            o.count =
-                static_cast<int>(number(args.value("scan --count"), 1, kMostScans, "scan --count"));
+            o.count = number(args.value("scan --count"), 1, kMostScans, "scan --count");
         else if (opt == "--interval")
             o.interval = number(args.value("scan --interval"), 0, kLongestInterval,
                                 "scan --interval (seconds)");
@@ -135,36 +155,60 @@ Step parseScan(Args& args) {
         else
             throw UsageError("scan: unknown option '" + opt + "'");
     }
-    if (o.count == 0) throw UsageError("scan needs --count N");
     return instrumentStep("scan", [o](Run& run) { return runScan(run, o); });
 }
 
 Step parseMonitor(Args& args) {
     const int channel =
         static_cast<int>(number(args.value("monitor: the channel"), 1, 999, "the channel"));
-    long long count = 1;
-    if (args.takeIf("--count"))
-        count = number(args.value("monitor --count"), 1, kMostMonitorReadings, "monitor --count");
-    return instrumentStep("monitor", [channel, count](Run&) {
+    long long count = 0; // until stopped
+    long long interval = 0;
+    for (;;) {
+        if (args.takeIf("--count"))
+            count =
+                number(args.value("monitor --count"), 1, kMostMonitorReadings, "monitor --count");
+        else if (args.takeIf("--interval"))
+            interval = number(args.value("monitor --interval"), 0, kLongestInterval,
+                              "monitor --interval (seconds)");
+        else
+            break;
+    }
+    return instrumentStep("monitor", [channel, count, interval](Run& run) {
         StopScope scope;
         int st = dlxVmrInstMonitor(Connection::kBcn, 1, static_cast<unsigned>(channel));
         if (st != DLXVMR_OK)
             return reportFailure("monitoring channel " + std::to_string(channel), st);
-        std::printf("time,%d\n", channel);
-        int result = kExitOk;
-        for (long long i = 0; i < count && !stopRequested(); ++i) {
+        std::vector<Column> column;
+        if (run.config)
+            column = columnsFor({channel}, 1, run.config.get());
+        else
+            column = instrumentColumns(run.connection, {channel});
+        OutputFile& out = standardOutput();
+        CsvWriter csv(out);
+        int result = csv.header(column) ? kExitOk : kExitFailure;
+        const auto start = Clock::now();
+        for (long long i = 0; result == kExitOk && (count == 0 || i < count) && !stopRequested();
+             ++i) {
+            if (i > 0 && interval > 0) {
+                // Paced from the start, so that the readings keep their rhythm.
+                const auto due = start + std::chrono::seconds(interval * i);
+                pauseUnlessStopped(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now())
+                        .count());
+                if (stopRequested()) break;
+            }
             float reading = 0;
             st = dlxVmrSpyGet(Connection::kBcn * 1000 + channel, &reading);
             if (st != DLXVMR_OK) {
                 result = reportFailure("reading channel " + std::to_string(channel), st);
                 break;
             }
-            std::printf("%s,%s\n", isoNow().c_str(), readingText(reading).c_str());
-            std::fflush(stdout);
+            if (!say(isoNow() + "," + readingText(reading) + "\n") || !out.flush())
+                result = kExitFailure;
         }
         st = dlxVmrSpyEnable(Connection::kBcn, 0);
         if (st != DLXVMR_OK && result == kExitOk) result = reportFailure("ending the monitor", st);
-        return stopRequested() ? kExitInterrupted : result;
+        return stopRequested() && result == kExitOk ? kExitInterrupted : result;
     });
 }
 

@@ -1,11 +1,10 @@
 #include "CsvStore.h"
 
 #include "Channels.h"
-#include "Output.h"
+#include "OutputFile.h"
 #include "Times.h"
 
-#include <cerrno>
-#include <cstring>
+#include <cstdio>
 
 namespace korda::tool::store {
 
@@ -13,12 +12,12 @@ namespace {
 
 class CsvStore final : public Store {
   public:
-    // owned: the stream is closed with the store.
-    CsvStore(std::FILE* out, std::string path, bool owned, std::int64_t rows)
-        : out_(out), path_(std::move(path)), owned_(owned), rows_(rows), headerWritten_(rows > 0),
-          writer_(out) {}
+    // owned: the store's own file, finished with the store.
+    CsvStore(OutputFile& out, std::unique_ptr<OutputFile> owned, std::int64_t rows)
+        : out_(out), owned_(std::move(owned)), rows_(rows), headerWritten_(rows > 0), writer_(out) {
+    }
     ~CsvStore() override {
-        if (owned_) std::fclose(out_);
+        if (owned_) owned_->finish();
     }
 
     int schemaVersion() const override { return 1; }
@@ -27,7 +26,7 @@ class CsvStore final : public Store {
 
     InstrumentStart instrument(const InstrumentInfo& info) override {
         if (instruments_ > 0 && info.address != address_)
-            throw StoreError(path_ + ": a CSV file holds the scans of one instrument", false);
+            throw StoreError(out_.name() + ": a CSV file holds the scans of one instrument", false);
         ++instruments_;
         address_ = info.address;
         channels_ = info.channels;
@@ -37,14 +36,15 @@ class CsvStore final : public Store {
     void appendScans(std::int64_t, const std::vector<ScanRow>& scans) override {
         if (scans.empty()) return;
         if (!headerWritten_) {
-            writer_.header(columns(static_cast<int>(scans.front().readings.size())));
+            if (!writer_.header(columns(static_cast<int>(scans.front().readings.size()))))
+                throw StoreError("cannot write " + out_.name(), false);
             headerWritten_ = true;
         }
         for (const ScanRow& r : scans)
             writer_.row(isoText(r.timeMs, r.utcOffsetMinutes, false), r.readings.data(),
                         static_cast<int>(r.readings.size()));
-        if (!writer_.flush())
-            throw StoreError("cannot write " + path_ + ": " + std::strerror(errno), false);
+        // The output has said why (once); rows half written cannot be taken back.
+        if (!writer_.flush()) throw StoreError("cannot write " + out_.name(), false);
         rows_ += static_cast<std::int64_t>(scans.size());
     }
 
@@ -68,9 +68,8 @@ class CsvStore final : public Store {
         return out;
     }
 
-    std::FILE* out_;
-    std::string path_;
-    bool owned_;
+    OutputFile& out_;
+    std::unique_ptr<OutputFile> owned_;
     std::int64_t rows_;
     bool headerWritten_;
     CsvWriter writer_;
@@ -81,8 +80,8 @@ class CsvStore final : public Store {
 
 } // namespace
 
-std::unique_ptr<Store> csvStore(std::FILE* out) {
-    return std::make_unique<CsvStore>(out, "the output", false, 0);
+std::unique_ptr<Store> csvStore(OutputFile& out) {
+    return std::make_unique<CsvStore>(out, nullptr, 0);
 }
 
 std::unique_ptr<Store> openCsvStore(const std::string& path) {
@@ -100,10 +99,12 @@ std::unique_ptr<Store> openCsvStore(const std::string& path) {
         std::fclose(in);
         if (open) throw StoreError(path + ": its last line is cut short; not continued", false);
         rows = lines > 0 ? lines - 1 : 0;
+        if (rows == 0) std::remove(path.c_str()); // a header alone is written again
     }
-    std::FILE* out = std::fopen(path.c_str(), rows > 0 ? "ab" : "wb");
-    if (!out) throw StoreError("cannot write " + path + ": " + std::strerror(errno), false);
-    return std::make_unique<CsvStore>(out, path, true, rows);
+    auto file = std::make_unique<OutputFile>(path, true);
+    if (!file->open()) throw StoreError("cannot write " + path, false);
+    OutputFile& out = *file;
+    return std::make_unique<CsvStore>(out, std::move(file), rows);
 }
 
 } // namespace korda::tool::store

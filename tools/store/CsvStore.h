@@ -5,18 +5,21 @@
 
 #include "Store.h"
 
-#include <cstdio>
 #include <memory>
 #include <string>
 
+namespace korda::tool {
+class OutputFile;
+}
+
 namespace korda::tool::store {
 
-// Writes to a stream the caller owns (standard output, or a file `scan`
-// opened); nothing but the scans goes there.
-std::unique_ptr<Store> csvStore(std::FILE* out);
+// Writes to an output the caller owns and finishes (standard output, or the
+// file of `scan -o`).
+std::unique_ptr<Store> csvStore(OutputFile& out);
 
-// Writes to a file, made when absent; a file that already holds rows is
-// continued (appended to, its rows counted for the sequence).
+// Writes to a file in place, made when absent; a file that already holds
+// rows is continued (appended to, its rows counted for the sequence).
 std::unique_ptr<Store> openCsvStore(const std::string& path);
 
 } // namespace korda::tool::store

@@ -335,18 +335,15 @@ class Worker {
         const VmrInstConfig* names = o.config ? o.config.get() : o.naming.get();
         json::Value doc;
         if (names) doc = configToJson(*names);
+        // Names and units from the configuration, or as the instrument holds them.
+        const std::vector<int> numbers = parseChannelList(reply);
+        const std::vector<Column> columns =
+            names ? columnsFor(numbers, static_cast<int>(numbers.size()), names)
+                  : instrumentColumns(connection_, numbers);
         channels_.clear();
-        for (const int n : parseChannelList(reply)) {
-            store::ChannelInfo c;
-            c.number = n;
-            if (names) {
-                Column col;
-                col.channel = n;
-                describeChannel(*names, col);
-                c.name = col.name;
-                c.unit = col.unit;
-                nameFromJson(doc, c);
-            }
+        for (const Column& col : columns) {
+            store::ChannelInfo c{col.channel, col.name, col.unit, {}, {}};
+            if (names) nameFromJson(doc, c);
             channels_.push_back(c);
         }
         st = connection_.raw("TRIG:TIM?", reply);

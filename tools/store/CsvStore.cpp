@@ -41,7 +41,7 @@ class CsvStore final : public Store {
             headerWritten_ = true;
         }
         for (const ScanRow& r : scans)
-            writer_.row(isoText(r.timeMs, r.utcOffsetMinutes, false), r.readings.data(),
+            writer_.row(isoText(r.timeMs, r.utcOffsetMinutes, true), r.readings.data(),
                         static_cast<int>(r.readings.size()));
         // The output has said why (once); rows half written cannot be taken back.
         if (!writer_.flush()) throw StoreError("cannot write " + out_.name(), false);

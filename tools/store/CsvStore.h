@@ -1,6 +1,7 @@
 // The CSV backend: the scans of one instrument as `scan` writes them, a
 // header row of channel numbers, names and units and one row per scan with
-// the instrument's time stamp (local time, milliseconds included).
+// the instrument's time stamp (local time, milliseconds included, with its
+// UTC offset).
 #pragma once
 
 #include "Store.h"

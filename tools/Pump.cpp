@@ -29,10 +29,13 @@ std::int64_t entryLocalMs(const ScanEntry& e) {
     return store::civilToMs(2000 + e.year, e.month, e.day, e.hour, e.minute, e.second, e.fraction);
 }
 
-Pump::Pump(int bcn) : bcn_(bcn), buffer_(scanBuffer(kChunk)), lastScan_(Clock::now()) {}
+Pump::Pump(int bcn)
+    : bcn_(bcn),
+      buffer_(new unsigned char[DLXVMR_SCAN_BUFFER_SIZE(kChunk, DLXVMR_MAX_READINGS_PER_SCAN)]),
+      lastScan_(Clock::now()) {}
 
 void Pump::convert() {
-    const auto& record = *reinterpret_cast<const ScanRecord*>(buffer_.data());
+    const auto& record = *reinterpret_cast<const ScanRecord*>(buffer_.get());
     const int n = record.scanCount;
     const int readings = (record.entrySize - DLXVMR_SCAN_ENTRY_HEADER_SIZE) / 4;
     rows_.resize(static_cast<std::size_t>(n));
@@ -60,31 +63,39 @@ void Pump::convert() {
 PumpEnd Pump::run(const PumpPlan& plan, ScanSink& sink) {
     long long fetchedHere = 0;
     lastScan_ = Clock::now();
-    auto* record = reinterpret_cast<ScanRecord*>(buffer_.data());
+    auto* record = reinterpret_cast<ScanRecord*>(buffer_.get());
+    // Scans known to be held after the last fetch: the next fetch goes
+    // without a look of its own.
+    int backlog = 0;
     for (;;) {
         if (!plan.drain && stopRequested()) return PumpEnd::Stopped;
         if (plan.count > 0 && fetchedHere >= plan.count) return PumpEnd::Count;
         if (!plan.drain && Clock::now() >= plan.deadline) return PumpEnd::Deadline;
-        int held = 0;
-        status_ = dlxVmrGetScansCount(bcn_, &held);
-        if (status_ != DLXVMR_OK) {
-            doing_ = "counting the scans held";
-            return PumpEnd::Failed;
+        if (backlog == 0) {
+            int held = 0;
+            status_ = dlxVmrGetScansCount(bcn_, &held);
+            if (status_ != DLXVMR_OK) {
+                doing_ = "counting the scans held";
+                lostInFlight_ = 0;
+                return PumpEnd::Failed;
+            }
+            held_ = std::max(held, 0);
+            lastContactMs_ = store::nowMs();
+            if (held_ == 0) {
+                if (plan.drain) return PumpEnd::Drained;
+                if (Clock::now() - lastScan_ > plan.quietAfter) return PumpEnd::Quiet;
+                waitForNextLook(plan.pollMs, plan.deadline, false);
+                continue;
+            }
+            backlog = held_;
         }
-        held_ = std::max(held, 0);
-        lastContactMs_ = store::nowMs();
-        if (held_ == 0) {
-            if (plan.drain) return PumpEnd::Drained;
-            if (Clock::now() - lastScan_ > plan.quietAfter) return PumpEnd::Quiet;
-            waitForNextLook(plan.pollMs, plan.deadline, false);
-            continue;
-        }
-        long long want = std::min(held_, kChunk);
+        long long want = std::min(backlog, kChunk);
         if (plan.count > 0) want = std::min(want, plan.count - fetchedHere);
         // A fetch that fails before it asks for scans leaves the record as
         // it was: cleared first, it then holds none.
         record->entrySize = DLXVMR_SCAN_RECORD_HEADER_SIZE;
         record->scanCount = 0;
+        record->scansRemaining = 0;
         status_ = dlxVmrScansGet(bcn_, static_cast<uint32_t>(want), record);
         const bool failed = status_ < DLXVMR_OK;
         // Scans parsed before a failure are kept; the others asked for may
@@ -92,14 +103,15 @@ PumpEnd Pump::run(const PumpPlan& plan, ScanSink& sink) {
         lostInFlight_ = failed ? static_cast<int>(want) - std::max(record->scanCount, 0) : 0;
         if (failed) doing_ = "fetching scans";
         convert();
+        backlog = failed ? 0 : std::max(record->scansRemaining, 0);
+        held_ = backlog;
         if (rows_.empty()) {
             if (failed) return PumpEnd::Failed;
-            waitForNextLook(plan.pollMs, plan.deadline, plan.drain);
             continue;
         }
+        lastContactMs_ = store::nowMs();
         fetchedHere += static_cast<long long>(rows_.size());
         fetched_ += static_cast<long long>(rows_.size());
-        held_ = std::max(held_ - static_cast<int>(rows_.size()), 0);
         lastScan_ = Clock::now();
         if (!sink.take(rows_)) return PumpEnd::SinkFailed;
         if (failed) return PumpEnd::Failed;

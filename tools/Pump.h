@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -47,8 +48,9 @@ enum class PumpEnd {
 
 class Pump {
   public:
-    // Scans fetched per library call.
-    static constexpr int kChunk = 1000;
+    // Scans fetched per library call at most: a backlog (after an outage)
+    // comes in few calls, each paying the link's round trips once.
+    static constexpr int kChunk = 10000;
 
     explicit Pump(int bcn);
 
@@ -75,7 +77,9 @@ class Pump {
     void convert();
 
     int bcn_;
-    std::vector<unsigned char> buffer_;
+    // Room for kChunk scans of the most readings; pages the scans never
+    // reach are never touched.
+    std::unique_ptr<unsigned char[]> buffer_;
     std::vector<store::ScanRow> rows_;
     int status_ = 1;
     const char* doing_ = "";

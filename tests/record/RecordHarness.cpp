@@ -298,22 +298,13 @@ DatabaseLock::~DatabaseLock() {
     sqlite3_close(db_);
 }
 
-// ---- RecordingBench -----------------------------------------------------------
-
-struct RecordingBench::Sim {
-    int port = 0;
-    std::unique_ptr<Child> child;
-};
-
-namespace {
-
-// Starts korda-sim on a port (0: any) and returns its port, 0 on failure.
-int startSim(std::unique_ptr<Child>& child, int port, const std::string& log) {
+int startSim(std::unique_ptr<Child>& child, int port, const std::string& log,
+             const std::vector<std::string>& extra) {
     const auto offset = std::filesystem::exists(log) ? std::filesystem::file_size(log) : 0;
-    child = std::make_unique<Child>(std::vector<std::string>{KORDA_SIM_PROGRAM, "--model", "5129A",
-                                                             "--numbered", "--port",
-                                                             std::to_string(port)},
-                                    std::vector<std::string>{}, log);
+    std::vector<std::string> argv{KORDA_SIM_PROGRAM, "--model", "5129A",
+                                  "--numbered",      "--port",  std::to_string(port)};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    child = std::make_unique<Child>(argv, std::vector<std::string>{}, log);
     int found = 0;
     waitFor([&] {
         const std::string out = readFile(log).substr(offset);
@@ -324,6 +315,15 @@ int startSim(std::unique_ptr<Child>& child, int port, const std::string& log) {
     });
     return found;
 }
+
+// ---- RecordingBench -----------------------------------------------------------
+
+struct RecordingBench::Sim {
+    int port = 0;
+    std::unique_ptr<Child> child;
+};
+
+namespace {
 
 // A query on a fresh read-only connection to the recording.
 struct Query {

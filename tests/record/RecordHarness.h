@@ -36,6 +36,11 @@ class Child {
     int status_ = -1;
 };
 
+// Starts korda-sim (5129A, numbered, with the extra options) on a port (0:
+// any) with its output in log; returns the port it listens on, 0 on failure.
+int startSim(std::unique_ptr<Child>& child, int port, const std::string& log,
+             const std::vector<std::string>& extra = {});
+
 // A loopback TCP proxy in front of an instrument. A cut waits until the
 // link is quiet (the last reply out, nothing since), so that no fetch is
 // cut halfway: the instrument hands every scan out once.

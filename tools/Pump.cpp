@@ -15,12 +15,14 @@ namespace {
 using Clock = PumpPlan::Clock;
 
 // Sleeps until the next look: ms, or less when the deadline comes first;
-// wakes early on the stop token unless it is ignored.
+// wakes early on the stop token unless it is ignored. The token is looked at
+// every 100 ms: an idle pump wakes a few times a second, no more.
 void waitForNextLook(int ms, Clock::time_point deadline, bool ignoreStop) {
+    constexpr auto kStopLook = std::chrono::milliseconds(100);
     const auto until = std::min(Clock::now() + std::chrono::milliseconds(ms), deadline);
-    while (Clock::now() < until && (ignoreStop || !stopRequested()))
-        std::this_thread::sleep_for(
-            std::min<Clock::duration>(until - Clock::now(), std::chrono::milliseconds(10)));
+    for (auto now = Clock::now(); now < until && (ignoreStop || !stopRequested());
+         now = Clock::now())
+        std::this_thread::sleep_for(std::min<Clock::duration>(until - now, kStopLook));
 }
 
 } // namespace

@@ -36,6 +36,7 @@ constexpr int kFirstBcn = 100;          // the recorder's instruments: BCN 100, 
 constexpr int kFirstBackoffMs = 100;    // between attempts to reconnect, doubling
 constexpr int kLongestBackoffMs = 5000; // up to this
 constexpr int kViewRefreshMs = 500;     // the live view's pace on a terminal
+constexpr int kLogEveryMs = 600000;     // the status lines' pace elsewhere (10 minutes)
 constexpr int kChannelsShown = 3;       // last values in a status line
 // No scan for two intervals and two looks: the recorder asks whether the
 // instrument still scans (the library may have reopened a broken link to an
@@ -549,17 +550,23 @@ int runRecorder(const RecordOptions& o) {
             w->run();
             --running;
         });
+    // The status lines: rewritten on a terminal, logged now and then elsewhere.
+    const auto pace = std::chrono::milliseconds(view.terminal() ? kViewRefreshMs : kLogEveryMs);
     auto shown = Clock::now();
     while (running > 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(view.terminal() ? 20 : 100));
         const auto now = Clock::now();
-        if (!view.terminal() || now - shown < std::chrono::milliseconds(kViewRefreshMs)) continue;
+        if (now - shown < pace) continue;
         const double seconds = std::chrono::duration<double>(now - shown).count();
         shown = now;
         std::vector<std::string> lines;
         for (auto& w : workers)
             lines.push_back(w->statusLine(seconds));
-        view.show(std::move(lines));
+        if (view.terminal())
+            view.show(std::move(lines));
+        else
+            for (const auto& l : lines)
+                view.say(l);
     }
     for (auto& t : threads)
         t.join();

@@ -207,6 +207,7 @@ struct FleetRun {
     long long startKiB = 0, endKiB = 0;
     long long scans = 0;
     bool complete = false;
+    std::vector<long long> series; // resident KiB at each tenth of the run
 };
 
 FleetRun recordFleet(int speed, long long runSeconds, long long warmUp) {
@@ -221,7 +222,11 @@ FleetRun recordFleet(int speed, long long runSeconds, long long warmUp) {
     const double cpu0 = cpuSeconds(korda.pid());
     out.startKiB = residentKiB(korda.pid());
     const auto t0 = Clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(runSeconds));
+    // Resident memory every tenth of the run.
+    for (int tenth = 1; tenth <= 10; ++tenth) {
+        std::this_thread::sleep_until(t0 + std::chrono::milliseconds(runSeconds * 100 * tenth));
+        out.series.push_back(residentKiB(korda.pid()));
+    }
     const double cpu1 = cpuSeconds(korda.pid());
     out.endKiB = residentKiB(korda.pid());
     const double wall = std::chrono::duration<double>(Clock::now() - t0).count();

@@ -8,6 +8,7 @@
 
 #include <sys/resource.h>
 
+#include <ostream>
 #include <thread>
 
 using namespace korda::test;
@@ -45,6 +46,11 @@ const FaultCase kCases[] = {
     {"PassBound", Fault::PassBound, 1, 0, true},
     {"SilentNeighbour", Fault::SilentNeighbour, 1, 0, false},
 };
+
+// The case's name in test listings.
+void PrintTo(const FaultCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 constexpr int kOutageMs = 500;
 constexpr int kBoundScans = 20;

@@ -258,6 +258,10 @@ void fleetHour() {
                 "stored, %s; resident %lld KiB after 10 s, %lld KiB at the end\n",
                 kFleet, speed, hour, h.scans, h.complete ? "none lost" : "SCANS LOST", h.startKiB,
                 h.endKiB);
+    std::printf("resident KiB at each tenth of the hour:");
+    for (const long long k : h.series)
+        std::printf(" %lld", k);
+    std::printf("\n");
     row("accelerated hour of 64 x 10 scans/s: resident KiB end (vs start)",
         static_cast<double>(h.endKiB), static_cast<double>(h.startKiB), "<= 1.25x, none lost",
         h.endKiB <= h.startKiB * 5 / 4 && h.complete);

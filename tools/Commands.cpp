@@ -22,6 +22,14 @@ const std::vector<Command>& commandTable() {
          "print a configuration of typical channels to start from", parseConfigExample},
         {"scan", "scan [--count N] [--interval S] [-o FILE]", "korda scan --count 20 -o run.csv",
          "start scanning, fetch scans as CSV (N, or until Ctrl-C), stop", parseScan},
+        {"record",
+         "record [--config FILE.json] [--to TARGET] [--interval S] [--for DURATION | --count N]",
+         "korda tcp://lab-1 tcp://lab-2 record --config run.json --for 8h --to run.sqlite",
+         "record the scans of one or more instruments into SQLite (or CSV) until stopped",
+         parseRecord},
+        {"export", "export FILE [--channels LIST] [--from TIME] [--until TIME] [--run N] [-o FILE]",
+         "korda export run.sqlite --channels 101,102 --from 2026-03-07T08:00 -o oven.csv",
+         "a recording's scans as CSV, in the order of their time stamps", parseExport},
         {"monitor", "monitor CHANNEL [--count N] [--interval S]", "korda monitor 101 --count 5",
          "read one channel through the monitor (N times, or until Ctrl-C)", parseMonitor},
         {"log list", "log list", "korda log list", "the names of the log files in the memory",
@@ -129,18 +137,21 @@ std::vector<Step> parseCommandLine(const std::vector<std::string>& argv, Run& ru
         } else if (looksLikeAddress(word)) {
             if (commandSeen)
                 throw UsageError("the address (" + word + ") comes before the commands");
-            if (run.addressGiven)
-                throw UsageError("one address only: " + run.address.text + " and " + word);
             std::string why;
             const auto a = parseAddress(word, why);
             if (!a) throw UsageError(why);
-            run.address = *a;
+            if (!run.addressGiven) run.address = *a;
+            run.addresses.push_back(*a);
             run.addressGiven = true;
         } else {
             throw UsageError("unknown command '" + word + "'");
         }
     }
     if (!commandSeen) throw UsageError("no command given");
+    if (run.addresses.size() > 1)
+        for (const auto& step : steps)
+            if (step.name != "record")
+                throw UsageError("several addresses are for record; " + step.name + " takes one");
     return steps;
 }
 
@@ -152,15 +163,17 @@ std::string versionText() {
 
 std::string helpText() {
     std::string out =
-        "usage: korda [ADDRESS] [--model MODEL] [--timeout S] COMMAND [ARGS] [COMMAND [ARGS]...]\n"
+        "usage: korda [ADDRESS...] [--model MODEL] [--timeout S] COMMAND [ARGS] [COMMAND "
+        "[ARGS]...]\n"
         "       korda --help | --version\n"
         "\n"
         "ADDRESS: tcp://HOST[:PORT] (port 5025 by default), usb:N (COM port N), usb: (search),\n"
         "         sim:[7043A|5129A] (a virtual instrument inside korda, a 5129A unless named; the\n"
         "         default).\n"
-        "Commands run in order against one instrument; the model is read from its identity\n"
-        "unless --model names it (the address and --model come before the commands, in either\n"
-        "order). --timeout S sets the library timeout from where it stands.\n"
+        "Commands run in order against one instrument (record takes several addresses, each\n"
+        "recorded on its own thread); the model is read from its identity unless --model names\n"
+        "it (the addresses and --model come before the commands, in either order). --timeout S\n"
+        "sets the library timeout from where it stands.\n"
         "\n"
         "commands:\n";
     for (const auto& c : commandTable()) {

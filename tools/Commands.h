@@ -87,5 +87,11 @@ Step parseLogStatus(Args& args);
 Step parseLogFormat(Args& args);
 // commands/Files.cpp
 Step parseFiles(Args& args);
+// commands/Record.cpp
+Step parseRecord(Args& args);
+// "90", "90s", "15m", "2h", "7d" in milliseconds; throws UsageError.
+long long parseDuration(const std::string& text);
+// commands/Export.cpp
+Step parseExport(Args& args);
 
 } // namespace korda::tool

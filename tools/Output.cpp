@@ -1,6 +1,7 @@
 #include "Output.h"
 
 #include "OutputFile.h"
+#include "store/Times.h"
 
 #include <algorithm>
 #include <charconv>
@@ -89,61 +90,16 @@ int reportFailure(const std::string& doing, int status) {
     return exitCodeFor(status);
 }
 
-namespace {
-
-// "+01:00": the offset from UTC of a local time.
-std::string utcOffset(std::tm local) {
-    std::tm copy = local;
-    copy.tm_isdst = -1;
-    const std::time_t asLocal = std::mktime(&copy);
-    if (asLocal == static_cast<std::time_t>(-1)) return "";
-    std::tm utc{};
-#if defined(_WIN32)
-    gmtime_s(&utc, &asLocal);
-#else
-    gmtime_r(&asLocal, &utc);
-#endif
-    utc.tm_isdst = copy.tm_isdst;
-    const long long minutes =
-        static_cast<long long>(std::difftime(asLocal, std::mktime(&utc))) / 60;
-    const long long m = minutes < 0 ? -minutes : minutes;
-    char text[48];
-    std::snprintf(text, sizeof text, "%c%02lld:%02lld", minutes < 0 ? '-' : '+', m / 60, m % 60);
-    return text;
-}
-
-std::string isoText(const std::tm& t, int milliseconds) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", t.tm_year + 1900,
-                  t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, milliseconds);
-    return text + utcOffset(t);
-}
-
-} // namespace
-
 std::string isoTime(const ScanEntry& e) {
-    std::tm t{};
-    t.tm_year = 100 + e.year;
-    t.tm_mon = e.month - 1;
-    t.tm_mday = e.day;
-    t.tm_hour = e.hour;
-    t.tm_min = e.minute;
-    t.tm_sec = e.second;
-    return isoText(t, e.fraction);
+    // The instrument's clock keeps this PC's local time.
+    const std::int64_t local =
+        store::civilToMs(2000 + e.year, e.month, e.day, e.hour, e.minute, e.second, e.fraction);
+    const int offset = store::localOffsetMinutes(local);
+    return store::isoText(local - static_cast<std::int64_t>(offset) * 60000, offset, true);
 }
 
 std::string isoNow() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t t = std::chrono::system_clock::to_time_t(now);
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
-    std::tm local{};
-#if defined(_WIN32)
-    localtime_s(&local, &t);
-#else
-    localtime_r(&t, &local);
-#endif
-    return isoText(local, static_cast<int>(ms.count()));
+    return store::nowIso();
 }
 
 std::string counted(long long n, const std::string& noun) {

@@ -56,6 +56,7 @@ struct Column {
     int channel = 0;
     std::string name;
     std::string unit;
+    std::string source; // the instrument, when one file holds several
 };
 
 // A progress line on a terminal (standard error), nothing when it is not one.

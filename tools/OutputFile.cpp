@@ -29,8 +29,9 @@ namespace {
 bool standardOutputFailed = false;
 }
 
-OutputFile::OutputFile(std::string path)
-    : path_(std::move(path)), failed_(path_.empty() ? standardOutputFailed : ownFailed_) {}
+OutputFile::OutputFile(std::string path, bool appendInPlace)
+    : path_(std::move(path)), appendInPlace_(appendInPlace),
+      failed_(path_.empty() ? standardOutputFailed : ownFailed_) {}
 
 OutputFile::~OutputFile() {
     if (file_ != nullptr && file_ != stdout) std::fclose(file_);
@@ -61,6 +62,10 @@ bool OutputFile::open() {
     std::error_code ec;
     fs::path target = path_;
     const auto status = fs::status(target, ec);
+    if (appendInPlace_) {
+        file_ = std::fopen(path_.c_str(), "ab");
+        return file_ != nullptr || fail(errno);
+    }
     if (fs::exists(status) && !fs::is_regular_file(status)) {
         // A device or a FIFO: there is nothing to replace.
         file_ = std::fopen(path_.c_str(), "wb");
@@ -164,7 +169,8 @@ bool sayf(const char* format, ...) {
 bool CsvWriter::header(const std::vector<Column>& columns) {
     std::string line = "time";
     for (const auto& c : columns) {
-        std::string cell = std::to_string(c.channel);
+        std::string cell = c.source.empty() ? std::string() : c.source + " ";
+        cell += std::to_string(c.channel);
         if (!c.name.empty()) cell += " " + c.name;
         if (!c.unit.empty()) cell += " (" + c.unit + ")";
         line += ',';
@@ -176,18 +182,26 @@ bool CsvWriter::header(const std::vector<Column>& columns) {
 
 bool CsvWriter::rows(const ScanRecord& record) {
     const int readings = (record.entrySize - DLXVMR_SCAN_ENTRY_HEADER_SIZE) / 4;
-    text_.clear();
     for (int n = 0; n < record.scanCount; ++n) {
         const ScanEntry* e = DLXVMR_SCAN_ENTRY(&record, n);
-        text_ += isoTime(*e);
-        for (int i = 0; i < readings; ++i) {
-            text_ += ',';
-            text_ += readingText(e->readings[i]);
-        }
-        text_ += '\n';
+        row(isoTime(*e), e->readings, readings);
     }
-    // Whole rows only, handed on at once: a reader sees each row complete.
-    return out_.write(text_) && out_.flush();
+    return flush();
+}
+
+void CsvWriter::row(const std::string& time, const float* readings, int count) {
+    text_ += time;
+    for (int i = 0; i < count; ++i) {
+        text_ += ',';
+        text_ += readingText(readings[i]);
+    }
+    text_ += '\n';
+}
+
+bool CsvWriter::flush() {
+    const bool ok = out_.write(text_) && out_.flush();
+    text_.clear();
+    return ok;
 }
 
 int writeJson(const VmrInstConfig& config, const std::string& path) {

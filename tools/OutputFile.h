@@ -20,8 +20,10 @@ namespace korda::tool {
 class OutputFile {
   public:
     // path: empty for standard output. Nothing is made before open(), so
-    // that a command line that fails to parse creates nothing.
-    explicit OutputFile(std::string path);
+    // that a command line that fails to parse creates nothing. appendInPlace:
+    // the file is written where it is, after what it holds (a recording
+    // that a killed recorder continues), never replaced.
+    explicit OutputFile(std::string path, bool appendInPlace = false);
     // Removes an unfinished temporary file.
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
@@ -45,6 +47,7 @@ class OutputFile {
     bool fail(int error);
 
     std::string path_;
+    bool appendInPlace_ = false;
     std::string target_;    // the file the rename puts in place (a link's target)
     std::string temporary_; // the name written to before the rename
     std::FILE* file_ = nullptr;
@@ -72,6 +75,10 @@ class CsvWriter {
     bool header(const std::vector<Column>& columns);
     // False when the output cannot be written.
     bool rows(const ScanRecord& record);
+    // One row, the time stamp's text and the readings, kept until flush().
+    void row(const std::string& time, const float* readings, int count);
+    // Writes the rows kept, at once: a reader sees each row complete.
+    bool flush();
 
   private:
     OutputFile& out_;

@@ -9,12 +9,18 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace korda::tool {
 
 struct Run {
     Address address;
     bool addressGiven = false;
+    // Every address given before the commands (record takes several; the
+    // first is address).
+    std::vector<Address> addresses;
+    // The command line as typed, for the record of a recording.
+    std::string commandLine;
     int model = 0; // --model, 0 = from the instrument's identity
     Connection connection;
     // The record of the last "config set" or "config get", for the names and

@@ -18,6 +18,7 @@ namespace {
 
 std::atomic<bool> stop{false};
 std::atomic<int> scopes{0};
+std::atomic<int> signalSeen{0};
 
 // The unfinished output file, for the handler: a fixed buffer, as a
 // handler may not allocate. An empty text is no file.
@@ -25,6 +26,7 @@ char pending[4096];
 
 extern "C" void onStopSignal(int s) {
     if (scopes > 0) {
+        signalSeen = s;
         stop = true;
         return;
     }
@@ -65,12 +67,19 @@ bool stopRequested() {
     return stop;
 }
 
+int stopSignal() {
+    return signalSeen;
+}
+
 void requestStop() {
     stop = true;
 }
 
 StopScope::StopScope() {
-    if (scopes++ == 0) stop = false;
+    if (scopes++ == 0) {
+        stop = false;
+        signalSeen = 0;
+    }
 }
 
 StopScope::~StopScope() {

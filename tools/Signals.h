@@ -18,6 +18,9 @@ void installSignalHandlers();
 bool stopRequested();
 // Asks for the stop from the program itself (a closed pipe on the output).
 void requestStop();
+// The signal that asked for the stop (SIGINT, SIGTERM, SIGHUP); 0 when none
+// did.
+int stopSignal();
 
 class StopScope {
   public:

@@ -19,6 +19,11 @@ int main(int argc, char** argv) {
     installSignalHandlers();
     const std::vector<std::string> args(argv + 1, argv + argc);
     Run run;
+    run.commandLine = "korda";
+    for (const auto& a : args)
+        run.commandLine +=
+            " " +
+            (!a.empty() && a.find_first_of(" \t\"'") == std::string::npos ? a : "'" + a + "'");
     std::vector<Step> steps;
     Request request = Request::Run;
     try {

@@ -3,12 +3,16 @@
 #include "Commands.h"
 #include "Output.h"
 #include "OutputFile.h"
+#include "Pump.h"
 #include "Signals.h"
+#include "store/CsvStore.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
+#include <mutex>
 
 namespace korda::tool {
 
@@ -34,6 +38,46 @@ std::vector<Column> scanColumns(Run& run, const std::vector<int>& channels, int 
     return instrumentColumns(run.connection, channels);
 }
 
+// The scans of `scan`, through the CSV store: the header's columns are
+// learnt from the first fetch (the readings it holds), as the progress goes.
+class ScanOutput : public ScanSink {
+  public:
+    ScanOutput(Run& run, const std::vector<int>& channels, OutputFile& out, long long count)
+        : run_(run), channels_(channels), store_(store::csvStore(out)), count_(count),
+          progress_("scan", !out.toTerminal()) {}
+
+    bool take(std::vector<store::ScanRow>& scans) override {
+        if (!sink_) {
+            store::InstrumentInfo info;
+            for (const Column& c :
+                 scanColumns(run_, channels_, static_cast<int>(scans.front().readings.size())))
+                info.channels.push_back({c.channel, c.name, c.unit, {}, {}});
+            try {
+                sink_ = std::make_unique<StoreSink>(*store_, lock_, store_->instrument(info).id, 0,
+                                                    hold_);
+            } catch (const store::StoreError&) {
+                return false;
+            }
+        }
+        if (!sink_->take(scans)) return false;
+        progress_.update(sink_->stored(), count_);
+        return true;
+    }
+    // Scans written.
+    long long stored() const { return sink_ ? sink_->stored() : 0; }
+
+  private:
+    Run& run_;
+    const std::vector<int>& channels_;
+    std::unique_ptr<store::Store> store_;
+    std::mutex lock_;
+    // A CSV output takes the rows or fails for good: nothing is ever held.
+    StoreSink::Hold hold_{std::numeric_limits<long long>::max()};
+    std::unique_ptr<StoreSink> sink_;
+    long long count_;
+    Progress progress_;
+};
+
 int runScan(Run& run, const ScanOptions& o) {
     StopScope scope;
     Connection& conn = run.connection;
@@ -57,8 +101,7 @@ int runScan(Run& run, const ScanOptions& o) {
 
     OutputFile out(o.path);
     if (!out.open()) return kExitFailure;
-    CsvWriter csv(out);
-    Progress progress("scan", !out.toTerminal());
+    ScanOutput sink(run, channels, out, o.count);
 
     int st = dlxVmrScansClear(Connection::kBcn);
     if (st != DLXVMR_OK) return reportFailure("clearing old readings", st);
@@ -67,66 +110,38 @@ int runScan(Run& run, const ScanOptions& o) {
 
     uint32_t timeoutSeconds = 10;
     dlxVmrTimeoutGet(&timeoutSeconds);
-    const auto patience =
+    PumpPlan plan;
+    plan.count = o.count;
+    plan.quietAfter =
         std::max<Clock::duration>(std::chrono::seconds(timeoutSeconds + std::max(interval, 0LL)),
                                   std::chrono::milliseconds(200));
     // Asked often enough to keep up, seldom enough to leave a slow serial
     // line to the readings: a quarter of the interval, 20 to 250 ms.
-    const int pollMs = static_cast<int>(std::clamp(interval * 250, 20LL, 250LL));
-    const bool endless = o.count == 0;
-    std::vector<unsigned char> buffer = scanBuffer(
-        endless ? kFetchChunk : static_cast<int>(std::min<long long>(o.count, kFetchChunk)));
-    auto* record = reinterpret_cast<ScanRecord*>(buffer.data());
-    long long fetched = 0;
-    bool headerWritten = false;
+    plan.pollMs = static_cast<int>(std::clamp(interval * 250, 20LL, 250LL));
+    Pump pump(Connection::kBcn);
     int result = kExitOk;
-    auto lastScan = Clock::now();
-    while ((endless || fetched < o.count) && !stopRequested()) {
-        int held = 0;
-        st = dlxVmrGetScansCount(Connection::kBcn, &held);
-        if (st != DLXVMR_OK) {
-            result = reportFailure("counting the scans held", st);
-            break;
-        }
-        if (held <= 0) {
-            if (Clock::now() - lastScan > patience) {
-                message(
-                    "no scan arrived for " +
-                    std::to_string(
-                        std::chrono::duration_cast<std::chrono::milliseconds>(patience).count()) +
-                    " ms after " +
-                    (endless ? counted(fetched, "scan")
-                             : std::to_string(fetched) + " of " + counted(o.count, "scan")) +
-                    ": the trigger count, source or interval of the instrument stops it");
-                result = kExitInstrument;
-                break;
-            }
-            pauseUnlessStopped(pollMs);
-            continue;
-        }
-        const long long left = endless ? kFetchChunk : o.count - fetched;
-        const int want = static_cast<int>(std::min<long long>({held, left, kFetchChunk}));
-        st = dlxVmrScansGet(Connection::kBcn, static_cast<uint32_t>(want), record);
-        if (st < DLXVMR_OK) {
-            result = reportFailure("fetching scans", st);
-            break;
-        }
-        if (record->scanCount > 0 && !headerWritten) {
-            const int readings = (record->entrySize - DLXVMR_SCAN_ENTRY_HEADER_SIZE) / 4;
-            headerWritten = true;
-            if (!csv.header(scanColumns(run, channels, readings))) {
-                result = kExitFailure;
-                break;
-            }
-        }
-        if (!csv.rows(*record)) {
-            result = kExitFailure;
-            break;
-        }
-        fetched += record->scanCount;
-        lastScan = Clock::now();
-        progress.update(fetched, o.count);
+    switch (pump.run(plan, sink)) {
+    case PumpEnd::Failed:
+        result = reportFailure(pump.doing(), pump.status());
+        break;
+    case PumpEnd::SinkFailed:
+        result = kExitFailure;
+        break;
+    case PumpEnd::Quiet:
+        message(
+            "no scan arrived for " +
+            std::to_string(
+                std::chrono::duration_cast<std::chrono::milliseconds>(plan.quietAfter).count()) +
+            " ms after " +
+            (o.count == 0 ? counted(pump.fetched(), "scan")
+                          : std::to_string(pump.fetched()) + " of " + counted(o.count, "scan")) +
+            ": the trigger count, source or interval of the instrument stops it");
+        result = kExitInstrument;
+        break;
+    default:
+        break;
     }
+    const long long fetched = sink.stored();
     // Stopped in every case: Ctrl-C, a closed pipe, a failure.
     st = dlxVmrScansEnable(Connection::kBcn, 0);
     if (st != DLXVMR_OK && result == kExitOk) result = reportFailure("stopping the scan", st);

@@ -1,6 +1,6 @@
 // Where recorded scans go: one small contract that every storage backend
-// (SQLite, CSV, PostgreSQL) fulfils, so that `scan` and `record` feed any of
-// them through the same pump.
+// (SQLite, CSV, later PostgreSQL) fulfils, so that `scan` and `record` feed
+// any of them through the same pump.
 //
 // A store holds runs; a run holds instruments; an instrument holds channels,
 // scans numbered by a sequence without gaps or repeats, and gap events. A
@@ -17,9 +17,9 @@
 namespace korda::tool::store {
 
 // A store that could not do what was asked. `transient` is true when trying
-// again later may succeed (disk full, database locked, server unreachable);
-// false for faults that will not go away (a file that is no store of ours, a
-// newer schema).
+// again later may succeed (disk full, database locked, a write error, server
+// unreachable); false for faults that will not go away (a file that is no
+// store of ours, a newer schema).
 class StoreError : public std::runtime_error {
   public:
     StoreError(const std::string& what, bool transient)
@@ -30,18 +30,33 @@ class StoreError : public std::runtime_error {
     bool transient_;
 };
 
+// A target this build cannot write ("postgresql://..." today, SQLite files
+// in a build without SQLite).
+class UnsupportedTarget : public std::invalid_argument {
+  public:
+    using std::invalid_argument::invalid_argument;
+};
+
 struct RunInfo {
     std::string started;        // ISO 8601 with UTC offset, the PC's clock
+    std::int64_t startedMs = 0; // the same instant, milliseconds since 1970-01-01 UTC
     std::string kordaVersion;   // "1.0.0"
     std::string libraryVersion; // from dlxVmrGetVersion
     std::string commandLine;    // as typed, arguments joined by spaces
+};
+
+// The run beginRun started or found again.
+struct RunStart {
+    std::int64_t id = 0;
+    bool continued = false;     // an unfinished run of the same command line
+    std::int64_t startedMs = 0; // when the run first started
 };
 
 struct ChannelInfo {
     int number = 0;       // 101, 2001...
     std::string name;     // as the instrument holds it, may be empty
     std::string unit;     // "C", "V", "mV"... may be empty
-    std::string function; // "TEMP", "VOLT:DC"... may be empty
+    std::string function; // "TEMP_TC", "VOLT"... may be empty
     std::string range;    // as configured, may be empty
 };
 
@@ -54,17 +69,25 @@ struct InstrumentInfo {
     std::vector<ChannelInfo> channels; // in scan order: reading i belongs to channels[i]
 };
 
+// The instrument beginRun's run holds under an id.
+struct InstrumentStart {
+    std::int64_t id = 0;
+    bool known = false;            // already in the run (a continued run)
+    std::int64_t lastSequence = 0; // the highest sequence stored, 0 for none
+    std::string lastTime;          // ISO 8601 time stamp of that scan; empty when not known
+};
+
 struct ScanRow {
     std::int64_t sequence = 0; // 1, 2, 3... per instrument, never reused
-    std::string time;          // the instrument's time stamp, ISO 8601 with UTC offset
-    std::int64_t timeMs = 0;   // the same instant, milliseconds since 1970-01-01 UTC
-    std::uint32_t alarms = 0;  // the scan's alarm field
+    std::int64_t timeMs = 0;   // the instrument's time stamp, milliseconds since 1970-01-01 UTC
+    std::int32_t utcOffsetMinutes = 0; // of the instrument's clock at that instant (local time)
+    std::int64_t alarms = -1;          // the scan's alarm field; -1 when the scan carries none
     std::vector<float> readings;
 };
 
 struct GapEvent {
-    std::string from;  // ISO 8601: the last moment known good
-    std::string until; // ISO 8601: when recording resumed
+    std::string from;  // ISO 8601 with UTC offset: the last moment known good
+    std::string until; // ISO 8601 with UTC offset: when recording resumed
     std::string reason;
     std::int64_t scansLost = 0; // known to be lost; 0 when none or unknown
 };
@@ -75,13 +98,11 @@ class Store {
     // The schema version this store writes.
     virtual int schemaVersion() const = 0;
     // Starts a run, or continues the last unfinished run of the same command
-    // line (a recorder started again after it was killed). Returns the run's id.
-    virtual std::int64_t beginRun(const RunInfo& run) = 0;
+    // line (a recorder started again after it was killed).
+    virtual RunStart beginRun(const RunInfo& run) = 0;
     // Adds the instrument to the run, or finds it again by host and address
-    // (channels and configuration are updated). Returns its id.
-    virtual std::int64_t instrument(const InstrumentInfo& info) = 0;
-    // The highest sequence number stored for the instrument, 0 for none.
-    virtual std::int64_t lastSequence(std::int64_t instrument) = 0;
+    // (channels and configuration are then updated).
+    virtual InstrumentStart instrument(const InstrumentInfo& info) = 0;
     // Appends scans in one transaction: all are stored, or none (StoreError).
     virtual void appendScans(std::int64_t instrument, const std::vector<ScanRow>& scans) = 0;
     virtual void gap(std::int64_t instrument, const GapEvent& gap) = 0;
@@ -90,8 +111,15 @@ class Store {
 };
 
 // Opens the store a --to target names: "postgresql://..." or "postgres://...",
-// "*.csv", otherwise an SQLite file. Throws StoreError, or UsageError-like
-// std::invalid_argument for a target this build cannot write.
+// "*.csv" (standard output for "-"), otherwise an SQLite file. Throws
+// StoreError, or UnsupportedTarget for a target this build cannot write.
 std::unique_ptr<Store> openStore(const std::string& target);
+
+// True when this build writes SQLite files.
+bool haveSqlite();
+// True for a target openStore writes as CSV ("*.csv", any letter case).
+bool isCsvTarget(const std::string& target);
+// True for a PostgreSQL connection text.
+bool isPostgresTarget(const std::string& target);
 
 } // namespace korda::tool::store

@@ -1,0 +1,148 @@
+// export: a recording made by `record` back out as CSV, one row per scan in
+// the order of the time stamps.
+#include "Channels.h"
+#include "Commands.h"
+#include "Output.h"
+#include "OutputFile.h"
+#include "store/Times.h"
+#if defined(KORDA_HAVE_SQLITE)
+#include "store/SqliteStore.h"
+#endif
+
+#include <algorithm>
+#include <limits>
+
+namespace korda::tool {
+
+namespace {
+
+struct ExportOptions {
+    std::string path;
+    std::vector<int> channels; // empty: all
+    std::int64_t fromMs = std::numeric_limits<std::int64_t>::min();
+    std::int64_t untilMs = std::numeric_limits<std::int64_t>::max();
+    long long run = 0; // 0: the last
+    std::string output;
+};
+
+std::int64_t instant(Args& args, const std::string& option) {
+    const std::string text = args.value("export " + option);
+    const auto ms = store::parseIso(text);
+    if (!ms)
+        throw UsageError("export " + option +
+                         ": a time such as 2026-03-07T09:05:03 (local), "
+                         "2026-03-07T08:05:03Z or 2026-03-07 09:05+01:00, not '" +
+                         text + "'");
+    return *ms;
+}
+
+#if defined(KORDA_HAVE_SQLITE)
+
+// A column of the export: a reading position of one instrument.
+struct Place {
+    std::int64_t instrument;
+    int position;
+};
+
+int runExport(const ExportOptions& o) {
+    try {
+        store::SqliteReader reader(o.path);
+        const auto runs = reader.runs();
+        const store::SqliteReader::Run* run = runs.empty() ? nullptr : &runs.back();
+        if (o.run > 0) {
+            run = nullptr;
+            for (const auto& r : runs)
+                if (r.id == o.run) run = &r;
+        }
+        if (!run) {
+            message(o.path + ": " +
+                    (o.run > 0 ? "no run " + std::to_string(o.run) : std::string("no run")));
+            return kExitFailure;
+        }
+        const auto instruments = reader.instruments(run->id);
+        std::vector<Column> columns;
+        std::vector<Place> places;
+        std::vector<std::int64_t> ids;
+        for (const auto& in : instruments) {
+            ids.push_back(in.id);
+            std::vector<Column> mine;
+            for (const auto& c : in.channels)
+                mine.push_back({c.number, c.name, c.unit, {}});
+            if (mine.empty()) {
+                // No channel list was known: columns by position.
+                int readings = 0;
+                reader.scans({in.id}, o.fromMs, o.untilMs, [&](const auto& s) {
+                    readings = s.readingCount;
+                    return false;
+                });
+                mine = columnsFor({}, readings, nullptr);
+            }
+            for (std::size_t p = 0; p < mine.size(); ++p) {
+                const bool wanted =
+                    o.channels.empty() || std::find(o.channels.begin(), o.channels.end(),
+                                                    mine[p].channel) != o.channels.end();
+                if (!wanted) continue;
+                if (instruments.size() > 1) mine[p].source = in.address;
+                columns.push_back(mine[p]);
+                places.push_back({in.id, static_cast<int>(p)});
+            }
+        }
+        OutputFile out(o.output);
+        if (!out.open()) return kExitFailure;
+        CsvWriter csv(out);
+        bool written = csv.header(columns);
+        std::string line;
+        reader.scans(ids, o.fromMs, o.untilMs, [&](const store::SqliteReader::Scan& s) {
+            line = store::isoText(s.timeMs, s.utcOffsetMinutes, true);
+            for (const Place& p : places) {
+                line += ',';
+                if (p.instrument == s.instrument && p.position < s.readingCount)
+                    line += readingText(s.readings[p.position]);
+            }
+            line += '\n';
+            written = written && out.write(line);
+            return written;
+        });
+        return out.finish() && written ? kExitOk : kExitFailure;
+    } catch (const store::StoreError& e) {
+        message(e.what());
+        return kExitFailure;
+    }
+}
+
+#endif
+
+} // namespace
+
+Step parseExport(Args& args) {
+    ExportOptions o;
+    o.path = args.value("export: the recording (an SQLite file)");
+    while (args.more() && !isCommandName(args.peek())) {
+        const std::string opt = args.take();
+        if (opt == "--channels") {
+            const std::string list = args.value("export --channels");
+            o.channels = parseChannelList(list);
+            if (o.channels.empty())
+                throw UsageError("export --channels: channel numbers such as 101,102 or "
+                                 "101:110, not '" +
+                                 list + "'");
+        } else if (opt == "--from") {
+            o.fromMs = instant(args, "--from");
+        } else if (opt == "--until") {
+            o.untilMs = instant(args, "--until");
+        } else if (opt == "--run") {
+            o.run = number(args.value("export --run"), 1, 1000000000, "export --run");
+        } else if (opt == "-o") {
+            o.output = args.value("export -o: the CSV file");
+        } else {
+            throw UsageError("export: unknown option '" + opt + "'");
+        }
+    }
+#if defined(KORDA_HAVE_SQLITE)
+    return Step{"export", [o](Run&) { return runExport(o); }};
+#else
+    throw UsageError("export: this korda was built without SQLite");
+#endif
+}
+
+} // namespace korda::tool

@@ -23,7 +23,8 @@ const std::vector<Command>& commandTable() {
         {"scan", "scan [--count N] [--interval S] [-o FILE]", "korda scan --count 20 -o run.csv",
          "start scanning, fetch scans as CSV (N, or until Ctrl-C), stop", parseScan},
         {"record",
-         "record [--config FILE.json] [--to TARGET] [--interval S] [--for DURATION | --count N]",
+         "record [--config FILE.json [--force]] [--to TARGET] [--interval S] "
+         "[--for DURATION | --count N]",
          "korda tcp://lab-1 tcp://lab-2 record --config run.json --for 8h --to run.sqlite",
          "record the scans of one or more instruments into SQLite (or CSV) until stopped",
          parseRecord},

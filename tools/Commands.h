@@ -76,6 +76,9 @@ ConfigDocument readConfigDocument(const std::string& path);
 // exit code (nothing was sent).
 int checkBeforeSending(Run& run, const ConfigDocument& document, const std::string& path,
                        bool force);
+// The same for the instrument open on another BCN through connection.
+int checkBeforeSending(int bcn, const Connection& connection, const ConfigDocument& document,
+                       const std::string& path, bool force);
 // commands/Scan.cpp
 Step parseScan(Args& args);
 Step parseMonitor(Args& args);

@@ -1,6 +1,7 @@
 #include "Recorder.h"
 
 #include "Channels.h"
+#include "Commands.h"
 #include "ConfigJson.h"
 #include "Connection.h"
 #include "Output.h"
@@ -300,6 +301,18 @@ class Worker {
             st = dlxVmrScansEnable(bcn_, 0);
             if (st != DLXVMR_OK) return failure("stopping its scan", st);
         }
+        if (o.config && o.configDocument && !checked_) {
+            // Checked once per instrument, one check at a time: the check's
+            // virtual instrument is one for the whole process.
+            static std::mutex checkLock;
+            std::lock_guard<std::mutex> g(checkLock);
+            ConfigDocument checkedDocument{o.configDocument, newRecord()};
+            std::memcpy(checkedDocument.record.get(), o.config.get(), sizeof(VmrInstConfig));
+            const int code =
+                checkBeforeSending(bcn_, connection_, checkedDocument, o.configPath, o.force);
+            if (code != kExitOk) return code;
+            checked_ = true;
+        }
         if (o.config) {
             auto sent = newRecord();
             std::memcpy(sent.get(), o.config.get(), sizeof(VmrInstConfig));
@@ -488,6 +501,7 @@ class Worker {
     Shared& s_;
     Address address_;
     int bcn_;
+    bool checked_ = false; // the configuration passed its check for this instrument
     Connection connection_;
     Pump pump_;
     std::unique_ptr<StoreSink> sink_;

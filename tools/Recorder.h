@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Address.h"
+#include "Json.h"
 #include "korda32ext.h"
 
 #include <memory>
@@ -19,7 +20,9 @@ struct RecordOptions {
     // --config: checked and applied (unchanged settings skipped) before
     // scanning starts; null when not given.
     std::shared_ptr<const VmrInstConfig> config;
+    std::shared_ptr<const json::Value> configDocument; // as read, for the check
     std::string configPath;
+    bool force = false; // --force: applied even when its check finds an error
     // A configuration set earlier on the command line: names and units only.
     std::shared_ptr<const VmrInstConfig> naming;
     std::string target;      // --to

@@ -184,6 +184,15 @@ TEST(RecordTool, RefusesBadCommandLinesBeforeAnythingIsSent) {
     const auto r = runKorda(dir, {"export", "not.sqlite"});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.out.find("not.sqlite: "), std::string::npos) << r.out;
+    // A configuration the instrument would not hold as written is not sent.
+    std::string cut = dir.read(kExample);
+    cut.replace(cut.find("Oven top"), 8, "Oven top left of the door");
+    dir.write("cut.json", cut);
+    const auto c =
+        runKorda(dir, {"record", "--config", "cut.json", "--count", "1", "--to", "c.csv"});
+    EXPECT_EQ(c.code, 1);
+    EXPECT_NE(c.out.find("is cut to 15 characters"), std::string::npos) << c.out;
+    EXPECT_NE(c.out.find("nothing was sent"), std::string::npos) << c.out;
 }
 
 // On a terminal every instrument has a status line, rewritten in place.

@@ -26,8 +26,8 @@ namespace {
 
 // The slots of the open instrument that hold a module; every slot when it
 // does not tell.
-unsigned fittedSlots() {
-    const int fitted = dlxVmrGetInstalledModules(Connection::kBcn);
+unsigned fittedSlots(int bcn = Connection::kBcn) {
+    const int fitted = dlxVmrGetInstalledModules(bcn);
     return fitted < 0 ? ~0u : static_cast<unsigned>(fitted);
 }
 
@@ -41,16 +41,21 @@ int runCheck(const ConfigDocument& d, const std::string& path, const CheckTarget
 } // namespace
 
 int checkBeforeSending(Run& run, const ConfigDocument& d, const std::string& path, bool force) {
-    const std::string where = run.connection.where();
+    return checkBeforeSending(Connection::kBcn, run.connection, d, path, force);
+}
+
+int checkBeforeSending(int bcn, const Connection& connection, const ConfigDocument& d,
+                       const std::string& path, bool force) {
+    const std::string where = connection.where();
     CheckTarget target;
-    target.model = run.connection.model();
+    target.model = connection.model();
     if (target.model == DLXVMR_MODEL_UNIDENTIFIED) {
         if (force) return kExitOk;
         message(path + " cannot be checked: the instrument at " + where +
                 " names neither model; nothing was sent (--force sends it unchecked)");
         return kExitFailure;
     }
-    target.fittedSlots = fittedSlots();
+    target.fittedSlots = fittedSlots(bcn);
     std::vector<Finding> findings;
     // A check that cannot run stops the sending, unless forced.
     if (const int code = runCheck(d, path, target, findings); code != kExitOk)

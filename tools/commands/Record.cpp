@@ -54,13 +54,11 @@ Step parseRecord(Args& args) {
         const std::string opt = args.take();
         if (opt == "--config") {
             o.configPath = args.value("record --config: the JSON file");
-            auto record = newRecord();
-            try {
-                configFromJson(json::parse(readFile(o.configPath)), *record);
-            } catch (const json::Error& e) {
-                throw UsageError(o.configPath + ": " + e.what());
-            }
-            o.config = std::move(record);
+            ConfigDocument d = readConfigDocument(o.configPath);
+            o.config = d.record;
+            o.configDocument = d.document;
+        } else if (opt == "--force") {
+            o.force = true;
         } else if (opt == "--to") {
             o.target = args.value("record --to: the file");
             if (o.target.empty()) throw UsageError("record --to: the file is missing");

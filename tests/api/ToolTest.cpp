@@ -122,42 +122,12 @@ TEST(Tool, BadArgumentsExitWith2BeforeAnythingIsSent) {
     dir.write("broken.json", "{\n  \"flags\": [1,\n}");
     // Usage errors end with the usage line; a file named on the command line
     // that cannot be read or is wrong does not (exit 1 and 2).
-    const struct {
-        const char* args;
-        const char* says;
-        int code = 2;
-        bool usage = true;
-    } cases[] = {
-        {"frobnicate", "unknown command 'frobnicate'"},
-        {"", "no command given"},
-        {"scan --count -5", "scan --count must be a whole number from 1 to 1000000000, not '-5'"},
-        {"scan --count 0", "not '0'"},
-        {"scan --count 99999999999999", "not '99999999999999'"},
-        {"scan --count 5 --speed 3", "scan: unknown option '--speed'"},
-        {"monitor", "monitor: the channel is missing"},
-        {"monitor 101 --count 0", "monitor --count must be"},
-        {"monitor 101 --interval x", "monitor --interval (seconds) must be"},
-        {"dio 256 1", "dio MASK must be a byte"},
-        {"dio 1", "the value is missing"},
-        {"--timeout 0 idn", "--timeout (seconds) must be a whole number from 1"},
-        {"--model 9999 idn", "--model is 7043A or 5129A"},
-        {"config frob", "config: get, set, check or example, not 'frob'"},
-        {"config set missing.json", "korda: cannot read missing.json: No such file or directory\n",
-         1, false},
-        {"config set bad.json", "bad.json: triggerCount: expected a whole number from 0", 2, false},
-        {"config set typo.json", "typo.json: channel 1: unknown field \"fuction\"", 2, false},
-        {"config set broken.json", "broken.json: line 3, column 1: unexpected character '}'", 2,
-         false},
-        {"config example 1234", "config example: the model is 7043A or 5129A"},
-        {"raw", "raw needs at least one SCPI command"},
-        {"idn tcp://127.0.0.1", "the address (tcp://127.0.0.1) comes before the commands"},
-        {"files nothing-here", "korda: files nothing-here: no such recording directory", 1, false},
-    };
-    for (const auto& c : cases) {
-        const auto r = runKorda(dir, at + c.args);
-        EXPECT_EQ(r.code, c.code) << c.args << ": " << r.err;
-        EXPECT_TRUE(contains(r.err, c.says)) << c.args << ": " << r.err;
-        EXPECT_EQ(contains(r.err, "korda --help"), c.usage) << r.err;
+    for (const auto& c : korda::test::goldenRows("bad-arguments.txt")) {
+        // exit code, usage line or not, arguments, a part of the message
+        const auto r = runKorda(dir, at + c.at(2));
+        EXPECT_EQ(r.code, std::stoi(c.at(0))) << c.at(2) << ": " << r.err;
+        EXPECT_TRUE(contains(r.err, c.at(3))) << c.at(2) << ": " << r.err;
+        EXPECT_EQ(contains(r.err, "korda --help"), c.at(1) == "yes") << r.err;
         EXPECT_TRUE(r.out.empty()) << r.out;
     }
     for (const char* address :

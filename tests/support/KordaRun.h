@@ -6,8 +6,12 @@
 #include "TempDir.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <sys/wait.h>
+#include <vector>
 
 namespace korda::test {
 
@@ -37,6 +41,22 @@ inline KordaResult runKorda(const TempDir& dir, const std::string& arguments,
     r.out = dir.read("stdout.txt");
     r.err = dir.read("stderr.txt");
     return r;
+}
+
+// The rows of a table in tests/golden/tool (fields split at tabs; blank
+// lines and lines starting with '#' skipped); a missing table fails the test.
+inline std::vector<std::vector<std::string>> goldenRows(const std::string& name) {
+    std::ifstream in(std::string(KORDA_SOURCE_DIR) + "/tests/golden/tool/" + name);
+    if (!in) throw std::runtime_error("no table " + name);
+    std::vector<std::vector<std::string>> rows;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream fields(line);
+        rows.emplace_back();
+        for (std::string field; std::getline(fields, field, '\t');)
+            rows.back().push_back(field);
+    }
+    return rows;
 }
 
 } // namespace korda::test

@@ -16,6 +16,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -64,7 +66,7 @@ std::string sourceFile(const std::string& relative) {
 struct Run {
     std::string args;
     int code = 0;
-    const char* out = nullptr;
+    std::optional<std::string> out = {};
     std::vector<std::string> outHas = {};
     std::vector<std::string> errHas = {};
     std::string env = "";
@@ -77,7 +79,7 @@ void expectRuns(const TempDir& dir, const std::vector<Run>& runs) {
         const auto r = runKorda(dir, run.args, run.env, run.to);
         EXPECT_EQ(r.code, run.code) << run.args << ": " << r.err;
         if (run.out) {
-            EXPECT_EQ(r.out, run.out) << run.args;
+            EXPECT_EQ(r.out, *run.out) << run.args;
         }
         for (const auto& part : run.outHas)
             EXPECT_TRUE(contains(r.out, part)) << run.args << ": " << r.out;
@@ -86,6 +88,46 @@ void expectRuns(const TempDir& dir, const std::vector<Run>& runs) {
         for (const auto& part : run.errHasNot)
             EXPECT_FALSE(contains(r.err, part)) << run.args << ": " << r.err;
     }
+}
+
+// The runs of a table in tests/golden/tool (its header tells the columns),
+// each ${NAME} in it replaced by the value of vars.
+void expectRunsOf(const TempDir& dir, const std::string& table,
+                  std::map<std::string, std::string> vars = {}) {
+    vars["SOURCE"] = KORDA_SOURCE_DIR;
+    vars["VERSION"] = KORDA_EXPECTED_VERSION;
+    vars["\\n"] = "\n";
+    vars["\\t"] = "\t";
+    const auto fill = [&](std::string text) {
+        for (const auto& [name, value] : vars) {
+            const std::string key = name[0] == '\\' ? name : "${" + name + "}";
+            for (auto at = text.find(key); at != std::string::npos;
+                 at = text.find(key, at + value.size()))
+                text.replace(at, key.size(), value);
+        }
+        return text;
+    };
+    std::vector<Run> runs;
+    for (auto row : korda::test::goldenRows(table)) {
+        row.resize(std::max<std::size_t>(row.size(), 4));
+        Run run{.args = fill(row[0]),
+                .code = std::stoi(row[1]),
+                .env = fill(row[2]),
+                .to = fill(row[3])};
+        for (std::size_t i = 4; i < row.size(); ++i) {
+            const std::string kind = row[i].substr(0, 4), text = fill(row[i].substr(4));
+            if (kind == "out=")
+                run.out = text;
+            else
+                (kind == "out~"   ? run.outHas
+                 : kind == "err~" ? run.errHas
+                                  : run.errHasNot)
+                    .push_back(text);
+        }
+        runs.push_back(run);
+    }
+    EXPECT_FALSE(runs.empty()) << table;
+    expectRuns(dir, runs);
 }
 
 const std::regex kIsoTime("\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}\\.\\d{3}[+-]\\d{2}:\\d{2}");
@@ -143,66 +185,7 @@ TEST(Tool, BadArgumentsExitWith2BeforeAnythingIsSent) {
 TEST(Tool, RunsAgainstTheVirtualInstrumentInside) {
     TempDir dir;
     dir.write("empty.json", "{}");
-    const std::string example5129A =
-        "'" + std::string(KORDA_SOURCE_DIR) + "/examples/5129A-thermocouples.json'";
-    expectRuns(
-        dir,
-        {
-            {.args = "idn", .out = "KORDA-SIM,5129A,SIM00001,1.00\n"},
-            {.args = "clock --utc", .outHas = {"from this PC's UTC"}},
-            // The commands of one invocation share the instrument.
-            {.args = "sim:5129A idn dio 0x0F 0x05 dio totalizer oem \"Bench 4\" oem clock",
-             .outHas = {"KORDA-SIM,5129A,SIM00001,1.00\n5\n0\nBench 4\ninstrument clock set from "
-                        "this PC's local time: 20"}},
-            {.args = "raw \"TRIG:TIM 7\" \"TRIG:TIM?\" \"*IDN?\"",
-             .out = "7\nKORDA-SIM,5129A,SIM00001,1.00\n"},
-            // The commands after a rejected one do not run.
-            {.args = "raw \"TRIG:TIM 7\" \"FROB 1\" \"*IDN?\"",
-             .code = 3,
-             .out = "",
-             .errHas = {"korda: sending FROB 1: FROB 1 => \"Undefined header\" "
-                        "(-113)\n"}},
-            {.args = "--version",
-             .out = "korda " KORDA_EXPECTED_VERSION ", library KORDA32Ext " KORDA_EXPECTED_VERSION
-                    "\n"},
-            // Options before or after the address.
-            {.args = "--model 5129A sim: idn", .outHas = {"5129A"}},
-            // The built-in instrument scans three configured channels.
-            {.args = "config get", .outHas = {"\"channel\": 103"}},
-            {.args = "raw \"ROUT:SCAN (@)\" scan --count 1",
-             .code = 3,
-             .out = "",
-             .errHas = {"korda: the scan list is empty: configure channels first "
-                        "(korda config set FILE)\n"}},
-            // Without --count a scan runs until it is stopped.
-            {.args = "raw \"TRIG:COUN 1\" scan --interval 0",
-             .code = 3,
-             .errHas = {" ms after 1 scan: the trigger count"},
-             .env = "KORDA_TEST_TIMEOUT_MS=300"},
-            {.args = "monitor 102 --count 2 --interval 0", .outHas = {"time,102\n"}},
-            // config set says when it replaces an OEM text that is no
-            // fingerprint of its own.
-            {.args = "oem \"Bench 4\" config set " + example5129A + " config set " + example5129A,
-             .errHas = {"korda: config set replaced the instrument's OEM identity "
-                        "text \"Bench 4\" with the configuration's fingerprint"}},
-            {.args = "config set " + example5129A, .errHasNot = {"replaced"}},
-            {.args = "config set empty.json",
-             .code = 1,
-             .errHas = {"no channel is configured to scan", "nothing was sent"}},
-            {.args = "usb:9 idn",
-             .code = 4,
-             .errHas = {"korda: opening usb:9: Instrument not found (-2039): open "
-                        "/nonexistent/tty: No such file or directory\n"},
-             .env = "KORDA_COM9=/nonexistent/tty"},
-            {.args = "list", .out = "none found\n", .env = "KORDA_COM1=/nonexistent"},
-            {.args = "tcp://no-such-host.invalid idn",
-             .code = 4,
-             .errHas = {"cannot find the host 'no-such-host.invalid'"}},
-            {.args = "tcp://127.0.0.1:1 doctor",
-             .code = 4,
-             .outHas = {"reachable: no (opening tcp://127.0.0.1:1: nothing accepts "
-                        "connections at that address and port (-2028)"}},
-        });
+    expectRunsOf(dir, "runs-sim.txt");
 }
 
 // Every write is checked, the last flush included: a full disk or a closed
@@ -397,21 +380,7 @@ class ToolOverTcp : public ::testing::Test {
 };
 
 TEST_F(ToolOverTcp, AddressesModelsAndHosts) {
-    expectRuns(
-        dir,
-        {
-            {.args = at + " idn", .out = "KORDA-SIM,5129A,SIM00001,1.00\n"},
-            {.args = "tcp://localhost:" + std::to_string(server.port()) + " --model 5129A idn"},
-            {.args = at + " --model 7043A idn",
-             .code = 3,
-             .errHas = {"expected a 7043A, but the instrument at " + at + " is a 5129A"}},
-            {.args = at + " log read NOSUCH", .code = 3},
-            // Opening clears the error queue: what shows is what the session met.
-            {.args = at + " doctor",
-             .outHas = {"library: KORDA32Ext " KORDA_EXPECTED_VERSION "\n",
-                        "reachable: yes, " + at + ", opened and identified in ",
-                        "identity: KORDA-SIM,5129A", "model: 5129A\n", "error queue: empty\n"}},
-        });
+    expectRunsOf(dir, "runs-tcp.txt", {{"AT", at}, {"PORT", std::to_string(server.port())}});
     server.stop();
     expectRuns(dir, {{.args = at + " idn",
                       .code = 4,
@@ -455,20 +424,7 @@ class ToolOverUsb : public ::testing::Test {
 };
 
 TEST_F(ToolOverUsb, PortsAreOpenedGivenOrSearched) {
-    expectRuns(
-        dir,
-        {
-            {.args = "usb:4 idn", .out = "KORDA-SIM,7043A,SIM00001,1.00\n"},
-            {.args = "usb: idn", .out = "KORDA-SIM,5129A,SIM00001,1.00\n"},
-            // The library's detail names the device and the system's reason.
-            {.args = "usb:2 idn",
-             .code = 4,
-             .errHas = {"korda: opening usb:2: Instrument not found (-2039): open "
-                        "/dev/null/no-such-port: Not a directory\n"}},
-            {.args = "list",
-             .out = "usb:1\tKORDA-SIM,5129A,SIM00001,1.00\nusb:4\tKORDA-SIM,7043A,SIM00001,1.00\n",
-             .env = "KORDA_TEST_TIMEOUT_MS=300"},
-        });
+    expectRunsOf(dir, "runs-usb.txt");
 }
 
 TEST(Tool, ListIdentifiesEachAddressGiven) {

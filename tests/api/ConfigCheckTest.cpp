@@ -38,7 +38,7 @@ std::string volts(int channel, const std::string& more = "") {
 TEST(ConfigCheck, ListsEachKindOfValueTheInstrumentWouldNotHold) {
     TempDir dir;
     for (const auto& c : korda::test::goldenRows(
-             "config-check.txt")) { // model, document, the finding before the count
+             "tool/config-check.txt")) { // model, document, the finding before the count
         const std::string &model = c.at(0), &document = c.at(1), &finding = c.at(2);
         dir.write("doc.json", document);
         const auto r = runKorda(dir, "config check doc.json --model " + model);

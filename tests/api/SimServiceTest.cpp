@@ -128,7 +128,7 @@ std::pair<int, std::string> runSim(const std::string& arguments) {
 }
 
 TEST(SimProgram, OptionsAreParsedStrictly) {
-    for (const auto& c : test::goldenRows("sim-bad-options.txt")) { // options, message
+    for (const auto& c : test::goldenRows("tool/sim-bad-options.txt")) { // options, message
         const auto [code, out] = runSim(c.at(0));
         EXPECT_EQ(code, 2) << c.at(0);
         EXPECT_NE(out.find(c.at(1)), std::string::npos) << c.at(0) << ": " << out;

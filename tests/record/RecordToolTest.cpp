@@ -136,7 +136,7 @@ TEST(RecordTool, RecordsIntoCsvAsScanWrites) {
 
 TEST(RecordTool, RefusesBadCommandLinesBeforeAnythingIsSent) {
     TempDir dir;
-    for (const auto& c : korda::test::goldenRows("record-bad-arguments.txt")) {
+    for (const auto& c : korda::test::goldenRows("tool/record-bad-arguments.txt")) {
         const auto r = runKorda(dir, c.at(0)); // arguments, a part of the message
         EXPECT_EQ(r.code, 2) << c.at(0) << ": " << r.err;
         EXPECT_NE(r.err.find(c.at(1)), std::string::npos) << r.err;

@@ -43,10 +43,10 @@ inline KordaResult runKorda(const TempDir& dir, const std::string& arguments,
     return r;
 }
 
-// The rows of a table in tests/golden/tool (fields split at tabs; blank
+// The rows of a table in tests/golden (fields split at tabs; blank
 // lines and lines starting with '#' skipped); a missing table fails the test.
 inline std::vector<std::vector<std::string>> goldenRows(const std::string& name) {
-    std::ifstream in(std::string(KORDA_SOURCE_DIR) + "/tests/golden/tool/" + name);
+    std::ifstream in(std::string(KORDA_SOURCE_DIR) + "/tests/golden/" + name);
     if (!in) throw std::runtime_error("no table " + name);
     std::vector<std::vector<std::string>> rows;
     for (std::string line; std::getline(in, line);) {

@@ -3,10 +3,8 @@ as the korda tool, both ways, and through the virtual instrument."""
 
 import ctypes
 import json
-import os
 import random
 import subprocess
-from pathlib import Path
 
 import pytest
 
@@ -24,17 +22,6 @@ from korda32ext import (
 )
 
 EXAMPLES = {m: TREE / "examples" / ("%s-thermocouples.json" % m) for m in ("7043A", "5129A")}
-
-
-@pytest.fixture(scope="session")
-def korda():
-    env = os.environ.get("KORDA")
-    if env:
-        return env
-    for build in sorted(TREE.glob("build*")):
-        if (build / "korda").exists():
-            return str(build / "korda")
-    pytest.skip("korda not found; set KORDA")
 
 
 def run_korda(korda, *args):

@@ -387,11 +387,6 @@ int RecordingBench::stopRecorder(int sig) {
     return recorder_->wait(kBoundMs);
 }
 
-void RecordingBench::killRecorder() {
-    recorder_->signal(SIGKILL);
-    recorder_->wait(kBoundMs);
-}
-
 bool RecordingBench::restartSim(int i) {
     Sim& sim = *sims_[static_cast<std::size_t>(i)];
     sim.child->signal(SIGKILL);

@@ -109,7 +109,6 @@ class RecordingBench {
     bool startRecorder();
     // Signals korda and returns its exit code.
     int stopRecorder(int sig);
-    void killRecorder();
     bool restartSim(int i);
     bool limitRecorderFileSize(unsigned long long bytes);
     long long largestFileBytes() const;

@@ -2,6 +2,7 @@
 // it (sim:), a virtual instrument in this process over TCP, and instruments
 // behind pseudo-terminal COM ports; its output shapes, messages and exit
 // codes.
+#include "Child.h"
 #include "KordaRun.h"
 #include "RecordingWriter.h"
 #include "ScanModel.h"
@@ -26,14 +27,9 @@
 
 #if !defined(_WIN32)
 #include <csignal>
-#include <fcntl.h>
-#include <poll.h>
 #include <pty.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 using korda::test::TempDir;
 
@@ -216,31 +212,6 @@ TEST(Tool, ScanWritesCsvWithIsoTimeStampsAndTheirOffset) {
 
 namespace {
 
-// Starts korda with the arguments. Spawned rather than forked: a fork copies
-// whatever locks the test's other threads (a server, a coverage runtime) hold
-// at that moment, and the child can hang on them before it runs korda.
-pid_t spawnKorda(const std::vector<std::string>& args, const std::string& outPath = "") {
-    std::vector<char*> argv{const_cast<char*>(KORDA_TOOL)};
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!outPath.empty())
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT, 0644);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, KORDA_TOOL, &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// Waits for korda to end; its exit code, or 128 + the signal that ended it.
-int exitCode(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
 // The text of the one temporary output file in dir; empty when there is none.
 std::string temporaryOutput(const TempDir& dir) {
     const auto names = leftovers(dir);
@@ -264,7 +235,9 @@ TEST(Tool, ScanShowsProgressOnATerminal) {
     for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0;) // EIO once korda ends
         seen.append(buffer, static_cast<std::size_t>(n));
     close(terminal);
-    EXPECT_EQ(exitCode(pid), 0);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;
     EXPECT_TRUE(contains(seen, "\rscan: 3 of 3")) << seen;
     EXPECT_EQ(lines(dir.read("run.csv")).size(), 4u);
 }
@@ -287,26 +260,24 @@ TEST(Tool, AStopSignalStopsTheInstrumentKeepingWhatArrived) {
         korda::sim::Instrument instrument(korda::sim::Model::M7043A);
         korda::sim::setScanChannels(instrument, {101, 102});
         korda::sim::TcpServer server(instrument);
-        std::vector<std::string> args = {"tcp://127.0.0.1:" + std::to_string(server.port()), "raw",
-                                         "TRIG:COUN 0"};
+        std::vector<std::string> args = {
+            KORDA_TOOL, "tcp://127.0.0.1:" + std::to_string(server.port()), "raw", "TRIG:COUN 0"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         if (c.toFile) args.push_back(dir.file("run.csv").string());
-        const pid_t pid = spawnKorda(args, c.toFile ? "" : dir.file("out.csv").string());
-        ASSERT_GT(pid, 0);
+        // Standard output (and error) to out.csv when not to a file.
+        korda::test::Child korda(args, {}, dir.file(c.toFile ? "korda.log" : "out.csv").string());
+        ASSERT_GT(korda.pid(), 0);
         // Rows arrive in a temporary file beside run.csv, or on standard
         // output. (The bound only proves that nothing hangs: under a
         // sanitizer on a busy machine the first rows can take seconds.)
         const auto rows = [&] {
             return lines(c.toFile ? temporaryOutput(dir) : dir.read("out.csv")).size();
         };
-        if (!korda::test::waitUntil([&] { return rows() >= 3; }, 30000)) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
+        if (!korda::test::waitUntil([&] { return rows() >= 3; }, 30000))
             FAIL() << "no rows arrived";
-        }
         EXPECT_FALSE(std::filesystem::exists(dir.file("run.csv")));
-        kill(pid, c.signal);
-        EXPECT_EQ(exitCode(pid), 130) << c.args[0];
+        korda.signal(c.signal);
+        EXPECT_EQ(korda.wait(30000), 130) << c.args[0];
         EXPECT_FALSE(korda::sim::scanning(instrument));
         const auto l = lines(dir.read(c.toFile ? "run.csv" : "out.csv"));
         ASSERT_GE(l.size(), 3u);
@@ -325,20 +296,17 @@ TEST(Tool, CtrlCDuringConfigGetLeavesTheInstrumentAsItWas) {
     faults.replyDelayMs = 5; // a read-back long enough to be caught in the middle
     instrument.setFaults(faults);
     korda::sim::TcpServer server(instrument);
-    const pid_t pid = spawnKorda({"tcp://127.0.0.1:" + std::to_string(server.port()), "config",
-                                  "get", "-o", dir.file("back.json").string()});
-    ASSERT_GT(pid, 0);
+    korda::test::Child korda({KORDA_TOOL, "tcp://127.0.0.1:" + std::to_string(server.port()),
+                              "config", "get", "-o", dir.file("back.json").string()},
+                             {}, dir.file("korda.log").string());
+    ASSERT_GT(korda.pid(), 0);
     const auto logging = [&] {
         std::lock_guard<std::recursive_mutex> g(instrument.mutex());
         return instrument.settings.logAuto;
     };
-    if (!korda::test::waitUntil(logging, 30000)) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-        FAIL() << "the read-back never started";
-    }
-    kill(pid, SIGINT);
-    EXPECT_EQ(exitCode(pid), 130);
+    if (!korda::test::waitUntil(logging, 30000)) FAIL() << "the read-back never started";
+    korda.signal(SIGINT);
+    EXPECT_EQ(korda.wait(30000), 130);
     std::lock_guard<std::recursive_mutex> g(instrument.mutex());
     EXPECT_FALSE(instrument.settings.logAuto);
     EXPECT_EQ(instrument.settings.triggerCount, 5);

@@ -27,7 +27,6 @@
 
 #if !defined(_WIN32)
 #include <csignal>
-#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -222,23 +221,10 @@ std::string temporaryOutput(const TempDir& dir) {
 
 TEST(Tool, ScanShowsProgressOnATerminal) {
     TempDir dir;
-    int terminal = -1;
-    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
-    ASSERT_GE(pid, 0);
-    if (pid == 0) { // only async-signal-safe calls until korda runs
-        execl(KORDA_TOOL, KORDA_TOOL, "scan", "--count", "3", "--interval", "0", "-o",
-              dir.file("run.csv").c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    std::string seen;
-    char buffer[256];
-    for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0;) // EIO once korda ends
-        seen.append(buffer, static_cast<std::size_t>(n));
-    close(terminal);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;
-    EXPECT_TRUE(contains(seen, "\rscan: 3 of 3")) << seen;
+    const auto r = korda::test::runKordaOnTerminal(
+        dir, {"scan", "--count", "3", "--interval", "0", "-o", "run.csv"});
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_TRUE(contains(r.out, "\rscan: 3 of 3")) << r.out;
     EXPECT_EQ(lines(dir.read("run.csv")).size(), 4u);
 }
 

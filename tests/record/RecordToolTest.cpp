@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <pty.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -159,25 +158,11 @@ TEST(RecordTool, RefusesBadCommandLinesBeforeAnythingIsSent) {
 // On a terminal every instrument has a status line, rewritten in place.
 TEST(RecordTool, ShowsAStatusLinePerInstrumentOnATerminal) {
     TempDir dir;
-    int terminal = -1;
-    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        ::chdir(dir.path().c_str());
-        execl(KORDA_TOOL, KORDA_TOOL, "sim:", "sim:7043A", "record", "--for", "2", "--to",
-              "run.sqlite", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    std::string screen;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
-        screen.append(buffer, static_cast<std::size_t>(n));
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ::close(terminal);
-    EXPECT_EQ(WEXITSTATUS(status), 0) << screen;
-    EXPECT_TRUE(std::regex_search(screen, std::regex("sim: +scanning +[0-9]+ scans .*101 [0-9.]+")))
-        << screen;
-    EXPECT_TRUE(std::regex_search(screen, std::regex("sim:7043A +scanning"))) << screen;
-    EXPECT_NE(screen.find("\x1b[2A\x1b[J"), std::string::npos) << screen;
+    const auto r = korda::test::runKordaOnTerminal(
+        dir, {"sim:", "sim:7043A", "record", "--for", "2", "--to", "run.sqlite"});
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("sim: +scanning +[0-9]+ scans .*101 [0-9.]+")))
+        << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("sim:7043A +scanning"))) << r.out;
+    EXPECT_NE(r.out.find("\x1b[2A\x1b[J"), std::string::npos) << r.out;
 }

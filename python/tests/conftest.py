@@ -16,19 +16,24 @@ TREE = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(TREE / "python"))
 
 
-def _sim_program():
-    env = os.environ.get("KORDA_SIM")
+def _program(name, variable):
+    env = os.environ.get(variable)
     if env:
         return env
     for build in sorted(TREE.glob("build*")):
-        if (build / "korda-sim").exists():
-            return str(build / "korda-sim")
-    pytest.skip("korda-sim not found; set KORDA_SIM")
+        if (build / name).exists():
+            return str(build / name)
+    pytest.skip("%s not found; set %s" % (name, variable))
 
 
 @pytest.fixture(scope="session")
 def sim_program():
-    return _sim_program()
+    return _program("korda-sim", "KORDA_SIM")
+
+
+@pytest.fixture(scope="session")
+def korda():
+    return _program("korda", "KORDA")
 
 
 class Sim:

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <string>
 
@@ -35,66 +37,29 @@ std::string volts(int channel, const std::string& more = "") {
 
 TEST(ConfigCheck, ListsEachKindOfValueTheInstrumentWouldNotHold) {
     TempDir dir;
-    const struct {
-        const char* model;
-        std::string members; // of the document
-        std::string finding; // the line before the count
-    } cases[] = {
-        {"5129A", slot(1, volts(104, ", \"name\": \"Thermocouple in the oven door\"")),
-         "modules[0].channels[0].name: \"Thermocouple in the oven door\" is cut to 15 characters: "
-         "\"Thermocouple in\""},
-        {"5129A",
-         slot(1, volts(101, ", \"alarmFlags\": {\"alarm1High\": true}, \"alarm1Output\": 9")),
-         "modules[0].channels[0].alarm1Output: 9 is clamped to 8"},
-        {"5129A", slot(1, "{\"channel\": 101, \"function\": \"VOLT\", \"range\": 99}"),
-         "modules[0].channels[0].range: 99 is replaced by \"100mV\""},
-        // The library raises a shunt of 10 ohms or less to 10.
-        {"5129A",
-         slot(1, "{\"channel\": 105, \"function\": \"CURR\", \"range\": 112, \"shuntOhms\": 5}"),
-         "modules[0].channels[0].shuntOhms: 5 is clamped to 10"},
-        {"7043A", "\"channel1\": " + volts(1) + ", " + slot(3, volts(301)),
-         "modules[0].channels[0]: channel 301 is dropped: slot 3 of the 7043A holds no module"},
-        {"7043A",
-         slot(1,
-              "{\"channel\": 101, \"function\": \"VOLT_AC\", \"range\": \"AUTO\"}, " + volts(102)),
-         "modules[0].channels[0].function: \"VOLT_AC\" is dropped: channel 101 is not configured "
-         "on "
-         "the instrument"},
-        {"7043A", "\"flags\": {\"rate\": \"NPLC\"}, " + slot(1, volts(101, ", \"nplc\": 2")),
-         "modules[0].channels[0].nplc: 2 is dropped (the instrument holds 0)"},
-        {"5129A",
-         slot(1,
-              "{\"channel\": 101, \"function\": \"TEMP_TC\", \"range\": \"POLY\", \"openDetect\": "
-              "true}, " +
-                  volts(102)),
-         "modules[0].channels[0]: the instrument rejects \"TEMP:TC:ODET ON, (@101)\": Settings "
-         "conflict (-221)"},
-        {"5129A", "\"triggerCount\": 100000, \"channel1\": " + volts(1),
-         "the instrument rejects \"TRIG:COUN 100000\": Data out of range (-222); nothing after it "
-         "is sent, nor checked"},
-        // Warnings: the instrument holds the value in effect.
-        {"5129A", slot(1, volts(101, ", \"scaleM\": 1.234567891")),
-         "warning: modules[0].channels[0].scaleM: 1.234567891 is rounded to 1.23457"},
-        {"5129A", "\"flags\": {\"rate\": \"FAST\"}, " + slot(1, volts(101, ", \"nplc\": 1e300")),
-         "warning: modules[0].channels[0].nplc: 1e+300 is not sent while the rate is FAST (the "
-         "instrument holds 1)"},
-    };
-    for (const auto& c : cases) {
-        dir.write("doc.json", "{" + c.members + "}");
-        const auto r = runKorda(dir, std::string("config check doc.json --model ") + c.model);
-        const bool warning = c.finding.rfind("warning: ", 0) == 0;
-        EXPECT_EQ(r.code, warning ? 0 : 1) << c.members << "\n" << r.err;
-        EXPECT_EQ(r.out, c.finding + "\ndoc.json: " +
+    for (const auto& c : korda::test::goldenRows(
+             "tool/config-check.txt")) { // model, document, the finding before the count
+        const std::string &model = c.at(0), &document = c.at(1), &finding = c.at(2);
+        dir.write("doc.json", document);
+        const auto r = runKorda(dir, "config check doc.json --model " + model);
+        const bool warning = finding.rfind("warning: ", 0) == 0;
+        EXPECT_EQ(r.code, warning ? 0 : 1) << document << "\n" << r.err;
+        EXPECT_EQ(r.out, finding + "\ndoc.json: " +
                              (warning ? "0 errors, 1 warning" : "1 error, 0 warnings") +
-                             " for the " + c.model + "\n")
-            << c.members;
+                             " for the " + model + "\n")
+            << document;
     }
 }
 
+// config example writes the checked-in examples, and they pass.
 TEST(ConfigCheck, WhatConfigExampleWritesPasses) {
     TempDir dir;
     for (const std::string model : {"5129A", "7043A"}) {
         ASSERT_EQ(runKorda(dir, "config example " + model + " -o example.json").code, 0);
+        std::ifstream checkedIn(std::string(KORDA_SOURCE_DIR) + "/examples/" + model +
+                                "-thermocouples.json");
+        EXPECT_EQ(dir.read("example.json"),
+                  std::string(std::istreambuf_iterator<char>(checkedIn), {}));
         const auto r = runKorda(dir, "config check example.json --model " + model);
         EXPECT_EQ(r.code, 0) << r.err;
         EXPECT_EQ(r.out, "example.json: 0 errors, 0 warnings for the " + model + "\n");

@@ -2,6 +2,7 @@
 // waits without holding the instrument, input and connections are bounded,
 // clients that never read hold nothing up; and the korda-sim program's
 // options, numbered scans, fast clock, termination and restart.
+#include "KordaRun.h"
 #include "ScanModel.h"
 #include "SimProcess.h"
 #include "TestSupport.h"
@@ -127,23 +128,10 @@ std::pair<int, std::string> runSim(const std::string& arguments) {
 }
 
 TEST(SimProgram, OptionsAreParsedStrictly) {
-    const std::pair<const char*, const char*> refused[] = {
-        {"--port 70000", "--port takes a whole number from 0 to 65535, not '70000'"},
-        {"--port -1", "not '-1'"},
-        {"--port 50x", "not '50x'"},
-        {"--scans 99999999999 --write-recording /nonexistent", "--scans takes a whole number"},
-        {"--scans -1", "not '-1'"},
-        {"--speed 0", "--speed takes a whole number from 1 to 100000"},
-        {"--delay 1e3", "--delay takes"},
-        {"--error SYST:ERR?=x,text", "the code of --error takes"},
-        {"--model 7044A", "--model is 7043A or 5129A"},
-        {"--numbered 5", "unknown option '5'"},
-        {"--port", "--port needs a value"},
-    };
-    for (const auto& [arguments, message] : refused) {
-        const auto [code, out] = runSim(arguments);
-        EXPECT_EQ(code, 2) << arguments;
-        EXPECT_NE(out.find(message), std::string::npos) << arguments << ": " << out;
+    for (const auto& c : test::goldenRows("tool/sim-bad-options.txt")) { // options, message
+        const auto [code, out] = runSim(c.at(0));
+        EXPECT_EQ(code, 2) << c.at(0);
+        EXPECT_NE(out.find(c.at(1)), std::string::npos) << c.at(0) << ": " << out;
     }
     const auto [code, out] = runSim("--help");
     EXPECT_EQ(code, 0);

@@ -88,7 +88,7 @@ TEST_P(RecordFault, LosesNothingTheInstrumentProduced) {
         break;
     case Fault::KillRecorder:
         // Killed while no fetch is under way: what it committed stays.
-        bench.proxy(0).whenQuiet([&bench] { bench.killRecorder(); });
+        bench.proxy(0).whenQuiet([&bench] { bench.stopRecorder(SIGKILL); });
         std::this_thread::sleep_for(std::chrono::milliseconds(kOutageMs));
         ASSERT_TRUE(bench.startRecorder());
         break;

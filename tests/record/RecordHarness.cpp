@@ -90,54 +90,6 @@ std::string readFile(const std::string& path) {
 
 } // namespace
 
-// ---- Child ------------------------------------------------------------------
-
-Child::Child(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-             const std::string& outputPath) {
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    std::vector<char*> envp;
-    for (char** e = environ; *e; ++e)
-        envp.push_back(*e);
-    for (const auto& e : env)
-        envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-}
-
-Child::~Child() {
-    if (pid_ > 0 && status_ < 0) {
-        ::kill(pid_, SIGKILL);
-        wait(kBoundMs);
-    }
-}
-
-void Child::signal(int sig) {
-    if (pid_ > 0 && status_ < 0) ::kill(pid_, sig);
-}
-
-int Child::wait(int boundMs) {
-    if (status_ >= 0 || pid_ <= 0) return status_;
-    waitFor(
-        [this] {
-            int raw = 0;
-            if (::waitpid(pid_, &raw, WNOHANG) != pid_) return false;
-            status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-            return true;
-        },
-        boundMs);
-    return status_;
-}
-
 // ---- Proxy ------------------------------------------------------------------
 
 struct Proxy::Link {
@@ -385,11 +337,6 @@ bool RecordingBench::startRecorder() {
 int RecordingBench::stopRecorder(int sig) {
     recorder_->signal(sig);
     return recorder_->wait(kBoundMs);
-}
-
-void RecordingBench::killRecorder() {
-    recorder_->signal(SIGKILL);
-    recorder_->wait(kBoundMs);
 }
 
 bool RecordingBench::restartSim(int i) {

@@ -4,6 +4,8 @@
 // instrument produced with what the file holds.
 #pragma once
 
+#include "Child.h"
+
 #include <sys/types.h>
 
 #include <atomic>
@@ -17,24 +19,6 @@
 struct sqlite3;
 
 namespace korda::test {
-
-// A child process with its standard output and error in a file.
-class Child {
-  public:
-    Child(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-          const std::string& outputPath);
-    ~Child();
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-    pid_t pid() const { return pid_; }
-    void signal(int sig);
-    // The exit code (128 + signal when killed); -1 when it did not end in time.
-    int wait(int boundMs);
-
-  private:
-    pid_t pid_ = -1;
-    int status_ = -1;
-};
 
 // Starts korda-sim (5129A, numbered, with the extra options) on a port (0:
 // any) with its output in log; returns the port it listens on, 0 on failure.
@@ -109,7 +93,6 @@ class RecordingBench {
     bool startRecorder();
     // Signals korda and returns its exit code.
     int stopRecorder(int sig);
-    void killRecorder();
     bool restartSim(int i);
     bool limitRecorderFileSize(unsigned long long bytes);
     long long largestFileBytes() const;

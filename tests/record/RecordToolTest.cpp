@@ -1,14 +1,12 @@
 // korda record and export as a user runs them against the virtual instrument
 // inside korda: what the recording holds, its CSV forms, the schema, the
 // refused command lines and the live view on a terminal.
-#include "RecordHarness.h"
-#include "TempDir.h"
+#include "KordaRun.h"
 #include "store/Schema.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <pty.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,29 +14,12 @@
 #include <regex>
 #include <sstream>
 
-using korda::test::Child;
 using korda::test::TempDir;
 namespace store = korda::tool::store;
 
 namespace {
 
-struct Result {
-    int code = -1;
-    std::string out; // standard output and error
-};
-
-Result runKorda(const TempDir& dir, std::vector<std::string> args,
-                std::vector<std::string> env = {}) {
-    args.insert(args.begin(), KORDA_TOOL);
-    const std::string log = dir.file("korda.out").string();
-    std::filesystem::remove(log);
-    std::filesystem::current_path(dir.path());
-    Child child(args, env, log);
-    Result r;
-    r.code = child.wait(30000);
-    r.out = dir.read("korda.out");
-    return r;
-}
+using korda::test::runKorda;
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
@@ -96,14 +77,12 @@ TEST(RecordSchema, StatementsOfBothDialectsMatchTheirGoldenFiles) {
 // and time.
 TEST(RecordTool, RecordsIntoSqliteAndExportsCsv) {
     TempDir dir;
-    const std::vector<std::string> zone = {"TZ=XYZ-1"}; // UTC+01:00 all year
+    const std::string zone = "TZ=XYZ-1"; // UTC+01:00 all year
     const auto r = runKorda(
-        dir,
-        {"record", "--config", kExample, "--interval", "0", "--count", "30", "--to", "run.sqlite"},
-        zone);
-    ASSERT_EQ(r.code, 0) << r.out;
-    EXPECT_NE(r.out.find("sim: 30 scans recorded in run.sqlite, 0 gaps"), std::string::npos)
-        << r.out;
+        dir, "record --config " + kExample + " --interval 0 --count 30 --to run.sqlite", zone);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("sim: 30 scans recorded in run.sqlite, 0 gaps"), std::string::npos)
+        << r.err;
     const std::string db = dir.file("run.sqlite").string();
     EXPECT_EQ(sql(db, "SELECT count(*), min(sequence), max(sequence), count(DISTINCT "
                       "utc_offset_min), max(utc_offset_min) FROM scans"),
@@ -115,8 +94,8 @@ TEST(RecordTool, RecordsIntoSqliteAndExportsCsv) {
                       "= 0"),
               "101|Oven top|C|TEMP_TC|K\n");
 
-    auto e = runKorda(dir, {"export", "run.sqlite", "-o", "all.csv"}, zone);
-    ASSERT_EQ(e.code, 0) << e.out;
+    auto e = runKorda(dir, "export run.sqlite -o all.csv", zone);
+    ASSERT_EQ(e.code, 0) << e.err;
     const auto all = lines(dir.read("all.csv"));
     ASSERT_EQ(all.size(), 31u);
     EXPECT_EQ(all[0].rfind("time,101 Oven top (C),", 0), 0u) << all[0];
@@ -128,9 +107,9 @@ TEST(RecordTool, RecordsIntoSqliteAndExportsCsv) {
         }
     }
     // The tenth to the twentieth scan of channel 102, the times with their offset.
-    e = runKorda(dir, {"export", "run.sqlite", "--channels", "102", "--from", all[10].substr(0, 29),
-                       "--until", all[20].substr(0, 29), "-o", "some.csv"});
-    ASSERT_EQ(e.code, 0) << e.out;
+    e = runKorda(dir, "export run.sqlite --channels 102 --from " + all[10].substr(0, 29) +
+                          " --until " + all[20].substr(0, 29) + " -o some.csv");
+    ASSERT_EQ(e.code, 0) << e.err;
     const auto some = lines(dir.read("some.csv"));
     ASSERT_EQ(some.size(), 11u) << dir.read("some.csv");
     EXPECT_EQ(some[0], "time,102 Oven middle (C)");
@@ -140,13 +119,12 @@ TEST(RecordTool, RecordsIntoSqliteAndExportsCsv) {
 // --to FILE.csv writes what scan writes: the same header, one row per scan.
 TEST(RecordTool, RecordsIntoCsvAsScanWrites) {
     TempDir dir;
-    ASSERT_EQ(runKorda(dir, {"config", "set", kExample, "scan", "--interval", "0", "--count", "3",
-                             "-o", "scan.csv"})
-                  .code,
-              0);
-    const auto r = runKorda(dir, {"record", "--config", kExample, "--interval", "0", "--count", "3",
-                                  "--to", "run.csv"});
-    ASSERT_EQ(r.code, 0) << r.out;
+    ASSERT_EQ(
+        runKorda(dir, "config set " + kExample + " scan --interval 0 --count 3 -o scan.csv").code,
+        0);
+    const auto r =
+        runKorda(dir, "record --config " + kExample + " --interval 0 --count 3 --to run.csv");
+    ASSERT_EQ(r.code, 0) << r.err;
     const auto scanned = lines(dir.read("scan.csv"));
     const auto recorded = lines(dir.read("run.csv"));
     ASSERT_EQ(recorded.size(), 4u);
@@ -157,66 +135,34 @@ TEST(RecordTool, RecordsIntoCsvAsScanWrites) {
 
 TEST(RecordTool, RefusesBadCommandLinesBeforeAnythingIsSent) {
     TempDir dir;
-    const struct {
-        std::vector<std::string> args;
-        const char* says;
-    } cases[] = {
-        {{"record", "--for", "0"}, "record --for: a duration in seconds or with a unit"},
-        {{"record", "--for", "5x"}, "not '5x'"},
-        {{"record", "--for", "2h", "--count", "5"}, "--for or --count, not both"},
-        {{"record", "--count", "0"}, "record --count must be a whole number from 1"},
-        {{"record", "--interval", "-1"}, "record --interval (seconds) must be"},
-        {{"record", "--to", "postgresql://lab/runs"}, "no PostgreSQL store yet"},
-        {{"record", "--speed", "3"}, "record: unknown option '--speed'"},
-        {{"sim:", "sim:", "idn"}, "several addresses are for record; idn takes one"},
-        {{"sim:", "sim:", "record", "--to", "two.csv"}, "a CSV file takes one instrument"},
-        {{"export"}, "export: the recording (an SQLite file) is missing"},
-        {{"export", "run.sqlite", "--from", "yesterday"}, "export --from: a time such as"},
-        {{"export", "run.sqlite", "--channels", "x"}, "export --channels: channel numbers"},
-    };
-    for (const auto& c : cases) {
-        const auto r = runKorda(dir, c.args);
-        EXPECT_EQ(r.code, 2) << r.out;
-        EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
+    for (const auto& c : korda::test::goldenRows("tool/record-bad-arguments.txt")) {
+        const auto r = runKorda(dir, c.at(0)); // arguments, a part of the message
+        EXPECT_EQ(r.code, 2) << c.at(0) << ": " << r.err;
+        EXPECT_NE(r.err.find(c.at(1)), std::string::npos) << r.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("two.csv")));
     dir.write("not.sqlite", "plain text, no database");
-    const auto r = runKorda(dir, {"export", "not.sqlite"});
+    const auto r = runKorda(dir, "export not.sqlite");
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.out.find("not.sqlite: "), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("not.sqlite: "), std::string::npos) << r.err;
     // A configuration the instrument would not hold as written is not sent.
     std::string cut = dir.read(kExample);
     cut.replace(cut.find("Oven top"), 8, "Oven top left of the door");
     dir.write("cut.json", cut);
-    const auto c =
-        runKorda(dir, {"record", "--config", "cut.json", "--count", "1", "--to", "c.csv"});
+    const auto c = runKorda(dir, "record --config cut.json --count 1 --to c.csv");
     EXPECT_EQ(c.code, 1);
-    EXPECT_NE(c.out.find("is cut to 15 characters"), std::string::npos) << c.out;
-    EXPECT_NE(c.out.find("nothing was sent"), std::string::npos) << c.out;
+    EXPECT_NE(c.err.find("is cut to 15 characters"), std::string::npos) << c.err;
+    EXPECT_NE(c.err.find("nothing was sent"), std::string::npos) << c.err;
 }
 
 // On a terminal every instrument has a status line, rewritten in place.
 TEST(RecordTool, ShowsAStatusLinePerInstrumentOnATerminal) {
     TempDir dir;
-    int terminal = -1;
-    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        ::chdir(dir.path().c_str());
-        execl(KORDA_TOOL, KORDA_TOOL, "sim:", "sim:7043A", "record", "--for", "2", "--to",
-              "run.sqlite", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    std::string screen;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
-        screen.append(buffer, static_cast<std::size_t>(n));
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ::close(terminal);
-    EXPECT_EQ(WEXITSTATUS(status), 0) << screen;
-    EXPECT_TRUE(std::regex_search(screen, std::regex("sim: +scanning +[0-9]+ scans .*101 [0-9.]+")))
-        << screen;
-    EXPECT_TRUE(std::regex_search(screen, std::regex("sim:7043A +scanning"))) << screen;
-    EXPECT_NE(screen.find("\x1b[2A\x1b[J"), std::string::npos) << screen;
+    const auto r = korda::test::runKordaOnTerminal(
+        dir, {"sim:", "sim:7043A", "record", "--for", "2", "--to", "run.sqlite"});
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("sim: +scanning +[0-9]+ scans .*101 [0-9.]+")))
+        << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("sim:7043A +scanning"))) << r.out;
+    EXPECT_NE(r.out.find("\x1b[2A\x1b[J"), std::string::npos) << r.out;
 }

@@ -6,8 +6,14 @@
 #include "TempDir.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <pty.h>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace korda::test {
 
@@ -37,6 +43,48 @@ inline KordaResult runKorda(const TempDir& dir, const std::string& arguments,
     r.out = dir.read("stdout.txt");
     r.err = dir.read("stderr.txt");
     return r;
+}
+
+// Runs korda with the arguments in dir on a terminal of its own: its exit
+// code, and in out all the terminal showed.
+inline KordaResult runKordaOnTerminal(const TempDir& dir, std::vector<std::string> args) {
+    args.insert(args.begin(), KORDA_TOOL);
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    KordaResult r;
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid < 0) return r;
+    if (pid == 0) { // only async-signal-safe calls until korda runs
+        if (::chdir(dir.path().c_str()) == 0) ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) // EIO once korda ends
+        r.out.append(buffer, static_cast<std::size_t>(n));
+    ::close(terminal);
+    int raw = 0;
+    ::waitpid(pid, &raw, 0);
+    r.code = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    return r;
+}
+
+// The rows of a table in tests/golden (fields split at tabs; blank
+// lines and lines starting with '#' skipped); a missing table fails the test.
+inline std::vector<std::vector<std::string>> goldenRows(const std::string& name) {
+    std::ifstream in(std::string(KORDA_SOURCE_DIR) + "/tests/golden/" + name);
+    if (!in) throw std::runtime_error("no table " + name);
+    std::vector<std::vector<std::string>> rows;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream fields(line);
+        rows.emplace_back();
+        for (std::string field; std::getline(fields, field, '\t');)
+            rows.back().push_back(field);
+    }
+    return rows;
 }
 
 } // namespace korda::test

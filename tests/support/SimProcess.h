@@ -4,84 +4,50 @@
 
 #ifndef _WIN32
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "Child.h"
+#include "TempDir.h"
 
-#include <csignal>
 #include <cstdint>
 #include <cstdlib>
-#include <string>
-#include <vector>
-
-extern char** environ;
 
 namespace korda::test {
 
 class SimProcess {
   public:
-    explicit SimProcess(std::vector<std::string> options = {"--port", "0"}) {
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        options.insert(options.begin(), KORDA_SIM_PROGRAM);
-        std::vector<char*> argv;
-        for (auto& option : options)
-            argv.push_back(option.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        output_ = out[0];
+    explicit SimProcess(std::vector<std::string> options = {"--port", "0"})
+        : child_(withProgram(std::move(options)), {}, dir_.file("sim.log").string()) {
         // "korda-sim: model 5129A listening on TCP port N"
-        std::string line;
-        char c = 0;
-        pollfd p{output_, POLLIN, 0};
-        while (pid_ > 0 && line.find('\n') == std::string::npos && ::poll(&p, 1, 10000) > 0 &&
-               ::read(output_, &c, 1) == 1)
-            line += c;
-        const auto at = line.rfind("port ");
-        if (at != std::string::npos) port_ = static_cast<std::uint16_t>(std::atoi(&line[at + 5]));
+        for (int waited = 0; child_.pid() > 0 && port_ == 0 && waited < 10000; waited += 5) {
+            const std::string out = dir_.read("sim.log");
+            const auto at = out.find("port ");
+            if (at != std::string::npos && out.find('\n', at) != std::string::npos)
+                port_ = static_cast<std::uint16_t>(std::atoi(&out[at + 5]));
+            else
+                ::usleep(5000);
+        }
     }
-    ~SimProcess() {
-        stop(SIGTERM, 10000);
-        if (output_ >= 0) ::close(output_);
-    }
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
+    ~SimProcess() { stop(SIGTERM, 10000); }
 
     std::uint16_t port() const { return port_; }
-    pid_t pid() const { return pid_; }
+    pid_t pid() const { return child_.pid(); }
 
     // Sends the signal and waits at most boundMs for the program to end: its
     // exit code (128 + the signal that ended it), or -1 when it still runs
     // (it is killed then).
     int stop(int signal, unsigned boundMs) {
-        if (pid_ <= 0) return -1;
-        ::kill(pid_, signal);
-        int status = 0;
-        pid_t done = 0;
-        for (unsigned waited = 0; (done = ::waitpid(pid_, &status, WNOHANG)) == 0; waited += 5) {
-            if (waited >= boundMs) {
-                ::kill(pid_, SIGKILL);
-                ::waitpid(pid_, &status, 0);
-                pid_ = -1;
-                return -1;
-            }
-            ::usleep(5000);
-        }
-        pid_ = -1;
-        if (done < 0) return -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        child_.signal(signal);
+        const int code = child_.wait(static_cast<int>(boundMs));
+        if (code < 0) child_.signal(SIGKILL);
+        return code;
     }
 
   private:
-    pid_t pid_ = -1;
-    int output_ = -1;
+    static std::vector<std::string> withProgram(std::vector<std::string> options) {
+        options.insert(options.begin(), KORDA_SIM_PROGRAM);
+        return options;
+    }
+    TempDir dir_;
+    Child child_;
     std::uint16_t port_ = 0;
 };
 

@@ -59,17 +59,6 @@ class SimLink {
         return parent.parseResponse(replies, record, errorText, errorCode);
     }
 
-    // readBack for processors that ask exactly as many queries as they expect
-    // lines; returns the queries.
-    CommandList fetch(IProcessor& p, VmrInstConfig& record) {
-        CommandList queries;
-        std::string text;
-        int code = 0;
-        EXPECT_TRUE(readBack(p, record, text, code, &queries)) << text;
-        EXPECT_EQ(static_cast<int>(queries.size()), p.responseCount());
-        return queries;
-    }
-
     sim::Instrument instrument;
     sim::TcpServer server;
     std::shared_ptr<korda32ex::SCPIHandler> handler;

@@ -1,6 +1,6 @@
 // Data files read in large blocks: the block line reader against the one line
-// splitter, the strided line check against the plain sum, and reads through
-// the line index against readDataText on the whole text.
+// splitter, and reads through the line index against readDataText on the
+// whole text.
 #include "logdata/DataFileIndex.h"
 #include "ScanBuffer.h"
 #include "TempDir.h"
@@ -8,13 +8,11 @@
 #include "core/Text.h"
 #include "logdata/DataFileReader.h"
 #include "logdata/FileLines.h"
-#include "logdata/LineCheck.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -97,27 +95,6 @@ TEST(FileLines, BlocksGiveTheLinesOfTheWholeText) {
         FileLines none(directory);
         EXPECT_FALSE(none.next(line, offset));
         EXPECT_TRUE(none.failed());
-    }
-}
-
-TEST(LineCheck, StridedSumEqualsThePlainSum) {
-    std::mt19937 random(17);
-    for (std::size_t length = 0; length < 400; ++length) {
-        std::string body(length, '\0');
-        for (char& c : body)
-            c = static_cast<char>(random());
-        for (const std::uint8_t seed : {0, 1, 200}) {
-            unsigned a[5];
-            for (unsigned m = 0; m < 5; ++m)
-                a[m] = (m + 1u) * seed;
-            for (std::size_t i = 0; i < length; ++i)
-                a[i % 5] += static_cast<unsigned char>(body[i]);
-            std::uint8_t state = seed;
-            const auto code = lineCheckCode(body, state);
-            EXPECT_EQ(state, static_cast<std::uint8_t>(a[0])) << length;
-            for (unsigned m = 0; m < 5; ++m)
-                EXPECT_EQ(code[m], lineCheckTable[static_cast<std::uint8_t>(a[m])]) << length;
-        }
     }
 }
 

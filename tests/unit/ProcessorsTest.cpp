@@ -1,8 +1,10 @@
 // The processors of a configuration record: the parse of the instrument's
-// replies into each field, the text of names and units, the record's
-// addressing and the composite rules. Their command texts are the cases of
-// golden/commands-*.txt (CommandTranscriptTest.cpp).
+// replies into each field (golden/processor-replies.txt), the text of names
+// and units, the record's addressing and the composite rules. Their command
+// texts are the cases of golden/commands-*.txt (CommandTranscriptTest.cpp).
 #include "ConfigSupport.h"
+#include "FullRecord.h"
+#include "Transcript.h"
 #include "channels/ChannelProcessor.h"
 #include "channels/ChannelRules.h"
 #include "channels/ChannelSettingProcessors.h"
@@ -15,7 +17,9 @@
 
 #include <algorithm>
 #include <clocale>
-
+#include <functional>
+#include <map>
+#include <sstream>
 #include <tuple>
 
 using namespace korda32ex;
@@ -23,92 +27,75 @@ using namespace korda::test;
 
 namespace {
 
-TEST(ChannelParse, FunctionWords) {
-    auto r = zeroRecord();
-    r->modules[1].moduleState = VMR_MODULE_ABSENT;
-    ChannelFunctionProcessor function(1, 4);
-    const std::pair<const char*, std::uint32_t> cases[] = {
-        {"\"VOLT\"", 1},      {"\"volt:ac\"", 2},    {"\"CURR\"", 3},      {"\"CURR:AC\"", 4},
-        {"\"RES\"", 5},       {"\"FRES\"", 6},       {"\"TEMP RTD\"", 7},  {"\"TEMP TRTD\"", 8},
-        {"\"TEMP FRTD\"", 9}, {"\"TEMP THER\"", 10}, {"\"TEMP FTH\"", 11}, {"\"Temp Tc\"", 12},
-        {"\"FREQ\"", 13}};
-    for (const auto& [reply, code] : cases) {
-        EXPECT_TRUE(parseWith(function, reply, *r).ok) << reply;
-        EXPECT_EQ(r->modules[1].channels[4].function, code) << reply;
-    }
-    EXPECT_EQ(r->modules[1].moduleState, 2u); // a channel read back marks its module present
-
-    r->modules[1].channels[4].function = 6;
-    for (const char* reply : {"VOLT", "\"VOLT:DC\"", "\"TEMP\"", ""})
-        EXPECT_TRUE(rejects(function, reply, *r));
-    EXPECT_EQ(r->modules[1].channels[4].function, 6u);
+// One processor by its name (without "Processor"), for the channel of its number.
+std::unique_ptr<IProcessor> processorNamed(const std::string& name, int number) {
+    const int slot = number == 1 ? -1 : number / 100 - 1, index = number % 100 - 1;
+    // clang-format off
+#define KORDA_ADDRESSED(N) {#N, [&] { return std::make_unique<N##Processor>(slot, index); }}
+#define KORDA_COMPUTED(N) {"Comp" #N, [&] { return std::make_unique<Comp##N##Processor>(slot, index); }}
+#define KORDA_SETTING(N) {#N, [] { return std::make_unique<N##Processor>(); }}
+    const std::map<std::string, std::function<std::unique_ptr<IProcessor>()>> named{
+        KORDA_ADDRESSED(ChannelFunction), KORDA_ADDRESSED(ChannelRange),
+        KORDA_ADDRESSED(ChannelAlarmTrigger), KORDA_ADDRESSED(FirstAlarmFunction),
+        KORDA_ADDRESSED(SecondAlarmFunction), KORDA_ADDRESSED(ChannelDelay),
+        KORDA_ADDRESSED(SecondAlarmLimit), KORDA_ADDRESSED(SecondAlarmIO),
+        KORDA_ADDRESSED(ThermoDetection), KORDA_ADDRESSED(ThermoColdJunction),
+        KORDA_ADDRESSED(ChannelName), KORDA_COMPUTED(ChannelFunction),
+        KORDA_COMPUTED(ChannelPolyCoeff), KORDA_COMPUTED(AChannel), KORDA_COMPUTED(BChannel),
+        KORDA_COMPUTED(FirstAlarmIO), KORDA_COMPUTED(SecondAlarmIO), KORDA_COMPUTED(FactorM),
+        KORDA_COMPUTED(SecondAlarmLimit), KORDA_COMPUTED(FirstAlarmFunction),
+        KORDA_COMPUTED(SecondAlarmFunction), KORDA_COMPUTED(Name), KORDA_COMPUTED(SelectedChannels),
+        KORDA_SETTING(TempConfig), KORDA_SETTING(SampleRate), KORDA_SETTING(Destination),
+        KORDA_SETTING(AutoRecording), KORDA_SETTING(TriggerType), KORDA_SETTING(TriggerAutoOrder),
+        KORDA_SETTING(ResumeScanOnPower), KORDA_SETTING(DataSecurity), KORDA_SETTING(SourceControl),
+        KORDA_SETTING(TotalizerMode), KORDA_SETTING(TotalizerStartCount), KORDA_SETTING(ScanCount),
+        KORDA_SETTING(ScanInterval), KORDA_SETTING(TotalizerReset)};
+#undef KORDA_ADDRESSED
+#undef KORDA_COMPUTED
+#undef KORDA_SETTING
+    // clang-format on
+    const auto it = named.find(name);
+    return it == named.end() ? nullptr : it->second();
 }
 
-TEST(ChannelParse, RangeRepliesBecomeRangeOrSensorCodes) {
-    auto r = zeroRecord();
-    ChannelRangeProcessor range(0, 0);
-    ChannelRecord& ch = r->modules[0].channels[0];
-    struct Case {
-        std::uint32_t function;
-        const char* reply;
-        std::uint32_t code;
-    };
-    const Case cases[] = {{1, "+1.00000000E+01", 18},
-                          {2, "150", 37},
-                          {3, "0.5", 48},
-                          {6, "garbage", 1},
-                          {7, "a392", 82},
-                          {9, "PT100", 81},
-                          {10, "RPOL", 100},
-                          {12, "X", 0x6F01},
-                          {13, "+1.0", 0},
-                          {0, "1", 0}};
-    for (const auto& c : cases) {
-        ch.function = c.function;
-        ch.range = 12345;
-        EXPECT_TRUE(parsesTo(range, c.reply, *r, ch.range, c.code)) << c.function;
+// The cases of golden/processor-replies.txt (see its head for the form).
+TEST(ProcessorReplies, Transcripts) {
+    for (const auto& c : readTranscript("processor-replies.txt")) {
+        SCOPED_TRACE(c.where + ": " + c.name);
+        auto r = zeroRecord();
+        auto expected = zeroRecord();
+        std::unique_ptr<IProcessor> p;
+        for (std::size_t i = 0; i < c.lines.size(); ++i) {
+            const auto& [kind, text] = c.lines[i];
+            if (kind == '@' && text.rfind("record ", 0) == 0) {
+                ASSERT_EQ(applyRecordText(*r, text.substr(7)), "");
+                ASSERT_EQ(applyRecordText(*expected, text.substr(7)), "");
+            } else if (kind == '@') {
+                std::istringstream words(text.substr(6)); // "parse NAME [CHANNEL]"
+                std::string name;
+                int number = 0;
+                words >> name >> number;
+                p = processorNamed(name, number);
+                ASSERT_NE(p, nullptr) << text;
+            } else if (kind == '<') {
+                std::string refusal;
+                for (std::size_t k = i + 1;
+                     k < c.lines.size() && c.lines[k].kind != '<' && c.lines[k].kind != '@'; ++k) {
+                    if (c.lines[k].kind == '=') {
+                        ASSERT_EQ(applyRecordText(*expected, c.lines[k].text), "");
+                    }
+                    if (c.lines[k].kind == '!') refusal = "Invalid response: " + text;
+                }
+                const ParseResult out = parseWith(*p, text, *r);
+                EXPECT_EQ(out.ok, refusal.empty()) << text;
+                if (!refusal.empty()) {
+                    EXPECT_EQ(std::pair(out.text, out.code), std::pair(refusal, -1));
+                }
+                EXPECT_EQ(recordText(*r), recordText(*expected)) << text;
+                EXPECT_EQ(std::memcmp(r.get(), expected.get(), sizeof *r), 0) << text;
+            }
+        }
     }
-    ch.function = 1;
-    EXPECT_TRUE(rejects(range, "-1.00000000E+01", *r));
-}
-
-TEST(ChannelSettingsParse, ReplyForms) {
-    auto r = zeroRecord();
-    ChannelRecord& c = r->modules[0].channels[0];
-
-    ChannelAlarmTriggerProcessor trig(0, 0);
-    EXPECT_TRUE(parsesTo(trig, "101", *r, c.alarmFlags, 1));
-    c.alarmFlags = 0x7;
-    EXPECT_TRUE(parsesTo(trig, "000", *r, c.alarmFlags, 0x6));
-    EXPECT_TRUE(rejects(trig, "NONE", *r));
-
-    FirstAlarmFunctionProcessor al1(0, 0);
-    SecondAlarmFunctionProcessor al2(0, 0);
-    c.alarmFlags = 0;
-    EXPECT_TRUE(parsesTo(al1, "LOW", *r, c.alarmFlags, 0x2));
-    EXPECT_TRUE(parsesTo(al2, "high", *r, c.alarmFlags, 0x12));
-    EXPECT_TRUE(rejects(al2, "ON", *r));
-
-    ChannelDelayProcessor delay(0, 0);
-    SecondAlarmLimitProcessor lim2(0, 0);
-    EXPECT_TRUE(parsesTo(delay, "+2.50000000E-01", *r, c.delay, 0.25));
-    c.alarm2Limit = 3;
-    EXPECT_TRUE(rejects(lim2, "-2.0", *r));
-
-    SecondAlarmIOProcessor out2(0, 0);
-    EXPECT_TRUE(parsesTo(out2, "3", *r, c.alarm2Output, 4));
-    EXPECT_TRUE(rejects(out2, "40", *r));
-
-    ThermoDetectionProcessor odet(0, 0);
-    EXPECT_TRUE(parsesTo(odet, "on", *r, c.openDetect, 1));
-    EXPECT_TRUE(rejects(odet, "1", *r));
-
-    ThermoColdJunctionProcessor rjun(0, 0);
-    EXPECT_TRUE(parsesTo(rjun, "EXT", *r, c.refJunction, 2));
-    EXPECT_TRUE(rejects(rjun, "EXTERNAL", *r));
-
-    ChannelNameProcessor name(0, 0); // names are accepted and dropped
-    EXPECT_TRUE(parsesTo(name, "\"whatever\"", *r, c.name[0], 0));
 }
 
 // The text a name or unit field gives in a command, at most maxBytes long.
@@ -151,134 +138,6 @@ TEST(ChannelText, Utf8LocaleAndDecimalComma) {
     EXPECT_EQ(joined(commandsOf(delay, *r)), "ROUT:CHAN:DEL 0.125,(@1)");
     FactorBProcessor b(-1, 1);
     EXPECT_TRUE(parsesTo(b, "+1.25000000E+00", *r, r->channel1.scaleB, 1.25));
-}
-
-TEST(ComputedChannelParse, ReplyForms) {
-    auto r = zeroRecord();
-    ComputedChannelRecord& c = r->computed[1];
-
-    CompChannelFunctionProcessor f(4, 1);
-    EXPECT_TRUE(parseWith(f, "subt", *r).ok);
-    EXPECT_EQ(c.function, 0x5007u);
-    EXPECT_EQ(r->modules[4].moduleState, 5u); // a computed channel read back marks its area
-    EXPECT_TRUE(rejects(f, "SUB", *r));
-
-    CompChannelPolyCoeffProcessor coeff(4, 1);
-    const auto coefficients = [&] {
-        return std::vector<double>(c.coefficients, c.coefficients + 7);
-    };
-    EXPECT_TRUE(parseWith(coeff, "+1.5E+00,x,3,", *r).ok);
-    EXPECT_EQ(coefficients(), (std::vector<double>{1.5, 0, 3, 0, 0, 0, 0}));
-    c.listHasChannel1 = 77; // the word after the coefficients must stay untouched
-    EXPECT_TRUE(parseWith(coeff, "1,2,3,4,5,6,7,8,9,", *r).ok);
-    EXPECT_EQ(coefficients(), (std::vector<double>{1, 2, 3, 4, 5, 6, 7}));
-    EXPECT_EQ(c.listHasChannel1, 77u);
-    EXPECT_TRUE(rejects(coeff, "", *r));
-
-    CompAChannelProcessor a(4, 1);
-    CompBChannelProcessor b(4, 1);
-    EXPECT_TRUE(parsesTo(a, "  (@ 205)", *r, c.sourceA, 205));
-    EXPECT_TRUE(parsesTo(b, "NONE", *r, c.sourceB, 0));
-
-    CompFirstAlarmIOProcessor out1(4, 1);
-    CompSecondAlarmIOProcessor out2(4, 1);
-    EXPECT_TRUE(parsesTo(out1, "3", *r, c.alarm1Output, 4));
-    EXPECT_TRUE(parsesTo(out2, "32", *r, c.alarm2Output, 0x80000000u));
-    EXPECT_TRUE(parsesTo(out1, "NONE", *r, c.alarm1Output, 0));
-    for (const char* bad : {"33", "-1", "4294967297"})
-        EXPECT_TRUE(rejects(out1, bad, *r));
-
-    CompFactorMProcessor m(4, 1);
-    CompSecondAlarmLimitProcessor lim2(4, 1);
-    EXPECT_TRUE(rejects(m, "-2.0", *r));
-    c.alarm2Limit = 4;
-    EXPECT_TRUE(parsesTo(lim2, "not a number", *r, c.alarm2Limit, 0));
-
-    CompFirstAlarmFunctionProcessor al1(4, 1);
-    CompSecondAlarmFunctionProcessor al2(4, 1);
-    c.alarmFlags = 0;
-    EXPECT_TRUE(parsesTo(al1, "high", *r, c.alarmFlags, 0x4));
-    EXPECT_TRUE(parsesTo(al2, "LOW", *r, c.alarmFlags, 0xC));
-    EXPECT_TRUE(rejects(al1, "MID", *r));
-
-    // Names and lists are accepted and dropped.
-    CompNameProcessor name(4, 1);
-    CompSelectedChannelsProcessor list(4, 1);
-    EXPECT_TRUE(parsesTo(name, "\"anything\"", *r, c.name[0], 0));
-    EXPECT_TRUE(parsesTo(list, "(@101)", *r, c.sourceList[0], 0));
-}
-
-// One of each instrument-level setting processor.
-struct Settings {
-    TempConfigProcessor temp;
-    DestinationProcessor destination;
-    SampleRateProcessor rate;
-    ScanCountProcessor count;
-    TriggerTypeProcessor source;
-    TriggerAutoOrderProcessor order;
-    ResumeScanOnPowerProcessor resume;
-    DataSecurityProcessor security;
-    SourceControlProcessor control;
-    AutoRecordingProcessor recording;
-    ScanIntervalProcessor interval;
-    TotalizerDebounceProcessor debounce;
-    TotalizerStartCountProcessor start;
-    TotalizerModeProcessor mode;
-    TotalizerResetProcessor state;
-};
-
-TEST(SettingProcessors, RepliesChangeOnlyTheirOwnField) {
-    Settings s;
-    using Field = std::uint32_t VmrInstConfig::*;
-    const Field flags = &VmrInstConfig::flags;
-    struct Case {
-        IProcessor* p;
-        const char* reply;
-        Field field;
-        std::uint32_t before, after;
-    };
-    const Case cases[] = {
-        {&s.temp, "f", flags, 0x01, 0x11},
-        {&s.rate, "slow", flags, 0x10, 0x13},
-        {&s.rate, "Med", flags, 0, 1},
-        {&s.rate, "FAST", flags, 1, 1}, // fast sets no bit
-        {&s.destination, "mmem", &VmrInstConfig::recordDestination, 0, 2},
-        {&s.recording, "0", &VmrInstConfig::recordDestination, 2, 0},
-        {&s.source, "alar", &VmrInstConfig::triggerSource, 0, 2},
-        {&s.order, "000", &VmrInstConfig::autoTriggerOrder, 0, 3},
-        {&s.resume, "1", flags, 0x01, 0x81},
-        {&s.security, "0", flags, 0xE1, 0xC1},
-        {&s.control, "1", flags, 0x01, 0x41},
-        {&s.mode, "rres", &VmrInstConfig::totalizerType, 0, 1},
-        {&s.start, "123456", &VmrInstConfig::totalizerCount, 0, 123456},
-        {&s.start, "lots", &VmrInstConfig::totalizerCount, 5, 0},
-        {&s.count, "none", &VmrInstConfig::triggerCount, 5, 0}, // not a number reads 0
-    };
-    auto r = zeroRecord();
-    for (const auto& c : cases) {
-        (*r).*c.field = c.before;
-        EXPECT_TRUE(parsesTo(*c.p, c.reply, *r, (*r).*c.field, c.after));
-    }
-
-    EXPECT_TRUE(parseWith(s.interval, "3725", *r).ok);
-    EXPECT_EQ(std::tuple(r->intervalHours, r->intervalMinutes, r->intervalSeconds),
-              std::tuple(1u, 2u, 5u));
-    EXPECT_TRUE(parseWith(s.interval, "INF", *r).ok);
-    EXPECT_EQ(r->intervalHours + r->intervalMinutes + r->intervalSeconds, 0u);
-}
-
-TEST(SettingProcessors, AnUnknownReplyIsRefusedLeavingTheRecord) {
-    Settings s;
-    auto r = zeroRecord();
-    r->flags = 0x10;
-    r->recordDestination = 2;
-    r->triggerSource = 1;
-    r->triggerCount = 5;
-    const std::pair<IProcessor*, const char*> cases[] = {
-        {&s.temp, "K"},    {&s.destination, "USB"}, {&s.rate, "MEDIUM"},  {&s.order, "000 "},
-        {&s.resume, "ON"}, {&s.state, ""},          {&s.count, "100000"}, {&s.count, "-3"}};
-    for (const auto& [p, reply] : cases)
-        EXPECT_TRUE(rejects(*p, reply, *r));
 }
 
 TEST(RecordAccess, AddressesStayInsideTheRecord) {

@@ -137,7 +137,8 @@ TEST(ChannelText, Utf8LocaleAndDecimalComma) {
     ChannelDelayProcessor delay(-1, 1);
     EXPECT_EQ(joined(commandsOf(delay, *r)), "ROUT:CHAN:DEL 0.125,(@1)");
     FactorBProcessor b(-1, 1);
-    EXPECT_TRUE(parsesTo(b, "+1.25000000E+00", *r, r->channel1.scaleB, 1.25));
+    EXPECT_TRUE(parseWith(b, "+1.25000000E+00", *r).ok);
+    EXPECT_EQ(r->channel1.scaleB, 1.25);
 }
 
 TEST(RecordAccess, AddressesStayInsideTheRecord) {

@@ -1,6 +1,5 @@
 // The detail of the last failure per thread, and the wire trace, through the
 // exported interface.
-#include "ScriptedInstrument.h"
 #include "TempDir.h"
 #include "TestSupport.h"
 #include "platform/platform.h"
@@ -40,12 +39,6 @@ std::uint16_t closedPort() {
     return port;
 }
 
-int openTcp(int bcn, std::uint16_t port) {
-    const uint8_t loopback[4] = {127, 0, 0, 1};
-    dlxVmrCCFsetBCN(bcn, DLXVMR_INTERFACE_TCPIP, port, loopback, DLXVMR_MODEL_7043A);
-    return dlxVmrCommOpen(bcn);
-}
-
 struct Library : ::testing::Test {
     void SetUp() override { ASSERT_EQ(dlxVmrLibInit(0), 1); }
     void TearDown() override { dlxVmrLibExit(); }
@@ -62,7 +55,7 @@ void KORDA_CALL collect(void* context, int bcn, int direction, const char* text,
 
 TEST_F(Library, ARefusedConnectNamesTheAddressWithTheSystemsReason) {
     const std::uint16_t port = closedPort();
-    EXPECT_EQ(openTcp(1, port), DLXVMR_E_CONNECTION_REFUSED);
+    EXPECT_EQ(korda::test::openLoopback(1, port), DLXVMR_E_CONNECTION_REFUSED);
     const std::string prefix = "connect 127.0.0.1:" + std::to_string(port) + ": ";
     const std::string detail = detailA();
     EXPECT_EQ(detail.substr(0, prefix.size()), prefix);
@@ -73,7 +66,7 @@ TEST_F(Library, ARefusedConnectNamesTheAddressWithTheSystemsReason) {
 }
 
 TEST_F(Library, TheDetailComesWideOrTruncatedWithItsWholeLength) {
-    EXPECT_EQ(openTcp(1, closedPort()), DLXVMR_E_CONNECTION_REFUSED);
+    EXPECT_EQ(korda::test::openLoopback(1, closedPort()), DLXVMR_E_CONNECTION_REFUSED);
     const std::string detail = detailA();
     wchar_t wide[512];
     EXPECT_EQ(dlxVmrGetLastErrorDetailW(wide, 512), static_cast<int>(detail.size()));
@@ -85,7 +78,7 @@ TEST_F(Library, TheDetailComesWideOrTruncatedWithItsWholeLength) {
 }
 
 TEST_F(Library, ASuccessLeavesTheDetailAFailureReplacesIt) {
-    EXPECT_EQ(openTcp(1, closedPort()), DLXVMR_E_CONNECTION_REFUSED);
+    EXPECT_EQ(korda::test::openLoopback(1, closedPort()), DLXVMR_E_CONNECTION_REFUSED);
     const std::string detail = detailA();
     // A failure without more to say gives its status text.
     uint32_t seconds = 0;
@@ -122,7 +115,7 @@ TEST_F(Library, ATimedOutQueryIsDescribedInFull) {
         }
         return ScriptedPeer::Action{out};
     });
-    ASSERT_EQ(openTcp(1, peer.port()), 1);
+    ASSERT_EQ(korda::test::openLoopback(1, peer.port()), 1);
     // A limit of 0 s leaves the least time per line: 150 ms.
     ASSERT_EQ(dlxVmrTimeoutSet(0), 1);
     EXPECT_EQ(dlxVmrModelCheck(1), -1015);
@@ -146,7 +139,7 @@ TEST_F(Library, EachThreadSeesTheDetailOfItsOwnFailure) {
     };
     std::string seenByConnector, seenByReader;
     std::thread connector([&] {
-        EXPECT_EQ(openTcp(3, port), DLXVMR_E_CONNECTION_REFUSED);
+        EXPECT_EQ(korda::test::openLoopback(3, port), DLXVMR_E_CONNECTION_REFUSED);
         bothFailed();
         seenByConnector = detailA();
     });

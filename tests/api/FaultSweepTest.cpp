@@ -239,6 +239,12 @@ std::uint32_t exchangeLimitMs(const Call& call) {
                                    kPerLineMs * static_cast<std::uint32_t>(call.linesPerExchange));
 }
 
+// Outputs of the calls (the calls run on the test's thread only).
+int gValue = 0;
+float gReading = 0;
+char gText[64];
+std::int32_t gStatus[3];
+
 std::vector<Call> instrumentCalls(FaultyPeer& peer) {
     sim::Instrument& instrument = peer.instrument();
     const std::shared_ptr<VmrInstConfig> config = korda::test::threeVoltageInputs();
@@ -246,51 +252,21 @@ std::vector<Call> instrumentCalls(FaultyPeer& peer) {
         {"ModelCheck", [] { return dlxVmrModelCheck(1); }},
         {"TimeSet", [] { return dlxVmrTimeSet(1); }, 3},
         {"TimeSetUTC", [] { return dlxVmrTimeSetUTC(1); }, 3},
-        {"DIOGet",
-         [] {
-             int v = 0;
-             return dlxVmrDIOGet(1, &v);
-         }},
+        {"DIOGet", [] { return dlxVmrDIOGet(1, &gValue); }},
         {"DIOSet", [] { return dlxVmrDIOSet(1, 0x0F, 0x05); }, 3},
-        {"TotalizerGet",
-         [] {
-             int v = 0;
-             return dlxVmrTotalizerGet(1, &v);
-         }},
+        {"TotalizerGet", [] { return dlxVmrTotalizerGet(1, &gValue); }},
         {"TotalizerClear", [] { return dlxVmrTotalizerClear(1); }, 3},
         {"OEMIdentitySetA", [] { return dlxVmrOEMIdentitySetA(1, "lab 7"); }, 3},
-        {"OEMIdentityGetA",
-         [] {
-             char t[64];
-             return dlxVmrOEMIdentityGetA(1, t, sizeof t);
-         },
-         1, true},
+        {"OEMIdentityGetA", [] { return dlxVmrOEMIdentityGetA(1, gText, sizeof gText); }, 1, true},
         {"GetInstalledModules", [] { return dlxVmrGetInstalledModules(1); }, 1, true},
         {"ScansEnable", [] { return dlxVmrScansEnable(1, 0); }, 5},
         {"ScansClear", [] { return dlxVmrScansClear(1); }, 3},
-        {"GetScansCount",
-         [] {
-             int n = 0;
-             return dlxVmrGetScansCount(1, &n);
-         }},
-        {"ScansCount",
-         [] {
-             int n = 0;
-             return dlxVmrScansCount(1, &n);
-         }},
+        {"GetScansCount", [] { return dlxVmrGetScansCount(1, &gValue); }},
+        {"ScansCount", [] { return dlxVmrScansCount(1, &gValue); }},
         {"InstMonitor", [] { return dlxVmrInstMonitor(1, 1, 101); }, 5},
         {"SpyEnable", [] { return dlxVmrSpyEnable(1, 1); }, 5},
-        {"SpyGet",
-         [] {
-             float r = 0;
-             return dlxVmrSpyGet(1101, &r);
-         },
-         9},
-        {"PCCardStatus",
-         [] {
-             std::int32_t s[3] = {};
-             return dlxVmrPCCardStatus(1, s);
-         }},
+        {"SpyGet", [] { return dlxVmrSpyGet(1101, &gReading); }, 9},
+        {"PCCardStatus", [] { return dlxVmrPCCardStatus(1, gStatus); }},
         {"ScansGet",
          [&instrument] {
              // Fresh readings for every call: the instrument scans every
@@ -304,12 +280,8 @@ std::vector<Call> instrumentCalls(FaultyPeer& peer) {
              test::ScanBuffer buffer(2, 3);
              return dlxVmrScansGet(1, 2, buffer.record());
          }},
-        {"ConfigSet",
-         [config] {
-             int detail = 0;
-             return dlxVmrConfigSet(1, config.get(), 0, &detail);
-         },
-         41, false, true},
+        {"ConfigSet", [config] { return dlxVmrConfigSet(1, config.get(), 0, nullptr); }, 41, false,
+         true},
     };
 }
 

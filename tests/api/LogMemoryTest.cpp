@@ -2,7 +2,6 @@
 // log files, and the exported functions that list, count, read and clear them.
 #include "LogMemory.h"
 #include "ScanBuffer.h"
-#include "ScriptedInstrument.h"
 #include "TempDir.h"
 #include "TestSupport.h"
 
@@ -36,15 +35,6 @@ void recordRun(Instrument& in, int count) {
     run(in, {("TRIG:COUN " + std::to_string(count)).c_str(), "INIT"});
     EXPECT_EQ(ask(in, "*OPC?"), "1");
     EXPECT_FALSE(korda::sim::scanning(in));
-}
-
-// A data-file text of `scans` lines, long enough to pass as a file reply.
-std::string dataReply(int scans) {
-    std::string text = "Record #,Time,Ch101,Ch102,Status,Check\r\n";
-    for (int i = 1; i <= scans; ++i)
-        text += std::to_string(i) + ",2024-05-06 12:00:0" + std::to_string(i % 10) +
-                ".250,+1.000000E+00,-2.500000E+00,0,ABCDE\r\n";
-    return text;
 }
 
 } // namespace
@@ -208,121 +198,4 @@ TEST(LogMemoryApi, LoggedScansReadBackInPiecesAsLiveFetch) {
     EXPECT_EQ(dlxVmrPCCardScansCount(1, &count, 1), 1);
     EXPECT_EQ(count, -1);
     EXPECT_EQ(dlxVmrPCCardScansGet(1, 0, 0, nullptr), 1);
-}
-
-// 20 files are listed in two exchanges of 15 and 5 name queries.
-TEST(LogMemoryApi, ListsNamesFifteenToAnExchange) {
-    ScriptedSession s;
-    ASSERT_EQ(s.openStatus(), 1);
-    s.instrument.script("MEMory:LOG:NFILes?", {"20"});
-    std::string expected;
-    for (int i = 1; i <= 20; ++i) {
-        s.instrument.script("MEMory:LOG:NAME? " + std::to_string(i),
-                            {"\"F" + std::to_string(i) + ".CSV\""});
-        expected += "\"F" + std::to_string(i) + ".CSV\"*";
-    }
-    char* names = nullptr;
-    int count = 0;
-    ASSERT_EQ(dlxVmrGetPCCardScansFileList(1, &names, &count), 1);
-    EXPECT_EQ(count, 20);
-    EXPECT_EQ(std::string(names), expected);
-    dlxVmrDeleteBuffer(names);
-
-    std::vector<std::size_t> perMessage;
-    for (const auto& m : s.instrument.messages()) {
-        std::size_t n = 0;
-        for (const auto& line : lines(m))
-            n += line.rfind("MEMory:LOG:NAME? ", 0) == 0;
-        if (n > 0) perMessage.push_back(n);
-    }
-    EXPECT_EQ(perMessage, (std::vector<std::size_t>{15, 5}));
-}
-
-// A peer that stops answering in the middle of the list: nothing is handed out.
-TEST(LogMemoryApi, FailureMidwayHandsNothingOut) {
-    ScriptedPeer peer([](const std::string& received, int) {
-        ScriptedPeer::Action a;
-        if (received.find("SYST:ERR?") != std::string::npos) a.reply = "0,\"No error\"\r\n";
-        if (received.find("NFIL") != std::string::npos) a.reply = "20\r\n";
-        if (received.find("NAME? 1\r") != std::string::npos)
-            for (int i = 1; i <= 15; ++i)
-                a.reply += "\"F" + std::to_string(i) + "\"\r\n";
-        if (received.find("NAME? 16\r") != std::string::npos) a.closeAfter = true;
-        return a;
-    });
-    dlxVmrLibInit(0);
-    ASSERT_EQ(openLoopback(1, peer.port()), 1);
-    char* names = nullptr;
-    int count = -7;
-    EXPECT_EQ(dlxVmrGetPCCardScansFileList(1, &names, &count), DLXVMR_E_SOCKET_READ);
-    EXPECT_EQ(names, nullptr);
-    EXPECT_EQ(count, -7);
-    dlxVmrCommClose(1);
-    dlxVmrLibExit();
-}
-
-TEST(LogMemoryApi, AFileCountThatIsNoNumberLeavesTheCount) {
-    ScriptedSession s;
-    auto& peer = s.instrument;
-    peer.script("MEMory:LOG:NFILes?", {"3", "many"});
-    peer.script("MEMory:LOG:NAME? 3", {"\"LAST\"\"ONE.CSV\""});
-    peer.script("MEMory:LOG:READ? \"LAST\"\"ONE.CSV\"", {dataReply(7)});
-    int count = 0;
-    EXPECT_EQ(dlxVmrPCCardScansCount(1, &count, 1), 1);
-    EXPECT_EQ(count, 7);
-    count = -1;
-    EXPECT_EQ(dlxVmrPCCardScansCount(1, &count, 1), DLXVMR_E_INVALID_RESPONSE);
-    EXPECT_EQ(count, -1);
-}
-
-TEST(LogMemoryApi, FileNamesTravelQuotedWithoutControlCharacters) {
-    ScriptedSession s;
-    auto& peer = s.instrument;
-    // Control characters go, quotation marks are doubled.
-    const std::string setupText = "Test Setup,,,,,,,,,,,,\r\nTest Name,Start,Interval,Trigger,"
-                                  "Rate,Security,Destination,Scan Count,Alarm Channel,Continuous,"
-                                  "Order,Reference,Second Reference\r\nRecording,IMM,00:00:01,TIM,"
-                                  "SLOW,ON,INT,1,(n/a),OFF,LIN,(n/a),(n/a)";
-    peer.script("MEMory:LOG:READ? \"a\"\";*RST\"", {setupText});
-    peer.script("MEMory:LOG:READ:CONF? \"a\"\";*RST\"", {setupText});
-    ScanBuffer b(2, 2, 0xA5A5A5A5);
-    const auto before = b.words;
-    EXPECT_EQ(dlxVmrScansFileGet(1, L"a\";*\nRST", 2, 0, b.record()), 1);
-    EXPECT_EQ(b.words, before); // a configuration, not a data file: nothing stored
-    int count = -1;
-    EXPECT_EQ(dlxVmrPCCardScansCountFile(1, L"a\";*\nRST", &count), 1);
-    EXPECT_EQ(count, -1);
-    auto config = std::make_unique<VmrInstConfig>();
-    std::memset(config.get(), 0, sizeof *config);
-    EXPECT_EQ(dlxVmrPCCardConfigGet(1, config.get(), 0, L"a\";*\x7FRST"), 1);
-    EXPECT_EQ(config->flags, 0x23u); // slow rate, data security
-    EXPECT_EQ(peer.count("MEMory:LOG:READ? \"a\"\";*RST\""), 2);
-    EXPECT_EQ(peer.count("MEMory:LOG:READ:CONF? \"a\"\";*RST\""), 1);
-}
-
-TEST(LogMemoryApi, TheRoomIsInWholeKiBClampedToInt) {
-    ScriptedSession s;
-    // 64-bit numbers clamped to int; a reply that is no number is invalid.
-    s.instrument.script("MEMory:LOG:FREE?", {"3072,2047", "5000", "x,1", "17592186044416,1024"});
-    int32_t st[3] = {-1, -1, -1};
-    EXPECT_EQ(dlxVmrPCCardStatus(1, st), 1);
-    EXPECT_EQ(std::vector<int32_t>(st, st + 3), (std::vector<int32_t>{4, 3, 1}));
-    EXPECT_EQ(dlxVmrPCCardStatus(1, st), 1);
-    EXPECT_EQ(std::vector<int32_t>(st, st + 3), (std::vector<int32_t>{4, 3, 1}));
-    EXPECT_EQ(dlxVmrPCCardStatus(1, st), DLXVMR_E_INVALID_RESPONSE);
-    EXPECT_EQ(dlxVmrPCCardStatus(1, st), 1);
-    EXPECT_EQ(std::vector<int32_t>(st, st + 3), (std::vector<int32_t>{0x7FFFFFFF, 0x7FFFFFFF, 1}));
-    EXPECT_EQ(dlxVmrPCCardStatus(1, nullptr), -2);
-}
-
-TEST(LogMemoryApi, FormatSendsNoDeletionByName) {
-    ScriptedSession s;
-    ASSERT_EQ(s.openStatus(), 1);
-    s.instrument.script("MEMory:LOG:NFILes?", {"2"});
-    s.instrument.script("MEMory:LOG:NAME? 1", {"\"A\""});
-    s.instrument.script("MEMory:LOG:NAME? 2", {"\"B\""});
-    EXPECT_EQ(dlxVmrPCCardFormat(1), 1);
-    EXPECT_EQ(s.instrument.dialogue(),
-              "MEMory:LOG:SECurity OFF|MEMory:LOG:NFILes?|MEMory:LOG:NAME? 1|"
-              "MEMory:LOG:NAME? 2|MEMory:LOG:CLEar|MEMory:STATe:CLEar|");
 }

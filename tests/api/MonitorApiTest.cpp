@@ -1,5 +1,4 @@
 // Monitoring through the exported interface.
-#include "ScriptedInstrument.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +9,6 @@ using namespace korda;
 using namespace korda::test;
 
 namespace {
-
-constexpr float kInf = std::numeric_limits<float>::infinity();
 
 // dlxVmrSpyGet with the reading first set to seed: the status and the reading after.
 std::pair<int, float> spy(int code, float seed = 0) {
@@ -60,46 +57,4 @@ TEST(MonitorApi, SpyReadingFromTheInstrument) {
     in.execute("TRIG:COUN 0");
     ASSERT_EQ(dlxVmrScansEnable(3, 1), 1);
     EXPECT_EQ(spy(3105, 42), std::pair(-213, 42.0f));
-}
-
-TEST(MonitorApi, AReadingIsOneSweepThenAnAbort) {
-    ScriptedSession session;
-    auto& peer = session.instrument;
-    peer.script("STAT:OPER?", {"512"});
-    peer.script("ROUT:MON:DATA?", {"1.234E+00"});
-    EXPECT_EQ(spy(1105), std::pair(1, 1.234f));
-    EXPECT_EQ(peer.count("STAT:OPER?"), 1);
-    const auto m = peer.messages();
-    EXPECT_EQ(m[1], "*CLS\r\nROUT:MON (@105)\r\nSYST:ERR?\r\nTRIG:COUN 1\r\nSYST:ERR?\r\n"
-                    "ROUT:MON:STAT ON\r\nSYST:ERR?\r\nINIT\r\nSYST:ERR?\r\n");
-    EXPECT_EQ(m.back(), "*CLS\r\nABOR\r\nSYST:ERR?\r\n");
-}
-
-TEST(MonitorApi, RepliesThatAreNoPlainNumber) {
-    ScriptedSession session;
-    session.instrument.script("STAT:OPER?", {"512"});
-    session.instrument.script("ROUT:MON:DATA?", {"-9.900000E+37", " +9.900000e+37 ", "junk"});
-    EXPECT_EQ(spy(1105), std::pair(1, -kInf));
-    EXPECT_EQ(spy(1105), std::pair(1, kInf));
-    // The instrument's not-a-number value.
-    EXPECT_EQ(spy(1105), std::pair(1, 9.91e37f));
-}
-
-TEST(MonitorApi, AnyOtherStatusGetsThreeFurtherPollsThenTheReading) {
-    ScriptedSession session;
-    auto& peer = session.instrument;
-    peer.script("STAT:OPER?", {"0"});
-    peer.script("ROUT:MON:DATA?", {"2.5"});
-    EXPECT_EQ(spy(1101), std::pair(1, 2.5f));
-    EXPECT_EQ(peer.count("STAT:OPER?"), 4);
-}
-
-TEST(MonitorApi, AReadingThatFailsStillAbortsTheInstrument) {
-    ShortTimeLimit shortLimit;
-    ScriptedSession session;
-    auto& peer = session.instrument;
-    peer.script("STAT:OPER?", {"512"});
-    peer.script("ROUT:MON:DATA?", {ScriptedInstrument::kSilent});
-    EXPECT_EQ(spy(1101, 7), std::pair(-1015, 7.0f));
-    EXPECT_EQ(peer.count("ABOR"), 1);
 }

@@ -18,7 +18,6 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 namespace korda::test {
@@ -57,17 +56,6 @@ class SimLink {
                 replies += line + "\n";
         }
         return parent.parseResponse(replies, record, errorText, errorCode);
-    }
-
-    // readBack for processors that ask exactly as many queries as they expect
-    // lines; returns the queries.
-    CommandList fetch(IProcessor& p, VmrInstConfig& record) {
-        CommandList queries;
-        std::string text;
-        int code = 0;
-        EXPECT_TRUE(readBack(p, record, text, code, &queries)) << text;
-        EXPECT_EQ(static_cast<int>(queries.size()), p.responseCount());
-        return queries;
     }
 
     sim::Instrument instrument;
@@ -110,39 +98,6 @@ inline ParseResult parseWith(IProcessor& p, const std::string& reply, VmrInstCon
     ParseResult out;
     out.ok = p.parseResponse(reply, r, out.text, out.code);
     return out;
-}
-
-// Success when p refuses reply with "Invalid response: " + reply and code -1,
-// leaving the record as it was.
-inline ::testing::AssertionResult rejects(IProcessor& p, const std::string& reply,
-                                          VmrInstConfig& r) {
-    const auto before = std::make_unique<VmrInstConfig>(r);
-    const ParseResult out = parseWith(p, reply, r);
-    if (out.ok || out.text != "Invalid response: " + reply || out.code != -1)
-        return ::testing::AssertionFailure() << "reply \"" << reply << "\": ok " << out.ok
-                                             << ", text \"" << out.text << "\", code " << out.code;
-    if (std::memcmp(before.get(), &r, sizeof r) != 0)
-        return ::testing::AssertionFailure() << "reply \"" << reply << "\" changed the record";
-    return ::testing::AssertionSuccess();
-}
-
-// Success when p accepts reply and sets field (a member of r) to after,
-// changing nothing else in the record.
-template <class T>
-::testing::AssertionResult parsesTo(IProcessor& p, const std::string& reply, VmrInstConfig& r,
-                                    T& field, std::type_identity_t<T> after) {
-    auto expected = std::make_unique<VmrInstConfig>(r);
-    const auto offset = reinterpret_cast<char*>(&field) - reinterpret_cast<char*>(&r);
-    std::memcpy(reinterpret_cast<char*>(expected.get()) + offset, &after, sizeof after);
-    const ParseResult out = parseWith(p, reply, r);
-    if (!out.ok)
-        return ::testing::AssertionFailure() << "reply \"" << reply << "\" refused: " << out.text;
-    if (!(field == after))
-        return ::testing::AssertionFailure()
-               << "reply \"" << reply << "\" gave " << field << " instead of " << after;
-    if (std::memcmp(expected.get(), &r, sizeof r) != 0)
-        return ::testing::AssertionFailure() << "reply \"" << reply << "\" changed another field";
-    return ::testing::AssertionSuccess();
 }
 
 // The commands dlxVmrConfigSet sends for record on a model: its shunt

@@ -3,8 +3,11 @@
 
 #include "korda32ext.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -37,6 +40,25 @@ class ScanBuffer {
         std::vector<float> out((record()->entrySize - 52) / 4);
         for (std::size_t i = 0; i < out.size(); ++i)
             out[i] = reading(n, i);
+        return out;
+    }
+    // The record as text: "entrySize/scanCount/scansRemaining", then each scan
+    // as " | yy-m-d h:m:s.fff reading,reading...".
+    std::string text() {
+        const auto [size, count, remaining] = counts();
+        std::string out =
+            std::to_string(size) + "/" + std::to_string(count) + "/" + std::to_string(remaining);
+        for (std::size_t n = 0; n < static_cast<std::size_t>(std::max(count, 0)); ++n) {
+            const ScanEntry& e = entry(n);
+            char part[64];
+            std::snprintf(part, sizeof part, " | %d-%d-%d %d:%d:%d.%03d", e.year, e.month, e.day,
+                          e.hour, e.minute, e.second, e.fraction);
+            out += part;
+            for (std::size_t i = 0; i < readings(n).size(); ++i) {
+                std::snprintf(part, sizeof part, "%s%g", i == 0 ? " " : ",", reading(n, i));
+                out += part;
+            }
+        }
         return out;
     }
     std::vector<std::uint32_t> words;

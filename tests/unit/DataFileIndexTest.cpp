@@ -1,27 +1,28 @@
-// Data files read in large blocks: the block line reader against the one line
-// splitter, the strided line check against the plain sum, and reads through
-// the line index against readDataText on the whole text.
+// Data files: the reader on texts the tests write, read in large blocks (the
+// block line reader against the one line splitter, reads through the line
+// index against readDataText on the whole text), the line splitter and the
+// paths of sibling files. Whole recordings are read back through the
+// exported file functions (UsbDriveFilesTest).
 #include "logdata/DataFileIndex.h"
 #include "ScanBuffer.h"
 #include "TempDir.h"
 #include "core/Status.h"
 #include "core/Text.h"
 #include "logdata/DataFileReader.h"
+#include "logdata/DriveFiles.h"
 #include "logdata/FileLines.h"
-#include "logdata/LineCheck.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
-using namespace korda32ex;
-using namespace korda32ex::logdata;
 using korda::test::ScanBuffer;
 using korda::test::TempDir;
+using namespace korda32ex::logdata;
+using namespace korda32ex;
 
 namespace {
 
@@ -97,27 +98,6 @@ TEST(FileLines, BlocksGiveTheLinesOfTheWholeText) {
         FileLines none(directory);
         EXPECT_FALSE(none.next(line, offset));
         EXPECT_TRUE(none.failed());
-    }
-}
-
-TEST(LineCheck, StridedSumEqualsThePlainSum) {
-    std::mt19937 random(17);
-    for (std::size_t length = 0; length < 400; ++length) {
-        std::string body(length, '\0');
-        for (char& c : body)
-            c = static_cast<char>(random());
-        for (const std::uint8_t seed : {0, 1, 200}) {
-            unsigned a[5];
-            for (unsigned m = 0; m < 5; ++m)
-                a[m] = (m + 1u) * seed;
-            for (std::size_t i = 0; i < length; ++i)
-                a[i % 5] += static_cast<unsigned char>(body[i]);
-            std::uint8_t state = seed;
-            const auto code = lineCheckCode(body, state);
-            EXPECT_EQ(state, static_cast<std::uint8_t>(a[0])) << length;
-            for (unsigned m = 0; m < 5; ++m)
-                EXPECT_EQ(code[m], lineCheckTable[static_cast<std::uint8_t>(a[m])]) << length;
-        }
     }
 }
 
@@ -221,4 +201,111 @@ TEST(DataFileIndex, HeaderTextAndFreshFiles) {
     EXPECT_EQ(readDataFile(dir.wideFile("absent.csv"), 0, 1, *b.record(), cache), status::kBadFile);
     dir.write("dat00001.csv", "");
     EXPECT_EQ(readDataFile(path, 0, 1, *b.record(), cache), status::kBadFile);
+}
+
+namespace {
+
+// Header and `n` scans; scan k (from 1) has second k and readings k and -k.
+std::string readerText(int n) {
+    std::string t = "Record #,Time,Ch101,Ch102,Status,Check\r\n";
+    for (int k = 1; k <= n; ++k)
+        t += std::to_string(k) + ",2024-05-06 12:00:" + std::to_string(k) + ".5," +
+             std::to_string(k) + ",-" + std::to_string(k) + ",0,ABCDE\r\n";
+    return t;
+}
+
+} // namespace
+
+TEST(DataFileReader, CountScans) {
+    int count = -1;
+    EXPECT_FALSE(countScans("Record #,Time,Ch101\r\n", count));
+    EXPECT_EQ(count, 0);
+    // Empty lines and the no-error reply of a fetched file are not scans.
+    EXPECT_TRUE(countScans(readerText(3) + "\r\n\r\n\r\n0,\"No error\"\r\n", count));
+    EXPECT_EQ(count, 3);
+    // A text of empty lines only never counts below zero.
+    EXPECT_FALSE(countScans("\n\n\n\n\n\n", count));
+    EXPECT_EQ(count, 0);
+    // A last line without its line end is not a line.
+    EXPECT_TRUE(countScans(readerText(3) + "4,2024-05-06 12:00:04,1,2,0,ABCDE", count));
+    EXPECT_EQ(count, 3);
+}
+
+TEST(DataFileReader, ContinuationNeverReadsPastTheText) {
+    const std::string text = readerText(5) + "0,\"No error\"\r\n";
+    ScanBuffer b(10, 2);
+    ScanRecord* r = b.record();
+    r->entrySize = 12;
+    // The caller claims more remaining scans than the file holds.
+    r->scansRemaining = 100;
+    EXPECT_EQ(readDataText(text, 3, 10, *r), 2);
+    EXPECT_EQ(r->scansRemaining, 90);
+    EXPECT_EQ(b.entry(1).second, 5);
+    EXPECT_EQ(b.entry(1).fraction, 500); // ".5": milliseconds
+    EXPECT_EQ(b.reading(1, 1), -5.0f);
+    // Nothing left beyond the end, and a negative remaining count reads nothing.
+    r->entrySize = 12;
+    EXPECT_EQ(readDataText(text, 5, 4, *r), 0);
+    r->scansRemaining = -7;
+    EXPECT_EQ(readDataText(text, 1, 10, *r), 0);
+    EXPECT_EQ(r->scansRemaining, 0);
+}
+
+TEST(DataFileReader, MalformedLinesEndTheRead) {
+    const std::string head = "Record #,Time,A,Status,Check\n"
+                             "1,2024-01-02 03:04:05,1.5,0,ABCDE\n";
+    const char* bad[] = {
+        "2,2024-01-02T03:04:05,1.5,0,ABCDE\n",     // no blank between date and time
+        "2,x,2024-01-02 03:04:05,1.5,0,ABCDE\n",   // first pair is not number and date
+        "2,2024-01-02 03:04:05\n",                 // no reading, further column or code
+        "2,2024-01-02 03:04:05,1.5,2.5,0,ABCDE\n", // another reading count than the scan before
+    };
+    for (const char* line : bad) {
+        ScanBuffer b(3, 2);
+        ScanRecord* r = b.record();
+        r->entrySize = 12;
+        EXPECT_EQ(readDataText(head + line + head.substr(head.find('\n') + 1), 0, 3, *r), 0)
+            << line;
+        // The scan before the bad line stays stored.
+        EXPECT_EQ(r->scanCount, 1) << line;
+        EXPECT_EQ(r->entrySize, 56) << line;
+    }
+    // A scan holds at most 153 readings.
+    for (const int readings : {153, 154}) {
+        std::string line = "1,2024-01-02 03:04:05,";
+        for (int i = 0; i < readings; ++i)
+            line += "-1.500000E+00,";
+        ScanBuffer b(1, 154);
+        ScanRecord* r = b.record();
+        r->entrySize = 12;
+        const bool fits = readings == 153;
+        EXPECT_EQ(readDataText("Record #,Time,\n" + line + "0,ABCDE\n", 0, 1, *r), fits ? 1 : 0);
+        EXPECT_EQ(b.reading(0, 152), fits ? -1.5f : 0.0f);
+    }
+}
+
+namespace {
+std::vector<std::string> lines(std::string_view text) {
+    std::vector<std::string> out;
+    for (auto l : splitLines(text))
+        out.emplace_back(l);
+    return out;
+}
+} // namespace
+
+TEST(TextLines, LineEndsOfEveryKind) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(lines("a\r\nb\n\rc\rd\n"), (V{"a", "b", "c", "d"}));
+    // Two equal line ends in a row are one break; a third starts an empty line.
+    EXPECT_EQ(lines("a\n\nb\n"), (V{"a", "b"}));
+    EXPECT_EQ(lines("a\n\n\nb\n"), (V{"a", "", "b"}));
+    // Text after the last line end is not a line.
+    EXPECT_EQ(lines("a\nlast"), (V{"a"}));
+    EXPECT_EQ(lines("\n"), (V{""}));
+}
+
+TEST(TextLines, SiblingPathsCutBeforeTheLastSeparator) {
+    EXPECT_EQ(siblingPath(L"/usb/run1/dat00001.csv", L"\\setup.csv"), L"/usb/run1\\setup.csv");
+    EXPECT_EQ(siblingPath(L"D:\\usb\\run1\\", L"\\setup.csv"), L"D:\\usb\\run1\\setup.csv");
+    EXPECT_EQ(siblingPath(L"run1", L"\\setup.csv"), L".\\setup.csv");
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <random>
 #include <set>
 #include <string>
 
@@ -37,32 +38,32 @@ std::string join(const std::vector<std::string>& lines) {
 
 } // namespace
 
-TEST(LineCheck, CodeFollowsTheAccumulators) {
+// Accumulator m starts at (m + 1) x state; character i adds to accumulator
+// i % 5, modulo 256; each accumulator picks a letter of the table, and the
+// first is the next line's state. Bodies of every length up to 400 put the
+// summing in blocks and its tail in every position.
+TEST(LineCheck, CodeFollowsThePlainSum) {
     // The table holds the 29 letters "A" to "Z", "a" to "c", and nothing else.
     const std::set<char> letters(lineCheckTable, lineCheckTable + 256);
     EXPECT_EQ(std::string(letters.begin(), letters.end()), "ABCDEFGHIJKLMNOPQRSTUVWXYZabc");
-
-    // Body "ab,c" with state 7: accumulator m starts at 7 (m + 1); character i
-    // goes to accumulator i % 5: a = 97, b = 98, ',' = 44, c = 99.
-    const unsigned acc[5] = {7 + 97, 14 + 98, 21 + 44, 28 + 99, 35};
-    std::string expected;
-    for (unsigned a : acc)
-        expected += lineCheckTable[a & 0xFF];
-    std::uint8_t state = 7;
-    EXPECT_EQ(std::string(lineCheckCode("ab,c", state).data(), 5), expected);
-    EXPECT_EQ(state, 104);
-
-    // Seven characters wrap round to accumulators 0 and 1 again, and sums wrap
-    // modulo 256.
-    const std::string body = "\xff\xff\x01\x02\x03\x10\x20";
-    const unsigned acc2[5] = {200 + 0xff + 0x10, 400 + 0xff + 0x20, 600 + 1, 800 + 2, 1000 + 3};
-    expected.clear();
-    for (unsigned a : acc2)
-        expected += lineCheckTable[a & 0xFF];
-    state = 200;
-    const std::string line = body + "," + expected + "\r\n";
-    EXPECT_TRUE(checkLine(line, state));
-    EXPECT_EQ(state, (200 + 0xff + 0x10) & 0xFF);
+    std::mt19937 random(17);
+    for (std::size_t length = 0; length < 400; ++length) {
+        std::string body(length, '\0');
+        for (char& c : body)
+            c = static_cast<char>(random());
+        for (const std::uint8_t seed : {0, 1, 200}) {
+            unsigned a[5];
+            for (unsigned m = 0; m < 5; ++m)
+                a[m] = (m + 1u) * seed;
+            for (std::size_t i = 0; i < length; ++i)
+                a[i % 5] += static_cast<unsigned char>(body[i]);
+            std::uint8_t state = seed;
+            const auto code = lineCheckCode(body, state);
+            EXPECT_EQ(state, static_cast<std::uint8_t>(a[0])) << length;
+            for (unsigned m = 0; m < 5; ++m)
+                EXPECT_EQ(code[m], lineCheckTable[static_cast<std::uint8_t>(a[m])]) << length;
+        }
+    }
 }
 
 TEST(LineCheck, EveryEditOfALineFails) {

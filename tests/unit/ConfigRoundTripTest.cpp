@@ -5,6 +5,7 @@
 #include "FullRecord.h"
 #include "Transcript.h"
 #include "channels/ChannelProcessor.h"
+#include "channels/ChannelSettingProcessors.h"
 #include "config/InstConfigProcessor.h"
 #include "config/InstrumentSettingProcessors.h"
 
@@ -54,7 +55,9 @@ TEST(ConfigRoundTrip, Transcripts) {
 TEST(ConfigRoundTrip, QueriesFollowWhatTheInstrumentRuns) {
     SimLink link(korda::sim::Model::M7043A);
     ASSERT_EQ(link.openStatus, 1);
-    ASSERT_EQ(link.handler->sendCommands({"*RST", "CONF:FREQ (@102)", "CONF:VOLT (@103)"}), 1);
+    ASSERT_EQ(link.handler->sendCommands(
+                  {"*RST", "CONF:FREQ (@102)", "CONF:VOLT (@103)", "CONF:TEMP TC,K,(@104)"}),
+              1);
     // The queries of a channel's function and range processors, by channel.
     const auto functionAndRange = [&](int index, korda32ex::SCPIHandler* handler) {
         ChannelProcessor p(0, index);
@@ -68,6 +71,13 @@ TEST(ConfigRoundTrip, QueriesFollowWhatTheInstrumentRuns) {
     EXPECT_EQ(functionAndRange(2, link.handler.get()), "CONF? (@103)|VOLT:DC:RANG? (@103)");
     // Without an instrument nothing can be asked: function and range are passed by.
     EXPECT_EQ(functionAndRange(2, nullptr), "");
+    // The reference junction is asked of thermocouples only.
+    for (const auto& [index, expected] :
+         {std::pair(2, ""), std::pair(3, "TEMP:TC:RJUN:TYPE? (@104)")}) {
+        CommandList junction;
+        ThermoColdJunctionProcessor(0, index).buildQueries(junction, link.handler.get());
+        EXPECT_EQ(joined(junction), expected) << index;
+    }
 
     // A skipped function processor on its own marks the channel switched off.
     ChannelProcessor off(0, 0);

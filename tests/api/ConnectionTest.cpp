@@ -123,7 +123,7 @@ TEST(Connection, APeerThatStreamsWithoutALineEndCannotHoldTheOpen) {
     ASSERT_EQ(dlxVmrLibInit(0), 1);
     // Once asked, the peer sends bytes without a line end and never stops.
     test::ScriptedPeer peer([](const std::string&, int) {
-        return test::ScriptedPeer::Action{"x", false, 0, {}, [] { return true; }};
+        return test::ScriptedPeer::Action{.reply = "x", .endlessWhile = [] { return true; }};
     });
     const std::uint32_t start = pf::tickCount();
     EXPECT_EQ(test::openLoopback(1, peer.port()), -1015);

@@ -1,6 +1,6 @@
 // Many threads through the exported interface at once, against virtual
-// instruments: on one BCN with a time-limit change racing the calls, on
-// separate BCNs, with a close and a library stop racing the calls. The
+// instruments: on one BCN with a time-limit change, a close or a library stop
+// racing the calls (threads on separate BCNs: SoakTest). The
 // ThreadSanitizer build runs these to prove the library's shared state is
 // guarded; the normal build proves every call still gets an answer or a
 // clean status.
@@ -19,7 +19,6 @@
 
 #include <array>
 #include <atomic>
-#include <memory>
 #include <set>
 #include <thread>
 #include <vector>
@@ -68,6 +67,24 @@ template <class Body> void onThreads(Body body) {
         thread.join();
 }
 
+// Runs ok(thread, i) for each call of kThreads - 1 callers while race()
+// runs here; returns how many calls and races failed.
+template <class Ok, class Race> int raceCallers(Ok ok, Race race) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> failed{0};
+    std::vector<std::thread> callers;
+    for (int t = 0; t < kThreads - 1; ++t)
+        callers.emplace_back([&, t] {
+            for (int i = 0; i < kCallsPerThread && !stop; ++i)
+                if (!ok(t, i)) ++failed;
+        });
+    failed += race();
+    stop = true;
+    for (auto& c : callers)
+        c.join();
+    return failed.load();
+}
+
 } // namespace
 
 // A time-limit change races the calls too.
@@ -91,48 +108,21 @@ TEST(Threads, ManyThreadsShareOneInstrument) {
     EXPECT_EQ(dlxVmrDIOGet(1, &value), 1);
 }
 
-TEST(Threads, EachThreadItsOwnInstrument) {
-    ASSERT_EQ(dlxVmrLibInit(0), 1);
-    std::vector<std::unique_ptr<sim::Instrument>> instruments;
-    std::vector<std::unique_ptr<sim::TcpServer>> servers;
-    for (int t = 0; t < kThreads; ++t) {
-        instruments.push_back(std::make_unique<sim::Instrument>(sim::Model::M7043A));
-        servers.push_back(std::make_unique<sim::TcpServer>(*instruments.back()));
-        ASSERT_EQ(openLoopback(t + 1, servers.back()->port()), 1);
-    }
-    std::atomic<int> failures{0};
-    onThreads([&](int t) {
-        for (int i = 0; i < kCallsPerThread; ++i)
-            if (mixedCall(t + 1, i) != 1) ++failures;
-    });
-    EXPECT_EQ(failures.load(), 0);
-    for (int t = 0; t < kThreads; ++t)
-        EXPECT_EQ(dlxVmrCommClose(t + 1), 1);
-    EXPECT_EQ(dlxVmrLibExit(), 1);
-}
-
 TEST(Threads, CloseAndReopenRaceRunningCalls) {
     test::VirtualInstrumentSession s;
     ASSERT_EQ(s.openStatus(), 1);
-    std::atomic<bool> stop{false};
-    std::atomic<int> unexpected{0};
-    std::vector<std::thread> callers;
-    for (int t = 0; t < kThreads - 1; ++t)
-        callers.emplace_back([&] {
-            for (int i = 0; i < kCallsPerThread && !stop; ++i) {
-                const int st = mixedCall(1, i);
-                if (st != 1 && st != DLXVMR_E_NOT_OPEN) ++unexpected;
-            }
-        });
-    for (int i = 0; i < kRaces; ++i) {
-        const int closed = dlxVmrCommClose(1);
-        const int opened = dlxVmrCommOpen(1);
-        if (closed != 1 || opened != 1) ++unexpected;
-    }
-    stop = true;
-    for (auto& c : callers)
-        c.join();
-    EXPECT_EQ(unexpected.load(), 0);
+    EXPECT_EQ(raceCallers(
+                  [](int, int i) {
+                      const int st = mixedCall(1, i);
+                      return st == 1 || st == DLXVMR_E_NOT_OPEN;
+                  },
+                  [] {
+                      int failed = 0;
+                      for (int i = 0; i < kRaces; ++i)
+                          failed += (dlxVmrCommClose(1) != 1) + (dlxVmrCommOpen(1) != 1);
+                      return failed;
+                  }),
+              0);
     int value = 0;
     EXPECT_EQ(dlxVmrDIOGet(1, &value), 1);
 }
@@ -146,27 +136,21 @@ TEST(Threads, LibraryStopRacesEverything) {
     // open), it answers with one of these.
     const std::set<int> allowed{1, -1, DLXVMR_E_NOT_INITIALIZED, DLXVMR_E_NOT_OPEN,
                                 DLXVMR_E_ALREADY_OPEN};
-    std::atomic<bool> stop{false};
-    std::atomic<int> unexpected{0};
-    std::vector<std::thread> callers;
-    for (int t = 0; t < kThreads - 1; ++t)
-        callers.emplace_back([&, t] {
-            for (int i = 0; i < kCallsPerThread && !stop; ++i) {
-                int st = mixedCall(1, i);
-                if (t == 0 && i % 50 == 0) st = openLoopback(1, server.port());
-                if (t == 1 && i % 50 == 0) st = dlxVmrTimeoutSet(5);
-                if (!allowed.count(st)) ++unexpected;
-            }
-        });
-    for (int i = 0; i < kRaces; ++i) {
-        dlxVmrLibExit();
-        dlxVmrLibInit(0);
-        openLoopback(1, server.port());
-    }
-    stop = true;
-    for (auto& c : callers)
-        c.join();
-    EXPECT_EQ(unexpected.load(), 0);
+    const auto call = [&](int t, int i) {
+        if (t == 0 && i % 50 == 0) return allowed.count(openLoopback(1, server.port())) > 0;
+        if (t == 1 && i % 50 == 0) return allowed.count(dlxVmrTimeoutSet(5)) > 0;
+        return allowed.count(mixedCall(1, i)) > 0;
+    };
+    EXPECT_EQ(raceCallers(call,
+                          [&] {
+                              for (int i = 0; i < kRaces; ++i) {
+                                  dlxVmrLibExit();
+                                  dlxVmrLibInit(0);
+                                  openLoopback(1, server.port());
+                              }
+                              return 0;
+                          }),
+              0);
     dlxVmrCommClose(1);
     EXPECT_EQ(dlxVmrLibExit(), 1);
 }

@@ -217,6 +217,30 @@ class FaultyPeer {
     test::ScriptedPeer peer_{[this](const std::string& message, int) { return answer(message); }};
 };
 
+// The digital I/O's reply on BCN 1 is held (by arm()) until both rounds of
+// the query have given up; then it and the answer to the second round arrive.
+// The calls after it get their own answers: the identity text, not the
+// digital I/O's number.
+void expectLateReplyDiscarded(const std::function<void()>& arm, LateReplies& late) {
+    char identity[64] = {};
+    ASSERT_EQ(dlxVmrOEMIdentityGetA(1, identity, sizeof identity), 1);
+    int dio = -1;
+    ASSERT_EQ(dlxVmrDIOGet(1, &dio), 1);
+    arm();
+    int value = -1;
+    const std::uint32_t start = pf::tickCount();
+    EXPECT_EQ(dlxVmrDIOGet(1, &value), DLXVMR_E_TIMEOUT);
+    EXPECT_LT(pf::tickCount() - start, 2 * kPerLineMs + kMarginMs);
+    EXPECT_EQ(value, -1);
+    late.release();
+    ASSERT_TRUE(late.heldAndNextWritten());
+    char after[64] = {};
+    EXPECT_EQ(dlxVmrOEMIdentityGetA(1, after, sizeof after), 1);
+    EXPECT_STREQ(after, identity);
+    EXPECT_EQ(dlxVmrDIOGet(1, &value), 1);
+    EXPECT_EQ(value, dio);
+}
+
 struct Call {
     const char* name;
     std::function<int()> run;
@@ -447,29 +471,7 @@ TEST_F(FaultSweep, AnEndlessReplyEndsAtTheTimeLimit) {
 }
 
 TEST_F(FaultSweep, ALateReplyIsNeverTakenForTheNextCall) {
-    char identity[64] = {};
-    ASSERT_EQ(dlxVmrOEMIdentityGetA(1, identity, sizeof identity), 1);
-    int dio = -1;
-    ASSERT_EQ(dlxVmrDIOGet(1, &dio), 1);
-    const auto calls = instrumentCalls(peer);
-    // The digital I/O's reply is held until both rounds of the query have
-    // given up; then it and the answer to the second round arrive.
-    peer.arm(Fault::Late, 10000);
-    int late = -1;
-    const std::uint32_t start = pf::tickCount();
-    EXPECT_EQ(dlxVmrDIOGet(1, &late), DLXVMR_E_TIMEOUT);
-    EXPECT_LT(pf::tickCount() - start, waitBound(named(calls, "DIOGet"), 2));
-    EXPECT_EQ(late, -1);
-    peer.late.release();
-    ASSERT_TRUE(peer.late.heldAndNextWritten());
-    // The calls after it get their own answers: the identity text, not the
-    // digital I/O's number.
-    char after[64] = {};
-    EXPECT_EQ(dlxVmrOEMIdentityGetA(1, after, sizeof after), 1);
-    EXPECT_STREQ(after, identity);
-    int again = -1;
-    EXPECT_EQ(dlxVmrDIOGet(1, &again), 1);
-    EXPECT_EQ(again, dio);
+    expectLateReplyDiscarded([this] { peer.arm(Fault::Late, 10000); }, peer.late);
 }
 
 TEST_F(FaultSweep, APeerThatHangsUpBetweenCalls) {
@@ -586,18 +588,9 @@ TEST(FaultSweepUsb, ALateReplyIsDiscardedAndAPortUnpluggedMidReplyFailsCleanly) 
         if (!port.ready()) GTEST_SKIP() << "no pseudo-terminal";
         UsbSession session;
         ASSERT_EQ(session.openStatus, 1);
-        char identity[64] = {};
-        ASSERT_EQ(dlxVmrOEMIdentityGetA(1, identity, sizeof identity), 1);
-        // The digital I/O's reply (and the one to its retry) come after the
-        // call gave up; they wait in the port when the next call begins.
-        port.late.arm(10000);
+        // The late replies wait in the port when the next call begins.
+        expectLateReplyDiscarded([&port] { port.late.arm(10000); }, port.late);
         int value = -1;
-        EXPECT_EQ(dlxVmrDIOGet(1, &value), DLXVMR_E_TIMEOUT);
-        port.late.release();
-        ASSERT_TRUE(port.late.heldAndNextWritten());
-        char text[64] = {};
-        EXPECT_EQ(dlxVmrOEMIdentityGetA(1, text, sizeof text), 1);
-        EXPECT_STREQ(text, identity);
         // Three bytes of the identity, then the port is gone.
         port.unplugAfter(3);
         const std::uint32_t start = pf::tickCount();

@@ -97,18 +97,14 @@ TEST_F(Usb, EnumFillsTheArraysFromIndexZeroInComOrder) {
     EXPECT_EQ(enumerate(6),
               std::tuple(1, entries({1, 4}), entries({DLXVMR_MODEL_5129A, DLXVMR_MODEL_7043A})));
     // The enumeration closed every port it opened.
-    EXPECT_EQ(openUsb(1, UsbBench::kCom7043A, DLXVMR_MODEL_7043A), 1);
-    EXPECT_EQ(dlxVmrModelCheck(1), 1);
-}
-
-TEST_F(Usb, EnumWritesNothingWhenNoInstrumentAnswers) {
-    // COM1 held by an open instrument is in use; COM2 has no device, COM3 a
-    // silent instrument.
     ASSERT_EQ(openUsb(1, UsbBench::kCom5129A, DLXVMR_MODEL_5129A), 1);
+    ASSERT_EQ(openUsb(2, UsbBench::kCom7043A, DLXVMR_MODEL_7043A), 1);
+    // COM1 is in use now, COM2 has no device, COM3 a silent instrument:
+    // nothing is written, and the open instruments are not disturbed.
     for (const int highest : {0, 3})
         EXPECT_EQ(enumerate(highest), std::tuple(1, entries({}), entries({})));
-    // The open instrument was not disturbed.
     EXPECT_EQ(dlxVmrModelCheck(1), 1);
+    EXPECT_EQ(dlxVmrModelCheck(2), 1);
 }
 
 TEST_F(Usb, EnumWithoutArraysOrLibraryWritesNothing) {

@@ -53,7 +53,10 @@ void KORDA_CALL collect(void* context, int bcn, int direction, const char* text,
 
 } // namespace
 
-TEST_F(Library, ARefusedConnectNamesTheAddressWithTheSystemsReason) {
+// A refused connect names the address with the system's reason; the detail
+// comes wide or truncated with its whole length; a success leaves it and a
+// failure without more to say replaces it with its status text.
+TEST_F(Library, ARefusedConnectIsDescribedUntilTheNextFailure) {
     const std::uint16_t port = closedPort();
     EXPECT_EQ(korda::test::openLoopback(1, port), DLXVMR_E_CONNECTION_REFUSED);
     const std::string prefix = "connect 127.0.0.1:" + std::to_string(port) + ": ";
@@ -63,11 +66,6 @@ TEST_F(Library, ARefusedConnectNamesTheAddressWithTheSystemsReason) {
     EXPECT_EQ(detail, prefix + "Connection refused");
 #endif
     EXPECT_GT(detail.size(), prefix.size());
-}
-
-TEST_F(Library, TheDetailComesWideOrTruncatedWithItsWholeLength) {
-    EXPECT_EQ(korda::test::openLoopback(1, closedPort()), DLXVMR_E_CONNECTION_REFUSED);
-    const std::string detail = detailA();
     wchar_t wide[512];
     EXPECT_EQ(dlxVmrGetLastErrorDetailW(wide, 512), static_cast<int>(detail.size()));
     EXPECT_EQ(std::wstring(wide), std::wstring(detail.begin(), detail.end()));
@@ -75,12 +73,6 @@ TEST_F(Library, TheDetailComesWideOrTruncatedWithItsWholeLength) {
     EXPECT_EQ(dlxVmrGetLastErrorDetailA(small, sizeof small), static_cast<int>(detail.size()));
     EXPECT_EQ(std::string(small), "connect");
     EXPECT_EQ(dlxVmrGetLastErrorDetailA(nullptr, 0), static_cast<int>(detail.size()));
-}
-
-TEST_F(Library, ASuccessLeavesTheDetailAFailureReplacesIt) {
-    EXPECT_EQ(korda::test::openLoopback(1, closedPort()), DLXVMR_E_CONNECTION_REFUSED);
-    const std::string detail = detailA();
-    // A failure without more to say gives its status text.
     uint32_t seconds = 0;
     EXPECT_EQ(dlxVmrTimeoutGet(&seconds), 1);
     EXPECT_EQ(detailA(), detail);
@@ -176,23 +168,12 @@ TEST(Trace, TracesAnExchangeByteForByteUntilSwitchedOff) {
         };
         EXPECT_EQ(trace, expected);
 
-        // Switched off: nothing more arrives.
-        ASSERT_EQ(dlxVmrTraceSet(nullptr, nullptr), 1);
+        // Switched off (a context without a function is none): nothing more arrives.
+        ASSERT_EQ(dlxVmrTraceSet(nullptr, &trace), 1);
         ASSERT_EQ(dlxVmrGetScansCount(5, &count), 1);
         EXPECT_EQ(trace.size(), expected.size());
     }
     EXPECT_EQ(trace.size(), 7u);
-}
-
-TEST(Trace, NothingIsCalledWhenNoneIsRegistered) {
-    std::vector<Trace> trace;
-    ASSERT_EQ(dlxVmrTraceSet(collect, &trace), 1);
-    ASSERT_EQ(dlxVmrTraceSet(nullptr, &trace), 1);
-    VirtualInstrumentSession session;
-    ASSERT_EQ(session.openStatus(), 1);
-    int count = -1;
-    ASSERT_EQ(dlxVmrGetScansCount(1, &count), 1);
-    EXPECT_TRUE(trace.empty());
 }
 
 #ifndef _WIN32

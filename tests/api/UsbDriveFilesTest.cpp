@@ -180,38 +180,27 @@ struct BadDriveFiles : ::testing::Test {
 
 } // namespace
 
-TEST_F(BadDriveFiles, BadArgumentsAreInvalid) {
+TEST_F(BadDriveFiles, BadArgumentsAndBadFilesFail) {
     EXPECT_EQ(dlxVmrPCCardScansFileGet(0, d.c_str(), 1, -1, b.record()), -2);
     EXPECT_EQ(dlxVmrPCCardConfigFile(0, d.c_str(), nullptr, 0, 0), -2);
     EXPECT_EQ(dlxVmrPCCardScansFileCountW(0, nullptr, &count), -2);
-    // Nothing read: -2022.
-    EXPECT_EQ(dlxVmrPCCardScansFileGet(0, d.c_str(), 0, 0, b.record()), -2022);
-}
-
-TEST_F(BadDriveFiles, AMalformedLineFailsTheReadKeepingTheScansBefore) {
+    EXPECT_EQ(dlxVmrPCCardScansFileGet(0, d.c_str(), 0, 0, b.record()), -2022); // nothing read
+    // A malformed third scan fails the read, keeping the two before it.
     std::string text = rec.dataText;
-    const std::size_t third = text.find("\r\n3,") + 2;
-    text[text.find(' ', third)] = 'T';
+    text[text.find(' ', text.find("\r\n3,") + 2)] = 'T';
     dir.write("dat00001.csv", text);
     EXPECT_EQ(readScans(), -2022);
     EXPECT_EQ(b.record()->scanCount, 2);
-}
-
-TEST_F(BadDriveFiles, DataFilesWithoutScans) {
-    // A header alone: valid lines, but no scan.
+    // A header alone: valid lines, but no scan; then no data file at all.
     dir.write("dat00001.csv", rec.dataText.substr(0, rec.dataText.find('\n') + 1));
     EXPECT_EQ(countScans(), -2034);
     EXPECT_EQ(readScans(), -2022);
-    // Not a data file at all.
     dir.write("dat00001.csv", "just,some,text\r\nmore,text,here\r\n");
     EXPECT_EQ(readScans(), -2034);
-}
-
-TEST_F(BadDriveFiles, SetupFilesNeedTheTestSetupLine) {
-    // Empty, of one line, or without "Test Setup,".
-    for (const char* text : {"", "Test Setup\r\nInstrument\r\n"}) {
-        dir.write("setup.csv", text);
-        EXPECT_EQ(readSetup(), -2034) << text;
+    // Setup files need the "Test Setup," line.
+    for (const char* setup : {"", "Test Setup\r\nInstrument\r\n"}) {
+        dir.write("setup.csv", setup);
+        EXPECT_EQ(readSetup(), -2034) << setup;
     }
     dir.write("setup.csv", "Test Setup,\r\nx\r\n");
     EXPECT_EQ(readSetup(), 1);

@@ -52,10 +52,13 @@ TEST(WireNumbers, ReadersStopWhereTheNumberEnds) {
     const auto read = [](const char* text) -> std::optional<double> {
         return readLeadingReal(text);
     };
-    EXPECT_EQ(read(" +1.00000000E+01"), 10.0);
-    EXPECT_EQ(read("  -2.0 V"), -2.0);
-    EXPECT_EQ(read("2,5"), 2.0); // a comma is not a decimal point on the wire
-    EXPECT_FLOAT_EQ(static_cast<float>(read("-9.900000e+37,").value_or(0)), -9.9e37f);
+    // A comma is not a decimal point on the wire; what underflows is zero.
+    for (const auto& [text, value] : {std::pair(" +1.00000000E+01", 10.0),
+                                      {"  -2.0 V", -2.0},
+                                      {"2,5", 2.0},
+                                      {"1e-400", 0.0},
+                                      {"-9.900000e+37,", -9.9e37}})
+        EXPECT_EQ(read(text), value) << text;
     // Words are no numbers to a stream, even those a number parser may accept.
     for (const char* text : {"", "K", "inf", "-nan", "NAN", "+", "e5", "\"VOLT\"", "--1"})
         EXPECT_FALSE(read(text)) << text;
@@ -72,8 +75,6 @@ TEST(WireNumbers, ReadersStopWhereTheNumberEnds) {
     // The readers of status replies.
     EXPECT_FALSE(readLeadingInt("2147483648"));
     EXPECT_EQ(readLeadingInt("-2147483648"), std::numeric_limits<int>::min());
-    EXPECT_EQ(readLeadingReal("1,5"), 1.0);
-    EXPECT_EQ(readLeadingReal("1e-400"), 0.0);
     EXPECT_EQ(toFloat(*readLeadingReal("-1e400")), -std::numeric_limits<float>::infinity());
     EXPECT_TRUE(containsIgnoringCase(" x-9.9E+37", "-9.9e+37"));
     if (!comma.active()) GTEST_SKIP() << "checked in the C locale only: no decimal-comma locale";

@@ -82,18 +82,36 @@ TEST_F(Library, ARefusedConnectIsDescribedUntilTheNextFailure) {
 }
 
 #ifndef _WIN32
-TEST_F(Library, AComPortThatCannotBeOpenedNamesTheDeviceWithTheSystemsReason) {
+// A COM port that cannot be opened names the device with the system's reason.
+// The wide detail counts wide characters: "é" (two bytes in UTF-8, one wide
+// character) gives one less than the narrow detail.
+TEST_F(Library, AComPortThatCannotBeOpenedIsNamedNarrowAndWide) {
+    const std::string previous = std::setlocale(LC_CTYPE, nullptr);
+    const bool utf8 = std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr;
     korda::test::TempDir dir;
     const std::string base = dir.path().string();
-    for (const auto& [path, reason] :
-         {std::pair<std::string, std::string>{base + "/no-such-tty", "No such file or directory"},
-          std::pair<std::string, std::string>{base, "Is a directory"}}) {
+    for (const auto& [path, reason] : {std::pair<std::string, std::string>{base, "Is a directory"},
+                                       std::pair<std::string, std::string>{
+                                           base + "/\xC3\xA9-tty", "No such file or directory"}}) {
         ::setenv("KORDA_COM7", path.c_str(), 1);
         dlxVmrCCFsetBCN(2, DLXVMR_INTERFACE_USB, 7, nullptr, DLXVMR_MODEL_7043A);
         EXPECT_EQ(dlxVmrCommOpen(2), DLXVMR_E_INSTRUMENT_NOT_FOUND);
         EXPECT_EQ(detailA(), "open " + path + ": " + reason);
     }
     ::unsetenv("KORDA_COM7");
+    if (utf8) {
+        wchar_t wide[512];
+        const int length = dlxVmrGetLastErrorDetailW(wide, 512);
+        EXPECT_EQ(length, static_cast<int>(std::wcslen(wide)));
+        EXPECT_EQ(length + 1, dlxVmrGetLastErrorDetailA(nullptr, 0));
+        EXPECT_NE(std::wstring(wide).find(L"/\u00e9-tty: "), std::wstring::npos);
+        // Cut short or not copied at all, it still gives the whole length.
+        wchar_t small[8];
+        EXPECT_EQ(dlxVmrGetLastErrorDetailW(small, 8), length);
+        EXPECT_EQ(std::wstring(small), std::wstring(wide).substr(0, 7));
+        EXPECT_EQ(dlxVmrGetLastErrorDetailW(nullptr, 0), length);
+    }
+    std::setlocale(LC_CTYPE, previous.c_str());
 }
 #endif
 
@@ -175,28 +193,3 @@ TEST(Trace, TracesAnExchangeByteForByteUntilSwitchedOff) {
     }
     EXPECT_EQ(trace.size(), 7u);
 }
-
-#ifndef _WIN32
-// The wide detail counts wide characters: a device path with "é" (two bytes
-// in UTF-8, one wide character) gives one less than the narrow detail.
-TEST_F(Library, TheWideDetailCountsWideCharacters) {
-    const std::string previous = std::setlocale(LC_CTYPE, nullptr);
-    if (std::setlocale(LC_CTYPE, "C.UTF-8") == nullptr) GTEST_SKIP() << "no UTF-8 locale";
-    korda::test::TempDir dir;
-    ::setenv("KORDA_COM7", (dir.path().string() + "/\xC3\xA9-tty").c_str(), 1);
-    dlxVmrCCFsetBCN(2, DLXVMR_INTERFACE_USB, 7, nullptr, DLXVMR_MODEL_7043A);
-    EXPECT_EQ(dlxVmrCommOpen(2), DLXVMR_E_INSTRUMENT_NOT_FOUND);
-    ::unsetenv("KORDA_COM7");
-    wchar_t wide[512];
-    const int length = dlxVmrGetLastErrorDetailW(wide, 512);
-    EXPECT_EQ(length, static_cast<int>(std::wcslen(wide)));
-    EXPECT_EQ(length + 1, dlxVmrGetLastErrorDetailA(nullptr, 0));
-    EXPECT_NE(std::wstring(wide).find(L"/\u00e9-tty: "), std::wstring::npos);
-    // Cut short or not copied at all, it still gives the whole length.
-    wchar_t small[8];
-    EXPECT_EQ(dlxVmrGetLastErrorDetailW(small, 8), length);
-    EXPECT_EQ(std::wstring(small), std::wstring(wide).substr(0, 7));
-    EXPECT_EQ(dlxVmrGetLastErrorDetailW(nullptr, 0), length);
-    std::setlocale(LC_CTYPE, previous.c_str());
-}
-#endif

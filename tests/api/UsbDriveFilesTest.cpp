@@ -180,38 +180,27 @@ struct BadDriveFiles : ::testing::Test {
 
 } // namespace
 
-TEST_F(BadDriveFiles, BadArgumentsAreInvalid) {
+TEST_F(BadDriveFiles, BadArgumentsAndBadFilesFail) {
     EXPECT_EQ(dlxVmrPCCardScansFileGet(0, d.c_str(), 1, -1, b.record()), -2);
     EXPECT_EQ(dlxVmrPCCardConfigFile(0, d.c_str(), nullptr, 0, 0), -2);
     EXPECT_EQ(dlxVmrPCCardScansFileCountW(0, nullptr, &count), -2);
-    // Nothing read: -2022.
-    EXPECT_EQ(dlxVmrPCCardScansFileGet(0, d.c_str(), 0, 0, b.record()), -2022);
-}
-
-TEST_F(BadDriveFiles, AMalformedLineFailsTheReadKeepingTheScansBefore) {
+    EXPECT_EQ(dlxVmrPCCardScansFileGet(0, d.c_str(), 0, 0, b.record()), -2022); // nothing read
+    // A malformed third scan fails the read, keeping the two before it.
     std::string text = rec.dataText;
-    const std::size_t third = text.find("\r\n3,") + 2;
-    text[text.find(' ', third)] = 'T';
+    text[text.find(' ', text.find("\r\n3,") + 2)] = 'T';
     dir.write("dat00001.csv", text);
     EXPECT_EQ(readScans(), -2022);
     EXPECT_EQ(b.record()->scanCount, 2);
-}
-
-TEST_F(BadDriveFiles, DataFilesWithoutScans) {
-    // A header alone: valid lines, but no scan.
+    // A header alone: valid lines, but no scan; then no data file at all.
     dir.write("dat00001.csv", rec.dataText.substr(0, rec.dataText.find('\n') + 1));
     EXPECT_EQ(countScans(), -2034);
     EXPECT_EQ(readScans(), -2022);
-    // Not a data file at all.
     dir.write("dat00001.csv", "just,some,text\r\nmore,text,here\r\n");
     EXPECT_EQ(readScans(), -2034);
-}
-
-TEST_F(BadDriveFiles, SetupFilesNeedTheTestSetupLine) {
-    // Empty, of one line, or without "Test Setup,".
-    for (const char* text : {"", "Test Setup\r\nInstrument\r\n"}) {
-        dir.write("setup.csv", text);
-        EXPECT_EQ(readSetup(), -2034) << text;
+    // Setup files need the "Test Setup," line.
+    for (const char* setup : {"", "Test Setup\r\nInstrument\r\n"}) {
+        dir.write("setup.csv", setup);
+        EXPECT_EQ(readSetup(), -2034) << setup;
     }
     dir.write("setup.csv", "Test Setup,\r\nx\r\n");
     EXPECT_EQ(readSetup(), 1);
@@ -247,15 +236,6 @@ TEST(UsbDriveFiles, EveryKindOfLineEndIsVerifiedLineByLine) {
         EXPECT_EQ(dlxVmrPCCardScansFileCountW(0, data.c_str(), &count), 1) << int(*end);
         EXPECT_EQ(count, 4);
         EXPECT_EQ(dlxVmrPCCardScansFileGet(0, dir.wide().c_str(), 4, 0, b.record()), 4);
-
-        // One check code altered (the last character of the third scan).
-        const std::size_t third = text.find(std::string(end) + "3,") + 1;
-        char& code = text[text.find(end, third) - 1];
-        code = code == 'A' ? 'B' : 'A';
-        dir.write("dat00001.csv", text);
-        count = 77;
-        EXPECT_EQ(dlxVmrPCCardScansFileCountW(0, data.c_str(), &count), -2034) << int(*end);
-        EXPECT_EQ(count, 77);
     }
 }
 
@@ -307,20 +287,6 @@ TEST(UsbDriveFiles, FailuresNameTheFileAndTheReason) {
 #endif
     EXPECT_EQ(dlxVmrPCCardScansFileCountW(0, L"", &count), -2034);
     EXPECT_EQ(count, 77);
-
-    // The line that fails its check code, counted from the header as line 1.
-    std::string text = rec.dataText;
-    text[text.find("\r\n3,") + 10] ^= 1; // the third scan: line 4
-    dir.write("dat00001.csv", text);
-    EXPECT_EQ(dlxVmrPCCardScansFileCountW(0, dir.wideFile("dat00001.csv").c_str(), &count), -2034);
-    EXPECT_EQ(count, 77);
-    EXPECT_TRUE(endsWith(lastDetail(), "dat00001.csv: line 4 fails its check code"))
-        << lastDetail();
-    EXPECT_EQ(lastDetail().rfind("verifying the data file: ", 0), 0u) << lastDetail();
-    // The reader does not verify the check codes; a call that succeeds
-    // leaves the detail as it was.
-    EXPECT_EQ(dlxVmrPCCardScansFileGet(0, dir.wide().c_str(), 4, 0, b.record()), 4);
-    EXPECT_TRUE(endsWith(lastDetail(), "line 4 fails its check code"));
 
     dir.write("setup.csv", "no,setup\r\nat,all\r\n");
     EXPECT_EQ(dlxVmrPCCardConfigFile(0, dir.wide().c_str(), cfg.get(), 0, 0), -2034);

@@ -12,9 +12,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -48,17 +50,16 @@ TEST(WireNumbers, FormatsMatchTheClassicConversions) {
 
 TEST(WireNumbers, ReadersStopWhereTheNumberEnds) {
     CommaLocale comma;
-    // The number read, or nothing.
-    const auto read = [](const char* text) -> std::optional<double> {
-        return readLeadingReal(text);
-    };
-    EXPECT_EQ(read(" +1.00000000E+01"), 10.0);
-    EXPECT_EQ(read("  -2.0 V"), -2.0);
-    EXPECT_EQ(read("2,5"), 2.0); // a comma is not a decimal point on the wire
-    EXPECT_FLOAT_EQ(static_cast<float>(read("-9.900000e+37,").value_or(0)), -9.9e37f);
+    // A comma is not a decimal point on the wire; what underflows is zero.
+    for (const auto& [text, value] : {std::pair(" +1.00000000E+01", 10.0),
+                                      {"  -2.0 V", -2.0},
+                                      {"2,5", 2.0},
+                                      {"1e-400", 0.0},
+                                      {"-9.900000e+37,", -9.9e37}})
+        EXPECT_EQ(readLeadingReal(text), value) << text;
     // Words are no numbers to a stream, even those a number parser may accept.
     for (const char* text : {"", "K", "inf", "-nan", "NAN", "+", "e5", "\"VOLT\"", "--1"})
-        EXPECT_FALSE(read(text)) << text;
+        EXPECT_FALSE(readLeadingReal(text)) << text;
 
     EXPECT_EQ(readLeadingInteger("  -42xyz"), -42);
     bool outOfRange = false;
@@ -72,8 +73,6 @@ TEST(WireNumbers, ReadersStopWhereTheNumberEnds) {
     // The readers of status replies.
     EXPECT_FALSE(readLeadingInt("2147483648"));
     EXPECT_EQ(readLeadingInt("-2147483648"), std::numeric_limits<int>::min());
-    EXPECT_EQ(readLeadingReal("1,5"), 1.0);
-    EXPECT_EQ(readLeadingReal("1e-400"), 0.0);
     EXPECT_EQ(toFloat(*readLeadingReal("-1e400")), -std::numeric_limits<float>::infinity());
     EXPECT_TRUE(containsIgnoringCase(" x-9.9E+37", "-9.9e+37"));
     if (!comma.active()) GTEST_SKIP() << "checked in the C locale only: no decimal-comma locale";
@@ -92,18 +91,11 @@ TEST(WireNumbers, ClockCommands) {
 TEST(WireNumbers, ShortDecimalsReadExactlyAsFromChars) {
     std::mt19937_64 random(7);
     const char* formats[] = {"%.6E", "%.6e", "%.9g", "%.17g", "%.0f", "%.3f", "%.15e", "%.18e"};
-    std::vector<std::string> texts = {"9007199254740993",
-                                      "9007199254740992e-22",
-                                      "1234567890123456789",
-                                      "12345678901234567890",
-                                      "1e22",
-                                      "1e23",
-                                      "1e-22",
-                                      "0.0000000000000000000001",
-                                      "4.5e",
-                                      "4.5e+",
-                                      "7.E-3",
-                                      ".5e1x"};
+    // Edges of the exact range, and forms that end early.
+    std::istringstream edges("9007199254740993 9007199254740992e-22 1234567890123456789 "
+                             "12345678901234567890 1e22 1e23 1e-22 0.0000000000000000000001 "
+                             "4.5e 4.5e+ 7.E-3 .5e1x");
+    std::vector<std::string> texts{std::istream_iterator<std::string>(edges), {}};
     for (int i = 0; i < 20000; ++i) {
         const double magnitude = std::ldexp(static_cast<double>(random() >> 11), -53);
         const double v = magnitude * std::pow(10.0, static_cast<int>(random() % 60) - 30);

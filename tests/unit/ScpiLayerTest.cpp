@@ -2,6 +2,7 @@
 // the exact bytes sent and replays exact bytes back.
 #include "ChunkedTransport.h"
 #include "TestSupport.h"
+#include "Transcript.h"
 #include "comm/SCPIHandler.h"
 #include "comm/TCPCommunication.h"
 #include "core/Text.h"
@@ -20,26 +21,11 @@ using korda::test::waitUntil;
 
 namespace {
 
-// Answers every "SYST:ERR?" with no error, except the 7th of message number
-// `failing` (counted in `messages`), which is "Data out of range".
-ScriptedPeer::Responder errorQueue(std::atomic<int>& messages, int failing) {
-    return [&messages, failing](const std::string& m, int) {
-        const int n = ++messages;
-        std::string out;
-        int i = 0;
-        for (const auto& line : lines(m)) // i counts the error queries of the failing message
-            if (line == "SYST:ERR?")
-                out += n == failing && ++i == 7 ? "-222,\"Data out of range\"\r\n"
-                                                : "0,\"No error\"\r\n";
-        return ScriptedPeer::Action{out};
-    };
-}
-
 struct ScpiFixture : ::testing::Test {
     void SetUp() override { ASSERT_EQ(dlxVmrLibInit(0), 1); }
     void TearDown() override { dlxVmrLibExit(); }
 
-    std::shared_ptr<TCPCommunication> connect(ScriptedPeer& peer) {
+    template <class Peer> std::shared_ptr<TCPCommunication> connect(Peer& peer) {
         auto t = std::make_shared<TCPCommunication>(peer.port(),
                                                     std::array<std::uint8_t, 4>{127, 0, 0, 1});
         EXPECT_EQ(t->open(2000), 1);
@@ -49,65 +35,37 @@ struct ScpiFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(ScpiFixture, CommandsTravelInCheckedBatchesOfTwenty) {
-    std::atomic<int> batch{0};
-    ScriptedPeer peer(errorQueue(batch, 2)); // the second batch's 7th command is rejected
-    SCPIHandler h(connect(peer), libraryTimeLimit(), libraryErrorSink());
-    std::vector<std::string> commands;
-    for (int i = 1; i <= 45; ++i)
-        commands.push_back("CMD " + std::to_string(i));
-
-    EXPECT_EQ(h.sendCommands(commands), -222);
-    const auto messages = peer.messages();
-    ASSERT_EQ(messages.size(), 2u); // the third batch is never sent
-    std::string expected = "*CLS\r\n";
-    for (int i = 1; i <= 20; ++i)
-        expected += "CMD " + std::to_string(i) + "\r\nSYST:ERR?\r\n";
-    EXPECT_EQ(messages[0], expected);
-    EXPECT_EQ(lines(messages[1]).size(), 41u);
-    EXPECT_EQ(lines(messages[1])[1], "CMD 21");
-    EXPECT_EQ(errorString(-222), "CMD 27 => \"Data out of range");
-
-    // Without errors all three batches go: 20, 20 and 5 commands.
-    std::atomic<int> cleanBatch{0};
-    ScriptedPeer clean(errorQueue(cleanBatch, 0));
-    SCPIHandler h2(connect(clean), libraryTimeLimit(), libraryErrorSink());
-    EXPECT_EQ(h2.sendCommands(commands), 1);
-    const auto all = clean.messages();
-    ASSERT_EQ(all.size(), 3u);
-    EXPECT_EQ(std::tuple(lines(all[0]).size(), lines(all[1]).size(), lines(all[2]).size()),
-              std::tuple(41u, 41u, 11u));
-    EXPECT_EQ(h2.sendCommands({}), 1);
-    EXPECT_EQ(clean.messages().size(), 3u);
-}
-
-TEST_F(ScpiFixture, ErrorQueueRepliesAreCheckedStrictly) {
-    std::string reply;
-    ScriptedPeer peer([&](const std::string&, int) { return ScriptedPeer::Action{reply}; });
-    SCPIHandler h(connect(peer), libraryTimeLimit(), libraryErrorSink());
-
-    // The instrument's error for the second of three commands is recorded
-    // with the command, " => " and the message without its closing quote.
-    reply = "0,\"No error\"\r\n-113,\"Undefined header\"\r\n0,\"No error\"\r\n";
-    EXPECT_EQ(h.sendCommands({"A 1", "BOGUS 2", "C 3"}), -113);
-    EXPECT_EQ(errorString(-113), "BOGUS 2 => \"Undefined header");
-
-    // The line splits at its first comma only: the text may hold commas.
-    reply = "-221,\"Settings conflict, scan list empty\"\r\n";
-    EXPECT_EQ(h.sendCommand("INIT"), -221);
-    EXPECT_EQ(errorString(-221), "INIT => \"Settings conflict, scan list empty");
-    // A number that is not one, or no text, is no error-queue reply.
-    for (const char* bad : {"x,\"No error\"\r\n", "5x,\"a\"\r\n", "0,\r\n", "0\r\n"}) {
-        reply = bad;
-        EXPECT_EQ(h.sendCommand("X"), -2035) << bad;
+// The cases of golden/scpi-handler.txt, each on a fresh connection to a peer
+// replaying it; each step's result is the next "= " line.
+TEST_F(ScpiFixture, Transcripts) {
+    for (const auto& c : korda::test::readTranscript("scpi-handler.txt")) {
+        SCOPED_TRACE(c.where + ": " + c.name);
+        korda::test::ReplayPeer peer(c.lines);
+        SCPIHandler h(connect(peer), libraryTimeLimit(), libraryErrorSink());
+        std::size_t seen = 0;
+        std::vector<std::string> results;
+        for (const std::string& step : c.all('@')) {
+            const std::size_t space = std::min(step.find(' '), step.size());
+            const std::string verb = step.substr(0, space);
+            const std::string arg = step.substr(std::min(space + 1, step.size()));
+            std::vector<std::string> commands;
+            for (std::size_t at = 0; at < arg.size();) {
+                const std::size_t bar = std::min(arg.find('|', at), arg.size());
+                commands.push_back(arg.substr(at, bar - at));
+                at = bar + 1;
+            }
+            std::string result;
+            if (verb == "commands") result = std::to_string(h.sendCommands(commands));
+            if (verb == "error") result = errorString(std::stoi(arg));
+            const auto messages = peer.messages();
+            for (; verb == "writes" && seen < messages.size(); ++seen)
+                result +=
+                    (result.empty() ? "" : " ") + std::to_string(lines(messages[seen]).size());
+            results.push_back(result);
+        }
+        EXPECT_EQ(results, c.all('='));
+        EXPECT_EQ(peer.outcome(), "");
     }
-    // More replies than commands.
-    reply = "0,\"No error\"\r\n0,\"No error\"\r\n";
-    EXPECT_EQ(h.sendCommand("X"), -2035);
-    // The last failing command decides the status.
-    reply = "-101,\"a\"\r\n-102,\"b\"\r\n";
-    EXPECT_EQ(h.sendCommands({"P", "Q"}), -102);
-    EXPECT_EQ(errorString(-101), "P => \"a");
 }
 
 TEST_F(ScpiFixture, LineEndsAloneAreNoReplies) {
@@ -144,23 +102,6 @@ TEST_F(ScpiFixture, AQueryIsRetriedExactlyOnceAfterATimeout) {
     EXPECT_EQ(reply, "second");
 }
 
-TEST_F(ScpiFixture, ReadUntilNoErrorCollectsALongReply) {
-    std::string body;
-    ScriptedPeer peer([&](const std::string&, int) { return ScriptedPeer::Action{body}; });
-    SCPIHandler h(connect(peer), libraryTimeLimit(), libraryErrorSink());
-
-    body = std::string(200, 'x') + "\r\n0,\"No error\"\r\n";
-    std::string out;
-    EXPECT_EQ(h.readUntilNoError("MEM:LOG:READ:CONF?", out), 1);
-    EXPECT_EQ(out, body);
-    EXPECT_EQ(peer.messages().back(), "*CLS\r\nMEM:LOG:READ:CONF?\r\nSYST:ERR?\r\n");
-
-    // Shorter than 128 bytes with the no-error line: not a usable reply.
-    body = "short\r\n0,\"No error\"\r\n";
-    out.clear();
-    EXPECT_EQ(h.readUntilNoError("X?", out), -2035);
-}
-
 namespace {
 
 // Answers "NUL?" with NUL bytes among the text, "BYE?" with a line and then
@@ -173,41 +114,14 @@ ScriptedPeer::Action nulOrBye(const std::string& m, int) {
 
 } // namespace
 
-TEST_F(ScpiFixture, ASecondOpenOrAQuietDrainKeepsTheConnection) {
-    ScriptedPeer peer(nulOrBye);
-    auto t = connect(peer);
-    EXPECT_EQ(t->open(1000), -1006);
-    EXPECT_TRUE(t->isOpen());
-    const auto socket = t->socketHandle();
-    t->drain(1000);
-    EXPECT_EQ(t->socketHandle(), socket);
-    // The peer's accept may lag.
-    EXPECT_TRUE(waitUntil([&] { return peer.connections() == 1; }, 10000));
-}
-
-TEST_F(ScpiFixture, ATimedOutReadReplacesTheConnection) {
-    ScriptedPeer peer(nulOrBye);
-    auto t = connect(peer);
-    std::string text;
-    EXPECT_EQ(t->receive(10, text), -1015);
-    EXPECT_TRUE(t->isOpen());
-    EXPECT_TRUE(waitUntil([&] { return peer.connections() == 2; }, 10000));
-}
-
-TEST_F(ScpiFixture, NulBytesAreDroppedWhatFollowsThemKept) {
+TEST_F(ScpiFixture, NulBytesAreDroppedAndAClosedStreamReconnects) {
     ScriptedPeer peer(nulOrBye);
     SCPIHandler h(connect(peer), libraryTimeLimit(), libraryErrorSink());
     std::string reply;
     EXPECT_EQ(h.query("NUL?", reply), 1);
     EXPECT_EQ(reply, "abcde");
-}
-
-TEST_F(ScpiFixture, AfterAPeerClosesTheNextExchangeReconnects) {
-    ScriptedPeer peer(nulOrBye);
-    SCPIHandler h(connect(peer), libraryTimeLimit(), libraryErrorSink());
-    // The reply that came first is used; the next exchange finds the end of
-    // the stream, reconnects and goes on.
-    std::string reply;
+    // The reply that came before the peer closed is used; the next exchange
+    // finds the end of the stream, reconnects and goes on.
     EXPECT_EQ(h.query("BYE?", reply), 1);
     EXPECT_EQ(reply, "bye");
     std::vector<std::string> none;
@@ -216,9 +130,14 @@ TEST_F(ScpiFixture, AfterAPeerClosesTheNextExchangeReconnects) {
     EXPECT_EQ(peer.connections(), 2);
 }
 
-TEST_F(ScpiFixture, AClosedTransportReadsNothingButConnectsToSend) {
+TEST_F(ScpiFixture, ASecondOpenKeepsTheConnectionAClosedOneReconnectsToSend) {
     ScriptedPeer peer(nulOrBye);
     auto t = connect(peer);
+    EXPECT_EQ(t->open(1000), -1006);
+    const auto socket = t->socketHandle();
+    t->drain(1000); // nothing to drain: the connection stays
+    EXPECT_EQ(t->socketHandle(), socket);
+    EXPECT_TRUE(waitUntil([&] { return peer.connections() == 1; }, 10000)); // accept may lag
     EXPECT_EQ(t->close(), 1);
     EXPECT_EQ(t->close(), -1017);
     std::string text;

@@ -147,10 +147,6 @@ TEST(Soak, OpenCloseCyclesLeaveNothingBehind) {
 
 namespace {
 
-#ifndef _WIN32
-
-namespace {
-
 // Descriptors, threads and resident memory of another process.
 Usage programUsage(pid_t pid) {
     const std::string dir = "/proc/" + std::to_string(pid);

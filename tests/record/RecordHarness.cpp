@@ -189,6 +189,8 @@ void Proxy::run() {
             fds.push_back({l->instrument, POLLIN, 0});
         }
         ::poll(fds.data(), fds.size(), 5);
+        // Only the links polled above have their entries in fds.
+        const std::size_t polled = links_.size();
         if (fds[0].revents & POLLIN) {
             auto link = std::make_unique<Link>();
             link->recorder = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -198,7 +200,7 @@ void Proxy::run() {
                 links_.push_back(std::move(link));
         }
         std::vector<Link*> dead;
-        for (std::size_t i = 0; i < links_.size(); ++i) {
+        for (std::size_t i = 0; i < polled; ++i) {
             Link& l = *links_[i];
             for (int side = 0; side < 2; ++side) {
                 const pollfd& p = fds[1 + 2 * i + static_cast<std::size_t>(side)];

@@ -115,7 +115,7 @@ bool store(unsigned char* p, Kind kind, std::string_view v) {
     }
     if (units.size() > VMR_TEXT_UNITS) return false;
     std::memset(p, 0, VMR_TEXT_UNITS * sizeof(VmrChar16));
-    std::memcpy(p, units.data(), units.size() * sizeof(VmrChar16));
+    if (!units.empty()) std::memcpy(p, units.data(), units.size() * sizeof(VmrChar16));
     return true;
 }
 

@@ -3,6 +3,8 @@
 // alone.
 #pragma once
 
+#include "LoopbackSocket.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -42,16 +44,10 @@ class ReplayPeer {
         }
         lineStarts_.push_back(scans_.size());
         poin_ = std::to_string(lineStarts_.size() - 1) + "\r\n";
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
         // port() is 0 when the peer cannot listen.
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-            ::listen(listener_, 128) == 0 &&
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-            port_ = ntohs(a.sin_port);
+        int port = 0;
+        listener_ = korda::test::listenLoopback(128, port);
+        port_ = static_cast<std::uint16_t>(port);
         acceptor_ = std::thread([this] { acceptLoop(); });
     }
     ~ReplayPeer() {

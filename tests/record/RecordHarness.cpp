@@ -1,4 +1,5 @@
 #include "RecordHarness.h"
+#include "LoopbackSocket.h"
 
 #include <sqlite3.h>
 
@@ -104,15 +105,7 @@ struct Proxy::Link {
 };
 
 Proxy::Proxy(int upstreamPort) : upstream_(upstreamPort) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::listen(listener_, 16) == 0 &&
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-        port_ = ntohs(a.sin_port);
+    listener_ = listenLoopback(16, port_);
     thread_ = std::thread([this] { run(); });
 }
 

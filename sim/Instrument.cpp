@@ -118,6 +118,7 @@ std::vector<int> Instrument::scanList() const {
 }
 
 std::string Instrument::lineEnd() const {
+    std::lock_guard<std::recursive_mutex> g(mutex_);
     return crlf ? "\r\n" : "\n";
 }
 

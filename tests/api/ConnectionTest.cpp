@@ -146,5 +146,7 @@ TEST(Connection, RejectedTcpSettingsAreNotStored) {
     for (const int bad : {0, -1, 65536, 70561})
         EXPECT_EQ(dlxVmrCCFsetBCN(1, DLXVMR_INTERFACE_TCPIP, bad, elsewhere, 4), -2) << bad;
     EXPECT_EQ(dlxVmrCommOpen(1), 1);
+    // A round trip, so the server has surely taken the connection in.
+    EXPECT_EQ(dlxVmrModelCheck(1), 1);
     EXPECT_EQ(s.server().connectionsAccepted(), 2);
 }

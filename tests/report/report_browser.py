@@ -9,9 +9,9 @@ in Chromium over the DevTools protocol (on a pipe) and checked: nothing
 fetched, no console message of error level, the chart areas drawn in
 colour, one legend entry per channel, the texts of the file shown as text.
 
-usage: report_browser.py KORDA [--picture OUT.png]
-  --picture: record the example configuration and save the report's
-  screenshot (the picture of the README) instead of testing.
+usage: report_browser.py KORDA [--picture RUN.sqlite OUT.png]
+  --picture: instead of testing, make the report of a recording and save
+  the screenshot of its top (the picture of the README, docs/report.png).
 Environment: KORDA_CHROMIUM (the browser, default chromium on PATH);
 KORDA_REQUIRE_CHROMIUM=1 makes a missing browser a failure, not a skip.
 """
@@ -28,8 +28,6 @@ import time
 import zlib
 
 SKIP = 77  # ctest's SKIP_RETURN_CODE for this test
-HERE = os.path.dirname(os.path.abspath(__file__))
-EXAMPLE = os.path.join(HERE, "..", "..", "examples", "5129A-thermocouples.json")
 
 
 class Browser:
@@ -165,14 +163,14 @@ PAGE_FACTS = """JSON.stringify({
   title: document.title})"""
 
 
-def open_page(browser, path):
+def open_page(browser, path, width=1200):
     """Loads the file; its facts, and the troubles the browser reported."""
     target = browser.call("Target.createTarget", {"url": "about:blank"})["targetId"]
     session = browser.call("Target.attachToTarget", {"targetId": target, "flatten": True})["sessionId"]
     for domain in ("Runtime", "Log", "Network", "Page"):
         browser.call(domain + ".enable", session=session)
     browser.call("Emulation.setDeviceMetricsOverride",
-                 {"width": 1200, "height": 900, "deviceScaleFactor": 1, "mobile": False}, session)
+                 {"width": width, "height": 900, "deviceScaleFactor": 1, "mobile": False}, session)
     browser.events.clear()
     url = "file://" + os.path.abspath(path)
     browser.call("Page.navigate", {"url": url}, session)
@@ -282,15 +280,14 @@ def test(exe_korda, browser, work):
     return failures
 
 
-def picture(exe_korda, browser, work, out):
-    korda(exe_korda, work, "record", "--config", EXAMPLE, "--interval", "0", "--count", "1500",
-          "--to", "run.sqlite")
-    korda(exe_korda, work, "report", "run.sqlite", "-o", "run.html")
-    session, facts, troubles = open_page(browser, os.path.join(work, "run.html"))
+def picture(exe_korda, browser, work, recording, out):
+    shutil.copy(recording, os.path.join(work, os.path.basename(recording)))
+    korda(exe_korda, work, "report", os.path.basename(recording), "-o", "run.html")
+    session, facts, troubles = open_page(browser, os.path.join(work, "run.html"), 960)
     if troubles:
         sys.exit(f"the browser reported {troubles}")
     first = facts["charts"][0]
-    clip = {"x": 0, "y": 0, "width": 1200, "height": first["y"] + first["height"] + 110}
+    clip = {"x": 0, "y": 0, "width": 960, "height": first["y"] + first["height"] + 95}
     with open(out, "wb") as f:
         f.write(screenshot(browser, session, clip))
 
@@ -309,8 +306,8 @@ def main():
     with tempfile.TemporaryDirectory(prefix="korda-report-") as work:
         browser = Browser(exe, os.path.join(work, "profile"))
         try:
-            if len(sys.argv) == 4 and sys.argv[2] == "--picture":
-                picture(exe_korda, browser, work, os.path.abspath(sys.argv[3]))
+            if len(sys.argv) == 5 and sys.argv[2] == "--picture":
+                picture(exe_korda, browser, work, *map(os.path.abspath, sys.argv[3:]))
                 return 0
             failures = test(exe_korda, browser, work)
         finally:

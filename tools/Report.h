@@ -16,6 +16,9 @@ namespace korda::tool::report {
 
 // Pixel columns of a chart's plot area.
 constexpr int kColumns = 1000;
+// Channels charted, at most (a file could name any number; the tables list
+// them all).
+constexpr std::size_t kMostCharted = 1000;
 
 // The readings of one channel that fell in one pixel column.
 struct Bucket {
@@ -34,7 +37,7 @@ struct Series {
     double sum = 0;
     float low = 0, high = 0;
     std::int64_t firstMs = 0, lastMs = 0;
-    std::vector<Bucket> buckets; // kColumns of them once a scan came
+    std::vector<Bucket> buckets; // kColumns of them once a scan came; none: not charted
 };
 
 struct InstrumentPart {

@@ -17,14 +17,10 @@ int offsetWithinADay(int minutes) {
 }
 
 void addReading(Series& s, int column, float v, std::int64_t ms) {
-    if (std::isinf(v)) {
-        ++s.overloads;
-        s.buckets[static_cast<std::size_t>(column)].broken = true;
-        return;
-    }
-    if (noReading(v)) {
-        ++s.missing;
-        s.buckets[static_cast<std::size_t>(column)].broken = true;
+    const bool charted = !s.buckets.empty();
+    if (std::isinf(v) || noReading(v)) {
+        ++(std::isinf(v) ? s.overloads : s.missing);
+        if (charted) s.buckets[static_cast<std::size_t>(column)].broken = true;
         return;
     }
     if (s.count == 0) {
@@ -36,6 +32,7 @@ void addReading(Series& s, int column, float v, std::int64_t ms) {
     s.low = std::min(s.low, v);
     s.high = std::max(s.high, v);
     s.lastMs = ms;
+    if (!charted) return;
     Bucket& b = s.buckets[static_cast<std::size_t>(column)];
     if (!b.any) {
         b = {v, v, v, v, true, true, b.broken};
@@ -102,8 +99,8 @@ Report loadReport(store::Reader& reader, const store::RecordedRun& run, std::int
         r.t0 = r.t0 > std::numeric_limits<std::int64_t>::min() + kHalf ? r.t0 - kHalf : r.t0;
         r.t1 = r.t1 < std::numeric_limits<std::int64_t>::max() - kHalf ? r.t1 + kHalf : r.t1;
     }
-    for (Series& s : r.series)
-        s.buckets.assign(kColumns, Bucket{});
+    for (std::size_t i = 0; i < r.series.size() && i < kMostCharted; ++i)
+        r.series[i].buckets.assign(kColumns, Bucket{});
     for (InstrumentPart& p : r.instruments)
         p.alarmColumns.assign(kColumns, false);
 

@@ -580,16 +580,21 @@ std::string reportHtml(const Report& r) {
         // One chart per unit, in the order the units first come.
         std::vector<std::string> units;
         for (const Series& s : r.series)
-            if (std::find(units.begin(), units.end(), s.column.unit) == units.end())
+            if (!s.buckets.empty() &&
+                std::find(units.begin(), units.end(), s.column.unit) == units.end())
                 units.push_back(s.column.unit);
         const auto gapsBefore = gapCounts(r);
         for (const std::string& unit : units) {
             std::vector<std::size_t> members;
             for (std::size_t i = 0; i < r.series.size(); ++i)
-                if (r.series[i].column.unit == unit) members.push_back(i);
+                if (r.series[i].column.unit == unit && !r.series[i].buckets.empty())
+                    members.push_back(i);
             out += "<h3>" + (unit.empty() ? std::string("no unit") : escapeHtml(unit)) + "</h3>\n";
             appendChart(out, r, members, gapsBefore);
         }
+        if (r.series.size() > kMostCharted)
+            out += "<p class=\"note\">The channels after the first " +
+                   std::to_string(kMostCharted) + " are listed below, not charted.</p>\n";
     }
 
     out += "<h2>Channels</h2>\n";

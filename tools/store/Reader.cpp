@@ -21,6 +21,28 @@ std::unique_ptr<Reader> openReader(const std::string& source) {
 #endif
 }
 
+void Reader::scans(const std::vector<std::int64_t>& instruments, std::int64_t fromMs,
+                   std::int64_t untilMs, const std::function<bool(const RecordedScan&)>& each) {
+    struct Head {
+        std::unique_ptr<ScanCursor> cursor;
+        const RecordedScan* scan;
+    };
+    std::vector<Head> heads;
+    for (const std::int64_t i : instruments) {
+        auto c = scansOf(i, fromMs, untilMs);
+        const RecordedScan* first = c->next();
+        heads.push_back({std::move(c), first});
+    }
+    for (;;) {
+        Head* first = nullptr;
+        for (Head& h : heads)
+            if (h.scan && (!first || h.scan->timeMs < first->scan->timeMs)) first = &h;
+        if (!first) return;
+        if (!each(*first->scan)) return;
+        first->scan = first->cursor->next();
+    }
+}
+
 const RecordedRun* chooseRun(const std::vector<RecordedRun>& runs, std::int64_t wanted) {
     if (wanted <= 0) return runs.empty() ? nullptr : &runs.back();
     for (const auto& r : runs)

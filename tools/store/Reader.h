@@ -1,8 +1,8 @@
 // The reading side of a recording, for `export` and `report`: runs, their
 // instruments and channels, gap events and scans. Every backend runs the
-// same SQL (kReadQueries: plain SQL that SQLite and PostgreSQL both take,
+// same SQL (ReadQueries: plain SQL that SQLite and PostgreSQL both take,
 // parameters written $1, $2... in the order they appear), so a backend is a
-// connection that prepares, binds and steps them.
+// connection that prepares, binds and steps them: five lists and a cursor.
 #pragma once
 
 #include "Output.h"
@@ -81,6 +81,14 @@ struct ReadQueries {
         "WHERE instrument_id = $1 AND time_ms >= $2 AND time_ms < $3 ORDER BY time_ms, sequence";
 };
 
+// The scans of one instrument in a span, in the order of kScans.
+class ScanCursor {
+  public:
+    virtual ~ScanCursor() = default;
+    // The next scan, valid until the next call; nullptr after the last.
+    virtual const RecordedScan* next() = 0;
+};
+
 class Reader {
   public:
     virtual ~Reader() = default;
@@ -89,13 +97,16 @@ class Reader {
     virtual std::vector<RecordedGap> gaps(std::int64_t instrument) = 0;
     // The scans of an instrument whose time lies in [fromMs, untilMs).
     virtual ScanSpan span(std::int64_t instrument, std::int64_t fromMs, std::int64_t untilMs) = 0;
+    // The scans of an instrument whose time lies in [fromMs, untilMs).
+    virtual std::unique_ptr<ScanCursor> scansOf(std::int64_t instrument, std::int64_t fromMs,
+                                                std::int64_t untilMs) = 0;
+
     // Calls each with the scans of the instruments whose time lies in
     // [fromMs, untilMs), in the order of their time stamps (scans of one
-    // instant in the order of instrument and sequence). Stops when each
-    // returns false.
-    virtual void scans(const std::vector<std::int64_t>& instruments, std::int64_t fromMs,
-                       std::int64_t untilMs,
-                       const std::function<bool(const RecordedScan&)>& each) = 0;
+    // instant in the order of instrument and sequence): one cursor per
+    // instrument, merged. Stops when each returns false.
+    void scans(const std::vector<std::int64_t>& instruments, std::int64_t fromMs,
+               std::int64_t untilMs, const std::function<bool(const RecordedScan&)>& each);
 };
 
 // Opens a recording for reading: an SQLite file, or a database named by a

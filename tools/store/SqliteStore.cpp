@@ -360,6 +360,35 @@ class SqliteStore final : public Store {
 
 namespace {
 
+// The scans of one instrument along its time index.
+class Cursor final : public ScanCursor {
+  public:
+    Cursor(Database& db, std::int64_t instrument, std::int64_t fromMs, std::int64_t untilMs)
+        : s_(db, ReadQueries::kScans) {
+        s_.bind(1, instrument).bind(2, fromMs).bind(3, untilMs);
+        scan_.instrument = instrument;
+    }
+    const RecordedScan* next() override {
+        if (!s_.step()) return nullptr;
+        scan_.sequence = s_.integer(0);
+        scan_.timeMs = s_.integer(1);
+        scan_.utcOffsetMinutes = static_cast<int>(s_.integer(2));
+        scan_.alarms = s_.isNull(3) ? -1 : s_.integer(3);
+        int bytes = 0;
+        const void* p = s_.blob(4, bytes);
+        readings_.resize(static_cast<std::size_t>(bytes) / sizeof(float));
+        if (!readings_.empty()) std::memcpy(readings_.data(), p, readings_.size() * sizeof(float));
+        scan_.readings = readings_.data();
+        scan_.readingCount = static_cast<int>(readings_.size());
+        return &scan_;
+    }
+
+  private:
+    Statement s_;
+    RecordedScan scan_;
+    std::vector<float> readings_;
+};
+
 class SqliteReader final : public Reader {
   public:
     explicit SqliteReader(const std::string& path) : db_(path, true) { prepareSchema(db_, false); }
@@ -406,46 +435,9 @@ class SqliteReader final : public Reader {
         return out;
     }
 
-    void scans(const std::vector<std::int64_t>& instruments, std::int64_t fromMs,
-               std::int64_t untilMs,
-               const std::function<bool(const RecordedScan&)>& each) override {
-        // One cursor per instrument along its time index, merged by time.
-        struct Cursor {
-            std::unique_ptr<Statement> s;
-            bool live = false;
-            RecordedScan scan;
-            std::vector<float> readings;
-            void next() {
-                live = s->step();
-                if (!live) return;
-                scan.sequence = s->integer(0);
-                scan.timeMs = s->integer(1);
-                scan.utcOffsetMinutes = static_cast<int>(s->integer(2));
-                scan.alarms = s->isNull(3) ? -1 : s->integer(3);
-                int bytes = 0;
-                const void* p = s->blob(4, bytes);
-                readings.resize(static_cast<std::size_t>(bytes) / sizeof(float));
-                if (!readings.empty())
-                    std::memcpy(readings.data(), p, readings.size() * sizeof(float));
-                scan.readings = readings.data();
-                scan.readingCount = static_cast<int>(readings.size());
-            }
-        };
-        std::vector<Cursor> cursors(instruments.size());
-        for (std::size_t i = 0; i < instruments.size(); ++i) {
-            cursors[i].s = std::make_unique<Statement>(db_, ReadQueries::kScans);
-            cursors[i].s->bind(1, instruments[i]).bind(2, fromMs).bind(3, untilMs);
-            cursors[i].scan.instrument = instruments[i];
-            cursors[i].next();
-        }
-        for (;;) {
-            Cursor* first = nullptr;
-            for (Cursor& c : cursors)
-                if (c.live && (!first || c.scan.timeMs < first->scan.timeMs)) first = &c;
-            if (!first) return;
-            if (!each(first->scan)) return;
-            first->next();
-        }
+    std::unique_ptr<ScanCursor> scansOf(std::int64_t instrument, std::int64_t fromMs,
+                                        std::int64_t untilMs) override {
+        return std::make_unique<Cursor>(db_, instrument, fromMs, untilMs);
     }
 
   private:

@@ -10,6 +10,7 @@
 #include "Json.h"
 #include "Run.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -96,5 +97,10 @@ Step parseRecord(Args& args);
 long long parseDuration(const std::string& text);
 // commands/Export.cpp
 Step parseExport(Args& args);
+// An instant given as export takes it (ISO 8601, local time without an
+// offset), in milliseconds since 1970-01-01 UTC; throws UsageError.
+std::int64_t timeArgument(Args& args, const std::string& what);
+// commands/Report.cpp
+Step parseReport(Args& args);
 
 } // namespace korda::tool

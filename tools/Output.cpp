@@ -108,7 +108,7 @@ std::string counted(long long n, const std::string& noun) {
 
 std::string readingText(float value) {
     if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-    if (std::isnan(value) || value == 9.91e37f) return "";
+    if (noReading(value)) return "";
     char text[32];
     const auto r = std::to_chars(text, text + sizeof text, value);
     return std::string(text, r.ptr);

@@ -48,6 +48,10 @@ std::string counted(long long n, const std::string& noun);
 // float, "inf"/"-inf" for an overload, empty for a reading the instrument
 // could not take.
 std::string readingText(float value);
+// A reading the instrument could not take (not an overload): 9.91e37 or NaN.
+inline bool noReading(float value) {
+    return value != value || value == 9.91e37f;
+}
 // A CSV cell, quoted when it holds a comma, quotation mark or line end.
 std::string csvCell(const std::string& text);
 

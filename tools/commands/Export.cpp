@@ -4,10 +4,8 @@
 #include "Commands.h"
 #include "Output.h"
 #include "OutputFile.h"
+#include "store/Reader.h"
 #include "store/Times.h"
-#if defined(KORDA_HAVE_SQLITE)
-#include "store/SqliteStore.h"
-#endif
 
 #include <algorithm>
 #include <limits>
@@ -25,17 +23,6 @@ struct ExportOptions {
     std::string output;
 };
 
-std::int64_t instant(Args& args, const std::string& option) {
-    const std::string text = args.value("export " + option);
-    const auto ms = store::parseIso(text);
-    if (!ms)
-        throw UsageError("export " + option +
-                         ": a time such as 2026-03-07T09:05:03 (local), "
-                         "2026-03-07T08:05:03Z or 2026-03-07 09:05+01:00, not '" +
-                         text + "'");
-    return *ms;
-}
-
 #if defined(KORDA_HAVE_SQLITE)
 
 // A column of the export: a reading position of one instrument.
@@ -46,37 +33,21 @@ struct Place {
 
 int runExport(const ExportOptions& o) {
     try {
-        store::SqliteReader reader(o.path);
-        const auto runs = reader.runs();
-        const store::SqliteReader::Run* run = runs.empty() ? nullptr : &runs.back();
-        if (o.run > 0) {
-            run = nullptr;
-            for (const auto& r : runs)
-                if (r.id == o.run) run = &r;
-        }
+        const auto reader = store::openReader(o.path);
+        const auto runs = reader->runs();
+        const store::RecordedRun* run = store::chooseRun(runs, o.run);
         if (!run) {
             message(o.path + ": " +
                     (o.run > 0 ? "no run " + std::to_string(o.run) : std::string("no run")));
             return kExitFailure;
         }
-        const auto instruments = reader.instruments(run->id);
+        const auto instruments = reader->instruments(run->id);
         std::vector<Column> columns;
         std::vector<Place> places;
         std::vector<std::int64_t> ids;
         for (const auto& in : instruments) {
             ids.push_back(in.id);
-            std::vector<Column> mine;
-            for (const auto& c : in.channels)
-                mine.push_back({c.number, c.name, c.unit, {}});
-            if (mine.empty()) {
-                // No channel list was known: columns by position.
-                int readings = 0;
-                reader.scans({in.id}, o.fromMs, o.untilMs, [&](const auto& s) {
-                    readings = s.readingCount;
-                    return false;
-                });
-                mine = columnsFor({}, readings, nullptr);
-            }
+            std::vector<Column> mine = recordedColumns(*reader, in, o.fromMs, o.untilMs);
             for (std::size_t p = 0; p < mine.size(); ++p) {
                 const bool wanted =
                     o.channels.empty() || std::find(o.channels.begin(), o.channels.end(),
@@ -92,7 +63,7 @@ int runExport(const ExportOptions& o) {
         CsvWriter csv(out);
         bool written = csv.header(columns);
         std::string line;
-        reader.scans(ids, o.fromMs, o.untilMs, [&](const store::SqliteReader::Scan& s) {
+        reader->scans(ids, o.fromMs, o.untilMs, [&](const store::RecordedScan& s) {
             line = store::isoText(s.timeMs, s.utcOffsetMinutes, true);
             for (const Place& p : places) {
                 line += ',';
@@ -107,12 +78,26 @@ int runExport(const ExportOptions& o) {
     } catch (const store::StoreError& e) {
         message(e.what());
         return kExitFailure;
+    } catch (const store::UnsupportedTarget& e) {
+        message(e.what());
+        return kExitUsage;
     }
 }
 
 #endif
 
 } // namespace
+
+std::int64_t timeArgument(Args& args, const std::string& what) {
+    const std::string text = args.value(what);
+    const auto ms = store::parseIso(text);
+    if (!ms)
+        throw UsageError(what +
+                         ": a time such as 2026-03-07T09:05:03 (local), "
+                         "2026-03-07T08:05:03Z or 2026-03-07 09:05+01:00, not '" +
+                         text + "'");
+    return *ms;
+}
 
 Step parseExport(Args& args) {
     ExportOptions o;
@@ -127,9 +112,9 @@ Step parseExport(Args& args) {
                                  "101:110, not '" +
                                  list + "'");
         } else if (opt == "--from") {
-            o.fromMs = instant(args, "--from");
+            o.fromMs = timeArgument(args, "export --from");
         } else if (opt == "--until") {
-            o.untilMs = instant(args, "--until");
+            o.untilMs = timeArgument(args, "export --until");
         } else if (opt == "--run") {
             o.run = number(args.value("export --run"), 1, 1000000000, "export --run");
         } else if (opt == "-o") {

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -85,6 +86,15 @@ class Statement {
         const int rc =
             sqlite3_prepare_v3(db.handle(), sql, -1, SQLITE_PREPARE_PERSISTENT, &s_, nullptr);
         if (rc != SQLITE_OK) db.fail("preparing a statement", rc);
+        // SQLite numbers "$1", "$2"... in the order they first appear: the
+        // shared queries must name them in that order.
+        for (int i = 1; i <= sqlite3_bind_parameter_count(s_); ++i) {
+            const char* name = sqlite3_bind_parameter_name(s_, i);
+            if (name && name[0] == '$' && std::atoi(name + 1) != i) {
+                sqlite3_finalize(s_);
+                throw StoreError(std::string("parameters out of order in: ") + sql, false);
+            }
+        }
     }
     ~Statement() { sqlite3_finalize(s_); }
     Statement(const Statement&) = delete;
@@ -348,81 +358,96 @@ class SqliteStore final : public Store {
 
 } // namespace
 
-struct SqliteReader::Impl {
-    explicit Impl(const std::string& path) : db(path, true) { prepareSchema(db, false); }
-    Database db;
+namespace {
+
+// The scans of one instrument along its time index.
+class Cursor final : public ScanCursor {
+  public:
+    Cursor(Database& db, std::int64_t instrument, std::int64_t fromMs, std::int64_t untilMs)
+        : s_(db, ReadQueries::kScans) {
+        s_.bind(1, instrument).bind(2, fromMs).bind(3, untilMs);
+        scan_.instrument = instrument;
+    }
+    const RecordedScan* next() override {
+        if (!s_.step()) return nullptr;
+        scan_.sequence = s_.integer(0);
+        scan_.timeMs = s_.integer(1);
+        scan_.utcOffsetMinutes = static_cast<int>(s_.integer(2));
+        scan_.alarms = s_.isNull(3) ? -1 : s_.integer(3);
+        int bytes = 0;
+        const void* p = s_.blob(4, bytes);
+        readings_.resize(static_cast<std::size_t>(bytes) / sizeof(float));
+        if (!readings_.empty()) std::memcpy(readings_.data(), p, readings_.size() * sizeof(float));
+        scan_.readings = readings_.data();
+        scan_.readingCount = static_cast<int>(readings_.size());
+        return &scan_;
+    }
+
+  private:
+    Statement s_;
+    RecordedScan scan_;
+    std::vector<float> readings_;
 };
 
-SqliteReader::SqliteReader(const std::string& path) : impl_(std::make_unique<Impl>(path)) {}
-SqliteReader::~SqliteReader() = default;
+class SqliteReader final : public Reader {
+  public:
+    explicit SqliteReader(const std::string& path) : db_(path, true) { prepareSchema(db_, false); }
 
-std::vector<SqliteReader::Run> SqliteReader::runs() {
-    std::vector<Run> out;
-    Statement s(impl_->db, "SELECT id, started, ended, command_line FROM runs ORDER BY id");
-    while (s.step())
-        out.push_back({s.integer(0), s.text(1), s.text(2), s.text(3)});
-    return out;
-}
-
-std::vector<SqliteReader::Instrument> SqliteReader::instruments(std::int64_t run) {
-    std::vector<Instrument> out;
-    Statement s(impl_->db, "SELECT id, address, model FROM instruments WHERE run_id = ? "
-                           "ORDER BY id");
-    s.bind(1, run);
-    while (s.step())
-        out.push_back({s.integer(0), s.text(1), s.text(2), {}});
-    Statement c(impl_->db, "SELECT number, name, unit, function, range FROM channels "
-                           "WHERE instrument_id = ? ORDER BY position");
-    for (Instrument& i : out) {
-        c.bind(1, i.id);
-        while (c.step())
-            i.channels.push_back(
-                {static_cast<int>(c.integer(0)), c.text(1), c.text(2), c.text(3), c.text(4)});
-        c.reset();
+    std::vector<RecordedRun> runs() override {
+        std::vector<RecordedRun> out;
+        Statement s(db_, ReadQueries::kRuns);
+        while (s.step())
+            out.push_back({s.integer(0), s.text(1), s.text(2), s.text(3), s.text(4)});
+        return out;
     }
-    return out;
-}
 
-void SqliteReader::scans(const std::vector<std::int64_t>& instruments, std::int64_t fromMs,
-                         std::int64_t untilMs, const std::function<bool(const Scan&)>& each) {
-    // One cursor per instrument along its time index, merged by time.
-    struct Cursor {
-        std::unique_ptr<Statement> s;
-        bool live = false;
-        Scan scan;
-        std::vector<float> readings;
-        void next() {
-            live = s->step();
-            if (!live) return;
-            scan.sequence = s->integer(0);
-            scan.timeMs = s->integer(1);
-            scan.utcOffsetMinutes = static_cast<int>(s->integer(2));
-            int bytes = 0;
-            const void* p = s->blob(3, bytes);
-            readings.resize(static_cast<std::size_t>(bytes) / sizeof(float));
-            if (!readings.empty()) std::memcpy(readings.data(), p, readings.size() * sizeof(float));
-            scan.readings = readings.data();
-            scan.readingCount = static_cast<int>(readings.size());
+    std::vector<RecordedInstrument> instruments(std::int64_t run) override {
+        std::vector<RecordedInstrument> out;
+        Statement s(db_, ReadQueries::kInstruments);
+        s.bind(1, run);
+        while (s.step())
+            out.push_back({s.integer(0), s.text(1), s.text(2), s.text(3), s.text(4), {}});
+        Statement c(db_, ReadQueries::kChannels);
+        for (RecordedInstrument& i : out) {
+            c.bind(1, i.id);
+            while (c.step())
+                i.channels.push_back(
+                    {static_cast<int>(c.integer(0)), c.text(1), c.text(2), c.text(3), c.text(4)});
+            c.reset();
         }
-    };
-    std::vector<Cursor> cursors(instruments.size());
-    for (std::size_t i = 0; i < instruments.size(); ++i) {
-        cursors[i].s = std::make_unique<Statement>(
-            impl_->db, "SELECT sequence, time_ms, utc_offset_min, readings FROM scans "
-                       "WHERE instrument_id = ? AND time_ms >= ? AND time_ms < ? "
-                       "ORDER BY time_ms, sequence");
-        cursors[i].s->bind(1, instruments[i]).bind(2, fromMs).bind(3, untilMs);
-        cursors[i].scan.instrument = instruments[i];
-        cursors[i].next();
+        return out;
     }
-    for (;;) {
-        Cursor* first = nullptr;
-        for (Cursor& c : cursors)
-            if (c.live && (!first || c.scan.timeMs < first->scan.timeMs)) first = &c;
-        if (!first) return;
-        if (!each(first->scan)) return;
-        first->next();
+
+    std::vector<RecordedGap> gaps(std::int64_t instrument) override {
+        std::vector<RecordedGap> out;
+        Statement s(db_, ReadQueries::kGaps);
+        s.bind(1, instrument);
+        while (s.step())
+            out.push_back({instrument, {s.text(0), s.text(1), s.text(2), s.integer(3)}});
+        return out;
     }
+
+    ScanSpan span(std::int64_t instrument, std::int64_t fromMs, std::int64_t untilMs) override {
+        ScanSpan out;
+        Statement s(db_, ReadQueries::kSpan);
+        s.bind(1, instrument).bind(2, fromMs).bind(3, untilMs);
+        if (s.step() && s.integer(0) > 0) out = {s.integer(0), s.integer(1), s.integer(2)};
+        return out;
+    }
+
+    std::unique_ptr<ScanCursor> scansOf(std::int64_t instrument, std::int64_t fromMs,
+                                        std::int64_t untilMs) override {
+        return std::make_unique<Cursor>(db_, instrument, fromMs, untilMs);
+    }
+
+  private:
+    Database db_;
+};
+
+} // namespace
+
+std::unique_ptr<Reader> openSqliteReader(const std::string& path) {
+    return std::make_unique<SqliteReader>(path);
 }
 
 std::unique_ptr<Store> openSqliteStore(const std::string& path) {

@@ -1,0 +1,71 @@
+// The readers this build has, and what export and report share of reading.
+#include "Reader.h"
+
+#include "Channels.h"
+#if defined(KORDA_HAVE_SQLITE)
+#include "SqliteStore.h"
+#endif
+
+namespace korda::tool {
+
+namespace store {
+
+std::unique_ptr<Reader> openReader(const std::string& source) {
+    if (isPostgresTarget(source))
+        throw UnsupportedTarget(source + ": this korda reads no PostgreSQL database yet; record "
+                                         "to an SQLite file and read that");
+#if defined(KORDA_HAVE_SQLITE)
+    return openSqliteReader(source);
+#else
+    throw UnsupportedTarget(source + ": this korda was built without SQLite");
+#endif
+}
+
+void Reader::scans(const std::vector<std::int64_t>& instruments, std::int64_t fromMs,
+                   std::int64_t untilMs, const std::function<bool(const RecordedScan&)>& each) {
+    struct Head {
+        std::unique_ptr<ScanCursor> cursor;
+        const RecordedScan* scan;
+    };
+    std::vector<Head> heads;
+    for (const std::int64_t i : instruments) {
+        auto c = scansOf(i, fromMs, untilMs);
+        const RecordedScan* first = c->next();
+        heads.push_back({std::move(c), first});
+    }
+    for (;;) {
+        Head* first = nullptr;
+        for (Head& h : heads)
+            if (h.scan && (!first || h.scan->timeMs < first->scan->timeMs)) first = &h;
+        if (!first) return;
+        if (!each(*first->scan)) return;
+        first->scan = first->cursor->next();
+    }
+}
+
+const RecordedRun* chooseRun(const std::vector<RecordedRun>& runs, std::int64_t wanted) {
+    if (wanted <= 0) return runs.empty() ? nullptr : &runs.back();
+    for (const auto& r : runs)
+        if (r.id == wanted) return &r;
+    return nullptr;
+}
+
+} // namespace store
+
+std::vector<Column> recordedColumns(store::Reader& reader, const store::RecordedInstrument& in,
+                                    std::int64_t fromMs, std::int64_t untilMs) {
+    std::vector<Column> out;
+    for (const auto& c : in.channels)
+        out.push_back({c.number, c.name, c.unit, {}});
+    if (!out.empty()) return out;
+    // No channel list was known: columns by position, as many as the first
+    // scan has readings.
+    int readings = 0;
+    reader.scans({in.id}, fromMs, untilMs, [&](const store::RecordedScan& s) {
+        readings = s.readingCount;
+        return false;
+    });
+    return columnsFor({}, readings, nullptr);
+}
+
+} // namespace korda::tool

@@ -1,10 +1,14 @@
-// The backends this build has: CSV always, SQLite when it was found.
+// The backends this build has: CSV always, SQLite and PostgreSQL when they
+// were found.
 #include "CsvStore.h"
 #include "Store.h"
 
 #include <cctype>
 #if defined(KORDA_HAVE_SQLITE)
 #include "SqliteStore.h"
+#endif
+#if defined(KORDA_HAVE_POSTGRES)
+#include "ForwardingStore.h"
 #endif
 
 namespace korda::tool::store {
@@ -27,7 +31,19 @@ bool isCsvTarget(const std::string& target) {
 }
 
 bool isPostgresTarget(const std::string& target) {
-    return target.rfind("postgresql://", 0) == 0 || target.rfind("postgres://", 0) == 0;
+    if (target.rfind("postgresql://", 0) == 0 || target.rfind("postgres://", 0) == 0) return true;
+    // libpq's key=value form, told by its first word.
+    for (const char* key : {"host=", "hostaddr=", "port=", "dbname=", "user=", "service="})
+        if (target.rfind(key, 0) == 0) return true;
+    return false;
+}
+
+bool havePostgres() {
+#if defined(KORDA_HAVE_POSTGRES)
+    return true;
+#else
+    return false;
+#endif
 }
 
 bool haveSqlite() {
@@ -39,9 +55,14 @@ bool haveSqlite() {
 }
 
 std::unique_ptr<Store> openStore(const std::string& target) {
-    if (isPostgresTarget(target))
-        throw UnsupportedTarget(target + ": this korda has no PostgreSQL store yet; record to an "
-                                         "SQLite file and export from it");
+    if (isPostgresTarget(target)) {
+#if defined(KORDA_HAVE_POSTGRES)
+        return openForwardingStore(target);
+#else
+        throw UnsupportedTarget(target + ": this korda was built without PostgreSQL (libpq); "
+                                         "record to an SQLite file and export from it");
+#endif
+    }
     if (isCsvTarget(target)) return openCsvStore(target);
 #if defined(KORDA_HAVE_SQLITE)
     return openSqliteStore(target);

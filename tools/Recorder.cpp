@@ -557,12 +557,14 @@ int runRecorder(const RecordOptions& o) {
         target = store::openStore(o.target);
         target->setSay([&view](const std::string& text) { view.say(text); });
         run = target->beginRun({store::isoText(startedMs, store::offsetAt(startedMs), true),
-                                startedMs, KORDA_VERSION, libraryVersion(), o.commandLine});
+                                startedMs, KORDA_VERSION, libraryVersion(),
+                                store::withoutPasswords(o.commandLine)});
     } catch (const std::exception& e) {
         message(e.what());
         return kExitFailure;
     }
-    if (run.continued) view.say("continuing the unfinished run in " + o.target);
+    if (run.continued)
+        view.say("continuing the unfinished run in " + store::withoutPasswords(o.target));
     Shared shared{o, *target, run, {}, StoreSink::Hold(o.holdBound), view, hostName()};
     std::vector<std::unique_ptr<Worker>> workers;
     for (std::size_t i = 0; i < o.addresses.size(); ++i)
@@ -605,7 +607,7 @@ int runRecorder(const RecordOptions& o) {
         result = std::max(result, kExitFailure);
     }
     for (auto& w : workers) {
-        message(w->summary(o.target));
+        message(w->summary(store::withoutPasswords(o.target)));
         result = std::max(result, w->result());
     }
     if (stopSignal() == SIGINT) return kExitInterrupted;

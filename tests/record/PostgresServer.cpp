@@ -22,7 +22,8 @@ namespace store = korda::tool::store;
 
 // The newest server installed (Debian: /usr/lib/postgresql/VERSION/bin), or KORDA_POSTGRES_BIN.
 std::string serverPrograms() {
-    if (const char* given = std::getenv("KORDA_POSTGRES_BIN")) return given;
+    if (const char* given = std::getenv("KORDA_POSTGRES_BIN"))
+        return std::filesystem::exists(std::string(given) + "/postgres") ? given : "";
     std::string best;
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator("/usr/lib/postgresql", ec)) {
@@ -52,8 +53,9 @@ std::int64_t bigEndian(const char* p) {
 
 PostgresServer::PostgresServer() : bin_(serverPrograms()) {
     if (bin_.empty()) {
-        problem_ = "no PostgreSQL server programs (initdb, postgres) under /usr/lib/postgresql: "
-                   "install the postgresql package to run the PostgreSQL tests";
+        problem_ = "no PostgreSQL server programs (initdb, postgres) under /usr/lib/postgresql "
+                   "or KORDA_POSTGRES_BIN: install the postgresql package to run the "
+                   "PostgreSQL tests";
         return;
     }
     char pattern[] = "/tmp/korda-postgres-XXXXXX";

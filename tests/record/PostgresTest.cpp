@@ -155,6 +155,9 @@ TEST(RecordPostgresFleet, ThreeRecordersWriteIntoOneDatabase) {
     }
     EXPECT_EQ(pg.sql("SELECT string_agg(host, ',' ORDER BY host) FROM instruments"), "pc1,pc2,pc3");
     EXPECT_EQ(pg.sql("SELECT count(*) FROM runs WHERE ended IS NOT NULL"), "3");
+    // The password typed is kept nowhere.
+    EXPECT_EQ(pg.sql("SELECT count(*) FROM runs WHERE command_line LIKE '%recorder:***@%'"), "3");
+    EXPECT_EQ(pcs[0]->log().find("secret"), std::string::npos) << pcs[0]->log();
 }
 
 // With no server to reach, the scans wait in the spool beside korda, the

@@ -130,5 +130,9 @@ bool isCsvTarget(const std::string& target);
 bool isPostgresTarget(const std::string& target);
 // True when this build writes PostgreSQL.
 bool havePostgres();
+// The text with the passwords of PostgreSQL connection texts in it shown as
+// "***" (in "user:password@" and "password=..."), for messages and the
+// command line a run keeps.
+std::string withoutPasswords(const std::string& text);
 
 } // namespace korda::tool::store

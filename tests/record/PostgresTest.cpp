@@ -160,13 +160,14 @@ TEST(RecordPostgresFleet, ThreeRecordersWriteIntoOneDatabase) {
     EXPECT_EQ(pcs[0]->log().find("secret"), std::string::npos) << pcs[0]->log();
 }
 
-// With no server to reach, the scans wait in the spool beside korda, the
-// status line counts them, and korda ends with 1 saying where they wait.
+// With no server to reach (libpq's key=value form here), the scans wait in
+// the spool beside korda, the status line counts them, and korda ends with 1
+// saying where they wait.
 TEST(RecordPostgresSpool, ShowsTheScansWaitingWhenNoServerAnswers) {
     TempDir dir;
     const auto r = runKordaOnTerminal(
         dir, {"record", "--for", "2", "--to",
-              "postgresql://recorder@/korda?host=" + dir.path().string() + "&port=9"});
+              "host=" + dir.path().string() + " port=9 user=recorder dbname=korda"});
     EXPECT_EQ(r.code, 1) << r.out;
     EXPECT_TRUE(std::regex_search(r.out, std::regex("sim: +scanning .* spooled [1-9][0-9]*")))
         << r.out;

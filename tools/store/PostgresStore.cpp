@@ -7,9 +7,11 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 
 namespace korda::tool::store {
@@ -99,10 +101,15 @@ struct PostgresStore::Impl {
     int socket = -1;
     std::int64_t run = 0;
     std::string copy; // the COPY data of one batch, kept for its capacity
+    // The highest sequence each instrument is known to hold, from
+    // instrument() and the batches committed since.
+    std::map<std::int64_t, std::int64_t> last;
+    std::string lastState; // the SQLSTATE of the last failure
 
-    [[noreturn]] void fail(const std::string& doing, const PGresult* r) const {
+    [[noreturn]] void fail(const std::string& doing, const PGresult* r) {
         const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
         const std::string code = state ? state : "";
+        lastState = code;
         const char* text = r ? PQresultErrorMessage(r) : nullptr;
         if (!text || !*text) text = PQerrorMessage(conn);
         // A lost connection, a server shutting down or out of resources, a
@@ -279,6 +286,7 @@ InstrumentStart PostgresStore::instrument(const InstrumentInfo& info) {
             if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) m.fail("INSERT", r.get());
             out.id = std::strtoll(PQgetvalue(r.get(), 0, 0), nullptr, 10);
         }
+        m.last[out.id] = out.lastSequence;
         const std::string id = std::to_string(out.id);
         for (std::size_t i = 0; i < info.channels.size(); ++i) {
             const ChannelInfo& c = info.channels[i];
@@ -314,23 +322,41 @@ void PostgresStore::appendScans(std::int64_t instrument, const std::vector<ScanR
         d.append(reinterpret_cast<const char*>(r.readings.data()), bytes);
     }
     putBigEndian(d, 0xFFFF, 2);
-    m.transaction([&] {
-        {
-            Result start(PQexec(m.conn, (std::string("COPY incoming (") + kScanColumns +
-                                         ") FROM STDIN (FORMAT binary)")
-                                            .c_str()));
-            if (PQresultStatus(start.get()) != PGRES_COPY_IN) m.fail("COPY", start.get());
-        }
-        if (PQputCopyData(m.conn, d.data(), static_cast<int>(d.size())) != 1 ||
-            PQputCopyEnd(m.conn, nullptr) != 1)
-            m.fail("COPY", nullptr);
-        for (PGresult* r; (r = PQgetResult(m.conn)) != nullptr;) {
-            Result done(r);
-            if (PQresultStatus(r) != PGRES_COMMAND_OK) m.fail("COPY", r);
-        }
-        m.command(std::string("INSERT INTO scans (") + kScanColumns + ") SELECT " + kScanColumns +
-                  " FROM incoming ON CONFLICT DO NOTHING");
-    });
+    // Scans past the highest sequence the instrument holds go straight into
+    // the table; a batch that may repeat some (sent again after a lost
+    // answer, or meeting rows it did not expect) goes through a temporary
+    // table and adds only the rows not there yet.
+    const auto known = m.last.find(instrument);
+    const bool fresh = known != m.last.end() && scans.front().sequence > known->second;
+    const auto copy = [&](bool direct) {
+        m.transaction([&] {
+            {
+                Result start(
+                    PQexec(m.conn, (std::string("COPY ") + (direct ? "scans (" : "incoming (") +
+                                    kScanColumns + ") FROM STDIN (FORMAT binary)")
+                                       .c_str()));
+                if (PQresultStatus(start.get()) != PGRES_COPY_IN) m.fail("COPY", start.get());
+            }
+            if (PQputCopyData(m.conn, d.data(), static_cast<int>(d.size())) != 1 ||
+                PQputCopyEnd(m.conn, nullptr) != 1)
+                m.fail("COPY", nullptr);
+            for (PGresult* r; (r = PQgetResult(m.conn)) != nullptr;) {
+                Result done(r);
+                if (PQresultStatus(r) != PGRES_COMMAND_OK) m.fail("COPY", r);
+            }
+            if (!direct)
+                m.command(std::string("INSERT INTO scans (") + kScanColumns + ") SELECT " +
+                          kScanColumns + " FROM incoming ON CONFLICT DO NOTHING");
+        });
+    };
+    try {
+        copy(fresh);
+    } catch (const StoreError&) {
+        if (!fresh || m.lastState != "23505") throw; // 23505: a key already there
+        copy(false);
+    }
+    std::int64_t& last = m.last[instrument];
+    last = std::max(last, scans.back().sequence);
 }
 
 void PostgresStore::gap(std::int64_t instrument, const GapEvent& g) {

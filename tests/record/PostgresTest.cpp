@@ -1,9 +1,10 @@
 // korda record --to postgresql://... against a PostgreSQL server the test
 // starts itself, each fault case reconciled against the numbered scans of
 // the virtual instrument (nothing lost, nothing stored twice): the server
-// stopped and started again, a refused password, the connection cut in the
-// middle of a COPY or right after a COMMIT, korda killed there and started
-// again, and three recorders (three PCs) writing into one database at once.
+// stopped and started again, the network silent, a refused password, the
+// connection cut in the middle of a COPY or right after a COMMIT, korda
+// killed there and started again, and three recorders (three PCs) writing
+// into one database at once.
 #include "KordaRun.h"
 #include "PostgresServer.h"
 #include "RecordHarness.h"
@@ -19,6 +20,7 @@ namespace {
 
 enum class Fault {
     ServerRestart,
+    SilentNetwork,
     PasswordRefused,
     CutInCopy,
     CutAfterCommit,
@@ -32,9 +34,10 @@ struct FaultCase {
 };
 
 const FaultCase kCases[] = {
-    {"ServerRestart", Fault::ServerRestart}, {"PasswordRefused", Fault::PasswordRefused},
-    {"CutInCopy", Fault::CutInCopy},         {"CutAfterCommit", Fault::CutAfterCommit},
-    {"KillInCopy", Fault::KillInCopy},       {"KillAfterCommit", Fault::KillAfterCommit},
+    {"ServerRestart", Fault::ServerRestart},     {"SilentNetwork", Fault::SilentNetwork},
+    {"PasswordRefused", Fault::PasswordRefused}, {"CutInCopy", Fault::CutInCopy},
+    {"CutAfterCommit", Fault::CutAfterCommit},   {"KillInCopy", Fault::KillInCopy},
+    {"KillAfterCommit", Fault::KillAfterCommit},
 };
 
 void PrintTo(const FaultCase& c, std::ostream* out) {
@@ -85,6 +88,11 @@ TEST_P(RecordPostgres, LosesNothingAndRepeatsNothing) {
         pg.stop();
         std::this_thread::sleep_for(std::chrono::milliseconds(kOutageMs));
         ASSERT_TRUE(pg.start());
+        break;
+    case Fault::SilentNetwork: // nothing passes, then the links are closed
+        link.cut(Proxy::Cut::Silence);
+        std::this_thread::sleep_for(std::chrono::milliseconds(kOutageMs));
+        link.restore();
         break;
     case Fault::PasswordRefused:
         break;

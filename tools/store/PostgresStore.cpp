@@ -174,16 +174,18 @@ struct PostgresStore::Impl {
 
 PostgresStore::PostgresStore(const std::string& target) : impl_(std::make_unique<Impl>()) {
     impl_->place = postgresPlace(target);
-    // The target's own settings come after these and win; keepalives find
-    // a dead TCP link, the timeout bounds a connection attempt.
+    // The target's own settings come after these and win: a connection
+    // attempt takes 5 s at most, and a TCP link that stops acknowledging
+    // (keepalives while idle, data unacknowledged for 20 s) is given up.
     const char* keys[] = {"connect_timeout",
                           "keepalives_idle",
                           "keepalives_interval",
                           "keepalives_count",
+                          "tcp_user_timeout",
                           "application_name",
                           "dbname",
                           nullptr};
-    const char* values[] = {"5", "10", "5", "3", "korda", target.c_str(), nullptr};
+    const char* values[] = {"5", "10", "5", "3", "20000", "korda", target.c_str(), nullptr};
     impl_->conn = PQconnectdbParams(keys, values, 1);
     if (!impl_->conn) throw StoreError(impl_->place + ": out of memory", true);
     if (PQstatus(impl_->conn) != CONNECTION_OK) {

@@ -175,7 +175,7 @@ TEST(RecordPostgresFleet, ThreeRecordersWriteIntoOneDatabase) {
 TEST(RecordPostgresSpool, ShowsTheScansWaitingWhenNoServerAnswers) {
     TempDir dir;
     const auto r = runKordaOnTerminal(
-        dir, {"record", "--for", "2", "--to",
+        dir, {"record", "--interval", "0", "--for", "1", "--to",
               "host=" + dir.path().string() + " port=9 user=recorder dbname=korda"});
     EXPECT_EQ(r.code, 1) << r.out;
     EXPECT_TRUE(std::regex_search(r.out, std::regex("sim: +scanning .* spooled [1-9][0-9]*")))

@@ -162,6 +162,7 @@ class ForwardingStore final : public Store {
                 hurry_ = false;
             }
             bool ok = true;
+            const bool fresh = !remote_; // this pass connects
             try {
                 if (!remote_) {
                     auto pg = std::make_unique<PostgresStore>(target_);
@@ -190,6 +191,10 @@ class ForwardingStore final : public Store {
                 std::lock_guard<std::mutex> g(state_);
                 problem_ = text;
             }
+            // A connection that had worked and broke (the server restarted
+            // meanwhile) is followed at once by a fresh one: only that
+            // attempt tells whether the database can be reached.
+            if (!ok && !fresh) continue;
             std::unique_lock<std::mutex> g(state_);
             outcomePass_ = pass;
             outcomeOk_ = ok;

@@ -5,9 +5,16 @@
 // accounted for), then the same fleet run fast for the scans of an hour
 // (resident memory at start and end).
 //
+// In a build with libpq, where a PostgreSQL server is installed: the rate
+// into a private local server, and the forward of a spool of a million scans
+// ("postgres" as the argument measures only these).
+//
 // Environment: KORDA_RECORD_FLEET_SECONDS (default 30), KORDA_RECORD_HOUR_SECONDS
 // (the accelerated hour, default 180).
 #include "RecordHarness.h"
+#if defined(KORDA_BENCH_POSTGRES)
+#include "PostgresServer.h"
+#endif
 #include "ReplayPeer.h"
 #include "korda32ext.h"
 
@@ -117,7 +124,8 @@ bool everyScanStored(const std::string& db, long long& total) {
 
 // ---- The rate into SQLite --------------------------------------------------------
 
-void rate() {
+// The replay peer's answers for a 5129A scanning 20 channels.
+std::map<std::string, std::string> replayTable() {
     std::map<std::string, std::string> table{
         {"*IDN?", "KORDA-SIM,5129A,SIM00001,1.00\r\n"},
         {"*OPT?", "MUX22,MUX22,MUX22\r\n"},
@@ -131,6 +139,11 @@ void rate() {
         table["ROUT:CHAN:NAME? (@" + std::to_string(c) + ")"] = "\"\"\r\n";
         table["CALC:SCAL:UNIT? (@" + std::to_string(c) + ")"] = "\"V\"\r\n";
     }
+    return table;
+}
+
+void rate() {
+    const auto table = replayTable();
     // As from an instrument: every scan once, time stamps 10 ms apart.
     korda::bench::ReplayPeer peer(table, korda::bench::buildScanReply(kRateScans, kReadings, 10),
                                   true);
@@ -267,10 +280,69 @@ void fleetHour() {
         h.endKiB <= h.startKiB * 5 / 4 && h.complete);
 }
 
+#if defined(KORDA_BENCH_POSTGRES)
+// ---- PostgreSQL --------------------------------------------------------------------
+
+// korda record from the replay peer into a private local server: the scans
+// committed per second (korda ends once its spool is forwarded); then a
+// spool of a million scans, recorded while the server is down, forwarded
+// by the next korda record.
+void postgres(bool required) {
+    korda::test::PostgresServer pg;
+    if (!pg.problem().empty()) {
+        if (required) fail(pg.problem());
+        std::printf("PostgreSQL not measured: %s\n", pg.problem().c_str());
+        return;
+    }
+    const std::string dir = directory();
+    const std::string target = pg.target(pg.port());
+    const std::vector<std::string> env{"KORDA_SPOOL_DIR=" + dir};
+    const auto recordFrom = [&](long long scans, const std::string& log) {
+        korda::bench::ReplayPeer peer(
+            replayTable(),
+            korda::bench::buildScanReply(static_cast<std::size_t>(scans), kReadings, 10), true);
+        const auto t0 = Clock::now();
+        Child korda(recordArgs({"tcp://127.0.0.1:" + std::to_string(peer.port())},
+                               {"--count", std::to_string(scans), "--to", target}),
+                    env, dir + "/" + log);
+        const int code = korda.wait(1800000);
+        return std::pair{code, std::chrono::duration<double>(Clock::now() - t0).count()};
+    };
+    const auto [code, wall] = recordFrom(kRateScans, "rate.log");
+    if (code != 0) fail("korda record into PostgreSQL ended with " + std::to_string(code));
+    const double r = static_cast<double>(kRateScans) / wall;
+    std::printf("PostgreSQL: %lld scans of %d readings committed in %.2f s (start-up included)\n",
+                kRateScans, kReadings, wall);
+    row("record 20-reading scans into PostgreSQL: scans/s (vs goal)", r, 50000, ">= 50000/s",
+        r >= 50000);
+
+    constexpr long long kSpool = 1000000;
+    pg.stop();
+    const auto [spooled, spoolWall] = recordFrom(kSpool, "spool.log");
+    if (spooled != 1)
+        fail("korda record with the server down ended with " + std::to_string(spooled));
+    if (!pg.start()) fail("the server did not start again");
+    const auto t0 = Clock::now();
+    Child korda(recordArgs({}, {"--count", "1", "--to", target}), env, dir + "/forward.log");
+    if (korda.wait(1800000) != 0) fail("korda record forwarding the spool failed");
+    const double forward = std::chrono::duration<double>(Clock::now() - t0).count();
+    const double f = static_cast<double>(kSpool) / forward;
+    std::printf("PostgreSQL: %lld scans spooled in %.2f s with the server down, forwarded in "
+                "%.2f s by the next korda record\n",
+                kSpool, spoolWall, forward);
+    row("forward a spool of 1000000 scans into PostgreSQL: scans/s", f, r, "(vs the direct rate)",
+        true);
+    std::filesystem::remove_all(dir);
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::string only = argc > 1 ? argv[1] : "";
+#if defined(KORDA_BENCH_POSTGRES)
+    if (only.empty() || only == "postgres") postgres(!only.empty());
+#endif
     if (only.empty() || only == "rate") rate();
     if (only.empty() || only == "fleet") fleetCpu();
     if (only.empty() || only == "hour") fleetHour();

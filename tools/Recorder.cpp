@@ -45,7 +45,11 @@ constexpr int kChannelsShown = 3;       // last values in a status line
 constexpr long long kQuietIntervals = 2;
 constexpr long long kQuietLooks = 2;
 
+// The PC's name, which with the address tells its instruments apart from
+// those of other PCs recording into the same database; KORDA_HOSTNAME
+// stands for it.
 std::string hostName() {
+    if (const char* given = std::getenv("KORDA_HOSTNAME"); given && *given) return given;
     char name[256] = {};
     if (gethostname(name, static_cast<int>(sizeof name - 1)) != 0) return "localhost";
     return name;
@@ -193,6 +197,8 @@ class Worker {
             }
             line += "  gaps " + std::to_string(sink->gaps());
             if (sink->held() > 0) line += "  held in memory " + std::to_string(sink->held());
+            if (const long long spooled = s_.store.waiting(instrumentId_); spooled > 0)
+                line += "  spooled " + std::to_string(spooled);
         }
         return line;
     }
@@ -207,6 +213,8 @@ class Worker {
                 s += ", " + std::to_string(sink->dropped()) + " scans dropped at the memory bound";
             if (sink->held() > 0)
                 s += ", " + std::to_string(sink->held()) + " scans could not be written";
+            if (const long long spooled = s_.store.waiting(instrumentId_); spooled > 0)
+                s += ", " + std::to_string(spooled) + " waiting in the spool";
         }
         return s;
     }
@@ -268,6 +276,7 @@ class Worker {
             requestStop();
             return kExitFailure;
         }
+        instrumentId_ = start.id;
         sink_ = std::make_unique<StoreSink>(s_.store, s_.storeLock, start.id, start.lastSequence,
                                             s_.hold, [this](const std::string& t) { say(t); });
         if (foundStopped)
@@ -507,6 +516,7 @@ class Worker {
     std::unique_ptr<StoreSink> sink_;
     std::atomic<const StoreSink*> viewSink_{
         nullptr}; // for the live view, once the channels are known
+    std::atomic<std::int64_t> instrumentId_{0};
     std::vector<store::ChannelInfo> channels_;
     long long intervalMs_ = 0;
     bool finiteRun_ = false;
@@ -545,13 +555,16 @@ int runRecorder(const RecordOptions& o) {
     const std::int64_t startedMs = store::nowMs();
     try {
         target = store::openStore(o.target);
+        target->setSay([&view](const std::string& text) { view.say(text); });
         run = target->beginRun({store::isoText(startedMs, store::offsetAt(startedMs), true),
-                                startedMs, KORDA_VERSION, libraryVersion(), o.commandLine});
+                                startedMs, KORDA_VERSION, libraryVersion(),
+                                store::withoutPasswords(o.commandLine)});
     } catch (const std::exception& e) {
         message(e.what());
         return kExitFailure;
     }
-    if (run.continued) view.say("continuing the unfinished run in " + o.target);
+    if (run.continued)
+        view.say("continuing the unfinished run in " + store::withoutPasswords(o.target));
     Shared shared{o, *target, run, {}, StoreSink::Hold(o.holdBound), view, hostName()};
     std::vector<std::unique_ptr<Worker>> workers;
     for (std::size_t i = 0; i < o.addresses.size(); ++i)
@@ -586,15 +599,16 @@ int runRecorder(const RecordOptions& o) {
         t.join();
     view.finish();
     int result = kExitOk;
-    for (auto& w : workers) {
-        message(w->summary(o.target));
-        result = std::max(result, w->result());
-    }
+    // Before the summaries: a forwarding store forwards its spool here.
     try {
         target->endRun(store::nowIso());
     } catch (const store::StoreError& e) {
         message(e.what());
         result = std::max(result, kExitFailure);
+    }
+    for (auto& w : workers) {
+        message(w->summary(store::withoutPasswords(o.target)));
+        result = std::max(result, w->result());
     }
     if (stopSignal() == SIGINT) return kExitInterrupted;
     return result;

@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 extern char** environ;
 
@@ -38,15 +39,6 @@ constexpr const char* kPollMs = "100"; // the recorder's look at an idle instrum
 long long nowUs() {
     return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch())
         .count();
-}
-
-bool waitFor(const std::function<bool()>& done, int boundMs = kBoundMs) {
-    const auto end = Clock::now() + std::chrono::milliseconds(boundMs);
-    while (!done()) {
-        if (Clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
 }
 
 int connectLoopback(int port) {
@@ -90,6 +82,15 @@ std::string readFile(const std::string& path) {
 }
 
 } // namespace
+
+bool waitFor(const std::function<bool()>& done, int boundMs) {
+    const auto end = Clock::now() + std::chrono::milliseconds(boundMs);
+    while (!done()) {
+        if (Clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
 
 // ---- Proxy ------------------------------------------------------------------
 
@@ -151,6 +152,12 @@ void Proxy::whenQuiet(std::function<void()> action) {
     pending_ = std::move(action);
 }
 
+void Proxy::onData(std::vector<std::string> marks, std::function<void()> action) {
+    std::lock_guard<std::mutex> g(mutex_);
+    marks_ = std::move(marks);
+    onTrigger_ = action ? std::move(action) : [this] { links_.clear(); };
+}
+
 int Proxy::lines(const std::string& text) {
     std::lock_guard<std::mutex> g(mutex_);
     return static_cast<int>(std::count(sent_.begin(), sent_.end(), text));
@@ -193,7 +200,8 @@ void Proxy::run() {
                 links_.push_back(std::move(link));
         }
         std::vector<Link*> dead;
-        for (std::size_t i = 0; i < polled; ++i) {
+        std::function<void()> fire;
+        for (std::size_t i = 0; i < polled && !fire; ++i) {
             Link& l = *links_[i];
             for (int side = 0; side < 2; ++side) {
                 const pollfd& p = fds[1 + 2 * i + static_cast<std::size_t>(side)];
@@ -212,6 +220,11 @@ void Proxy::run() {
                 std::lock_guard<std::mutex> g(mutex_);
                 (side == 0 ? lastToInstrumentUs_ : lastToRecorderUs_) = nowUs();
                 if (side != 0) continue;
+                const std::string_view data(buffer.data(), static_cast<std::size_t>(n));
+                const bool armed = !marks_.empty();
+                while (!marks_.empty() && data.find(marks_.front()) != std::string_view::npos)
+                    marks_.erase(marks_.begin());
+                if (armed && marks_.empty()) fire = std::move(onTrigger_);
                 l.partial.append(buffer.data(), static_cast<std::size_t>(n));
                 for (std::size_t end; (end = l.partial.find('\n')) != std::string::npos;) {
                     std::string line = l.partial.substr(0, end);
@@ -227,6 +240,7 @@ void Proxy::run() {
                                                dead.end();
                                     }),
                      links_.end());
+        if (fire) fire();
         act();
     }
     links_.clear();
@@ -320,7 +334,7 @@ bool RecordingBench::startRecorder() {
          {"record", "--config", KORDA_SOURCE_DIR "/examples/5129A-thermocouples.json", "--interval",
           "0", "--to"})
         argv.push_back(a);
-    argv.push_back(database());
+    argv.push_back(target_.empty() ? database() : target_);
     std::vector<std::string> env = env_;
     env.push_back(std::string("KORDA_TEST_POLL_MS=") + kPollMs);
     env.push_back("KORDA_TEST_TIMEOUT_MS=200");

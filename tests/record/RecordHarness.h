@@ -20,6 +20,9 @@ struct sqlite3;
 
 namespace korda::test {
 
+// Polls done until it holds, or the bound (ms) passes: false then.
+bool waitFor(const std::function<bool()>& done, int boundMs = 20000);
+
 // Starts korda-sim (5129A, numbered, with the extra options) on a port (0:
 // any) with its output in log; returns the port it listens on, 0 on failure.
 int startSim(std::unique_ptr<Child>& child, int port, const std::string& log,
@@ -39,6 +42,10 @@ class Proxy {
     void restore();
     // Runs action on the proxy's thread once the link is quiet.
     void whenQuiet(std::function<void()> action);
+    // Once the recorder's data has held each of marks in turn: passes that
+    // data on, then runs action on the proxy's thread at once (by default:
+    // closes every link).
+    void onData(std::vector<std::string> marks, std::function<void()> action = nullptr);
     // Lines the recorder sent that start with text.
     int lines(const std::string& text);
 
@@ -52,6 +59,8 @@ class Proxy {
     std::atomic<bool> running_{true};
     std::mutex mutex_;
     std::function<void()> pending_;
+    std::vector<std::string> marks_;
+    std::function<void()> onTrigger_;
     bool silent_ = false;
     std::vector<std::unique_ptr<Link>> links_;
     std::vector<std::string> sent_;
@@ -87,6 +96,9 @@ class RecordingBench {
     int instruments() const { return static_cast<int>(sims_.size()); }
     Proxy& proxy(int i) { return *proxies_[static_cast<std::size_t>(i)]; }
     std::string database() const { return dir_ + "/run.sqlite"; }
+    const std::string& directory() const { return dir_; }
+    // Where korda records (the database file unless given).
+    void target(const std::string& to) { target_ = to; }
     void env(const std::string& name, const std::string& value);
 
     // korda record with the same command line each time.
@@ -108,6 +120,7 @@ class RecordingBench {
   private:
     struct Sim;
     std::string dir_;
+    std::string target_;
     std::vector<std::unique_ptr<Sim>> sims_;
     std::vector<std::unique_ptr<Proxy>> proxies_;
     std::vector<std::string> env_;

@@ -6,6 +6,9 @@
 #include "Output.h"
 #include "Recorder.h"
 #include "store/Store.h"
+#if defined(KORDA_HAVE_POSTGRES)
+#include "store/PostgresStore.h"
+#endif
 
 #include <cstdlib>
 
@@ -77,11 +80,21 @@ Step parseRecord(Args& args) {
     if (forGiven && o.count > 0) throw UsageError("record: --for or --count, not both");
     if (o.target.empty()) o.target = defaultTarget();
     const bool csv = store::isCsvTarget(o.target);
-    if (store::isPostgresTarget(o.target))
-        throw UsageError(
-            "record --to " + o.target +
-            ": this korda has no PostgreSQL store yet (an SQLite file or a .csv file)");
-    if (!csv && !store::haveSqlite())
+    const bool postgres = store::isPostgresTarget(o.target);
+    if (postgres && !store::havePostgres())
+        throw UsageError("record --to " + o.target +
+                         ": this korda was built without PostgreSQL (an SQLite file or a .csv "
+                         "file)");
+#if defined(KORDA_HAVE_POSTGRES)
+    if (postgres) {
+        try {
+            store::postgresPlace(o.target);
+        } catch (const store::StoreError& e) {
+            throw UsageError(std::string("record --to ") + e.what());
+        }
+    }
+#endif
+    if (!csv && !postgres && !store::haveSqlite())
         throw UsageError("record --to " + o.target +
                          ": this korda was built without SQLite; record to a .csv file");
     o.pollMs = static_cast<int>(fromEnvironment("KORDA_TEST_POLL_MS", 1, 10000, o.pollMs));

@@ -351,6 +351,11 @@ class SqliteStore final : public Store {
         }
     }
 
+  public:
+    Database& database() { return db_; }
+    template <class F> void inTransaction(F body) { transaction(body); }
+
+  private:
     Database db_;
     std::unique_ptr<Statement> insertScan_;
     std::int64_t run_ = 0;
@@ -448,6 +453,163 @@ class SqliteReader final : public Reader {
 
 std::unique_ptr<Reader> openSqliteReader(const std::string& path) {
     return std::make_unique<SqliteReader>(path);
+}
+
+// ---- SqliteSpool -------------------------------------------------------------
+
+namespace {
+
+// The spool's own table, beside the recording schema.
+constexpr const char* kForwardedTable =
+    "CREATE TABLE IF NOT EXISTS forwarded (instrument_id INTEGER PRIMARY KEY, sequence INTEGER "
+    "NOT NULL)";
+
+// The spool's writing side: the last sequence of an instrument is the
+// highest stored or forwarded.
+class SpoolStore final : public Store {
+  public:
+    explicit SpoolStore(const std::string& path) : s(path) {}
+    int schemaVersion() const override { return kSchemaVersion; }
+    RunStart beginRun(const RunInfo& run) override { return s.beginRun(run); }
+    InstrumentStart instrument(const InstrumentInfo& info) override {
+        InstrumentStart out = s.instrument(info);
+        Statement f(s.database(), "SELECT sequence FROM forwarded WHERE instrument_id = ?");
+        f.bind(1, out.id);
+        if (f.step() && f.integer(0) > out.lastSequence) {
+            out.lastSequence = f.integer(0);
+            out.lastTime.clear();
+        }
+        return out;
+    }
+    void appendScans(std::int64_t instrument, const std::vector<ScanRow>& scans) override {
+        s.appendScans(instrument, scans);
+    }
+    void gap(std::int64_t instrument, const GapEvent& g) override { s.gap(instrument, g); }
+    void endRun(const std::string& ended) override { s.endRun(ended); }
+
+    SqliteStore s;
+};
+
+} // namespace
+
+struct SqliteSpool::Impl {
+    explicit Impl(const std::string& path) : store(path) {
+        store.s.database().exec(kForwardedTable);
+    }
+    Database& db() { return store.s.database(); }
+    SpoolStore store;
+};
+
+SqliteSpool::SqliteSpool(const std::string& path) : impl_(std::make_unique<Impl>(path)) {}
+SqliteSpool::~SqliteSpool() = default;
+
+Store& SqliteSpool::store() {
+    return impl_->store;
+}
+
+std::vector<SqliteSpool::Run> SqliteSpool::runs() {
+    std::vector<Run> out;
+    Statement s(impl_->db(), "SELECT id, started, started_ms, korda_version, library_version, "
+                             "command_line, ended FROM runs ORDER BY id");
+    while (s.step()) {
+        Run r;
+        r.id = s.integer(0);
+        r.info = {s.text(1), s.integer(2), s.text(3), s.text(4), s.text(5)};
+        r.ended = s.text(6);
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
+std::vector<SqliteSpool::Instrument> SqliteSpool::instruments(std::int64_t run) {
+    std::vector<Instrument> out;
+    Statement s(impl_->db(), "SELECT id, host, address, model, identity, config_json FROM "
+                             "instruments WHERE run_id = ? ORDER BY id");
+    s.bind(1, run);
+    while (s.step()) {
+        Instrument i;
+        i.id = s.integer(0);
+        i.info = {s.text(1), s.text(2), s.text(3), s.text(4), s.text(5), {}};
+        out.push_back(std::move(i));
+    }
+    Statement c(impl_->db(), "SELECT number, name, unit, function, range FROM channels "
+                             "WHERE instrument_id = ? ORDER BY position");
+    for (Instrument& i : out) {
+        c.bind(1, i.id);
+        while (c.step())
+            i.info.channels.push_back(
+                {static_cast<int>(c.integer(0)), c.text(1), c.text(2), c.text(3), c.text(4)});
+        c.reset();
+    }
+    return out;
+}
+
+std::vector<ScanRow> SqliteSpool::scans(std::int64_t instrument, int most) {
+    std::vector<ScanRow> out;
+    Statement s(impl_->db(), "SELECT sequence, time_ms, utc_offset_min, alarms, readings FROM "
+                             "scans WHERE instrument_id = ? ORDER BY sequence LIMIT ?");
+    s.bind(1, instrument).bind(2, static_cast<std::int64_t>(most));
+    while (s.step()) {
+        ScanRow r;
+        r.sequence = s.integer(0);
+        r.timeMs = s.integer(1);
+        r.utcOffsetMinutes = static_cast<std::int32_t>(s.integer(2));
+        r.alarms = s.isNull(3) ? -1 : s.integer(3);
+        int bytes = 0;
+        const void* p = s.blob(4, bytes);
+        r.readings.resize(static_cast<std::size_t>(bytes) / sizeof(float));
+        if (!r.readings.empty())
+            std::memcpy(r.readings.data(), p, r.readings.size() * sizeof(float));
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
+std::vector<std::pair<std::int64_t, GapEvent>> SqliteSpool::gaps(std::int64_t instrument) {
+    std::vector<std::pair<std::int64_t, GapEvent>> out;
+    Statement s(impl_->db(), "SELECT id, gap_from, gap_until, reason, scans_lost FROM gaps "
+                             "WHERE instrument_id = ? ORDER BY id");
+    s.bind(1, instrument);
+    while (s.step())
+        out.push_back({s.integer(0), {s.text(1), s.text(2), s.text(3), s.integer(4)}});
+    return out;
+}
+
+void SqliteSpool::forwardedScans(std::int64_t instrument, std::int64_t sequence) {
+    impl_->store.s.inTransaction([&] {
+        Statement drop(impl_->db(), "DELETE FROM scans WHERE instrument_id = ? AND sequence <= ?");
+        drop.bind(1, instrument).bind(2, sequence).run();
+        Statement mark(impl_->db(), "INSERT OR REPLACE INTO forwarded (instrument_id, sequence) "
+                                    "VALUES (?, ?)");
+        mark.bind(1, instrument).bind(2, sequence).run();
+    });
+}
+
+void SqliteSpool::forwardedGap(std::int64_t id) {
+    Statement drop(impl_->db(), "DELETE FROM gaps WHERE id = ?");
+    drop.bind(1, id).run();
+}
+
+void SqliteSpool::remove(std::int64_t run) {
+    impl_->store.s.inTransaction([&] {
+        for (const char* sql :
+             {"DELETE FROM forwarded WHERE instrument_id IN (SELECT id FROM instruments WHERE "
+              "run_id = ?1)",
+              "DELETE FROM channels WHERE instrument_id IN (SELECT id FROM instruments WHERE "
+              "run_id = ?1)",
+              "DELETE FROM instruments WHERE run_id = ?1", "DELETE FROM runs WHERE id = ?1"}) {
+            Statement s(impl_->db(), sql);
+            s.bind(1, run).run();
+        }
+    });
+}
+
+std::map<std::int64_t, long long> SqliteSpool::waiting() {
+    std::map<std::int64_t, long long> out;
+    Statement s(impl_->db(), "SELECT instrument_id, count(*) FROM scans GROUP BY instrument_id");
+    while (s.step())
+        out[s.integer(0)] = s.integer(1);
+    return out;
 }
 
 std::unique_ptr<Store> openSqliteStore(const std::string& path) {

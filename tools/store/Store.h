@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -30,8 +31,8 @@ class StoreError : public std::runtime_error {
     bool transient_;
 };
 
-// A target this build cannot write ("postgresql://..." today, SQLite files
-// in a build without SQLite).
+// A target this build cannot write (PostgreSQL in a build without libpq,
+// SQLite files in a build without SQLite).
 class UnsupportedTarget : public std::invalid_argument {
   public:
     using std::invalid_argument::invalid_argument;
@@ -108,9 +109,15 @@ class Store {
     virtual void gap(std::int64_t instrument, const GapEvent& gap) = 0;
     // Marks the run finished.
     virtual void endRun(const std::string& ended) = 0;
+    // Scans of an instrument taken but not yet where the target says (a
+    // spool's, waiting to be forwarded); safe to ask from any thread.
+    virtual long long waiting(std::int64_t /*instrument*/) const { return 0; }
+    // Where a store that works on its own (a forwarder) says what happens.
+    virtual void setSay(std::function<void(const std::string&)> /*say*/) {}
 };
 
-// Opens the store a --to target names: "postgresql://..." or "postgres://...",
+// Opens the store a --to target names: "postgresql://..." or "postgres://..."
+// or libpq's "host=... dbname=..." words (through a local spool),
 // "*.csv" (standard output for "-"), otherwise an SQLite file. Throws
 // StoreError, or UnsupportedTarget for a target this build cannot write.
 std::unique_ptr<Store> openStore(const std::string& target);
@@ -121,5 +128,11 @@ bool haveSqlite();
 bool isCsvTarget(const std::string& target);
 // True for a PostgreSQL connection text.
 bool isPostgresTarget(const std::string& target);
+// True when this build writes PostgreSQL.
+bool havePostgres();
+// The text with the passwords of PostgreSQL connection texts in it shown as
+// "***" (in "user:password@" and "password=..."), for messages and the
+// command line a run keeps.
+std::string withoutPasswords(const std::string& text);
 
 } // namespace korda::tool::store

@@ -7,7 +7,8 @@
 // - silence, garbage and NUL bytes, a reply without its line end;
 // - a reply that never ends, a reply that comes after the time limit, a peer
 //   that goes away between calls;
-// - a USB virtual COM port unplugged in the middle of a reply.
+// - a USB virtual COM port (the virtual instrument's own pseudo-terminal)
+//   unplugged while a call waits for its reply.
 // Each must give a negative status within the time limit (with a margin that
 // only proves the call did not hang), leave no descriptor or thread behind,
 // and leave the BCN usable: the next call works, or fails cleanly.
@@ -15,6 +16,7 @@
 // The library runs with a short time limit (KORDA_TEST_TIMEOUT_MS).
 #include "FullRecord.h"
 #include "ProcessUsage.h"
+#include "PtyServer.h"
 #include "ScanBuffer.h"
 #include "ScanModel.h"
 #include "SlowTests.h"
@@ -37,11 +39,7 @@
 #include <vector>
 
 #ifndef _WIN32
-#include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
 #endif
 
 using namespace korda;
@@ -218,10 +216,11 @@ class FaultyPeer {
 };
 
 // The digital I/O's reply on BCN 1 is held (by arm()) until both rounds of
-// the query have given up; then it and the answer to the second round arrive.
-// The calls after it get their own answers: the identity text, not the
-// digital I/O's number.
-void expectLateReplyDiscarded(const std::function<void()>& arm, LateReplies& late) {
+// the query have given up; then (settled()) it and the answer to the second
+// round have arrived. The calls after it get their own answers: the identity
+// text, not the digital I/O's number.
+void expectLateReplyDiscarded(const std::function<void()>& arm,
+                              const std::function<bool()>& settled) {
     char identity[64] = {};
     ASSERT_EQ(dlxVmrOEMIdentityGetA(1, identity, sizeof identity), 1);
     int dio = -1;
@@ -232,8 +231,7 @@ void expectLateReplyDiscarded(const std::function<void()>& arm, LateReplies& lat
     EXPECT_EQ(dlxVmrDIOGet(1, &value), DLXVMR_E_TIMEOUT);
     EXPECT_LT(pf::tickCount() - start, 2 * kPerLineMs + kMarginMs);
     EXPECT_EQ(value, -1);
-    late.release();
-    ASSERT_TRUE(late.heldAndNextWritten());
+    ASSERT_TRUE(settled());
     char after[64] = {};
     EXPECT_EQ(dlxVmrOEMIdentityGetA(1, after, sizeof after), 1);
     EXPECT_STREQ(after, identity);
@@ -471,7 +469,11 @@ TEST_F(FaultSweep, AnEndlessReplyEndsAtTheTimeLimit) {
 }
 
 TEST_F(FaultSweep, ALateReplyIsNeverTakenForTheNextCall) {
-    expectLateReplyDiscarded([this] { peer.arm(Fault::Late, 10000); }, peer.late);
+    expectLateReplyDiscarded([this] { peer.arm(Fault::Late, 10000); },
+                             [this] {
+                                 peer.late.release();
+                                 return peer.late.heldAndNextWritten();
+                             });
 }
 
 TEST_F(FaultSweep, APeerThatHangsUpBetweenCalls) {
@@ -493,119 +495,61 @@ TEST_F(FaultSweep, APeerThatHangsUpBetweenCalls) {
 
 #ifndef _WIN32
 
-namespace {
-
-// A virtual instrument behind a USB virtual COM port whose plug this test
-// can pull: the instrument's end of a pseudo-terminal is closed in the middle
-// of a reply, as the port vanishes when its cable is pulled.
-class PluggablePort {
-  public:
-    static constexpr int kCom = 9;
-
-    PluggablePort() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        char name[128];
-        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
-            ::ptsname_r(master_, name, sizeof name) != 0)
-            return;
-        ::setenv("KORDA_COM9", name, 1);
-        thread_ = std::thread([this] { run(); });
-    }
-    ~PluggablePort() {
-        running_ = false;
-        if (thread_.joinable()) thread_.join();
-        if (master_ >= 0) ::close(master_);
-        ::unsetenv("KORDA_COM9");
-    }
-    bool ready() const { return thread_.joinable(); }
-    // Pulls the plug after k bytes of the next reply.
-    void unplugAfter(long k) { unplugAfter_ = k; }
-    bool unplugged() const { return unplugged_; }
-    // Holds the next reply (late.arm(ms)).
-    LateReplies late;
-
-  private:
-    void run() {
-        sim::Session session(instrument_);
-        char buffer[4096];
-        while (running_ && !unplugged_) {
-            pollfd p{master_, POLLIN, 0};
-            if (::poll(&p, 1, 5) <= 0) continue;
-            const ssize_t n = ::read(master_, buffer, sizeof buffer);
-            if (n <= 0) {
-                pf::sleepMs(2); // no one holds the port yet
-                continue;
-            }
-            std::string reply = session.feed(buffer, static_cast<std::size_t>(n));
-            if (reply.empty()) continue;
-            const long cut = unplugAfter_.exchange(-1);
-            if (cut >= 0) {
-                reply.resize(std::min(reply.size(), static_cast<std::size_t>(cut)));
-                if (!reply.empty()) (void)!::write(master_, reply.data(), reply.size());
-                unplugged_ = true;
-                ::close(master_);
-                master_ = -1;
-                return;
-            }
-            const LateReplies::Reply r = late.take(true);
-            (void)!::write(master_, reply.data(), reply.size());
-            late.written(r);
-        }
-    }
-
-    sim::Instrument instrument_{sim::Model::M7043A};
-    int master_ = -1;
-    std::atomic<bool> running_{true};
-    std::atomic<long> unplugAfter_{-1};
-    std::atomic<bool> unplugged_{false};
-    std::thread thread_;
-};
-
-// The library started with the short time limit and BCN 1 opened on the
-// port; closed and stopped at the end.
-class UsbSession {
-  public:
-    UsbSession() {
-        test::ShortTimeLimit shortLimit(kLimitMs);
-        dlxVmrLibInit(0);
-        dlxVmrCCFsetBCN(1, DLXVMR_INTERFACE_USB, PluggablePort::kCom, nullptr, DLXVMR_MODEL_7043A);
-        openStatus = dlxVmrCommOpen(1);
-    }
-    ~UsbSession() {
-        dlxVmrCommClose(1);
-        dlxVmrLibExit();
-    }
-    int openStatus = 0;
-};
-
-} // namespace
-
-TEST(FaultSweepUsb, ALateReplyIsDiscardedAndAPortUnpluggedMidReplyFailsCleanly) {
+TEST(FaultSweepUsb, ALateReplyIsDiscardedAndAPortUnpluggedMidExchangeFailsCleanly) {
     const int fds = openDescriptors();
     const int tasks = threadCount();
     {
-        PluggablePort port;
-        if (!port.ready()) GTEST_SKIP() << "no pseudo-terminal";
-        UsbSession session;
-        ASSERT_EQ(session.openStatus, 1);
-        // The late replies wait in the port when the next call begins.
-        expectLateReplyDiscarded([&port] { port.late.arm(10000); }, port.late);
-        int value = -1;
-        // Three bytes of the identity, then the port is gone.
-        port.unplugAfter(3);
+        sim::Instrument instrument(sim::Model::M7043A);
+        auto port = std::make_unique<sim::PtyServer>(instrument);
+        if (!port->ready()) GTEST_SKIP() << port->error();
+        ::setenv("KORDA_COM9", port->path().c_str(), 1);
+        test::ShortTimeLimit shortLimit(kLimitMs);
+        ASSERT_EQ(dlxVmrLibInit(0), 1);
+        dlxVmrCCFsetBCN(1, DLXVMR_INTERFACE_USB, 9, nullptr, DLXVMR_MODEL_7043A);
+        ASSERT_EQ(dlxVmrCommOpen(1), 1);
+        const auto setFaults = [&instrument](unsigned delayMs, const std::string& garbage,
+                                             bool silent = false) {
+            sim::Faults f;
+            f.replyDelayMs = delayMs;
+            f.garbage = garbage;
+            f.silent = silent;
+            instrument.setFaults(f);
+        };
+        // The late replies wait in the port when the next call begins. The
+        // second round's reply takes an empty line along: once it is taken,
+        // both are on their way.
+        expectLateReplyDiscarded(
+            [&] { setFaults(5 * kPerLineMs, ""); },
+            [&] {
+                setFaults(0, "\r\n");
+                const bool taken =
+                    test::waitUntil([&] { return instrument.faults().garbage.empty(); }, 10000);
+                pf::sleepMs(20);
+                return taken;
+            });
+        // The query is read and never answered; the port goes while the call
+        // waits for its reply.
+        setFaults(0, "", true);
+        std::thread unplug([&port] {
+            pf::sleepMs(30);
+            port->stop();
+        });
         const std::uint32_t start = pf::tickCount();
         char cut[64] = {};
         EXPECT_EQ(dlxVmrOEMIdentityGetA(1, cut, sizeof cut), DLXVMR_E_INVALID_COM_PORT);
         EXPECT_LT(pf::tickCount() - start, 2 * kLimitMs + kMarginMs);
-        EXPECT_TRUE(port.unplugged());
+        unplug.join();
         EXPECT_STREQ(cut, "");
         // The next calls fail at once with the same clear status.
+        int value = -1;
         const std::uint32_t next = pf::tickCount();
         EXPECT_EQ(dlxVmrDIOGet(1, &value), DLXVMR_E_INVALID_COM_PORT);
         EXPECT_EQ(dlxVmrTimeSet(1), DLXVMR_E_INVALID_COM_PORT);
         EXPECT_LT(pf::tickCount() - next, kMarginMs);
         EXPECT_EQ(value, -1);
         EXPECT_EQ(dlxVmrCommClose(1), 1);
+        dlxVmrLibExit();
+        ::unsetenv("KORDA_COM9");
     }
     EXPECT_EQ(openDescriptors(), fds);
     EXPECT_EQ(threadCount(), tasks);

@@ -57,6 +57,8 @@ TEST(VirtualInstrument, Dialogues) {
                 addTotalizerCounts(in, static_cast<std::uint32_t>(a));
             } else if (kind == '@' && step == "value") {
                 setChannelValue(in, static_cast<int>(a), b);
+            } else if (kind == '@' && text.starts_with("log capacity")) {
+                setLogMemoryCapacity(in, static_cast<std::size_t>(std::stoul(text.substr(13))));
             }
         }
     }

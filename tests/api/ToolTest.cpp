@@ -6,9 +6,9 @@
 #include "KordaRun.h"
 #include "RecordingWriter.h"
 #include "ScanModel.h"
-#include "ScriptedInstrument.h"
 #include "TcpServer.h"
 #include "TempDir.h"
+#include "Transcript.h"
 #include "UsbBench.h"
 
 #include <gtest/gtest.h>
@@ -462,10 +462,20 @@ TEST_F(ToolOverTcp, ALoggedRunReadsBackByItsListedName) {
 
 TEST(Tool, DoctorShowsTheLastLinesOnTheWireOfAFailure) {
     TempDir dir;
-    korda::test::ScriptedInstrument peer;
-    // Two answers for the identification on opening, then silence.
+    // Three opens, the last two asking the identity, then silence.
     const std::string idn = "KORDA-SIM,5129A,SIM00001,1.00";
-    peer.script("*IDN?", {idn, idn, korda::test::ScriptedInstrument::kSilent});
+    std::vector<korda::test::TranscriptLine> script;
+    for (int open = 0; open < 3; ++open) {
+        script.insert(script.end(), {{'>', "*CLS"},
+                                     {'>', "SYST:COMM:TERM CRLF"},
+                                     {'>', "SYST:ERR?"},
+                                     {'<', "0,\"No error\""},
+                                     {'>', "*IDN?"},
+                                     {'<', idn}});
+    }
+    script.erase(script.begin() + 4, script.begin() + 6); // the first open asks no identity
+    script.push_back({'>', "*IDN?"});                     // asked again, never answered
+    korda::test::ReplayPeer peer(script);
     const auto r = runKorda(dir, "tcp://127.0.0.1:" + std::to_string(peer.port()) + " doctor",
                             "KORDA_TEST_TIMEOUT_MS=200");
     EXPECT_EQ(r.code, 4) << r.err;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Child.h"
+#include "TempDir.h"
 
 #include <sys/types.h>
 
@@ -86,7 +87,7 @@ class RecordingBench {
     ~RecordingBench();
     int instruments() const { return static_cast<int>(sims_.size()); }
     Proxy& proxy(int i) { return *proxies_[static_cast<std::size_t>(i)]; }
-    std::string database() const { return dir_ + "/run.sqlite"; }
+    std::string database() const { return dir_.file("run.sqlite").string(); }
     void env(const std::string& name, const std::string& value);
 
     // korda record with the same command line each time.
@@ -107,7 +108,10 @@ class RecordingBench {
 
   private:
     struct Sim;
-    std::string dir_;
+    TempDir dir_;
+    std::string simLog(int i) const {
+        return dir_.file("sim" + std::to_string(i) + ".log").string();
+    }
     std::vector<std::unique_ptr<Sim>> sims_;
     std::vector<std::unique_ptr<Proxy>> proxies_;
     std::vector<std::string> env_;

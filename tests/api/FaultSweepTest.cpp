@@ -56,63 +56,6 @@ constexpr std::uint32_t kMarginMs = 1500;
 
 enum class Fault { None, CutAfter, Silent, Garbage, NulBytes, NoLineEnd, Late, Endless };
 
-// A reply held back and the replies counted around it: a peer holds the
-// first reply of a round (from arm() on) until release() or until the hold
-// has passed, and counts the replies it writes to the messages of the round
-// only, so that a reply still under way from before cannot shift the count.
-class LateReplies {
-  public:
-    struct Reply {
-        long round;
-        std::uint32_t heldMs;
-    };
-    // A new round; a hold of 0 holds nothing.
-    void arm(std::uint32_t holdMs) {
-        std::lock_guard<std::mutex> g(mutex_);
-        ++round_;
-        holdMs_ = holdMs;
-        written_ = 0;
-        lateWritten_ = false;
-        released_ = false;
-    }
-    void release() { released_ = true; }
-    // A reply about to go out: its round, and the hold if it may take it;
-    // waits out the hold.
-    Reply take(bool mayHold) {
-        Reply r{};
-        {
-            std::lock_guard<std::mutex> g(mutex_);
-            r = {round_, mayHold ? std::exchange(holdMs_, 0u) : 0u};
-        }
-        for (std::uint32_t waited = 0; waited < r.heldMs && !released_; waited += 2)
-            pf::sleepMs(2);
-        return r;
-    }
-    void written(const Reply& r) {
-        std::lock_guard<std::mutex> g(mutex_);
-        if (r.round == round_) ++written_;
-        if (r.heldMs > 0) lateWritten_ = true;
-    }
-    // Waits (a bounded while) for the held reply and the one after it.
-    bool heldAndNextWritten() {
-        const auto count = [this] {
-            std::lock_guard<std::mutex> g(mutex_);
-            return written_;
-        };
-        if (!test::waitUntil([&] { return count() >= 2; }, 10000)) return false;
-        std::lock_guard<std::mutex> g(mutex_);
-        return lateWritten_ && written_ == 2;
-    }
-
-  private:
-    std::mutex mutex_;
-    long round_ = 0;
-    std::uint32_t holdMs_ = 0;
-    long written_ = 0;
-    bool lateWritten_ = false;
-    std::atomic<bool> released_{false};
-};
-
 // The virtual instrument's dialogue on a TCP port, with one fault armed at a
 // time. A fault applies to the replies of one call; once it has struck (the
 // connection cut, a late reply written) the peer answers normally again.
@@ -129,8 +72,7 @@ class FaultyPeer {
         fault_ = fault;
         param_ = param;
         replies_.clear();
-        // Fault::Late holds a reply for its parameter in milliseconds.
-        late.arm(fault == Fault::Late ? static_cast<std::uint32_t>(param) : 0);
+        written = 0;
     }
     // A cut armed but not made: the replies ended before its position.
     bool cutPending() const {
@@ -142,7 +84,8 @@ class FaultyPeer {
         std::lock_guard<std::mutex> g(mutex_);
         return replies_;
     }
-    LateReplies late;
+    // Replies written since the last arm().
+    std::atomic<int> written{0};
     // The peer closes its end between two calls.
     void hangUp() { peer_.hangUp(); }
     std::uint16_t port() const { return peer_.port(); }
@@ -154,7 +97,7 @@ class FaultyPeer {
         test::ScriptedPeer::Action action;
         std::string& reply = action.reply;
         reply = session.feed(message.data(), message.size());
-        bool held = false;
+        long holdMs = 0;
         {
             std::lock_guard<std::mutex> g(mutex_);
             const long before = std::accumulate(replies_.begin(), replies_.end(), 0L);
@@ -185,9 +128,9 @@ class FaultyPeer {
             case Fault::NoLineEnd:
                 std::erase(reply, '\n');
                 break;
-            case Fault::Late:
+            case Fault::Late: // held for the parameter in milliseconds
                 if (!reply.empty()) {
-                    held = true;
+                    holdMs = param_;
                     fault_ = Fault::None;
                 }
                 break;
@@ -201,8 +144,8 @@ class FaultyPeer {
             }
             replies_.push_back(static_cast<long>(reply.size()));
         }
-        const LateReplies::Reply r = late.take(held);
-        action.written = [this, r] { late.written(r); };
+        pf::sleepMs(static_cast<std::uint32_t>(holdMs));
+        action.written = [this] { ++written; };
         return action;
     }
 
@@ -469,10 +412,11 @@ TEST_F(FaultSweep, AnEndlessReplyEndsAtTheTimeLimit) {
 }
 
 TEST_F(FaultSweep, ALateReplyIsNeverTakenForTheNextCall) {
-    expectLateReplyDiscarded([this] { peer.arm(Fault::Late, 10000); },
+    expectLateReplyDiscarded([this] { peer.arm(Fault::Late, 5 * kPerLineMs); },
                              [this] {
-                                 peer.late.release();
-                                 return peer.late.heldAndNextWritten();
+                                 return test::waitUntil([this] { return peer.written >= 2; },
+                                                        10000) &&
+                                        peer.written == 2;
                              });
 }
 

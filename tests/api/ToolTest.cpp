@@ -35,15 +35,8 @@ using korda::test::TempDir;
 namespace {
 
 using Result = korda::test::KordaResult;
+using korda::test::outputLines;
 using korda::test::runKorda;
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        out.push_back(line);
-    return out;
-}
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -184,7 +177,7 @@ TEST(Tool, ScanWritesCsvWithIsoTimeStampsAndTheirOffset) {
     auto r = runKorda(dir, "scan --count 5 --interval 0", "TZ=CET-1");
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(r.err.empty()) << "no progress line when not on a terminal: " << r.err;
-    const auto l = lines(r.out);
+    const auto l = outputLines(r.out);
     ASSERT_EQ(l.size(), 6u) << r.out;
     EXPECT_EQ(l[0], "time,101,102,103");
     for (std::size_t i = 1; i < l.size(); ++i)
@@ -194,7 +187,7 @@ TEST(Tool, ScanWritesCsvWithIsoTimeStampsAndTheirOffset) {
     r = runKorda(dir, "scan --count 3 --interval 0 -o run.csv");
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(r.out.empty());
-    EXPECT_EQ(lines(dir.read("run.csv")).size(), 4u);
+    EXPECT_EQ(outputLines(dir.read("run.csv")).size(), 4u);
     EXPECT_TRUE(leftovers(dir).empty());
 }
 
@@ -214,7 +207,7 @@ TEST(Tool, ScanShowsProgressOnATerminal) {
         dir, {"scan", "--count", "3", "--interval", "0", "-o", "run.csv"});
     EXPECT_EQ(r.code, 0) << r.out;
     EXPECT_TRUE(contains(r.out, "\rscan: 3 of 3")) << r.out;
-    EXPECT_EQ(lines(dir.read("run.csv")).size(), 4u);
+    EXPECT_EQ(outputLines(dir.read("run.csv")).size(), 4u);
 }
 
 // Ctrl-C, SIGTERM and SIGHUP stop a scan or a monitor in order: the
@@ -246,7 +239,7 @@ TEST(Tool, AStopSignalStopsTheInstrumentKeepingWhatArrived) {
         // output. (The bound only proves that nothing hangs: under a
         // sanitizer on a busy machine the first rows can take seconds.)
         const auto rows = [&] {
-            return lines(c.toFile ? temporaryOutput(dir) : dir.read("out.csv")).size();
+            return outputLines(c.toFile ? temporaryOutput(dir) : dir.read("out.csv")).size();
         };
         if (!korda::test::waitUntil([&] { return rows() >= 3; }, 30000))
             FAIL() << "no rows arrived";
@@ -254,7 +247,7 @@ TEST(Tool, AStopSignalStopsTheInstrumentKeepingWhatArrived) {
         korda.signal(c.signal);
         EXPECT_EQ(korda.wait(30000), 130) << c.args[0];
         EXPECT_FALSE(korda::sim::scanning(instrument));
-        const auto l = lines(dir.read(c.toFile ? "run.csv" : "out.csv"));
+        const auto l = outputLines(dir.read(c.toFile ? "run.csv" : "out.csv"));
         ASSERT_GE(l.size(), 3u);
         EXPECT_EQ(l[0], c.toFile ? "time,101,102" : "time,101");
         EXPECT_TRUE(leftovers(dir).empty());
@@ -373,7 +366,7 @@ TEST_F(ToolFiles, VerifyReadAndSetupOfARecording) {
 }
 
 TEST_F(ToolFiles, AChangedReadingIsReportedWithItsLine) {
-    auto text = lines(dir.read("dat00001.csv"));
+    auto text = outputLines(dir.read("dat00001.csv"));
     const std::size_t bad = text.size() - 2; // from 0: the second-last line
     const auto comma = text[bad].find(',', text[bad].find(',') + 1);
     text[bad][comma + 1] = text[bad][comma + 1] == '9' ? '8' : '9';
@@ -393,7 +386,7 @@ TEST_F(ToolFiles, AChangedReadingIsReportedWithItsLine) {
                                " fails its check code; it and the lines after it (2 "
                                "scans) are not written, 2 scans are\n"}},
                });
-    EXPECT_EQ(lines(dir.read("part.csv")).size(), 3u);
+    EXPECT_EQ(outputLines(dir.read("part.csv")).size(), 3u);
 }
 
 // The example with its scans recorded into the instrument's log memory.
@@ -413,14 +406,14 @@ TEST_F(ToolOverTcp, ALoggedRunReadsBackByItsListedName) {
     EXPECT_TRUE(
         std::regex_search(r.out, std::regex("free: \\d+ KiB\nused: \\d+ KiB\ntotal: \\d+ KiB\n")))
         << r.out;
-    const auto l = lines(r.out);
+    const auto l = outputLines(r.out);
     ASSERT_GE(l.size(), 5u) << r.out;
     const std::string name = l.back();
     // The name without its extension finds the file.
     ASSERT_EQ(name.substr(name.size() - 4), ".CSV");
     r = runKorda(dir, at + " log read '" + name.substr(0, name.size() - 4) + "'");
     ASSERT_EQ(r.code, 0) << r.err;
-    const auto rows = lines(r.out);
+    const auto rows = outputLines(r.out);
     ASSERT_GE(rows.size(), 2u) << r.out;
     EXPECT_TRUE(contains(rows[0], "101 Oven top (C)")) << rows[0];
     EXPECT_TRUE(std::regex_search(rows[1], kIsoTime)) << rows[1];
@@ -430,7 +423,7 @@ TEST_F(ToolOverTcp, ALoggedRunReadsBackByItsListedName) {
     // A reply of many lines is printed whole.
     r = runKorda(dir, at + " raw 'MEM:LOG:READ? \"" + name + "\"' '*IDN?'");
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(lines(r.out).size(), rows.size() + 1) << r.out; // its own header, the identity
+    EXPECT_EQ(outputLines(r.out).size(), rows.size() + 1) << r.out; // its own header, the identity
     expectRuns(dir, {{.args = at + " log format log list", .out = ""}});
 }
 

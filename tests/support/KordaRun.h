@@ -46,6 +46,15 @@ inline KordaResult runKorda(const TempDir& dir, const std::string& arguments,
     return r;
 }
 
+// The lines of a program's output, without their line ends.
+inline std::vector<std::string> outputLines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
 // Runs korda with the arguments in dir on a terminal of its own: its exit
 // code, and in out all the terminal showed.
 inline KordaResult runKordaOnTerminal(const TempDir& dir, std::vector<std::string> args) {

@@ -43,13 +43,6 @@ ScriptedPeer::Responder answering(std::string command, std::string reply, unsign
     };
 }
 
-std::shared_ptr<TCPCommunication> connect(const ScriptedPeer& peer) {
-    auto t =
-        std::make_shared<TCPCommunication>(peer.port(), std::array<std::uint8_t, 4>{127, 0, 0, 1});
-    EXPECT_EQ(t->open(2000), 1);
-    return t;
-}
-
 } // namespace
 
 // Wherever a chunk ends, only a reply that is one negative error-queue line
@@ -99,7 +92,8 @@ TEST(LongReply, ReadsTheSameWhereverTheReplySplits) {
 TEST(LongReply, ASlowButLiveReplyIsReadWhole) {
     const std::string body = kLog + kLog + kNoError;
     ScriptedPeer peer(answering("LOG?", body, 6, 90));
-    SCPIHandler h(connect(peer), [] { return 300u; }); // gaps of a busy machine stay under it
+    SCPIHandler h(connectTo(peer.port()),
+                  [] { return 300u; }); // gaps of a busy machine stay under it
     std::string out;
     ASSERT_EQ(h.readUntilNoError("LOG?", out), 1);
     EXPECT_GE(out.size(), body.size() - 1); // the last line feed may still be on its way
@@ -114,7 +108,7 @@ TEST(LongReply, ASlowButLiveReplyIsReadWhole) {
 // the reply's 20 s.
 TEST(LongReply, ATricklingPeerEndsNearTheTimeLimit) {
     ScriptedPeer peer(answering("LOG?", std::string(1000, 'y'), 20));
-    SCPIHandler h(connect(peer), [] { return 100u; });
+    SCPIHandler h(connectTo(peer.port()), [] { return 100u; });
     std::string out;
     const std::uint32_t start = platform::tickCount();
     EXPECT_EQ(h.readUntilNoError("LOG?", out), -1015);

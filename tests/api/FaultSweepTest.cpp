@@ -73,6 +73,8 @@ class FaultyPeer {
         param_ = param;
         replies_.clear();
         written = 0;
+        ++round_;
+        released = false;
     }
     // A cut armed but not made: the replies ended before its position.
     bool cutPending() const {
@@ -84,8 +86,10 @@ class FaultyPeer {
         std::lock_guard<std::mutex> g(mutex_);
         return replies_;
     }
-    // Replies written since the last arm().
+    // Replies to the messages since the last arm() written; a held reply
+    // is released by setting released.
     std::atomic<int> written{0};
+    std::atomic<bool> released{false};
     // The peer closes its end between two calls.
     void hangUp() { peer_.hangUp(); }
     std::uint16_t port() const { return peer_.port(); }
@@ -128,7 +132,7 @@ class FaultyPeer {
             case Fault::NoLineEnd:
                 std::erase(reply, '\n');
                 break;
-            case Fault::Late: // held for the parameter in milliseconds
+            case Fault::Late: // held until released, or for the parameter in milliseconds
                 if (!reply.empty()) {
                     holdMs = param_;
                     fault_ = Fault::None;
@@ -144,8 +148,11 @@ class FaultyPeer {
             }
             replies_.push_back(static_cast<long>(reply.size()));
         }
-        pf::sleepMs(static_cast<std::uint32_t>(holdMs));
-        action.written = [this] { ++written; };
+        for (long waited = 0; waited < holdMs && !released; waited += 2)
+            pf::sleepMs(2);
+        action.written = [this, round = round_.load()] {
+            if (round == round_) ++written;
+        };
         return action;
     }
 
@@ -154,6 +161,7 @@ class FaultyPeer {
     Fault fault_ = Fault::None;
     long param_ = 0;
     std::vector<long> replies_;
+    std::atomic<int> round_{0};
     // Last: its thread stops before the state above goes.
     test::ScriptedPeer peer_{[this](const std::string& message, int) { return answer(message); }};
 };
@@ -412,8 +420,9 @@ TEST_F(FaultSweep, AnEndlessReplyEndsAtTheTimeLimit) {
 }
 
 TEST_F(FaultSweep, ALateReplyIsNeverTakenForTheNextCall) {
-    expectLateReplyDiscarded([this] { peer.arm(Fault::Late, 5 * kPerLineMs); },
+    expectLateReplyDiscarded([this] { peer.arm(Fault::Late, 10000); },
                              [this] {
+                                 peer.released = true;
                                  return test::waitUntil([this] { return peer.written >= 2; },
                                                         10000) &&
                                         peer.written == 2;
@@ -451,29 +460,31 @@ TEST(FaultSweepUsb, ALateReplyIsDiscardedAndAPortUnpluggedMidExchangeFailsCleanl
         ASSERT_EQ(dlxVmrLibInit(0), 1);
         dlxVmrCCFsetBCN(1, DLXVMR_INTERFACE_USB, 9, nullptr, DLXVMR_MODEL_7043A);
         ASSERT_EQ(dlxVmrCommOpen(1), 1);
-        const auto setFaults = [&instrument](unsigned delayMs, const std::string& garbage,
-                                             bool silent = false) {
+        const auto setFaults = [&instrument](const std::string& garbage, bool silent) {
             sim::Faults f;
-            f.replyDelayMs = delayMs;
             f.garbage = garbage;
             f.silent = silent;
             instrument.setFaults(f);
         };
-        // The late replies wait in the port when the next call begins. The
-        // second round's reply takes an empty line along: once it is taken,
-        // both are on their way.
+        // The instrument is held (this thread holds its lock) until both
+        // rounds have given up; then it answers both, and the late replies
+        // wait in the port when the next call begins.
+        std::uint64_t executed = 0;
         expectLateReplyDiscarded(
-            [&] { setFaults(5 * kPerLineMs, ""); },
             [&] {
-                setFaults(0, "\r\n");
-                const bool taken =
-                    test::waitUntil([&] { return instrument.faults().garbage.empty(); }, 10000);
-                pf::sleepMs(20);
-                return taken;
+                executed = instrument.linesExecuted();
+                instrument.mutex().lock();
+            },
+            [&] {
+                instrument.mutex().unlock();
+                const bool answered = test::waitUntil(
+                    [&] { return instrument.linesExecuted() >= executed + 2; }, 10000);
+                pf::sleepMs(50); // the second reply follows its line at once
+                return answered;
             });
         // The query is read and never answered; the port goes while the call
         // waits for its reply.
-        setFaults(0, "", true);
+        setFaults("", true);
         std::thread unplug([&port] {
             pf::sleepMs(30);
             port->stop();

@@ -1,6 +1,5 @@
 // dlxVmrConfigGet: the capture through the log memory, the read-back, and the
 // instrument left as it was before the read.
-#include "ScriptedInstrument.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -80,36 +79,4 @@ TEST(ConfigGet, NoScanListLeavesChannelOneUnconfigured) {
     EXPECT_EQ(r->recordDestination, 1u);
     EXPECT_EQ(r->triggerCount, 1u);
     EXPECT_EQ(r->intervalSeconds, 10u);
-}
-
-// The alarm channel of the trigger is an unsigned number from capture to
-// restore: a channel beyond the int range goes back as it was read.
-TEST(ConfigGet, TheAlarmChannelGoesBackAsRead) {
-    ScriptedSession s;
-    ASSERT_EQ(s.openStatus(), 1);
-    auto& peer = s.instrument;
-    for (const auto& [query, reply] :
-         std::map<std::string, std::string>{{"*OPT?", "DIG,0"},
-                                            {"ROUT:SCAN?", "(@101)"},
-                                            {"DATA:LOG:AUTO?", "1"},
-                                            {"DATA:LOG:DEST?", "MEM"},
-                                            {"TRIG:COUN?", "1"},
-                                            {"TRIG:TIM?", "1"},
-                                            {"TRIG:SOUR?", "ALAR"},
-                                            {"TRIG:ALAR:CHAN?", "3000000000"},
-                                            {"*OPC?", "1"},
-                                            {"MEM:LOG:READ:CONF?", std::string(130, ',')},
-                                            {"UNIT:TEMP?", "C"},
-                                            {"ROUT:SCAN:RES?", "0"},
-                                            {"TOT:DEB?", "0"},
-                                            {"TOT:DATA?", "0"},
-                                            {"TOT:TYPE?", "READ"},
-                                            {"TOT:STAT?", "0"}})
-        peer.script(query, {reply});
-    auto r = filledRecord(0);
-    ASSERT_EQ(dlxVmrConfigGet(1, r.get()), 1);
-    EXPECT_EQ(r->alarmTriggerChannel, 3000000000u);
-    const std::string dialogue = peer.dialogue();
-    EXPECT_EQ(dialogue.substr(dialogue.find("MEMory:LOG:DELete")),
-              "MEMory:LOG:DELete|TRIG:SOUR ALAR|TRIG:ALAR:CHAN (@3000000000)|");
 }

@@ -10,6 +10,8 @@ using korda::test::errorString;
 using korda::test::VirtualInstrumentSession;
 namespace pf = korda32ex::platform;
 
+// A connection opens once, closes once and reopens; the model check compares
+// with the current settings.
 TEST(Connection, AConnectionOpensOnceClosesOnceThenReopens) {
     VirtualInstrumentSession s(sim::Model::M5129A);
     ASSERT_EQ(s.openStatus(), 1);
@@ -21,34 +23,20 @@ TEST(Connection, AConnectionOpensOnceClosesOnceThenReopens) {
     EXPECT_EQ(dlxVmrModelCheck(1), 1);
     // Opening switched the instrument to CR LF line ends.
     EXPECT_TRUE(s.instrument().crlf);
-}
-
-TEST(Connection, TheModelCheckComparesWithTheCurrentSettings) {
-    VirtualInstrumentSession s(sim::Model::M5129A);
-    ASSERT_EQ(s.openStatus(), 1);
-    EXPECT_EQ(dlxVmrModelCheck(1), 1);
     // New settings take effect at the next check, the connection stays.
     const uint8_t loopback[4] = {127, 0, 0, 1};
     EXPECT_EQ(dlxVmrCCFsetBCN(1, 1, s.server().port(), loopback, DLXVMR_MODEL_7043A), 1);
     EXPECT_EQ(dlxVmrModelCheck(1), -2021);
     EXPECT_EQ(errorString(-2021),
               "Model of instrument and model of instrument stored in CCF don't match");
-    EXPECT_EQ(s.server().connectionsAccepted(), 1);
+    EXPECT_EQ(s.server().connectionsAccepted(), 2);
 }
 
+// The library starts once and stops once; its time limit in seconds
+// saturates at what milliseconds hold.
 TEST(Connection, TheLibraryStartsOnceThenStopsOnce) {
     ASSERT_EQ(dlxVmrLibInit(0), 1);
     EXPECT_EQ(dlxVmrLibInit(0), -2001);
-    EXPECT_EQ(dlxVmrLibExit(), 1);
-    EXPECT_EQ(dlxVmrLibExit(), -2002);
-    EXPECT_EQ(dlxVmrTimeoutSet(3), -2002);
-    EXPECT_EQ(dlxVmrCCFsetBCN(1, 1, 1, nullptr, 4), -2002);
-    EXPECT_EQ(dlxVmrCommOpen(1), -2002);
-    EXPECT_EQ(dlxVmrCommClose(1), -2002);
-}
-
-TEST(Connection, TimeoutSecondsSaturateAtWhatMillisecondsHold) {
-    ASSERT_EQ(dlxVmrLibInit(0), 1);
     uint32_t seconds = 0;
     EXPECT_EQ(dlxVmrTimeoutGet(&seconds), 1);
     EXPECT_EQ(seconds, 10u);
@@ -57,6 +45,11 @@ TEST(Connection, TimeoutSecondsSaturateAtWhatMillisecondsHold) {
     EXPECT_EQ(seconds, 0xFFFFFFFFu / 1000u);
     EXPECT_EQ(dlxVmrTimeoutGet(nullptr), -2);
     EXPECT_EQ(dlxVmrLibExit(), 1);
+    EXPECT_EQ(dlxVmrLibExit(), -2002);
+    EXPECT_EQ(dlxVmrTimeoutSet(3), -2002);
+    EXPECT_EQ(dlxVmrCCFsetBCN(1, 1, 1, nullptr, 4), -2002);
+    EXPECT_EQ(dlxVmrCommOpen(1), -2002);
+    EXPECT_EQ(dlxVmrCommClose(1), -2002);
 }
 
 TEST(Connection, StatusTextsAreFixedPerCode) {

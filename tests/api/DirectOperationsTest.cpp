@@ -44,6 +44,8 @@ TEST(DirectOperations, DigitalIOIsTheComplementOfTheInstrumentsByte) {
     EXPECT_EQ(statusAndValue(dlxVmrDIOGet, 1), std::pair(1, 0xA0));
 }
 
+// The totalizer counts until cleared; an instrument error on clearing is
+// returned with its text.
 TEST(DirectOperations, TheTotalizerCountsUntilCleared) {
     VirtualInstrumentSession session;
     auto& in = session.instrument();
@@ -56,11 +58,6 @@ TEST(DirectOperations, TheTotalizerCountsUntilCleared) {
     sim::addTotalizerCounts(in, 7);
     EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, 7));
     EXPECT_EQ(statusAndValue(dlxVmrTotalizerGet, 1), std::pair(1, 0));
-}
-
-TEST(DirectOperations, AnInstrumentErrorOnClearingIsReturnedWithItsText) {
-    VirtualInstrumentSession session;
-    auto& in = session.instrument();
     in.forceError("TOT:CLE", -200, "Execution error");
     EXPECT_EQ(dlxVmrTotalizerClear(1), -200);
     EXPECT_EQ(errorString(-200), "TOT:CLE => \"Execution error");

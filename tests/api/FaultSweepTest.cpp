@@ -7,7 +7,8 @@
 // - silence, garbage and NUL bytes, a reply without its line end;
 // - a reply that never ends, a reply that comes after the time limit, a peer
 //   that goes away between calls;
-// - a USB virtual COM port unplugged in the middle of a reply.
+// - a USB virtual COM port (the virtual instrument's own pseudo-terminal)
+//   unplugged while a call waits for its reply.
 // Each must give a negative status within the time limit (with a margin that
 // only proves the call did not hang), leave no descriptor or thread behind,
 // and leave the BCN usable: the next call works, or fails cleanly.
@@ -15,6 +16,7 @@
 // The library runs with a short time limit (KORDA_TEST_TIMEOUT_MS).
 #include "FullRecord.h"
 #include "ProcessUsage.h"
+#include "PtyServer.h"
 #include "ScanBuffer.h"
 #include "ScanModel.h"
 #include "SlowTests.h"
@@ -37,11 +39,7 @@
 #include <vector>
 
 #ifndef _WIN32
-#include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
 #endif
 
 using namespace korda;
@@ -57,63 +55,6 @@ constexpr std::uint32_t kPerLineMs = 150;
 constexpr std::uint32_t kMarginMs = 1500;
 
 enum class Fault { None, CutAfter, Silent, Garbage, NulBytes, NoLineEnd, Late, Endless };
-
-// A reply held back and the replies counted around it: a peer holds the
-// first reply of a round (from arm() on) until release() or until the hold
-// has passed, and counts the replies it writes to the messages of the round
-// only, so that a reply still under way from before cannot shift the count.
-class LateReplies {
-  public:
-    struct Reply {
-        long round;
-        std::uint32_t heldMs;
-    };
-    // A new round; a hold of 0 holds nothing.
-    void arm(std::uint32_t holdMs) {
-        std::lock_guard<std::mutex> g(mutex_);
-        ++round_;
-        holdMs_ = holdMs;
-        written_ = 0;
-        lateWritten_ = false;
-        released_ = false;
-    }
-    void release() { released_ = true; }
-    // A reply about to go out: its round, and the hold if it may take it;
-    // waits out the hold.
-    Reply take(bool mayHold) {
-        Reply r{};
-        {
-            std::lock_guard<std::mutex> g(mutex_);
-            r = {round_, mayHold ? std::exchange(holdMs_, 0u) : 0u};
-        }
-        for (std::uint32_t waited = 0; waited < r.heldMs && !released_; waited += 2)
-            pf::sleepMs(2);
-        return r;
-    }
-    void written(const Reply& r) {
-        std::lock_guard<std::mutex> g(mutex_);
-        if (r.round == round_) ++written_;
-        if (r.heldMs > 0) lateWritten_ = true;
-    }
-    // Waits (a bounded while) for the held reply and the one after it.
-    bool heldAndNextWritten() {
-        const auto count = [this] {
-            std::lock_guard<std::mutex> g(mutex_);
-            return written_;
-        };
-        if (!test::waitUntil([&] { return count() >= 2; }, 10000)) return false;
-        std::lock_guard<std::mutex> g(mutex_);
-        return lateWritten_ && written_ == 2;
-    }
-
-  private:
-    std::mutex mutex_;
-    long round_ = 0;
-    std::uint32_t holdMs_ = 0;
-    long written_ = 0;
-    bool lateWritten_ = false;
-    std::atomic<bool> released_{false};
-};
 
 // The virtual instrument's dialogue on a TCP port, with one fault armed at a
 // time. A fault applies to the replies of one call; once it has struck (the
@@ -131,8 +72,9 @@ class FaultyPeer {
         fault_ = fault;
         param_ = param;
         replies_.clear();
-        // Fault::Late holds a reply for its parameter in milliseconds.
-        late.arm(fault == Fault::Late ? static_cast<std::uint32_t>(param) : 0);
+        written = 0;
+        ++round_;
+        released = false;
     }
     // A cut armed but not made: the replies ended before its position.
     bool cutPending() const {
@@ -144,7 +86,10 @@ class FaultyPeer {
         std::lock_guard<std::mutex> g(mutex_);
         return replies_;
     }
-    LateReplies late;
+    // Replies to the messages since the last arm() written; a held reply
+    // is released by setting released.
+    std::atomic<int> written{0};
+    std::atomic<bool> released{false};
     // The peer closes its end between two calls.
     void hangUp() { peer_.hangUp(); }
     std::uint16_t port() const { return peer_.port(); }
@@ -156,7 +101,7 @@ class FaultyPeer {
         test::ScriptedPeer::Action action;
         std::string& reply = action.reply;
         reply = session.feed(message.data(), message.size());
-        bool held = false;
+        long holdMs = 0;
         {
             std::lock_guard<std::mutex> g(mutex_);
             const long before = std::accumulate(replies_.begin(), replies_.end(), 0L);
@@ -187,9 +132,9 @@ class FaultyPeer {
             case Fault::NoLineEnd:
                 std::erase(reply, '\n');
                 break;
-            case Fault::Late:
+            case Fault::Late: // held until released, or for the parameter in milliseconds
                 if (!reply.empty()) {
-                    held = true;
+                    holdMs = param_;
                     fault_ = Fault::None;
                 }
                 break;
@@ -203,8 +148,11 @@ class FaultyPeer {
             }
             replies_.push_back(static_cast<long>(reply.size()));
         }
-        const LateReplies::Reply r = late.take(held);
-        action.written = [this, r] { late.written(r); };
+        for (long waited = 0; waited < holdMs && !released; waited += 2)
+            pf::sleepMs(2);
+        action.written = [this, round = round_.load()] {
+            if (round == round_) ++written;
+        };
         return action;
     }
 
@@ -213,15 +161,17 @@ class FaultyPeer {
     Fault fault_ = Fault::None;
     long param_ = 0;
     std::vector<long> replies_;
+    std::atomic<int> round_{0};
     // Last: its thread stops before the state above goes.
     test::ScriptedPeer peer_{[this](const std::string& message, int) { return answer(message); }};
 };
 
 // The digital I/O's reply on BCN 1 is held (by arm()) until both rounds of
-// the query have given up; then it and the answer to the second round arrive.
-// The calls after it get their own answers: the identity text, not the
-// digital I/O's number.
-void expectLateReplyDiscarded(const std::function<void()>& arm, LateReplies& late) {
+// the query have given up; then (settled()) it and the answer to the second
+// round have arrived. The calls after it get their own answers: the identity
+// text, not the digital I/O's number.
+void expectLateReplyDiscarded(const std::function<void()>& arm,
+                              const std::function<bool()>& settled) {
     char identity[64] = {};
     ASSERT_EQ(dlxVmrOEMIdentityGetA(1, identity, sizeof identity), 1);
     int dio = -1;
@@ -232,8 +182,7 @@ void expectLateReplyDiscarded(const std::function<void()>& arm, LateReplies& lat
     EXPECT_EQ(dlxVmrDIOGet(1, &value), DLXVMR_E_TIMEOUT);
     EXPECT_LT(pf::tickCount() - start, 2 * kPerLineMs + kMarginMs);
     EXPECT_EQ(value, -1);
-    late.release();
-    ASSERT_TRUE(late.heldAndNextWritten());
+    ASSERT_TRUE(settled());
     char after[64] = {};
     EXPECT_EQ(dlxVmrOEMIdentityGetA(1, after, sizeof after), 1);
     EXPECT_STREQ(after, identity);
@@ -471,7 +420,13 @@ TEST_F(FaultSweep, AnEndlessReplyEndsAtTheTimeLimit) {
 }
 
 TEST_F(FaultSweep, ALateReplyIsNeverTakenForTheNextCall) {
-    expectLateReplyDiscarded([this] { peer.arm(Fault::Late, 10000); }, peer.late);
+    expectLateReplyDiscarded([this] { peer.arm(Fault::Late, 10000); },
+                             [this] {
+                                 peer.released = true;
+                                 return test::waitUntil([this] { return peer.written >= 2; },
+                                                        10000) &&
+                                        peer.written == 2;
+                             });
 }
 
 TEST_F(FaultSweep, APeerThatHangsUpBetweenCalls) {
@@ -493,119 +448,63 @@ TEST_F(FaultSweep, APeerThatHangsUpBetweenCalls) {
 
 #ifndef _WIN32
 
-namespace {
-
-// A virtual instrument behind a USB virtual COM port whose plug this test
-// can pull: the instrument's end of a pseudo-terminal is closed in the middle
-// of a reply, as the port vanishes when its cable is pulled.
-class PluggablePort {
-  public:
-    static constexpr int kCom = 9;
-
-    PluggablePort() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        char name[128];
-        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
-            ::ptsname_r(master_, name, sizeof name) != 0)
-            return;
-        ::setenv("KORDA_COM9", name, 1);
-        thread_ = std::thread([this] { run(); });
-    }
-    ~PluggablePort() {
-        running_ = false;
-        if (thread_.joinable()) thread_.join();
-        if (master_ >= 0) ::close(master_);
-        ::unsetenv("KORDA_COM9");
-    }
-    bool ready() const { return thread_.joinable(); }
-    // Pulls the plug after k bytes of the next reply.
-    void unplugAfter(long k) { unplugAfter_ = k; }
-    bool unplugged() const { return unplugged_; }
-    // Holds the next reply (late.arm(ms)).
-    LateReplies late;
-
-  private:
-    void run() {
-        sim::Session session(instrument_);
-        char buffer[4096];
-        while (running_ && !unplugged_) {
-            pollfd p{master_, POLLIN, 0};
-            if (::poll(&p, 1, 5) <= 0) continue;
-            const ssize_t n = ::read(master_, buffer, sizeof buffer);
-            if (n <= 0) {
-                pf::sleepMs(2); // no one holds the port yet
-                continue;
-            }
-            std::string reply = session.feed(buffer, static_cast<std::size_t>(n));
-            if (reply.empty()) continue;
-            const long cut = unplugAfter_.exchange(-1);
-            if (cut >= 0) {
-                reply.resize(std::min(reply.size(), static_cast<std::size_t>(cut)));
-                if (!reply.empty()) (void)!::write(master_, reply.data(), reply.size());
-                unplugged_ = true;
-                ::close(master_);
-                master_ = -1;
-                return;
-            }
-            const LateReplies::Reply r = late.take(true);
-            (void)!::write(master_, reply.data(), reply.size());
-            late.written(r);
-        }
-    }
-
-    sim::Instrument instrument_{sim::Model::M7043A};
-    int master_ = -1;
-    std::atomic<bool> running_{true};
-    std::atomic<long> unplugAfter_{-1};
-    std::atomic<bool> unplugged_{false};
-    std::thread thread_;
-};
-
-// The library started with the short time limit and BCN 1 opened on the
-// port; closed and stopped at the end.
-class UsbSession {
-  public:
-    UsbSession() {
-        test::ShortTimeLimit shortLimit(kLimitMs);
-        dlxVmrLibInit(0);
-        dlxVmrCCFsetBCN(1, DLXVMR_INTERFACE_USB, PluggablePort::kCom, nullptr, DLXVMR_MODEL_7043A);
-        openStatus = dlxVmrCommOpen(1);
-    }
-    ~UsbSession() {
-        dlxVmrCommClose(1);
-        dlxVmrLibExit();
-    }
-    int openStatus = 0;
-};
-
-} // namespace
-
-TEST(FaultSweepUsb, ALateReplyIsDiscardedAndAPortUnpluggedMidReplyFailsCleanly) {
+TEST(FaultSweepUsb, ALateReplyIsDiscardedAndAPortUnpluggedMidExchangeFailsCleanly) {
     const int fds = openDescriptors();
     const int tasks = threadCount();
     {
-        PluggablePort port;
-        if (!port.ready()) GTEST_SKIP() << "no pseudo-terminal";
-        UsbSession session;
-        ASSERT_EQ(session.openStatus, 1);
-        // The late replies wait in the port when the next call begins.
-        expectLateReplyDiscarded([&port] { port.late.arm(10000); }, port.late);
-        int value = -1;
-        // Three bytes of the identity, then the port is gone.
-        port.unplugAfter(3);
+        sim::Instrument instrument(sim::Model::M7043A);
+        auto port = std::make_unique<sim::PtyServer>(instrument);
+        if (!port->ready()) GTEST_SKIP() << port->error();
+        ::setenv("KORDA_COM9", port->path().c_str(), 1);
+        test::ShortTimeLimit shortLimit(kLimitMs);
+        ASSERT_EQ(dlxVmrLibInit(0), 1);
+        dlxVmrCCFsetBCN(1, DLXVMR_INTERFACE_USB, 9, nullptr, DLXVMR_MODEL_7043A);
+        ASSERT_EQ(dlxVmrCommOpen(1), 1);
+        const auto setFaults = [&instrument](const std::string& garbage, bool silent) {
+            sim::Faults f;
+            f.garbage = garbage;
+            f.silent = silent;
+            instrument.setFaults(f);
+        };
+        // The instrument is held (this thread holds its lock) until both
+        // rounds have given up; then it answers both, and the late replies
+        // wait in the port when the next call begins.
+        std::uint64_t executed = 0;
+        expectLateReplyDiscarded(
+            [&] {
+                executed = instrument.linesExecuted();
+                instrument.mutex().lock();
+            },
+            [&] {
+                instrument.mutex().unlock();
+                const bool answered = test::waitUntil(
+                    [&] { return instrument.linesExecuted() >= executed + 2; }, 10000);
+                pf::sleepMs(50); // the second reply follows its line at once
+                return answered;
+            });
+        // The query is read and never answered; the port goes while the call
+        // waits for its reply.
+        setFaults("", true);
+        std::thread unplug([&port] {
+            pf::sleepMs(30);
+            port->stop();
+        });
         const std::uint32_t start = pf::tickCount();
         char cut[64] = {};
         EXPECT_EQ(dlxVmrOEMIdentityGetA(1, cut, sizeof cut), DLXVMR_E_INVALID_COM_PORT);
         EXPECT_LT(pf::tickCount() - start, 2 * kLimitMs + kMarginMs);
-        EXPECT_TRUE(port.unplugged());
+        unplug.join();
         EXPECT_STREQ(cut, "");
         // The next calls fail at once with the same clear status.
+        int value = -1;
         const std::uint32_t next = pf::tickCount();
         EXPECT_EQ(dlxVmrDIOGet(1, &value), DLXVMR_E_INVALID_COM_PORT);
         EXPECT_EQ(dlxVmrTimeSet(1), DLXVMR_E_INVALID_COM_PORT);
         EXPECT_LT(pf::tickCount() - next, kMarginMs);
         EXPECT_EQ(value, -1);
         EXPECT_EQ(dlxVmrCommClose(1), 1);
+        dlxVmrLibExit();
+        ::unsetenv("KORDA_COM9");
     }
     EXPECT_EQ(openDescriptors(), fds);
     EXPECT_EQ(threadCount(), tasks);

@@ -6,9 +6,9 @@
 #include "KordaRun.h"
 #include "RecordingWriter.h"
 #include "ScanModel.h"
-#include "ScriptedInstrument.h"
 #include "TcpServer.h"
 #include "TempDir.h"
+#include "Transcript.h"
 #include "UsbBench.h"
 
 #include <gtest/gtest.h>
@@ -35,15 +35,8 @@ using korda::test::TempDir;
 namespace {
 
 using Result = korda::test::KordaResult;
+using korda::test::outputLines;
 using korda::test::runKorda;
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        out.push_back(line);
-    return out;
-}
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -137,18 +130,6 @@ std::vector<std::string> leftovers(const TempDir& dir) {
 
 } // namespace
 
-TEST(Tool, HelpListsEveryCommandWithAnExampleOnStandardOutput) {
-    TempDir dir;
-    const auto r = runKorda(dir, "--help");
-    EXPECT_EQ(r.code, 0);
-    EXPECT_TRUE(r.err.empty()) << r.err;
-    for (const char* command :
-         {"idn", "list", "config", "scan [--count N]", "monitor CHANNEL", "log", "files DIR", "dio",
-          "totalizer", "clock", "oem", "raw SCPI", "doctor"})
-        EXPECT_TRUE(contains(r.out, "\n  " + std::string(command))) << command;
-    EXPECT_TRUE(contains(r.out, "e.g. korda config set examples/5129A-thermocouples.json"));
-}
-
 TEST(Tool, BadArgumentsExitWith2BeforeAnythingIsSent) {
     TempDir dir;
     korda::sim::Instrument instrument(korda::sim::Model::M7043A);
@@ -176,7 +157,8 @@ TEST(Tool, BadArgumentsExitWith2BeforeAnythingIsSent) {
 }
 
 // The virtual instrument inside korda answers; a refused command, record or
-// device ends the run with its exit code and a message that names it.
+// device ends the run with its exit code and a message that names it. Help,
+// and the README's acquisition.
 TEST(Tool, RunsAgainstTheVirtualInstrumentInside) {
     TempDir dir;
     dir.write("empty.json", "{}");
@@ -195,7 +177,7 @@ TEST(Tool, ScanWritesCsvWithIsoTimeStampsAndTheirOffset) {
     auto r = runKorda(dir, "scan --count 5 --interval 0", "TZ=CET-1");
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(r.err.empty()) << "no progress line when not on a terminal: " << r.err;
-    const auto l = lines(r.out);
+    const auto l = outputLines(r.out);
     ASSERT_EQ(l.size(), 6u) << r.out;
     EXPECT_EQ(l[0], "time,101,102,103");
     for (std::size_t i = 1; i < l.size(); ++i)
@@ -205,7 +187,7 @@ TEST(Tool, ScanWritesCsvWithIsoTimeStampsAndTheirOffset) {
     r = runKorda(dir, "scan --count 3 --interval 0 -o run.csv");
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(r.out.empty());
-    EXPECT_EQ(lines(dir.read("run.csv")).size(), 4u);
+    EXPECT_EQ(outputLines(dir.read("run.csv")).size(), 4u);
     EXPECT_TRUE(leftovers(dir).empty());
 }
 
@@ -225,7 +207,7 @@ TEST(Tool, ScanShowsProgressOnATerminal) {
         dir, {"scan", "--count", "3", "--interval", "0", "-o", "run.csv"});
     EXPECT_EQ(r.code, 0) << r.out;
     EXPECT_TRUE(contains(r.out, "\rscan: 3 of 3")) << r.out;
-    EXPECT_EQ(lines(dir.read("run.csv")).size(), 4u);
+    EXPECT_EQ(outputLines(dir.read("run.csv")).size(), 4u);
 }
 
 // Ctrl-C, SIGTERM and SIGHUP stop a scan or a monitor in order: the
@@ -257,7 +239,7 @@ TEST(Tool, AStopSignalStopsTheInstrumentKeepingWhatArrived) {
         // output. (The bound only proves that nothing hangs: under a
         // sanitizer on a busy machine the first rows can take seconds.)
         const auto rows = [&] {
-            return lines(c.toFile ? temporaryOutput(dir) : dir.read("out.csv")).size();
+            return outputLines(c.toFile ? temporaryOutput(dir) : dir.read("out.csv")).size();
         };
         if (!korda::test::waitUntil([&] { return rows() >= 3; }, 30000))
             FAIL() << "no rows arrived";
@@ -265,7 +247,7 @@ TEST(Tool, AStopSignalStopsTheInstrumentKeepingWhatArrived) {
         korda.signal(c.signal);
         EXPECT_EQ(korda.wait(30000), 130) << c.args[0];
         EXPECT_FALSE(korda::sim::scanning(instrument));
-        const auto l = lines(dir.read(c.toFile ? "run.csv" : "out.csv"));
+        const auto l = outputLines(dir.read(c.toFile ? "run.csv" : "out.csv"));
         ASSERT_GE(l.size(), 3u);
         EXPECT_EQ(l[0], c.toFile ? "time,101,102" : "time,101");
         EXPECT_TRUE(leftovers(dir).empty());
@@ -348,21 +330,6 @@ TEST_F(ToolOverUsb, PortsAreOpenedGivenOrSearched) {
     expectRunsOf(dir, "tool/runs-usb.txt");
 }
 
-TEST(Tool, TheReadmeCommandRunsARealAcquisition) {
-    TempDir dir;
-    const auto r =
-        runKorda(dir, "config set '" + std::string(KORDA_SOURCE_DIR) +
-                          "/examples/5129A-thermocouples.json' scan --count 3 --interval 0");
-    ASSERT_EQ(r.code, 0) << r.err;
-    const auto l = lines(r.out);
-    ASSERT_EQ(l.size(), 4u) << r.out;
-    // Channel numbers, names and units from the configuration just set.
-    EXPECT_EQ(l[0].substr(0, 47), "time,101 Oven top (C),102 Oven middle (C),103 O") << l[0];
-    EXPECT_TRUE(contains(l[0], ",221 Flow (%),301 Kiln 1 (C),")) << l[0];
-    EXPECT_TRUE(contains(l[0], ",501 Oven mean (C)")) << l[0];
-    EXPECT_EQ(std::count(l[1].begin(), l[1].end(), ','), 18) << l[1];
-}
-
 TEST(Tool, ConfigSetThenGetGivesTheSameJsonForEachModel) {
     TempDir dir;
     for (const std::string model : {"5129A", "7043A"}) {
@@ -399,7 +366,7 @@ TEST_F(ToolFiles, VerifyReadAndSetupOfARecording) {
 }
 
 TEST_F(ToolFiles, AChangedReadingIsReportedWithItsLine) {
-    auto text = lines(dir.read("dat00001.csv"));
+    auto text = outputLines(dir.read("dat00001.csv"));
     const std::size_t bad = text.size() - 2; // from 0: the second-last line
     const auto comma = text[bad].find(',', text[bad].find(',') + 1);
     text[bad][comma + 1] = text[bad][comma + 1] == '9' ? '8' : '9';
@@ -419,7 +386,7 @@ TEST_F(ToolFiles, AChangedReadingIsReportedWithItsLine) {
                                " fails its check code; it and the lines after it (2 "
                                "scans) are not written, 2 scans are\n"}},
                });
-    EXPECT_EQ(lines(dir.read("part.csv")).size(), 3u);
+    EXPECT_EQ(outputLines(dir.read("part.csv")).size(), 3u);
 }
 
 // The example with its scans recorded into the instrument's log memory.
@@ -439,14 +406,14 @@ TEST_F(ToolOverTcp, ALoggedRunReadsBackByItsListedName) {
     EXPECT_TRUE(
         std::regex_search(r.out, std::regex("free: \\d+ KiB\nused: \\d+ KiB\ntotal: \\d+ KiB\n")))
         << r.out;
-    const auto l = lines(r.out);
+    const auto l = outputLines(r.out);
     ASSERT_GE(l.size(), 5u) << r.out;
     const std::string name = l.back();
     // The name without its extension finds the file.
     ASSERT_EQ(name.substr(name.size() - 4), ".CSV");
     r = runKorda(dir, at + " log read '" + name.substr(0, name.size() - 4) + "'");
     ASSERT_EQ(r.code, 0) << r.err;
-    const auto rows = lines(r.out);
+    const auto rows = outputLines(r.out);
     ASSERT_GE(rows.size(), 2u) << r.out;
     EXPECT_TRUE(contains(rows[0], "101 Oven top (C)")) << rows[0];
     EXPECT_TRUE(std::regex_search(rows[1], kIsoTime)) << rows[1];
@@ -456,16 +423,26 @@ TEST_F(ToolOverTcp, ALoggedRunReadsBackByItsListedName) {
     // A reply of many lines is printed whole.
     r = runKorda(dir, at + " raw 'MEM:LOG:READ? \"" + name + "\"' '*IDN?'");
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(lines(r.out).size(), rows.size() + 1) << r.out; // its own header, the identity
+    EXPECT_EQ(outputLines(r.out).size(), rows.size() + 1) << r.out; // its own header, the identity
     expectRuns(dir, {{.args = at + " log format log list", .out = ""}});
 }
 
 TEST(Tool, DoctorShowsTheLastLinesOnTheWireOfAFailure) {
     TempDir dir;
-    korda::test::ScriptedInstrument peer;
-    // Two answers for the identification on opening, then silence.
+    // Three opens, the last two asking the identity, then silence.
     const std::string idn = "KORDA-SIM,5129A,SIM00001,1.00";
-    peer.script("*IDN?", {idn, idn, korda::test::ScriptedInstrument::kSilent});
+    std::vector<korda::test::TranscriptLine> script;
+    for (int open = 0; open < 3; ++open) {
+        script.insert(script.end(), {{'>', "*CLS"},
+                                     {'>', "SYST:COMM:TERM CRLF"},
+                                     {'>', "SYST:ERR?"},
+                                     {'<', "0,\"No error\""},
+                                     {'>', "*IDN?"},
+                                     {'<', idn}});
+    }
+    script.erase(script.begin() + 4, script.begin() + 6); // the first open asks no identity
+    script.push_back({'>', "*IDN?"});                     // asked again, never answered
+    korda::test::ReplayPeer peer(script);
     const auto r = runKorda(dir, "tcp://127.0.0.1:" + std::to_string(peer.port()) + " doctor",
                             "KORDA_TEST_TIMEOUT_MS=200");
     EXPECT_EQ(r.code, 4) << r.err;

@@ -128,8 +128,9 @@ std::string call(const std::string& step) {
                                            : dlxVmrPCCardConfigGet(1, r.get(), 0, wide(0).c_str());
         const auto* p = reinterpret_cast<const unsigned char*>(r.get());
         const bool zero = std::all_of(p, p + sizeof *r, [](unsigned char c) { return c == 0; });
-        char flags[32];
-        std::snprintf(flags, sizeof flags, "flags 0x%X", r->flags);
+        char flags[64];
+        std::snprintf(flags, sizeof flags, "flags 0x%X alarm channel %u", r->flags,
+                      r->alarmTriggerChannel);
         return with(st, zero ? "zeroed" : flags);
     }
     if (name == "GetInstalledModules") return std::to_string(dlxVmrGetInstalledModules(1));

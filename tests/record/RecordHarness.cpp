@@ -74,13 +74,6 @@ std::string readLine(int s) {
     return line;
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 } // namespace
 
 bool waitFor(const std::function<bool()>& done, int boundMs) {
@@ -268,7 +261,9 @@ int startSim(std::unique_ptr<Child>& child, int port, const std::string& log,
     child = std::make_unique<Child>(argv, std::vector<std::string>{}, log);
     int found = 0;
     waitFor([&] {
-        const std::string out = readFile(log).substr(offset);
+        std::ifstream f(log, std::ios::binary);
+        f.seekg(static_cast<std::streamoff>(offset));
+        const std::string out(std::istreambuf_iterator<char>(f), {});
         const auto at = out.find("TCP port ");
         if (at == std::string::npos || out.find('\n', at) == std::string::npos) return false;
         found = std::atoi(out.c_str() + at + 9);
@@ -304,11 +299,9 @@ struct Query {
 } // namespace
 
 RecordingBench::RecordingBench(int instruments) {
-    char pattern[] = "/tmp/korda-record-XXXXXX";
-    dir_ = ::mkdtemp(pattern) ? pattern : "/tmp";
     for (int i = 0; i < instruments; ++i) {
         auto sim = std::make_unique<Sim>();
-        sim->port = startSim(sim->child, 0, dir_ + "/sim" + std::to_string(i) + ".log");
+        sim->port = startSim(sim->child, 0, simLog(i));
         proxies_.push_back(std::make_unique<Proxy>(sim->port));
         sims_.push_back(std::move(sim));
     }
@@ -318,8 +311,6 @@ RecordingBench::~RecordingBench() {
     recorder_.reset();
     proxies_.clear();
     sims_.clear();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
 }
 
 void RecordingBench::env(const std::string& name, const std::string& value) {
@@ -338,7 +329,7 @@ bool RecordingBench::startRecorder() {
     std::vector<std::string> env = env_;
     env.push_back(std::string("KORDA_TEST_POLL_MS=") + kPollMs);
     env.push_back("KORDA_TEST_TIMEOUT_MS=200");
-    recorder_ = std::make_unique<Child>(argv, env, dir_ + "/korda.log");
+    recorder_ = std::make_unique<Child>(argv, env, dir_.file("korda.log").string());
     ++starts_;
     return recorder_->pid() > 0 && !sims_.empty() && sims_.front()->port > 0;
 }
@@ -352,7 +343,7 @@ bool RecordingBench::restartSim(int i) {
     Sim& sim = *sims_[static_cast<std::size_t>(i)];
     sim.child->signal(SIGKILL);
     sim.child->wait(kBoundMs);
-    return startSim(sim.child, sim.port, dir_ + "/sim" + std::to_string(i) + ".log") == sim.port;
+    return startSim(sim.child, sim.port, simLog(i)) == sim.port;
 }
 
 bool RecordingBench::limitRecorderFileSize(unsigned long long bytes) {
@@ -390,7 +381,7 @@ int RecordingBench::runs() {
 }
 
 std::string RecordingBench::log() const {
-    return readFile(dir_ + "/korda.log");
+    return dir_.read("korda.log");
 }
 
 Reconciliation RecordingBench::reconcile(int i) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Child.h"
+#include "TempDir.h"
 
 #include <sys/types.h>
 
@@ -95,8 +96,8 @@ class RecordingBench {
     ~RecordingBench();
     int instruments() const { return static_cast<int>(sims_.size()); }
     Proxy& proxy(int i) { return *proxies_[static_cast<std::size_t>(i)]; }
-    std::string database() const { return dir_ + "/run.sqlite"; }
-    const std::string& directory() const { return dir_; }
+    std::string database() const { return dir_.file("run.sqlite").string(); }
+    std::string directory() const { return dir_.path().string(); }
     // Where korda records (the database file unless given).
     void target(const std::string& to) { target_ = to; }
     void env(const std::string& name, const std::string& value);
@@ -119,8 +120,11 @@ class RecordingBench {
 
   private:
     struct Sim;
-    std::string dir_;
+    TempDir dir_;
     std::string target_;
+    std::string simLog(int i) const {
+        return dir_.file("sim" + std::to_string(i) + ".log").string();
+    }
     std::vector<std::unique_ptr<Sim>> sims_;
     std::vector<std::unique_ptr<Proxy>> proxies_;
     std::vector<std::string> env_;

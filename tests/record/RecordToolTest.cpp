@@ -19,15 +19,8 @@ namespace store = korda::tool::store;
 
 namespace {
 
+using korda::test::outputLines;
 using korda::test::runKorda;
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);)
-        out.push_back(l);
-    return out;
-}
 
 std::string sql(const std::string& db, const std::string& query) {
     sqlite3* h = nullptr;
@@ -96,7 +89,7 @@ TEST(RecordTool, RecordsIntoSqliteAndExportsCsv) {
 
     auto e = runKorda(dir, "export run.sqlite -o all.csv", zone);
     ASSERT_EQ(e.code, 0) << e.err;
-    const auto all = lines(dir.read("all.csv"));
+    const auto all = outputLines(dir.read("all.csv"));
     ASSERT_EQ(all.size(), 31u);
     EXPECT_EQ(all[0].rfind("time,101 Oven top (C),", 0), 0u) << all[0];
     const std::regex row("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\+01:00(,[^,]+)+");
@@ -110,7 +103,7 @@ TEST(RecordTool, RecordsIntoSqliteAndExportsCsv) {
     e = runKorda(dir, "export run.sqlite --channels 102 --from " + all[10].substr(0, 29) +
                           " --until " + all[20].substr(0, 29) + " -o some.csv");
     ASSERT_EQ(e.code, 0) << e.err;
-    const auto some = lines(dir.read("some.csv"));
+    const auto some = outputLines(dir.read("some.csv"));
     ASSERT_EQ(some.size(), 11u) << dir.read("some.csv");
     EXPECT_EQ(some[0], "time,102 Oven middle (C)");
     EXPECT_EQ(some[1].substr(0, 29), all[10].substr(0, 29));
@@ -125,8 +118,8 @@ TEST(RecordTool, RecordsIntoCsvAsScanWrites) {
     const auto r =
         runKorda(dir, "record --config " + kExample + " --interval 0 --count 3 --to run.csv");
     ASSERT_EQ(r.code, 0) << r.err;
-    const auto scanned = lines(dir.read("scan.csv"));
-    const auto recorded = lines(dir.read("run.csv"));
+    const auto scanned = outputLines(dir.read("scan.csv"));
+    const auto recorded = outputLines(dir.read("run.csv"));
     ASSERT_EQ(recorded.size(), 4u);
     EXPECT_EQ(recorded[0], scanned[0]);
     const auto cells = [](const std::string& l) { return std::count(l.begin(), l.end(), ','); };

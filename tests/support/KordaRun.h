@@ -23,18 +23,19 @@ struct KordaResult {
     std::string err; // standard error
 };
 
-// Runs korda with the arguments (shell words) in dir; env: assignments
-// placed before the program. Its standard output goes to a file read back,
-// or, with to, to a path ("/dev/full") or into a pipe ("| head -n 1"); the
-// exit code is korda's.
+// Runs korda (or another program) with the arguments (shell words) in dir;
+// env: assignments placed before the program. Its standard output goes to a
+// file read back, or, with to, to a path ("/dev/full") or into a pipe
+// ("| head -n 1"); the exit code is the program's.
 inline KordaResult runKorda(const TempDir& dir, const std::string& arguments,
-                            const std::string& env = "", const std::string& to = "") {
+                            const std::string& env = "", const std::string& to = "",
+                            const std::string& program = KORDA_TOOL) {
     const auto out = dir.file("stdout.txt").string();
     const auto err = dir.file("stderr.txt").string();
     const std::string sink = to.empty()     ? ">'" + out + "'"
                              : to[0] == '|' ? to + " >'" + out + "'"
                                             : ">" + to;
-    dir.write("run.sh", "cd '" + dir.path().string() + "' && " + env + " " + KORDA_TOOL + " " +
+    dir.write("run.sh", "cd '" + dir.path().string() + "' && " + env + " " + program + " " +
                             arguments + " 2>'" + err + "' </dev/null " + sink +
                             "; exit ${PIPESTATUS[0]}\n");
     const int raw = std::system(("bash '" + dir.file("run.sh").string() + "'").c_str());
@@ -43,6 +44,15 @@ inline KordaResult runKorda(const TempDir& dir, const std::string& arguments,
     r.out = dir.read("stdout.txt");
     r.err = dir.read("stderr.txt");
     return r;
+}
+
+// The lines of a program's output, without their line ends.
+inline std::vector<std::string> outputLines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
 }
 
 // Runs korda with the arguments in dir on a terminal of its own: its exit

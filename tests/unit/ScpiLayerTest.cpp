@@ -14,6 +14,7 @@
 
 using namespace korda32ex;
 using korda::test::ChunkedTransport;
+using korda::test::connectTo;
 using korda::test::errorString;
 using korda::test::lines;
 using korda::test::ScriptedPeer;
@@ -24,13 +25,6 @@ namespace {
 struct ScpiFixture : ::testing::Test {
     void SetUp() override { ASSERT_EQ(dlxVmrLibInit(0), 1); }
     void TearDown() override { dlxVmrLibExit(); }
-
-    template <class Peer> std::shared_ptr<TCPCommunication> connect(Peer& peer) {
-        auto t = std::make_shared<TCPCommunication>(peer.port(),
-                                                    std::array<std::uint8_t, 4>{127, 0, 0, 1});
-        EXPECT_EQ(t->open(2000), 1);
-        return t;
-    }
 };
 
 } // namespace
@@ -41,7 +35,7 @@ TEST_F(ScpiFixture, Transcripts) {
     for (const auto& c : korda::test::readTranscript("scpi-handler.txt")) {
         SCOPED_TRACE(c.where + ": " + c.name);
         korda::test::ReplayPeer peer(c.lines);
-        SCPIHandler h(connect(peer), libraryTimeLimit(), libraryErrorSink());
+        SCPIHandler h(connectTo(peer.port()), libraryTimeLimit(), libraryErrorSink());
         std::size_t seen = 0;
         std::vector<std::string> results;
         for (const std::string& step : c.all('@')) {
@@ -72,7 +66,7 @@ TEST_F(ScpiFixture, LineEndsAloneAreNoReplies) {
     ScriptedPeer peer([&](const std::string&, int) {
         return ScriptedPeer::Action{"\r\n\n\r\rfirst\r\r\n\r\nsec\rond\n"};
     });
-    SCPIHandler h(connect(peer), libraryTimeLimit(), libraryErrorSink());
+    SCPIHandler h(connectTo(peer.port()), libraryTimeLimit(), libraryErrorSink());
     std::vector<std::string> replies;
     EXPECT_EQ(h.queryLines({"A?", "B?"}, replies), 1);
     EXPECT_EQ(replies, (std::vector<std::string>{"first", "second"}));
@@ -89,7 +83,7 @@ TEST_F(ScpiFixture, AQueryIsRetriedExactlyOnceAfterATimeout) {
     });
     // A short time limit of its own: the handler need not wait whole seconds.
     SCPIHandler h(
-        connect(peer), [] { return 200u; }, libraryErrorSink());
+        connectTo(peer.port()), [] { return 200u; }, libraryErrorSink());
     std::string reply = "unchanged";
     EXPECT_EQ(h.query("*IDN?", reply), -1015);
     EXPECT_EQ(asked.load(), 2);
@@ -116,7 +110,7 @@ ScriptedPeer::Action nulOrBye(const std::string& m, int) {
 
 TEST_F(ScpiFixture, NulBytesAreDroppedAndAClosedStreamReconnects) {
     ScriptedPeer peer(nulOrBye);
-    SCPIHandler h(connect(peer), libraryTimeLimit(), libraryErrorSink());
+    SCPIHandler h(connectTo(peer.port()), libraryTimeLimit(), libraryErrorSink());
     std::string reply;
     EXPECT_EQ(h.query("NUL?", reply), 1);
     EXPECT_EQ(reply, "abcde");
@@ -132,7 +126,7 @@ TEST_F(ScpiFixture, NulBytesAreDroppedAndAClosedStreamReconnects) {
 
 TEST_F(ScpiFixture, ASecondOpenKeepsTheConnectionAClosedOneReconnectsToSend) {
     ScriptedPeer peer(nulOrBye);
-    auto t = connect(peer);
+    auto t = connectTo(peer.port());
     EXPECT_EQ(t->open(1000), -1006);
     const auto socket = t->socketHandle();
     t->drain(1000); // nothing to drain: the connection stays

@@ -57,6 +57,10 @@ TEST(VirtualInstrument, Dialogues) {
                 addTotalizerCounts(in, static_cast<std::uint32_t>(a));
             } else if (kind == '@' && step == "value") {
                 setChannelValue(in, static_cast<int>(a), b);
+            } else if (kind == '@' && step == "advance") {
+                advanceClock(in, static_cast<std::int64_t>(a));
+            } else if (kind == '@' && text.starts_with("log capacity")) {
+                setLogMemoryCapacity(in, static_cast<std::size_t>(std::stoul(text.substr(13))));
             }
         }
     }
@@ -99,29 +103,6 @@ TEST(VirtualInstrument, ModulesAreChosenPerInstance) {
     EXPECT_FALSE(parseModuleList(Model::M7043A, "A,B,C", modules)); // two slots only
     EXPECT_FALSE(parseModuleList(Model::M5129A, "MUX 22", modules));
     EXPECT_FALSE(parseModuleList(Model::M5129A, "A,\"B\"", modules));
-}
-
-TEST(VirtualInstrument, TimedSweepsOnTheManualClock) {
-    Instrument in(Model::M7043A);
-    useManualClock(in);
-    setScanChannels(in, {101});
-    for (const char* line :
-         {"TRIG:TIM 0", "TRIG:COUN 0", "INIT"}) // as fast as it goes, until stopped
-        in.execute(line);
-    EXPECT_TRUE(scanning(in));
-    EXPECT_EQ(storedScanCount(in), 1u);
-    // The run keeps the settings it started with.
-    in.execute("TRIG:COUN 1");
-    in.execute("TRIG:TIM 5");
-    advanceClock(in, 100);
-    EXPECT_TRUE(scanning(in));
-    EXPECT_EQ(storedScanCount(in), 11u);
-    // An hour of sweeps: the memory keeps the newest ones, and quickly.
-    advanceClock(in, 3600 * 1000);
-    EXPECT_EQ(storedScanCount(in), ScanState::kMemoryScans);
-    in.execute("ABOR");
-    advanceClock(in, 1000);
-    EXPECT_EQ(storedScanCount(in), ScanState::kMemoryScans);
 }
 
 TEST(VirtualInstrument, NumberedScansCountEveryScanTaken) {

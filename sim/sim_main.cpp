@@ -1,10 +1,10 @@
 // korda-sim: the virtual instrument as a standalone program.
-#include "Instrument.h"
-#include "PtyServer.h"
-#include "RecordingWriter.h"
-#include "ScanModel.h"
-#include "ScpiArgs.h"
-#include "TcpServer.h"
+#include "files/RecordingWriter.h"
+#include "scpi/ScpiArgs.h"
+#include "state/Instrument.h"
+#include "state/ScanModel.h"
+#include "transport/PtyServer.h"
+#include "transport/TcpServer.h"
 
 #include <atomic>
 #include <csignal>

@@ -1,4 +1,6 @@
 // The virtual instrument's function, range and sensor commands.
+#include "MeasurementCommands.h"
+
 #include "ChannelModel.h"
 #include "Instrument.h"
 

@@ -1,5 +1,7 @@
 // The virtual instrument's alarm, scaling, text, delay, NPLC and thermocouple
 // commands of analog and computed channels.
+#include "ChannelSettings.h"
+
 #include "ChannelCommandSupport.h"
 #include "Instrument.h"
 

@@ -1,6 +1,7 @@
 #include "ChannelModel.h"
 
 #include "Instrument.h"
+#include "MeasurementCommands.h"
 
 namespace korda::sim {
 

@@ -2,7 +2,7 @@
 
 #include "ChannelModel.h"
 #include "Instrument.h"
-#include "ScpiArgs.h"
+#include "scpi/ScpiArgs.h"
 
 #include <array>
 #include <vector>

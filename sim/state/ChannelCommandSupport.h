@@ -5,8 +5,8 @@
 #pragma once
 
 #include "ChannelState.h"
-#include "CommandTable.h"
-#include "ScpiArgs.h"
+#include "scpi/CommandTable.h"
+#include "scpi/ScpiArgs.h"
 
 #include <functional>
 #include <string>

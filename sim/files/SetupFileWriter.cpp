@@ -1,7 +1,7 @@
 // The setup file of a recording, written from a configuration record the way
 // the instrument lays it out: four sections, each a title line, a line of
 // column titles and data rows.
-#include "RecordingWriter.h"
+#include "SetupFileWriter.h"
 
 #include "core/Numbers.h"
 #include "platform/platform.h"

@@ -4,7 +4,7 @@
 // Pseudo-terminals exist on Linux only; elsewhere ready() is false.
 #pragma once
 
-#include "Instrument.h"
+#include "state/Instrument.h"
 
 #include <memory>
 #include <string>

@@ -7,9 +7,9 @@
 // instrument error and ends the recording of that run.
 #pragma once
 
-#include "CommandTable.h"
-#include "DataFileWriter.h"
+#include "files/DataFileWriter.h"
 #include "korda32ext.h"
+#include "scpi/CommandTable.h"
 
 #include <cstddef>
 #include <cstdint>

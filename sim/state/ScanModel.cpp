@@ -1,8 +1,8 @@
 #include "ScanModel.h"
 
 #include "Instrument.h"
-#include "ScanArgs.h"
-#include "ScpiArgs.h"
+#include "scpi/ScanArgs.h"
+#include "scpi/ScpiArgs.h"
 
 #include <algorithm>
 #include <chrono>

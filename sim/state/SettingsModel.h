@@ -2,7 +2,7 @@
 // reading rate, trigger, recording, power-loss resume and totalizer.
 #pragma once
 
-#include "CommandTable.h"
+#include "scpi/CommandTable.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 #include "RecordingWriter.h"
 
-#include "ScanArgs.h"
 #include "logdata/LineCheck.h"
 #include "logdata/SetupCells.h"
+#include "scpi/ScanArgs.h"
 
 #include <cmath>
 #include <cstdio>
@@ -19,24 +19,6 @@ bool analogOn(std::uint32_t f) {
 }
 bool computedOn(std::uint32_t f) {
     return f >= 0x5000 && f <= 0x500E;
-}
-
-std::string readingText(double v) {
-    if (std::isnan(v)) return "9.910000E+37";
-    if (std::isinf(v)) return v > 0 ? "9.900000E+37" : "-9.900000E+37";
-    std::string s = args::scientificReading(v);
-    for (char& c : s)
-        if (c == 'e') c = 'E';
-    return s;
-}
-
-// "YYYY-MM-DD hh:mm:ss.mmm" of a real-time clock reading.
-std::string timeStamp(std::int64_t rtcEpochMs) {
-    const CivilTime t = fromEpochMs(rtcEpochMs);
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second, t.millisecond);
-    return buf;
 }
 
 void setText(VmrChar16 (&field)[VMR_TEXT_UNITS], const char* text) {
@@ -77,45 +59,6 @@ double patternReading(int scan, int column) {
     // Whole thousandths below 100000: at most seven significant digits.
     const int thousandths = (column + 1) * 1000 + (scan * 37 + column * 11) % 1000;
     return (column % 2 == 0 ? 1 : -1) * thousandths / 1000.0;
-}
-
-DataFileWriter::DataFileWriter(std::string_view setupText) {
-    for (const char b : setupText)
-        state_ = static_cast<std::uint8_t>(state_ + static_cast<unsigned char>(b));
-}
-
-std::string DataFileWriter::header(const std::vector<int>& channels) {
-    std::string out = "Record #,Time";
-    for (const int ch : channels) {
-        char title[16];
-        std::snprintf(title, sizeof title, ",Ch%03d", ch % 1000);
-        out += title;
-    }
-    out += ",Status,Check\r\n";
-    return out;
-}
-
-std::size_t DataFileWriter::longestLine(std::size_t readings) {
-    // Record number, time stamp, each reading "-9.999999E+999", status, code, line end.
-    return 21 + 1 + 23 + readings * 15 + 2 + 6 + 2;
-}
-
-void DataFileWriter::appendScan(std::string& out, std::int64_t rtcEpochMs,
-                                const std::vector<double>& readings) {
-    const std::size_t start = out.size();
-    out += std::to_string(++record_);
-    out += ',';
-    out += timeStamp(rtcEpochMs);
-    for (const double v : readings) {
-        out += ',';
-        out += readingText(v);
-    }
-    out += ",0";
-    const auto code =
-        korda32ex::logdata::lineCheckCode(std::string_view(out).substr(start), state_);
-    out += ',';
-    out.append(code.data(), code.size());
-    out += "\r\n";
 }
 
 Recording buildRecording(const VmrInstConfig& config, const RecordingOptions& o) {

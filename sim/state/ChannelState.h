@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ChannelSettings.h"
+#include "ComputedModel.h"
 
 #include <map>
 #include <string>

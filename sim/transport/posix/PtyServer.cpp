@@ -1,7 +1,7 @@
 // Pseudo-terminal server of the virtual instrument (Linux).
-#include "PtyServer.h"
+#include "transport/PtyServer.h"
 
-#include "TcpServer.h"
+#include "transport/TcpServer.h"
 
 #include <algorithm>
 #include <atomic>

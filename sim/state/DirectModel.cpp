@@ -1,9 +1,9 @@
 #include "DirectModel.h"
 
 #include "Instrument.h"
-#include "ScanArgs.h"
-#include "ScpiArgs.h"
 #include "comm/ScpiText.h"
+#include "scpi/ScanArgs.h"
+#include "scpi/ScpiArgs.h"
 
 #include <cstdio>
 

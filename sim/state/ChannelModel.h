@@ -3,8 +3,8 @@
 #pragma once
 
 #include "ChannelState.h"
-#include "CommandTable.h"
-#include "ScpiArgs.h"
+#include "scpi/CommandTable.h"
+#include "scpi/ScpiArgs.h"
 
 #include <functional>
 #include <map>
@@ -53,7 +53,5 @@ void answerPerChannel(Instrument& instrument, const Request& request, Reply& rep
 
 // Channel state and scan-list commands, and those of registerMeasurementCommands.
 void registerChannelCommands(CommandTable& table);
-// Function, range and sensor commands ("CONF", "...:RANG", "TEMP:...").
-void registerMeasurementCommands(CommandTable& table);
 
 } // namespace korda::sim

@@ -1,10 +1,10 @@
 #include "LogMemory.h"
 
 #include "Instrument.h"
-#include "RecordingWriter.h"
-#include "ScpiArgs.h"
 #include "comm/ScpiText.h"
+#include "files/RecordingWriter.h"
 #include "logdata/SetupCells.h"
+#include "scpi/ScpiArgs.h"
 
 #include <algorithm>
 #include <cmath>

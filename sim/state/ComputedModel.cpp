@@ -1,5 +1,7 @@
 // The virtual instrument's computed (math) channels 501 to 520: function,
 // operands, coefficients, channel list and unit.
+#include "ComputedModel.h"
+
 #include "ChannelCommandSupport.h"
 #include "Instrument.h"
 

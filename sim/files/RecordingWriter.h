@@ -4,8 +4,9 @@
 #pragma once
 
 #include "DataFileWriter.h"
-#include "Instrument.h"
+#include "SetupFileWriter.h"
 #include "korda32ext.h"
+#include "state/Instrument.h"
 
 #include <functional>
 #include <string>
@@ -36,9 +37,6 @@ struct Recording {
 // channels of the model's slots whose module is present, the computed
 // channels; each only when its function is set.
 std::vector<int> scannedChannels(const VmrInstConfig& config, Model model);
-
-// The setup file text of a configuration (CR LF line ends).
-std::string setupFileText(const VmrInstConfig& config, Model model);
 
 // The default reading of a column in a scan: a value with at most seven
 // significant digits, so it survives the file exactly as a float.

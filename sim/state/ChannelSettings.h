@@ -1,13 +1,12 @@
 // Per-channel settings of the virtual instrument beyond function and range:
 // alarms, limits, alarm outputs, scaling, texts, integration time, delay and
-// thermocouple options; and what a computed (math) channel computes.
+// thermocouple options.
 #pragma once
 
-#include "CommandTable.h"
+#include "scpi/CommandTable.h"
 
 #include <array>
 #include <string>
-#include <vector>
 
 namespace korda::sim {
 
@@ -30,18 +29,8 @@ struct ChannelSettings {
     RefJunction refJunction = RefJunction::Internal;
 };
 
-struct MathSettings {
-    std::string function; // reply word ("POLY", "SUBT", ...); empty = not configured
-    int sourceA = 0;
-    int sourceB = 0;
-    std::vector<int> list;
-    std::array<double, 7> coefficients{};
-};
-
 // Alarm, scaling, text, delay, NPLC and thermocouple commands of analog and
 // computed channels.
 void registerChannelSettingsCommands(CommandTable& table);
-// The computed-channel commands ("CALC:MATH:...").
-void registerComputedCommands(CommandTable& table);
 
 } // namespace korda::sim

@@ -2,7 +2,7 @@
 // interface) that serves each connection with its own session.
 #pragma once
 
-#include "Instrument.h"
+#include "state/Instrument.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Windows has no pseudo-terminals: the virtual instrument serves TCP only
 // there. (Windows test runs reach a virtual instrument that runs natively on
 // Linux through a Wine COM port.)
-#include "PtyServer.h"
+#include "transport/PtyServer.h"
 
 namespace korda::sim {
 

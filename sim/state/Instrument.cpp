@@ -1,5 +1,8 @@
 #include "Instrument.h"
-#include "ScpiArgs.h"
+
+#include "ChannelSettings.h"
+#include "ComputedModel.h"
+#include "scpi/ScpiArgs.h"
 
 #include "comm/ScpiText.h"
 

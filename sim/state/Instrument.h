@@ -4,12 +4,12 @@
 #pragma once
 
 #include "ChannelModel.h"
-#include "CommandTable.h"
 #include "DirectModel.h"
 #include "LogMemory.h"
 #include "ScanModel.h"
 #include "SettingsModel.h"
 #include "SimClock.h"
+#include "scpi/CommandTable.h"
 
 #include <cstdint>
 #include <deque>

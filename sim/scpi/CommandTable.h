@@ -6,6 +6,8 @@
 // brackets may be left out. A trailing "?" marks a query.
 #pragma once
 
+#include "ScpiErrors.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -35,6 +37,8 @@ struct Reply {
         errorCode = code;
         errorText = std::move(text);
     }
+    // An error with the instrument's own text of its code.
+    void error(int code) { error(code, scpi_error::text(code)); }
 };
 
 using Handler = std::function<void(Instrument&, const Request&, Reply&)>;

@@ -9,27 +9,6 @@
 
 namespace korda::sim {
 
-const char* scpi_error::text(int code) {
-    switch (code) {
-    case kDataType:
-        return "Data type error";
-    case kParameterNotAllowed:
-        return "Parameter not allowed";
-    case kMissingParameter:
-        return "Missing parameter";
-    case kUndefinedHeader:
-        return "Undefined header";
-    case kSettingsConflict:
-        return "Settings conflict";
-    case kDataOutOfRange:
-        return "Data out of range";
-    case kIllegalValue:
-        return "Illegal parameter value";
-    default:
-        return "Execution error";
-    }
-}
-
 std::string upperCase(std::string_view s) {
     std::string out(s);
     for (auto& c : out)

@@ -3,23 +3,13 @@
 // numbers, and the instrument's real-number reply form.
 #pragma once
 
+#include "ScpiErrors.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace korda::sim {
-
-// Standard SCPI error numbers and texts the handlers report.
-namespace scpi_error {
-inline constexpr int kDataType = -104;
-inline constexpr int kParameterNotAllowed = -108;
-inline constexpr int kMissingParameter = -109;
-inline constexpr int kUndefinedHeader = -113;
-inline constexpr int kSettingsConflict = -221;
-inline constexpr int kDataOutOfRange = -222;
-inline constexpr int kIllegalValue = -224;
-const char* text(int code);
-} // namespace scpi_error
 
 std::string upperCase(std::string_view s);
 bool sameWord(std::string_view a, std::string_view b); // ignoring letter case

@@ -5,22 +5,18 @@
 
 namespace korda::sim {
 
-void reportError(Reply& r, int code) {
-    r.error(code, scpi_error::text(code));
-}
-
 namespace {
 
 bool checkChannels(Instrument& in, const std::vector<int>& channels, ChannelScope scope, Reply& r) {
     for (const int n : channels) {
         const ChannelKind kind = channelKind(in, n);
         if (kind == ChannelKind::None) {
-            reportError(r, scpi_error::kDataOutOfRange);
+            r.error(scpi_error::kDataOutOfRange);
             return false;
         }
         if ((scope == ChannelScope::Analog && kind != ChannelKind::Analog) ||
             (scope == ChannelScope::Computed && kind != ChannelKind::Computed)) {
-            reportError(r, scpi_error::kSettingsConflict);
+            r.error(scpi_error::kSettingsConflict);
             return false;
         }
     }
@@ -34,17 +30,17 @@ bool settingTargets(Instrument& in, const Request& q, Reply& r, ChannelScope sco
     const std::size_t open = q.args.rfind("(@");
     ChannelArgs list;
     if (open == std::string::npos) {
-        reportError(r, scpi_error::kMissingParameter);
+        r.error(scpi_error::kMissingParameter);
         return false;
     }
     if (!parseChannelArgs(q.args.substr(open), list) || list.channels.empty()) {
-        reportError(r, scpi_error::kIllegalValue);
+        r.error(scpi_error::kIllegalValue);
         return false;
     }
     std::string value = trimmed(q.args.substr(0, open));
     if (!value.empty() && value.back() == ',') value = trimmed(value.substr(0, value.size() - 1));
     if (value.empty()) {
-        reportError(r, scpi_error::kMissingParameter);
+        r.error(scpi_error::kMissingParameter);
         return false;
     }
     out.value = value;
@@ -55,9 +51,8 @@ bool settingTargets(Instrument& in, const Request& q, Reply& r, ChannelScope sco
 void answerEach(Instrument& in, const Request& q, Reply& r, ChannelScope scope,
                 const std::function<std::string(const ChannelState&)>& piece) {
     ChannelArgs list;
-    if (!parseChannelArgs(q.args, list)) return reportError(r, scpi_error::kIllegalValue);
-    if (!list.hasList || list.channels.empty())
-        return reportError(r, scpi_error::kMissingParameter);
+    if (!parseChannelArgs(q.args, list)) return r.error(scpi_error::kIllegalValue);
+    if (!list.hasList || list.channels.empty()) return r.error(scpi_error::kMissingParameter);
     if (!checkChannels(in, list.channels, scope, r)) return;
     std::string reply;
     for (std::size_t i = 0; i < list.channels.size(); ++i) {

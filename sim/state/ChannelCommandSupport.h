@@ -40,6 +40,4 @@ std::string quotedReply(const std::string& text);
 // A channel list written as the instrument answers it: "(@101,205,1)".
 std::string channelListReply(const std::vector<int>& channels);
 
-void reportError(Reply& r, int code);
-
 } // namespace korda::sim

@@ -7,29 +7,25 @@ namespace korda::sim {
 
 namespace {
 
-void fail(Reply& reply, int code) {
-    reply.error(code, scpi_error::text(code));
-}
-
 // Parses and checks the channel list of a request; false after reporting.
 bool checkedChannels(Instrument& instrument, const Request& request, Reply& reply,
                      bool allowComputed, ChannelArgs& args) {
     if (!parseChannelArgs(request.args, args)) {
-        fail(reply, scpi_error::kIllegalValue);
+        reply.error(scpi_error::kIllegalValue);
         return false;
     }
     if (!args.hasList) {
-        fail(reply, scpi_error::kMissingParameter);
+        reply.error(scpi_error::kMissingParameter);
         return false;
     }
     for (const int n : args.channels) {
         const ChannelKind kind = channelKind(instrument, n);
         if (kind == ChannelKind::None) {
-            fail(reply, scpi_error::kDataOutOfRange);
+            reply.error(scpi_error::kDataOutOfRange);
             return false;
         }
         if (kind == ChannelKind::Computed && !allowComputed) {
-            fail(reply, scpi_error::kSettingsConflict);
+            reply.error(scpi_error::kSettingsConflict);
             return false;
         }
     }
@@ -90,8 +86,8 @@ void registerChannelCommands(CommandTable& t) {
         parseChannelArgs(q.args, args);
         bool on = false;
         if (!parseSwitch(args.params, on)) {
-            fail(r,
-                 args.params.empty() ? scpi_error::kMissingParameter : scpi_error::kIllegalValue);
+            r.error(args.params.empty() ? scpi_error::kMissingParameter
+                                        : scpi_error::kIllegalValue);
             return;
         }
         // A channel switched off leaves the scan list.
@@ -106,11 +102,11 @@ void registerChannelCommands(CommandTable& t) {
     });
     t.add("ROUTe:SCAN", [](Instrument& in, const Request& q, Reply& r) {
         ChannelArgs args;
-        if (!parseChannelArgs(q.args, args)) return fail(r, scpi_error::kIllegalValue);
-        if (!args.hasList) return fail(r, scpi_error::kMissingParameter);
+        if (!parseChannelArgs(q.args, args)) return r.error(scpi_error::kIllegalValue);
+        if (!args.hasList) return r.error(scpi_error::kMissingParameter);
         for (const int n : args.channels)
             if (channelKind(in, n) == ChannelKind::None)
-                return fail(r, scpi_error::kDataOutOfRange);
+                return r.error(scpi_error::kDataOutOfRange);
         in.channels.scanList = args.channels;
     });
     t.add("ROUTe:SCAN?", [](Instrument& in, const Request&, Reply& r) {

@@ -26,11 +26,11 @@ void addChannelSetting(CommandTable& t, const std::string& pattern, ChannelScope
         SettingTargets a;
         if (!settingTargets(in, q, r, scope, a)) return;
         ChannelSettings scratch;
-        if (!apply(a.value, scratch)) return reportError(r, scpi_error::kIllegalValue);
+        if (!apply(a.value, scratch)) return r.error(scpi_error::kIllegalValue);
         if (applicable)
             for (const int n : a.channels)
                 if (!applicable(in.channels.state(n)))
-                    return reportError(r, scpi_error::kSettingsConflict);
+                    return r.error(scpi_error::kSettingsConflict);
         for (const int n : a.channels)
             apply(a.value, in.channels.state(n).settings);
     });

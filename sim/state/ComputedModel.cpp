@@ -32,7 +32,7 @@ void addComputedSetting(CommandTable& t, const std::string& pattern, Apply apply
         SettingTargets a;
         if (!settingTargets(in, q, r, ChannelScope::Computed, a)) return;
         ChannelState scratch;
-        if (!apply(in, a.value, scratch)) return reportError(r, scpi_error::kIllegalValue);
+        if (!apply(in, a.value, scratch)) return r.error(scpi_error::kIllegalValue);
         for (const int n : a.channels)
             apply(in, a.value, in.channels.state(n));
     });

@@ -11,29 +11,20 @@ namespace korda::sim {
 
 namespace {
 
-constexpr int kSyntaxError = -102;
-constexpr int kTooMuchData = -223;
-
-void fail(Reply& r, int code) {
-    r.error(code, code == kSyntaxError   ? "Syntax error"
-                  : code == kTooMuchData ? "Too much data"
-                                         : scpi_error::text(code));
-}
-
 // Exactly `count` whole numbers separated by commas; reports the error itself.
 bool integers(const std::string& args, std::size_t count, long long* out, Reply& r) {
     const auto parts = splitParams(args);
     if (parts.size() < count) {
-        fail(r, scpi_error::kMissingParameter);
+        r.error(scpi_error::kMissingParameter);
         return false;
     }
     if (parts.size() > count) {
-        fail(r, scpi_error::kParameterNotAllowed);
+        r.error(scpi_error::kParameterNotAllowed);
         return false;
     }
     for (std::size_t i = 0; i < count; ++i) {
         if (!parseInteger(parts[i], out[i])) {
-            fail(r, scpi_error::kDataType);
+            r.error(scpi_error::kDataType);
             return false;
         }
     }
@@ -46,20 +37,20 @@ void setDate(Instrument& in, const Request& q, Reply& r) {
     if (!integers(q.args, 3, v, r)) return;
     if (v[0] < 2000 || v[0] > 2099 || v[1] < 1 || v[1] > 12 || v[2] < 1 ||
         v[2] > daysInMonth(static_cast<int>(v[0]), static_cast<int>(v[1])))
-        return fail(r, scpi_error::kDataOutOfRange);
+        return r.error(scpi_error::kDataOutOfRange);
     in.clock.setDate(static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[2]));
 }
 
 // "SYST:TIME h,m,s[.fff]": the seconds are a decimal number.
 void setTime(Instrument& in, const Request& q, Reply& r) {
     const auto parts = splitParams(q.args);
-    if (parts.size() != 3) return fail(r, scpi_error::kMissingParameter);
+    if (parts.size() != 3) return r.error(scpi_error::kMissingParameter);
     long long h = 0, m = 0;
     double s = 0;
     if (!parseInteger(parts[0], h) || !parseInteger(parts[1], m) || !parseReal(parts[2], s))
-        return fail(r, scpi_error::kDataType);
+        return r.error(scpi_error::kDataType);
     if (h < 0 || h > 23 || m < 0 || m > 59 || !(s >= 0 && s < 60))
-        return fail(r, scpi_error::kDataOutOfRange);
+        return r.error(scpi_error::kDataOutOfRange);
     const auto ms = static_cast<long long>(s * 1000.0 + 0.5);
     in.clock.setTimeOfDay(static_cast<int>(h), static_cast<int>(m), static_cast<int>(ms / 1000),
                           static_cast<int>(ms % 1000));
@@ -75,17 +66,17 @@ void queryTime(Instrument& in, const Request&, Reply& r) {
 void storeOemIdentity(Instrument& in, const Request& q, Reply& r) {
     std::string_view rest;
     const auto text = korda32ex::scpitext::readQuoted(q.args, rest);
-    if (!text) return fail(r, kSyntaxError);
+    if (!text) return r.error(scpi_error::kSyntaxError);
     // An optional second parameter names the store; only the flash exists.
     const std::string after = trimmed(rest);
     if (!after.empty()) {
-        if (after.front() != ',') return fail(r, kSyntaxError);
+        if (after.front() != ',') return r.error(scpi_error::kSyntaxError);
         std::string_view end;
         const auto store = korda32ex::scpitext::readQuoted(std::string_view(after).substr(1), end);
-        if (!store || !trimmed(end).empty()) return fail(r, kSyntaxError);
-        if (!sameWord(*store, "FLASH")) return fail(r, scpi_error::kIllegalValue);
+        if (!store || !trimmed(end).empty()) return r.error(scpi_error::kSyntaxError);
+        if (!sameWord(*store, "FLASH")) return r.error(scpi_error::kIllegalValue);
     }
-    if (text->size() > DirectState::kOemIdentityMax) return fail(r, kTooMuchData);
+    if (text->size() > DirectState::kOemIdentityMax) return r.error(scpi_error::kTooMuchData);
     in.direct.oemIdentity = *text;
 }
 
@@ -104,7 +95,7 @@ void registerDirectCommands(CommandTable& t) {
     t.add("SOURce:DIGital:DATA[:BYTE]", [](Instrument& in, const Request& q, Reply& r) {
         long long v = 0;
         if (!integers(q.args, 1, &v, r)) return;
-        if (v < 0 || v > 255) return fail(r, scpi_error::kDataOutOfRange);
+        if (v < 0 || v > 255) return r.error(scpi_error::kDataOutOfRange);
         in.direct.digitalByte = static_cast<int>(v);
     });
     t.add("SOURce:DIGital:DATA[:BYTE]?", [](Instrument& in, const Request&, Reply& r) {
@@ -123,7 +114,7 @@ void registerDirectCommands(CommandTable& t) {
 
     t.add("SYSTem:KLOCk", [](Instrument& in, const Request& q, Reply& r) {
         bool on = false;
-        if (!parseSwitch(q.args, on)) return fail(r, scpi_error::kIllegalValue);
+        if (!parseSwitch(q.args, on)) return r.error(scpi_error::kIllegalValue);
         in.direct.keysLocked = on;
     });
     t.add("SYSTem:KLOCk?", [](Instrument& in, const Request&, Reply& r) {

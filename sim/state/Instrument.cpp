@@ -92,7 +92,7 @@ void Instrument::registerCommands() {
         else if (a == "LF")
             in.crlf = false;
         else
-            r.error(-224, "Illegal parameter value");
+            r.error(scpi_error::kIllegalValue);
     });
     t.add("SYSTem:COMMunicate:TERMinator?", [](Instrument& in, const Request&, Reply& r) {
         r.lines.push_back(in.crlf ? "CRLF" : "LF");
@@ -148,7 +148,7 @@ std::vector<std::string> Instrument::execute(const std::string& line, bool& afte
         }
     }
     if (h == nullptr) {
-        pushError(-113, "Undefined header");
+        pushError(scpi_error::kUndefinedHeader);
         return {};
     }
     Reply reply;
@@ -187,7 +187,7 @@ std::string Instrument::takeGarbage() {
 void Instrument::pushError(int code, const std::string& text) {
     std::lock_guard<std::recursive_mutex> g(mutex_);
     if (errors_.size() >= kErrorQueueSize) {
-        errors_.back() = {-350, "Queue overflow"};
+        errors_.back() = {scpi_error::kQueueOverflow, scpi_error::text(scpi_error::kQueueOverflow)};
         return;
     }
     errors_.emplace_back(code, text);
@@ -195,7 +195,7 @@ void Instrument::pushError(int code, const std::string& text) {
 
 std::pair<int, std::string> Instrument::popError() {
     std::lock_guard<std::recursive_mutex> g(mutex_);
-    if (errors_.empty()) return {0, "No error"};
+    if (errors_.empty()) return {scpi_error::kNoError, scpi_error::text(scpi_error::kNoError)};
     auto e = errors_.front();
     errors_.pop_front();
     return e;
@@ -238,7 +238,7 @@ void Session::run(const char* data, std::size_t length, std::string& out) {
             if (pending_.size() == kMaxLineBytes) {
                 overrun_ = true;
                 std::string().swap(pending_);
-                instrument_.pushError(-363, "Input buffer overrun");
+                instrument_.pushError(scpi_error::kInputBufferOverrun);
                 break;
             }
             pending_.push_back(*p);

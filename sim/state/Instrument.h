@@ -76,6 +76,8 @@ class Instrument {
 
     // Error queue.
     void pushError(int code, const std::string& text);
+    // The same with the instrument's own text of the code.
+    void pushError(int code) { pushError(code, scpi_error::text(code)); }
     std::pair<int, std::string> popError();
 
     // Module fitted in a slot ("" = empty). Slots beyond the model's count are ignored.

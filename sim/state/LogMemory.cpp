@@ -15,14 +15,6 @@ namespace korda::sim {
 
 namespace {
 
-constexpr int kFileNotFound = -256;
-
-void fail(Reply& r, int code) {
-    if (code == kFileNotFound) return r.error(code, "File name not found");
-    if (code == LogMemory::kMemoryFull) return r.error(code, "Out of memory");
-    r.error(code, scpi_error::text(code));
-}
-
 std::string fileName(std::uint32_t number) {
     char buf[24];
     std::snprintf(buf, sizeof buf, "LOG%05u.CSV", number % 100000);
@@ -35,12 +27,12 @@ std::vector<LogFile>::iterator namedFile(Instrument& in, const Request& q, Reply
     std::string_view rest;
     const auto name = korda32ex::scpitext::readQuoted(q.args, rest);
     if (!name || !trimmed(rest).empty()) {
-        fail(r, q.args.empty() ? scpi_error::kMissingParameter : scpi_error::kIllegalValue);
+        r.error(q.args.empty() ? scpi_error::kMissingParameter : scpi_error::kIllegalValue);
         return files.end();
     }
     const auto it = std::find_if(files.begin(), files.end(),
                                  [&](const LogFile& f) { return sameWord(f.name, *name); });
-    if (it == files.end()) fail(r, kFileNotFound);
+    if (it == files.end()) r.error(scpi_error::kFileNameNotFound);
     return it;
 }
 
@@ -80,7 +72,7 @@ bool newFile(Instrument& in, const std::vector<int>& channels, Reply& r) {
     file.setupText = setupFileText(runningConfiguration(in), in.model());
     file.dataText = DataFileWriter::header(channels);
     if (file.bytes() > log.freeBytes()) {
-        fail(r, LogMemory::kMemoryFull);
+        r.error(scpi_error::kOutOfMemory);
         return false;
     }
     file.name = fileName(log.nextNumber++);
@@ -317,7 +309,7 @@ void logSweep(Instrument& in, const StoredScan& scan) {
     LogFile& file = log.files[*log.recording];
     if (DataFileWriter::longestLine(scan.values.size()) > log.freeBytes()) {
         // The memory is full: the run goes on, its recording stops.
-        in.pushError(LogMemory::kMemoryFull, "Out of memory");
+        in.pushError(scpi_error::kOutOfMemory);
         endLogRun(in);
         return;
     }
@@ -337,10 +329,10 @@ void registerLogCommands(CommandTable& t) {
     t.add("MEMory:LOG:NAME?", [](Instrument& in, const Request& q, Reply& r) {
         catchUpScanning(in);
         long long n = 0;
-        if (q.args.empty()) return fail(r, scpi_error::kMissingParameter);
-        if (!parseInteger(q.args, n)) return fail(r, scpi_error::kDataType);
+        if (q.args.empty()) return r.error(scpi_error::kMissingParameter);
+        if (!parseInteger(q.args, n)) return r.error(scpi_error::kDataType);
         if (n < 1 || n > static_cast<long long>(in.log.files.size()))
-            return fail(r, scpi_error::kDataOutOfRange);
+            return r.error(scpi_error::kDataOutOfRange);
         r.lines.push_back(
             korda32ex::scpitext::quoted(in.log.files[static_cast<std::size_t>(n - 1)].name));
     });
@@ -354,7 +346,7 @@ void registerLogCommands(CommandTable& t) {
         catchUpScanning(in);
         auto& files = in.log.files;
         if (trimmed(q.args).empty()) {
-            if (files.empty()) return fail(r, kFileNotFound);
+            if (files.empty()) return r.error(scpi_error::kFileNameNotFound);
             return replyText(in, files.back().setupText, r);
         }
         const auto it = namedFile(in, q, r);
@@ -365,7 +357,7 @@ void registerLogCommands(CommandTable& t) {
         catchUpScanning(in);
         auto& files = in.log.files;
         if (trimmed(q.args).empty()) {
-            if (files.empty()) return fail(r, kFileNotFound);
+            if (files.empty()) return r.error(scpi_error::kFileNameNotFound);
             return erase(in, files.end() - 1);
         }
         const auto it = namedFile(in, q, r);
@@ -374,7 +366,7 @@ void registerLogCommands(CommandTable& t) {
     // Data security protects the log memory from being cleared.
     t.add("MEMory:LOG:CLEar", [](Instrument& in, const Request&, Reply& r) {
         catchUpScanning(in);
-        if (in.settings.logSecurity) return fail(r, scpi_error::kSettingsConflict);
+        if (in.settings.logSecurity) return r.error(scpi_error::kSettingsConflict);
         endLogRun(in);
         in.log.files.clear();
     });

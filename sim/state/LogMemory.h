@@ -31,7 +31,6 @@ struct LogFile {
 
 struct LogMemory {
     static constexpr std::size_t kDefaultCapacity = std::size_t(16) << 20;
-    static constexpr int kMemoryFull = -225; // "Out of memory"
 
     std::size_t capacity = kDefaultCapacity;
     std::vector<LogFile> files;

@@ -12,10 +12,6 @@ namespace korda::sim {
 
 namespace {
 
-void fail(Reply& reply, int code) {
-    reply.error(code, scpi_error::text(code));
-}
-
 // ---- Meter functions ----
 
 const std::vector<double> kVoltRanges{0.1, 1, 10, 50, 100, 150, 300};
@@ -74,11 +70,11 @@ bool rangeParameter(const Meter& meter, const std::string& param, bool& autoRang
     }
     double value = 0;
     if (!parseReal(param, value)) {
-        fail(reply, scpi_error::kDataType);
+        reply.error(scpi_error::kDataType);
         return false;
     }
     if (!selectRange(meter, value, range)) {
-        fail(reply, scpi_error::kDataOutOfRange);
+        reply.error(scpi_error::kDataOutOfRange);
         return false;
     }
     autoRange = false;
@@ -87,7 +83,7 @@ bool rangeParameter(const Meter& meter, const std::string& param, bool& autoRang
 
 void registerMeter(CommandTable& t, const Meter& meter) {
     t.add(meter.configure, [&meter](Instrument& in, const Request& q, Reply& r) {
-        if (meter.onlyOn5129A && !is5129A(in)) return fail(r, scpi_error::kUndefinedHeader);
+        if (meter.onlyOn5129A && !is5129A(in)) return r.error(scpi_error::kUndefinedHeader);
         ChannelArgs args;
         parseChannelArgs(q.args, args);
         bool autoRange = true;
@@ -96,7 +92,7 @@ void registerMeter(CommandTable& t, const Meter& meter) {
         forEachChannel(in, q, r, false, [&](ChannelState& c, int n, Reply& rr) {
             // Module channels 1-20 have no current input.
             if (meter.needsCurrentInput && !hasCurrentInput(n))
-                return fail(rr, scpi_error::kSettingsConflict);
+                return rr.error(scpi_error::kSettingsConflict);
             c.on = true;
             c.function = meter.function;
             c.autoRange = autoRange;
@@ -108,40 +104,40 @@ void registerMeter(CommandTable& t, const Meter& meter) {
     const std::string node = meter.rangeNode;
     // Range commands act on a channel configured for this function.
     t.add(node, [&meter](Instrument& in, const Request& q, Reply& r) {
-        if (meter.onlyOn5129A && !is5129A(in)) return fail(r, scpi_error::kUndefinedHeader);
+        if (meter.onlyOn5129A && !is5129A(in)) return r.error(scpi_error::kUndefinedHeader);
         ChannelArgs args;
         parseChannelArgs(q.args, args);
         bool autoRange = false;
         double range = 0;
-        if (args.params.empty()) return fail(r, scpi_error::kMissingParameter);
+        if (args.params.empty()) return r.error(scpi_error::kMissingParameter);
         if (!rangeParameter(meter, args.params, autoRange, range, r)) return;
         forEachChannel(in, q, r, false, [&](ChannelState& c, int, Reply& rr) {
-            if (c.function != meter.function) return fail(rr, scpi_error::kSettingsConflict);
+            if (c.function != meter.function) return rr.error(scpi_error::kSettingsConflict);
             c.autoRange = autoRange;
             c.range = range;
         });
     });
     t.add(node + ":AUTO", [&meter](Instrument& in, const Request& q, Reply& r) {
-        if (meter.onlyOn5129A && !is5129A(in)) return fail(r, scpi_error::kUndefinedHeader);
+        if (meter.onlyOn5129A && !is5129A(in)) return r.error(scpi_error::kUndefinedHeader);
         ChannelArgs args;
         parseChannelArgs(q.args, args);
         bool on = false;
         if (!parseSwitch(args.params, on))
-            return fail(r, args.params.empty() ? scpi_error::kMissingParameter
+            return r.error(args.params.empty() ? scpi_error::kMissingParameter
                                                : scpi_error::kIllegalValue);
         forEachChannel(in, q, r, false, [&](ChannelState& c, int, Reply& rr) {
-            if (c.function != meter.function) return fail(rr, scpi_error::kSettingsConflict);
+            if (c.function != meter.function) return rr.error(scpi_error::kSettingsConflict);
             c.autoRange = on;
         });
     });
     t.add(node + "?", [&meter](Instrument& in, const Request& q, Reply& r) {
-        if (meter.onlyOn5129A && !is5129A(in)) return fail(r, scpi_error::kUndefinedHeader);
+        if (meter.onlyOn5129A && !is5129A(in)) return r.error(scpi_error::kUndefinedHeader);
         answerPerChannel(in, q, r, false, [&](const ChannelState& c, int) {
             return realReply(c.function == meter.function ? c.range : meter.defaultRange);
         });
     });
     t.add(node + ":AUTO?", [&meter](Instrument& in, const Request& q, Reply& r) {
-        if (meter.onlyOn5129A && !is5129A(in)) return fail(r, scpi_error::kUndefinedHeader);
+        if (meter.onlyOn5129A && !is5129A(in)) return r.error(scpi_error::kUndefinedHeader);
         answerPerChannel(in, q, r, false, [&](const ChannelState& c, int) {
             return switchReply(c.function != meter.function || c.autoRange);
         });
@@ -196,14 +192,14 @@ void configureTemperature(Instrument& in, const Request& q, Reply& r) {
     ChannelArgs args;
     parseChannelArgs(q.args, args);
     const auto params = splitParams(args.params);
-    if (params.empty()) return fail(r, scpi_error::kMissingParameter);
-    if (params.size() > 2) return fail(r, scpi_error::kParameterNotAllowed);
+    if (params.empty()) return r.error(scpi_error::kMissingParameter);
+    if (params.size() > 2) return r.error(scpi_error::kParameterNotAllowed);
     const SensorKind* kind = findKind(params[0]);
-    if (kind == nullptr) return fail(r, scpi_error::kIllegalValue);
+    if (kind == nullptr) return r.error(scpi_error::kIllegalValue);
     std::string type = kind->types.front();
     if (params.size() == 2 && !sameWord(params[1], "DEF")) {
         type = sensorType(in, *kind, params[1]);
-        if (type.empty()) return fail(r, scpi_error::kIllegalValue);
+        if (type.empty()) return r.error(scpi_error::kIllegalValue);
     }
     forEachChannel(in, q, r, false, [&](ChannelState& c, int, Reply&) {
         c.on = true;
@@ -218,12 +214,12 @@ void registerSensorKind(CommandTable& t, const SensorKind& kind) {
     t.add(node, [&kind](Instrument& in, const Request& q, Reply& r) {
         ChannelArgs args;
         parseChannelArgs(q.args, args);
-        if (args.params.empty()) return fail(r, scpi_error::kMissingParameter);
+        if (args.params.empty()) return r.error(scpi_error::kMissingParameter);
         const std::string type = sensorType(in, kind, args.params);
-        if (type.empty()) return fail(r, scpi_error::kIllegalValue);
+        if (type.empty()) return r.error(scpi_error::kIllegalValue);
         forEachChannel(in, q, r, false, [&](ChannelState& c, int, Reply& rr) {
             if (c.function != temperatureFunction(kind))
-                return fail(rr, scpi_error::kSettingsConflict);
+                return rr.error(scpi_error::kSettingsConflict);
             c.sensor = type;
         });
     });
@@ -264,20 +260,20 @@ std::vector<SensorValues> sensorValueCommands() {
 void registerSensorValues(CommandTable& t, const SensorValues& sensor) {
     const std::string node = "[SENSe:]TEMPerature:" + sensor.pattern;
     t.add(node, [sensor](Instrument& in, const Request& q, Reply& r) {
-        if (sensor.only7043A && is5129A(in)) return fail(r, scpi_error::kUndefinedHeader);
+        if (sensor.only7043A && is5129A(in)) return r.error(scpi_error::kUndefinedHeader);
         ChannelArgs args;
         parseChannelArgs(q.args, args);
         const auto params = splitParams(args.params);
-        if (params.size() < sensor.count) return fail(r, scpi_error::kMissingParameter);
-        if (params.size() > sensor.count) return fail(r, scpi_error::kParameterNotAllowed);
+        if (params.size() < sensor.count) return r.error(scpi_error::kMissingParameter);
+        if (params.size() > sensor.count) return r.error(scpi_error::kParameterNotAllowed);
         std::vector<double> values(sensor.count);
         for (std::size_t i = 0; i < sensor.count; ++i)
-            if (!parseReal(params[i], values[i])) return fail(r, scpi_error::kDataType);
+            if (!parseReal(params[i], values[i])) return r.error(scpi_error::kDataType);
         forEachChannel(in, q, r, false,
                        [&](ChannelState& c, int, Reply&) { c.sensorValues[sensor.key] = values; });
     });
     t.add(node + "?", [sensor](Instrument& in, const Request& q, Reply& r) {
-        if (sensor.only7043A && is5129A(in)) return fail(r, scpi_error::kUndefinedHeader);
+        if (sensor.only7043A && is5129A(in)) return r.error(scpi_error::kUndefinedHeader);
         answerPerChannel(in, q, r, false, [&](const ChannelState& c, int) {
             const auto it = c.sensorValues.find(sensor.key);
             std::string line;

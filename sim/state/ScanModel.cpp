@@ -19,10 +19,6 @@ constexpr int kMonitorReadyBit = 512;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kWavePeriodMs = 60000.0;
 
-void fail(Reply& r, int code) {
-    r.error(code, code == -213 ? "Init ignored" : scpi_error::text(code));
-}
-
 // One sweep of the channels at time-base instant `at`: a scan into the
 // reading memory, and a fresh monitor reading.
 void sweep(Instrument& in, const std::vector<int>& channels, std::int64_t at) {
@@ -63,8 +59,8 @@ void skipUnkeptSweeps(ScanState& s, std::int64_t now) {
 void initiate(Instrument& in, const Request&, Reply& r) {
     catchUpScanning(in);
     ScanState& s = in.scan;
-    if (s.initiated) return fail(r, -213);
-    if (in.channels.scanList.empty() && !s.monitorOn) return fail(r, scpi_error::kSettingsConflict);
+    if (s.initiated) return r.error(scpi_error::kInitIgnored);
+    if (in.channels.scanList.empty() && !s.monitorOn) return r.error(scpi_error::kSettingsConflict);
     s.initiated = true;
     s.runList = in.channels.scanList;
     s.runCount = static_cast<std::uint64_t>(std::max<long long>(in.settings.triggerCount, 0));
@@ -102,11 +98,11 @@ void operationStatus(Instrument& in, const Request&, Reply& r) {
 
 void selectMonitorChannel(Instrument& in, const Request& q, Reply& r) {
     ChannelArgs a;
-    if (!parseChannelArgs(q.args, a)) return fail(r, scpi_error::kIllegalValue);
-    if (!a.hasList || a.channels.empty()) return fail(r, scpi_error::kMissingParameter);
-    if (a.channels.size() > 1) return fail(r, scpi_error::kParameterNotAllowed);
+    if (!parseChannelArgs(q.args, a)) return r.error(scpi_error::kIllegalValue);
+    if (!a.hasList || a.channels.empty()) return r.error(scpi_error::kMissingParameter);
+    if (a.channels.size() > 1) return r.error(scpi_error::kParameterNotAllowed);
     if (channelKind(in, a.channels.front()) == ChannelKind::None)
-        return fail(r, scpi_error::kDataOutOfRange);
+        return r.error(scpi_error::kDataOutOfRange);
     catchUpScanning(in);
     in.scan.monitorChannel = a.channels.front();
     in.scan.monitorReady = false;
@@ -114,23 +110,23 @@ void selectMonitorChannel(Instrument& in, const Request& q, Reply& r) {
 
 void switchMonitor(Instrument& in, const Request& q, Reply& r) {
     bool on = false;
-    if (!parseSwitch(q.args, on)) return fail(r, scpi_error::kIllegalValue);
+    if (!parseSwitch(q.args, on)) return r.error(scpi_error::kIllegalValue);
     catchUpScanning(in);
     ScanState& s = in.scan;
-    if (on && s.monitorChannel == 0) return fail(r, scpi_error::kSettingsConflict);
+    if (on && s.monitorChannel == 0) return r.error(scpi_error::kSettingsConflict);
     if (s.monitorOn != on) s.monitorReady = false;
     s.monitorOn = on;
 }
 
 void monitorData(Instrument& in, const Request&, Reply& r) {
     const ScanState& s = in.scan;
-    if (!s.monitorOn) return fail(r, scpi_error::kSettingsConflict);
+    if (!s.monitorOn) return r.error(scpi_error::kSettingsConflict);
     r.lines.push_back(args::formatReading(channelSignal(s, s.monitorChannel, in.clock.nowMs())));
 }
 
 void formatFlag(bool ScanState::*flag, Instrument& in, const Request& q, Reply& r) {
     bool on = false;
-    if (!parseSwitch(q.args, on)) return fail(r, scpi_error::kIllegalValue);
+    if (!parseSwitch(q.args, on)) return r.error(scpi_error::kIllegalValue);
     in.scan.*flag = on;
 }
 

@@ -11,10 +11,6 @@ namespace korda::sim {
 
 namespace {
 
-void fail(Reply& reply, int code) {
-    reply.error(code, scpi_error::text(code));
-}
-
 // A parameter word in its SCPI spelling ("MEDium"): the upper-case letters
 // form the short form that the instrument stores and answers.
 bool wordMatches(const std::string& spelling, const std::string& arg) {
@@ -80,15 +76,15 @@ constexpr std::array<ChannelSetting, 3> kChannelSettings{{
 // A whole number from 0 to most; reports the error itself.
 bool countArgument(const std::string& arg, long long most, long long& value, Reply& r) {
     if (arg.empty()) {
-        fail(r, scpi_error::kMissingParameter);
+        r.error(scpi_error::kMissingParameter);
         return false;
     }
     if (!parseInteger(arg, value)) {
-        fail(r, scpi_error::kDataType);
+        r.error(scpi_error::kDataType);
         return false;
     }
     if (value < 0 || value > most) {
-        fail(r, scpi_error::kDataOutOfRange);
+        r.error(scpi_error::kDataOutOfRange);
         return false;
     }
     return true;
@@ -96,14 +92,14 @@ bool countArgument(const std::string& arg, long long most, long long& value, Rep
 
 void registerWordSetting(CommandTable& t, const WordSetting& s) {
     t.add(s.pattern, [&s](Instrument& in, const Request& q, Reply& r) {
-        if (q.args.empty()) return fail(r, scpi_error::kMissingParameter);
+        if (q.args.empty()) return r.error(scpi_error::kMissingParameter);
         for (const auto& w : s.words) {
             if (wordMatches(w, q.args)) {
                 in.settings.*s.field = shortForm(w);
                 return;
             }
         }
-        fail(r, scpi_error::kIllegalValue);
+        r.error(scpi_error::kIllegalValue);
     });
     t.add(std::string(s.pattern) + "?", [&s](Instrument& in, const Request&, Reply& r) {
         r.lines.push_back(in.settings.*s.field);
@@ -113,8 +109,8 @@ void registerWordSetting(CommandTable& t, const WordSetting& s) {
 void registerSwitchSetting(CommandTable& t, const SwitchSetting& s) {
     t.add(s.pattern, [&s](Instrument& in, const Request& q, Reply& r) {
         bool on = false;
-        if (q.args.empty()) return fail(r, scpi_error::kMissingParameter);
-        if (!parseSwitch(q.args, on)) return fail(r, scpi_error::kIllegalValue);
+        if (q.args.empty()) return r.error(scpi_error::kMissingParameter);
+        if (!parseSwitch(q.args, on)) return r.error(scpi_error::kIllegalValue);
         in.settings.*s.field = on;
     });
     t.add(std::string(s.pattern) + "?", [&s](Instrument& in, const Request&, Reply& r) {
@@ -125,11 +121,11 @@ void registerSwitchSetting(CommandTable& t, const SwitchSetting& s) {
 void registerChannelSetting(CommandTable& t, const ChannelSetting& s) {
     t.add(s.pattern, [&s](Instrument& in, const Request& q, Reply& r) {
         ChannelArgs args;
-        if (!parseChannelArgs(q.args, args)) return fail(r, scpi_error::kIllegalValue);
-        if (!args.hasList || args.channels.empty()) return fail(r, scpi_error::kMissingParameter);
-        if (args.channels.size() > 1) return fail(r, scpi_error::kParameterNotAllowed);
+        if (!parseChannelArgs(q.args, args)) return r.error(scpi_error::kIllegalValue);
+        if (!args.hasList || args.channels.empty()) return r.error(scpi_error::kMissingParameter);
+        if (args.channels.size() > 1) return r.error(scpi_error::kParameterNotAllowed);
         if (channelKind(in, args.channels.front()) == ChannelKind::None)
-            return fail(r, scpi_error::kDataOutOfRange);
+            return r.error(scpi_error::kDataOutOfRange);
         in.settings.*s.field = args.channels.front();
     });
     t.add(std::string(s.pattern) + "?", [&s](Instrument& in, const Request&, Reply& r) {

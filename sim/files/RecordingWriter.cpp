@@ -44,7 +44,7 @@ void analog(VmrInstConfig& c, int number, std::uint32_t function, std::uint32_t 
 std::vector<int> scannedChannels(const VmrInstConfig& c, Model model) {
     std::vector<int> channels;
     if (analogOn(c.channel1.function)) channels.push_back(1);
-    const int slots = model == Model::M7043A ? 2 : 3;
+    const int slots = traitsOf(model).moduleSlots;
     for (int s = 0; s < slots; ++s) {
         if (c.modules[s].moduleState == VMR_MODULE_ABSENT) continue;
         for (int i = 0; i < VMR_CHANNELS_PER_AREA; ++i)
@@ -98,7 +98,8 @@ bool writeRecording(const std::string& directory, const Recording& recording) {
 VmrInstConfig demoConfiguration(Model model) {
     VmrInstConfig c;
     std::memset(&c, 0, sizeof c);
-    const int slots = model == Model::M7043A ? 2 : 3;
+    const korda32ex::ModelTraits& traits = traitsOf(model);
+    const int slots = traits.moduleSlots;
     for (int s = slots; s < VMR_MODULE_AREAS; ++s)
         c.modules[s].moduleState = VMR_MODULE_ABSENT;
     for (int s = 0; s < slots; ++s)
@@ -107,7 +108,7 @@ VmrInstConfig demoConfiguration(Model model) {
     c.intervalSeconds = 1;
     c.recordDestination = 2;
     c.autoTriggerOrder = 1;
-    if (model == Model::M7043A) {
+    if (traits.referenceChannels) {
         c.autoReferenceChannel = 101;
         c.autoSecondReferenceChannel = 102;
     }
@@ -136,9 +137,10 @@ VmrInstConfig demoConfiguration(Model model) {
     analog(c, 201, 1, 16, "Bridge", "mV");
     channel(c, 201).alarmFlags = 0x02;
     channel(c, 201).alarm1Limit = -0.05;
-    if (model == Model::M5129A) {
+    if (traits.integrationTime)
         for (const int n : {1, 101, 102, 103, 104, 105, 106, 107, 108, 201})
             channel(c, n).nplc = 10;
+    if (slots >= 3) {
         analog(c, 301, 12, 0x6401, "Flue", "C");
         channel(c, 301).refJunction = 1;
         analog(c, 302, 12, 0x6F01, "Custom", "C");
@@ -180,8 +182,7 @@ int writeDemoRecording(const std::string& directory, Model model, int scans, boo
     }
     std::printf("korda-sim: wrote setup.csv and dat00001.csv (%d scans of %zu channels, model %s) "
                 "into %s\n",
-                scans, rec.channels.size(), model == Model::M7043A ? "7043A" : "5129A",
-                directory.c_str());
+                scans, rec.channels.size(), traitsOf(model).name.data(), directory.c_str());
     return 0;
 }
 

@@ -178,8 +178,9 @@ std::string alarmState(std::uint32_t flags, std::uint32_t lowBit, std::uint32_t 
     return "OFF";
 }
 
-Cells analogRow(const ChannelRecord& ch, int channelNumber, Model model) {
-    const std::size_t b = model == Model::M7043A ? 7 : 9;
+Cells analogRow(const ChannelRecord& ch, int channelNumber, const korda32ex::ModelTraits& model) {
+    // The later columns sit further right in some models' rows.
+    const std::size_t b = model.setupAnalogColumn;
     const std::uint32_t f = ch.function;
     Cells row(b + 23, kNa);
     row[0] = address(channelNumber);
@@ -188,7 +189,7 @@ Cells analogRow(const ChannelRecord& ch, int channelNumber, Model model) {
     row[3] = number(ch.delay);
     const bool temperature = f >= 7 && f <= 12;
     if (!temperature) row[5] = rangeText(f, ch.range);
-    if (model == Model::M5129A) row[6] = number(ch.nplc);
+    if (model.integrationTime) row[6] = number(ch.nplc);
     row[b] = onOff(ch.openDetect != 0);
     row[b + 1] = wiring(f);
     if (temperature) row[b + 2] = sensorText(f, ch.range);
@@ -214,9 +215,9 @@ Cells analogRow(const ChannelRecord& ch, int channelNumber, Model model) {
     return row;
 }
 
-Cells analogTitles(Model model) {
+Cells analogTitles(const korda32ex::ModelTraits& model) {
     Cells t = {"Channel", "Name", "Function", "Delay", "Resolution", "Range"};
-    if (model == Model::M5129A)
+    if (model.integrationTime)
         t.insert(t.end(), {"NPLC", "Filter", "Input"});
     else
         t.push_back("Input");
@@ -266,9 +267,9 @@ Cells mathRow(const ComputedChannelRecord& ch, int index) {
 
 } // namespace
 
-std::string setupFileText(const VmrInstConfig& c, Model model) {
+std::string setupFileText(const VmrInstConfig& c, Model m) {
     std::string out;
-    const bool m7043 = model == Model::M7043A;
+    const korda32ex::ModelTraits& model = traitsOf(m);
 
     const Cells setupTitles = {
         "Test Name", "Start",       "Interval",        "Trigger",       "Rate",
@@ -283,17 +284,16 @@ std::string setupFileText(const VmrInstConfig& c, Model model) {
                 onOff(c.flags & 0x20), c.recordDestination == 1 ? "INT" : "USB",
                 std::to_string(c.triggerCount), channelCell(c.alarmTriggerChannel),
                 onOff(c.flags & 0x40), orderToken(c.autoTriggerOrder),
-                m7043 ? channelCell(c.autoReferenceChannel) : kNa,
-                m7043 ? channelCell(c.autoSecondReferenceChannel) : kNa});
+                model.referenceChannels ? channelCell(c.autoReferenceChannel) : kNa,
+                model.referenceChannels ? channelCell(c.autoSecondReferenceChannel) : kNa});
 
     appendSection(out, "Instrument", {"Maker", "Model", "Serial Number", "Firmware"});
-    appendLine(out, {"KORDA-SIM", m7043 ? "7043A" : "5129A", "SIM00001", "1.00"});
+    appendLine(out, {"KORDA-SIM", std::string(model.name), "SIM00001", "1.00"});
 
     appendSection(out, "Analog Channels", analogTitles(model));
     if (c.channel1.function >= 1 && c.channel1.function <= 13)
         appendLine(out, analogRow(c.channel1, 1, model));
-    const int slots = m7043 ? 2 : 3;
-    for (int s = 0; s < slots; ++s) {
+    for (int s = 0; s < model.moduleSlots; ++s) {
         if (c.modules[s].moduleState == VMR_MODULE_ABSENT) continue;
         for (int i = 0; i < VMR_CHANNELS_PER_AREA; ++i) {
             const ChannelRecord& ch = c.modules[s].channels[i];

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "korda32ext.h"
-#include "state/Instrument.h"
+#include "state/ModelTable.h"
 
 #include <string>
 

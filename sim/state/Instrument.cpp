@@ -18,11 +18,11 @@ constexpr std::size_t kErrorQueueSize = 20;
 } // namespace
 
 std::vector<std::string> defaultModules(Model model) {
-    return std::vector<std::string>(model == Model::M5129A ? 3 : 2, "MUX22");
+    return std::vector<std::string>(static_cast<std::size_t>(traitsOf(model).moduleSlots), "MUX22");
 }
 
 bool parseModuleList(Model model, const std::string& text, std::vector<std::string>& modules) {
-    const std::size_t slots = model == Model::M5129A ? 3 : 2;
+    const auto slots = static_cast<std::size_t>(traitsOf(model).moduleSlots);
     std::vector<std::string> out;
     std::size_t start = 0;
     for (;;) {
@@ -45,7 +45,7 @@ bool parseModuleList(Model model, const std::string& text, std::vector<std::stri
 Instrument::Instrument(Model model) : Instrument(model, defaultModules(model)) {}
 
 Instrument::Instrument(Model model, const std::vector<std::string>& modules) : model_(model) {
-    modules_.assign(3, "");
+    modules_.assign(static_cast<std::size_t>(slotCount()), "");
     for (std::size_t slot = 0; slot < modules.size(); ++slot)
         setModule(static_cast<int>(slot), modules[slot]);
     registerCommands();

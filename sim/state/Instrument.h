@@ -6,6 +6,7 @@
 #include "ChannelModel.h"
 #include "DirectModel.h"
 #include "LogMemory.h"
+#include "ModelTable.h"
 #include "ScanModel.h"
 #include "SettingsModel.h"
 #include "SimClock.h"
@@ -20,12 +21,6 @@
 #include <vector>
 
 namespace korda::sim {
-
-enum class Model { M7043A, M5129A };
-
-// The model of a virtual instrument when none is named: a 5129A, whose three
-// slots take the configurations of both models.
-inline constexpr Model kDefaultModel = Model::M5129A;
 
 // Transport-level faults, set by tests or by the command line.
 struct Faults {
@@ -54,8 +49,11 @@ class Instrument {
     Instrument(Model model, const std::vector<std::string>& modules);
 
     Model model() const { return model_; }
-    const char* modelName() const { return model_ == Model::M7043A ? "7043A" : "5129A"; }
-    int slotCount() const { return model_ == Model::M7043A ? 2 : 3; }
+    // What the model has (slots, functions, sensors, setup-file columns).
+    const korda32ex::ModelTraits& traits() const { return traitsOf(model_); }
+    // The model's name as "*IDN?" gives it ("7043A").
+    const char* modelName() const { return traits().name.data(); }
+    int slotCount() const { return traits().moduleSlots; }
 
     // Executes one program line; returns the reply lines (each without line
     // end). A reply that goes out only at the end of a run ("*OPC?") is

@@ -24,7 +24,7 @@ struct Meter {
     const char* rangeNode; // prefix of the range commands
     const std::vector<double>* ranges;
     double defaultRange;
-    bool onlyOn5129A; // alternating-current functions
+    bool ac; // alternating-current functions: on the models that have them
     bool needsCurrentInput;
 };
 
@@ -42,8 +42,14 @@ const std::array<Meter, 6> kMeters{{
      false},
 }};
 
-bool is5129A(const Instrument& in) {
-    return in.model() == Model::M5129A;
+// A function the instrument's model lacks answers as an unknown header.
+bool lacks(const Instrument& in, const Meter& meter) {
+    return meter.ac && !in.traits().acFunctions;
+}
+
+// The model has the sensor ranges that carry their own coefficients.
+bool hasCoefficientRanges(const Instrument& in) {
+    return in.traits().coefficientRanges == korda32ex::CoefficientRanges::WithCoefficients;
 }
 
 // The smallest range that holds value; false when value is negative or above
@@ -83,7 +89,7 @@ bool rangeParameter(const Meter& meter, const std::string& param, bool& autoRang
 
 void registerMeter(CommandTable& t, const Meter& meter) {
     t.add(meter.configure, [&meter](Instrument& in, const Request& q, Reply& r) {
-        if (meter.onlyOn5129A && !is5129A(in)) return r.error(scpi_error::kUndefinedHeader);
+        if (lacks(in, meter)) return r.error(scpi_error::kUndefinedHeader);
         ChannelArgs args;
         parseChannelArgs(q.args, args);
         bool autoRange = true;
@@ -104,7 +110,7 @@ void registerMeter(CommandTable& t, const Meter& meter) {
     const std::string node = meter.rangeNode;
     // Range commands act on a channel configured for this function.
     t.add(node, [&meter](Instrument& in, const Request& q, Reply& r) {
-        if (meter.onlyOn5129A && !is5129A(in)) return r.error(scpi_error::kUndefinedHeader);
+        if (lacks(in, meter)) return r.error(scpi_error::kUndefinedHeader);
         ChannelArgs args;
         parseChannelArgs(q.args, args);
         bool autoRange = false;
@@ -118,7 +124,7 @@ void registerMeter(CommandTable& t, const Meter& meter) {
         });
     });
     t.add(node + ":AUTO", [&meter](Instrument& in, const Request& q, Reply& r) {
-        if (meter.onlyOn5129A && !is5129A(in)) return r.error(scpi_error::kUndefinedHeader);
+        if (lacks(in, meter)) return r.error(scpi_error::kUndefinedHeader);
         ChannelArgs args;
         parseChannelArgs(q.args, args);
         bool on = false;
@@ -131,13 +137,13 @@ void registerMeter(CommandTable& t, const Meter& meter) {
         });
     });
     t.add(node + "?", [&meter](Instrument& in, const Request& q, Reply& r) {
-        if (meter.onlyOn5129A && !is5129A(in)) return r.error(scpi_error::kUndefinedHeader);
+        if (lacks(in, meter)) return r.error(scpi_error::kUndefinedHeader);
         answerPerChannel(in, q, r, false, [&](const ChannelState& c, int) {
             return realReply(c.function == meter.function ? c.range : meter.defaultRange);
         });
     });
     t.add(node + ":AUTO?", [&meter](Instrument& in, const Request& q, Reply& r) {
-        if (meter.onlyOn5129A && !is5129A(in)) return r.error(scpi_error::kUndefinedHeader);
+        if (lacks(in, meter)) return r.error(scpi_error::kUndefinedHeader);
         answerPerChannel(in, q, r, false, [&](const ChannelState& c, int) {
             return switchReply(c.function != meter.function || c.autoRange);
         });
@@ -150,7 +156,7 @@ struct SensorKind {
     const char* word;    // "RTD" as in "CONF:TEMP RTD,A385" and "TEMP:RTD:TYPE?"
     const char* pattern; // its node in command patterns
     std::vector<std::string> types;
-    std::vector<std::string> typesOnly7043A;
+    std::vector<std::string> coefficientTypes; // only on models with coefficient ranges
 };
 
 const std::vector<std::string> kRtdTypes{"A385", "A392", "SPRT", "ABC"};
@@ -177,8 +183,8 @@ const SensorKind* findKind(const std::string& word) {
 std::string sensorType(const Instrument& in, const SensorKind& kind, const std::string& word) {
     for (const auto& t : kind.types) {
         if (!sameWord(t, word)) continue;
-        for (const auto& only : kind.typesOnly7043A)
-            if (t == only && is5129A(in)) return {};
+        for (const auto& only : kind.coefficientTypes)
+            if (t == only && !hasCoefficientRanges(in)) return {};
         return t;
     }
     return {};
@@ -235,7 +241,7 @@ struct SensorValues {
     std::string pattern; // after "[SENSe:]TEMPerature:"
     std::string key;     // under which the channel keeps them
     std::size_t count;
-    bool only7043A;
+    bool coefficients; // only on models with coefficient ranges
 };
 
 std::vector<SensorValues> sensorValueCommands() {
@@ -260,7 +266,8 @@ std::vector<SensorValues> sensorValueCommands() {
 void registerSensorValues(CommandTable& t, const SensorValues& sensor) {
     const std::string node = "[SENSe:]TEMPerature:" + sensor.pattern;
     t.add(node, [sensor](Instrument& in, const Request& q, Reply& r) {
-        if (sensor.only7043A && is5129A(in)) return r.error(scpi_error::kUndefinedHeader);
+        if (sensor.coefficients && !hasCoefficientRanges(in))
+            return r.error(scpi_error::kUndefinedHeader);
         ChannelArgs args;
         parseChannelArgs(q.args, args);
         const auto params = splitParams(args.params);
@@ -273,7 +280,8 @@ void registerSensorValues(CommandTable& t, const SensorValues& sensor) {
                        [&](ChannelState& c, int, Reply&) { c.sensorValues[sensor.key] = values; });
     });
     t.add(node + "?", [sensor](Instrument& in, const Request& q, Reply& r) {
-        if (sensor.only7043A && is5129A(in)) return r.error(scpi_error::kUndefinedHeader);
+        if (sensor.coefficients && !hasCoefficientRanges(in))
+            return r.error(scpi_error::kUndefinedHeader);
         answerPerChannel(in, q, r, false, [&](const ChannelState& c, int) {
             const auto it = c.sensorValues.find(sensor.key);
             std::string line;

@@ -5,10 +5,50 @@
  * The one public header of the library: every exported function, the
  * configuration and scan records and the status codes.
  *
- * Every function that reports a status returns 1 (or a positive count) on
- * success and a negative code on failure; dlxVmrGetErrorStringA/W turn any
- * code into an English text, with the instrument's own message when the
- * instrument rejected a command.
+ * BCN: the number an application gives each instrument (any int it
+ * chooses). dlxVmrCCFsetBCN stores how to reach the instrument under it,
+ * dlxVmrCommOpen opens it, and every per-instrument function takes it as its
+ * first argument. One BCN names one instrument at a time.
+ *
+ * Return values. Every function that reports a status returns 1 (or, where
+ * its text says so, a count or mask of zero or more) on success and a
+ * negative code on failure; dlxVmrGetErrorStringA/W turn any code into an
+ * English text, with the instrument's own message when the instrument
+ * rejected a command, and dlxVmrGetLastErrorDetailA/W tell more of the last
+ * failure. Besides the codes each function names:
+ *   - any function that needs the library started returns -2002 before
+ *     dlxVmrLibInit and after dlxVmrLibExit;
+ *   - a per-instrument function (one taking the BCN of an open instrument)
+ *     returns -2007 when no instrument is open on that BCN;
+ *   - an exchange with the instrument fails with -1015 (no reply in time),
+ *     -1012 / -1013 (reading / sending on the connection failed), -1017 (the
+ *     connection is gone), -2037 (the COM port is gone), -2035 or -1 (a reply
+ *     that cannot be used; -1 comes with a detailed text), or the
+ *     instrument's own negative error number (for example -113, -222) when
+ *     it rejected a setting;
+ *   - any function may return -2011 when memory runs out.
+ * -2 always means an argument the function cannot take (a null pointer
+ * where one is needed, a size of 0, ...); nothing is sent then.
+ *
+ * Threads. Every function may be called from any thread, and from several
+ * threads at once, with these rules:
+ *   - calls on one BCN run one after another: a call holds that
+ *     instrument for its whole length (dlxVmrConfigSet, dlxVmrConfigGet and
+ *     the log-memory reads may hold it for seconds), so their exchanges never
+ *     mix; calls on different BCNs run at the same time;
+ *   - dlxVmrLibInit and dlxVmrLibExit may run while other calls run: a call
+ *     goes on with the library state it started with, and an instrument
+ *     closed by dlxVmrLibExit or dlxVmrCommClose is released once the call
+ *     in progress on it has returned;
+ *   - library-wide settings (dlxVmrCCFsetBCN, dlxVmrTimeoutSet,
+ *     dlxVmrTraceSet) may change while instruments are in use;
+ *   - the detail of dlxVmrGetLastErrorDetailA/W is kept per thread; the
+ *     detailed text of a code for dlxVmrGetErrorStringA/W is kept for the
+ *     whole library (the last one any thread recorded under that code);
+ *   - the functions on recording directories (dlxVmrPCCardConfigFile,
+ *     dlxVmrPCCardScansFileGet, dlxVmrPCCardScansFileCountW) touch no
+ *     instrument and run at the same time as anything.
+ * A function whose text says "Threads:" differs from these rules.
  */
 #ifndef KORDA32EXT_H
 #define KORDA32EXT_H
@@ -84,9 +124,17 @@ extern "C" {
 /* ------------------------------------------------------------------------
  * Library state and status texts
  * ------------------------------------------------------------------------ */
+/* Starts the library (reserved is not used). Returns 1; -2001 when it is
+ * already started; -1019 when the system's network layer cannot start. */
 KORDA_API int KORDA_CALL dlxVmrLibInit(uint32_t reserved);
+/* Stops the library: every open instrument is closed and the BCN settings
+ * and detailed error texts are forgotten. Returns 1; -2002 when it is not
+ * started. */
 KORDA_API int KORDA_CALL dlxVmrLibExit(void);
-/* Copies at most size-1 characters and a terminator; size 0 writes nothing. */
+/* The text of a status code: the detailed text last recorded under it while
+ * the library runs, else its fixed text. Copies at most size-1 characters and
+ * a terminator; size 0 or a null buffer writes nothing. No return value.
+ * Needs no dlxVmrLibInit. */
 KORDA_API void KORDA_CALL dlxVmrGetErrorStringA(int code, char* buffer, uint32_t size);
 KORDA_API void KORDA_CALL dlxVmrGetErrorStringW(int code, wchar_t* buffer, uint32_t size);
 
@@ -127,20 +175,46 @@ typedef void(KORDA_CALL* dlxVmrTraceCallback)(void* context, int bcn, int direct
  * The callback must not call other library functions. A null callback
  * switches the trace off: nothing is traced and nothing is written anywhere,
  * and once dlxVmrTraceSet returns the previous callback is not called again.
- * Needs no dlxVmrLibInit. Returns 1. */
+ * Needs no dlxVmrLibInit. Returns 1; -1 when the callback could not be
+ * registered. Threads: the callback runs on the threads that make library
+ * calls, never on two of them at once. */
 KORDA_API int KORDA_CALL dlxVmrTraceSet(dlxVmrTraceCallback callback, void* context);
 
 /* ------------------------------------------------------------------------
  * Connection management
  * ------------------------------------------------------------------------ */
-/* kind 1 = TCP/IP (port = TCP port, ipAddress = 4 bytes in dotted order),
- * kind 0 = USB (port = COM number; below 1 searches COM1 to COM64). */
+/* Stores how to reach the instrument of a BCN, for the next dlxVmrCommOpen
+ * (an instrument already open on it stays as it is).
+ * kind 1 = TCP/IP (port = TCP port, ipAddress = 4 bytes in dotted order),
+ * kind 0 = USB (port = COM number; below 1 searches COM1 to COM64); any
+ * other kind is taken as TCP/IP. model: the DLXVMR_MODEL_* code the
+ * instrument should be (dlxVmrModelCheck; the configuration rules follow it).
+ * Returns 1; -2 (nothing stored) for TCP/IP without ipAddress or with a port
+ * outside 1 to 65535. */
 KORDA_API int KORDA_CALL dlxVmrCCFsetBCN(int bcn, int kind, int port, const uint8_t* ipAddress,
                                          int model);
+/* Opens the connection to the instrument of a BCN and sets its reply line
+ * end. Returns 1; -2005 when an instrument is already open on the BCN;
+ * -2038 when the connection is not made within the timeout; for TCP/IP
+ * -2028 when it is refused, -1006 when no socket can be made; for USB -2039
+ * when the COM port cannot be opened or does not answer "*IDN?" (for a
+ * search: no port of it does); else the status of the transport or of the
+ * first exchange. Threads: two threads opening the same BCN
+ * get 1 once; the other gets -2005, or -1 when both connected. */
 KORDA_API int KORDA_CALL dlxVmrCommOpen(int bcn);
+/* Closes the instrument of a BCN (after the call in progress on it). Returns
+ * 1. */
 KORDA_API int KORDA_CALL dlxVmrCommClose(int bcn);
+/* Asks the instrument for its identity ("*IDN?"). Returns 1 when it names the
+ * model given to dlxVmrCCFsetBCN; -2021 when it names another or none.
+ * Threads: its two exchanges each hold the instrument, so a call on the same
+ * BCN from another thread may come between them. */
 KORDA_API int KORDA_CALL dlxVmrModelCheck(int bcn);
+/* The time limit of an exchange with an instrument, in whole seconds
+ * (rounded down). Returns 1; -2 for a null seconds. */
 KORDA_API int KORDA_CALL dlxVmrTimeoutGet(uint32_t* seconds);
+/* Sets the time limit of every instrument's exchanges, open ones included,
+ * from their next exchange on. Returns 1. */
 KORDA_API int KORDA_CALL dlxVmrTimeoutSet(uint32_t seconds);
 
 /* ---- USB enumeration ---------------------------------------------------- */
@@ -150,29 +224,35 @@ KORDA_API int KORDA_CALL dlxVmrTimeoutSet(uint32_t seconds);
  * order. Elements beyond the last one found are left as they were, so clear
  * both arrays first; each needs room for one element per COM number tried.
  * Do not run it on a COM port that an open instrument uses (such a port is
- * in use and is skipped). Returns 1; -2 when an array pointer is null. */
+ * in use and is skipped). Returns 1 (however many were found; a COM port
+ * that does not answer is no failure); -2 when an array pointer is null. */
 KORDA_API int KORDA_CALL dlxVmrUsbEnum(int* ports, int* models, int highest);
 
 /* ---- Direct instrument operations -------------------------------------- */
-/* Sets the instrument clock from the PC clock: local time, or UTC. */
+/* Sets the instrument clock from the PC clock: local time, or UTC. Returns
+ * 1. */
 KORDA_API int KORDA_CALL dlxVmrTimeSet(int bcn);
 KORDA_API int KORDA_CALL dlxVmrTimeSetUTC(int bcn);
 /* The digital I/O byte in the application's view (the complement of the
- * instrument's own value). DIOSet changes only the bits selected by mask. */
+ * instrument's own value). DIOSet changes only the bits selected by mask.
+ * Return 1; DIOGet gives -2 for a null value, and both -1 when the
+ * instrument's byte is not a number from 0 to 255. */
 KORDA_API int KORDA_CALL dlxVmrDIOGet(int bcn, int* value);
 KORDA_API int KORDA_CALL dlxVmrDIOSet(int bcn, int mask, int value);
-/* Totalizer count; a reply that is not a count gives -2035. */
+/* Totalizer count, and its clearing. Return 1; -2 for a null count; a
+ * reply that is not a count gives -2035. */
 KORDA_API int KORDA_CALL dlxVmrTotalizerGet(int bcn, int* count);
 KORDA_API int KORDA_CALL dlxVmrTotalizerClear(int bcn);
 /* The OEM identity text, kept in the instrument's flash memory. Control
  * characters are removed before the text is sent; the wide form keeps the low
  * 8 bits of each character. The Get forms copy at most size-1 characters and
- * a terminator; size 0 gives -2. */
+ * a terminator. Return 1; -2 for a null text or buffer, or size 0. */
 KORDA_API int KORDA_CALL dlxVmrOEMIdentitySetA(int bcn, const char* text);
 KORDA_API int KORDA_CALL dlxVmrOEMIdentitySetW(int bcn, const wchar_t* text);
 KORDA_API int KORDA_CALL dlxVmrOEMIdentityGetA(int bcn, char* buffer, uint32_t size);
 KORDA_API int KORDA_CALL dlxVmrOEMIdentityGetW(int bcn, wchar_t* buffer, uint32_t size);
-/* Releases a buffer that the library allocated and handed out; null is ignored. */
+/* Releases a buffer that the library allocated and handed out; null is
+ * ignored. No return value. Needs no dlxVmrLibInit. */
 KORDA_API void KORDA_CALL dlxVmrDeleteBuffer(void* buffer);
 
 /* ---- Configuration record ---------------------------------------------- */
@@ -448,8 +528,9 @@ KORDA_STATIC_ASSERT(offsetof(VmrInstConfig, modules) == 24624, "modules");
 /* The module slots that hold a module, from the instrument's "*OPT?" reply:
  * bit k set = slot k+1 holds one (a 5129A with modules in slots 1 and 3
  * gives 5). A reply of more than 32 slots wraps to bit 0 again (and a module
- * in slot 32 would set bit 31). Returns the mask (0 = no module), or a
- * negative status. */
+ * in slot 32 would set bit 31). Returns the mask, zero or more (0 = no
+ * module; 1 = a module in slot 1 only, not "success"), or a negative
+ * status. */
 KORDA_API int KORDA_CALL dlxVmrGetInstalledModules(int bcn);
 
 /* dlxVmrConfigSet options. */
@@ -503,7 +584,8 @@ KORDA_API int KORDA_CALL dlxVmrGetInstalledModules(int bcn);
  * The instrument's own negative error number when it rejected a command:
  * the batches before it were applied, nothing after it was sent, and the
  * error text names the command and the instrument's message. Otherwise the
- * status of the failed exchange. */
+ * status of the failed exchange. Threads: holds the instrument for the whole
+ * transfer and the pause after it. */
 KORDA_API int KORDA_CALL dlxVmrConfigSet(int bcn, VmrInstConfig* config, int options, int* detail);
 
 /* Reads the configuration the instrument runs into record. The instrument
@@ -513,8 +595,10 @@ KORDA_API int KORDA_CALL dlxVmrConfigSet(int bcn, VmrInstConfig* config, int opt
  * alarm channel, logging, destination and the scan list are put back and the
  * captured log deleted. Channels kept as scaled voltage channels for a
  * current shunt come back as current channels. Readings of the captured scan
- * stay in the reading memory. On failure record is all zero; -1 when the
- * capture fails, -2035 when no configuration came back, -2 for a null record. */
+ * stay in the reading memory. Returns 1. On failure record is all zero; -1
+ * when the capture fails, -2035 when no configuration came back, -2 for a
+ * null record; else the status of the step that failed (an exchange, or the
+ * instrument's error number when it rejected a command). */
 KORDA_API int KORDA_CALL dlxVmrConfigGet(int bcn, VmrInstConfig* record);
 
 /* ---- Scanning and readings --------------------------------------------- */
@@ -579,24 +663,32 @@ KORDA_STATIC_ASSERT(offsetof(ScanRecord, scansRemaining) == 8, "ScanRecord layou
 KORDA_STATIC_ASSERT(offsetof(ScanRecord, entries) == DLXVMR_SCAN_RECORD_HEADER_SIZE,
                     "ScanRecord layout");
 
-/* Starts (enable nonzero) or stops scanning. */
+/* Starts (enable nonzero) or stops scanning. Returns 1. */
 KORDA_API int KORDA_CALL dlxVmrScansEnable(int bcn, int enable);
-/* Discards the readings the instrument holds (both names do the same). */
+/* Discards the readings the instrument holds (both names do the same).
+ * Returns 1. */
 KORDA_API int KORDA_CALL dlxVmrScansClear(int bcn);
 KORDA_API int KORDA_CALL dlxVmrPCCardScansClear(int bcn);
 /* Number of scans the instrument holds (both names do the same); a reply
- * that is not a count gives -2035 and leaves count alone. */
+ * that is not a count gives -2035 and leaves count alone. Returns 1; -2 for
+ * a null count. */
 KORDA_API int KORDA_CALL dlxVmrGetScansCount(int bcn, int* count);
 KORDA_API int KORDA_CALL dlxVmrScansCount(int bcn, int* count);
 /* Fetches up to `requested` scans into record (see ScanRecord). A reply that
  * is not a scan gives -1 with a detailed text; the scans before it stay
  * counted. A timeout is not retried (the readings already left the
- * instrument): -1015. */
+ * instrument): -1015. Returns 1, the number of scans fetched in
+ * record->scanCount (0 when the instrument holds none); -2 for a null record;
+ * -1012 when the count of held scans cannot be asked, -2035 when it is not a
+ * count; -2027 when not one line of the reply arrived; a failed exchange
+ * keeps no scan. */
 KORDA_API int KORDA_CALL dlxVmrScansGet(int bcn, uint32_t requested, ScanRecord* record);
 
 /* Monitoring of one channel. InstMonitor selects the channel and switches
  * monitoring on or off; SpyEnable only switches it. SpyGet takes one reading
- * of a channel; code = BCN x 1000 + channel. */
+ * of a channel; code = BCN x 1000 + channel. Return 1; SpyGet gives -2 for a
+ * null reading and -1 (with a detailed text) for a reply that is not a
+ * reading, and leaves reading alone on any failure. */
 KORDA_API int KORDA_CALL dlxVmrInstMonitor(int bcn, int enable, unsigned int channel);
 KORDA_API int KORDA_CALL dlxVmrSpyEnable(int bcn, int enable);
 KORDA_API int KORDA_CALL dlxVmrSpyGet(int code, float* reading);
@@ -606,7 +698,8 @@ KORDA_API int KORDA_CALL dlxVmrSpyGet(int code, float* reading);
 /* Recording directories copied from the instrument's USB drive. A directory is
  * given with a trailing separator ("/" or "\\" on every system), or as the path
  * of any file inside it; a bare name means the current directory. The bcn
- * argument is not used: no library start and no open instrument are needed. */
+ * argument is not used: no library start and no open instrument are needed,
+ * and -2002 and -2007 never come back. */
 
 /* Reads the directory's "setup.csv" into config, changing only the fields the
  * file carries. 1, or -2034 when the file is missing, empty or not a setup
@@ -628,7 +721,8 @@ KORDA_API int KORDA_CALL dlxVmrPCCardScansFileGet(int bcn, const wchar_t* direct
 
 /* Verifies every line's check code of a data file (chained from "setup.csv"
  * of the same directory), then stores its number of scans in count. 1, or
- * -2034 when the file is missing, fails a check, or holds no scan. */
+ * -2034 when the file is missing, fails a check, or holds no scan; -2 for a
+ * null path or count. */
 KORDA_API int KORDA_CALL dlxVmrPCCardScansFileCountW(int bcn, const wchar_t* dataFilePath,
                                                      int* count);
 
@@ -641,27 +735,28 @@ KORDA_API int KORDA_CALL dlxVmrPCCardScansFileCountW(int bcn, const wchar_t* dat
 /* Room of the log memory in KiB (bytes / 1024, rounded toward zero):
  * status[1] and status[2] are the two numbers the instrument reports
  * (free and used), status[0] their sum. A reply of one number leaves the
- * array alone and returns 1. */
+ * array alone and returns 1. -2 for a null status. */
 KORDA_API int KORDA_CALL dlxVmrPCCardStatus(int bcn, int32_t* status);
 
 /* Empties the log memory: switches its data security off, then clears it.
- * The status of the last command sent. */
+ * Returns 1, or the status of the first command that failed. */
 KORDA_API int KORDA_CALL dlxVmrPCCardFormat(int bcn);
 
 /* The names of the log files as the instrument answers them (quoted), in
  * file order, each followed by "*", in one zero-terminated text that the
  * library allocates: release it with dlxVmrDeleteBuffer. count receives the
- * number of files. -1001 when the memory holds no file; on any failure
- * nothing is handed out. */
+ * number of files. Returns 1; -1001 when the memory holds no file; -2 for a
+ * null names or count; -2035 when the names run beyond the longest reply the
+ * library takes; on any failure nothing is handed out. */
 KORDA_API int KORDA_CALL dlxVmrGetPCCardScansFileList(int bcn, char** names, int* count);
 
 /* fromLog 0 (only its low byte is tested): as dlxVmrGetScansCount. Otherwise
  * the number of scans in the newest log file; with no log file, 1 is
- * returned and count left alone. */
+ * returned and count left alone. Returns 1; -2 for a null count. */
 KORDA_API int KORDA_CALL dlxVmrPCCardScansCount(int bcn, int* count, int fromLog);
 
 /* The number of scans in the named log file; count is left alone when the
- * file is not a data file. */
+ * file is not a data file. Returns 1; -2 for a null name or count. */
 KORDA_API int KORDA_CALL dlxVmrPCCardScansCountFile(int bcn, const wchar_t* fileName, int* count);
 
 /* Reads scans of the named log file into record, exactly as
@@ -675,7 +770,8 @@ KORDA_API int KORDA_CALL dlxVmrScansFileGet(int bcn, const wchar_t* fileName, in
 
 /* Reads the configuration of the named log file into config, changing only
  * the fields the setup text carries (as dlxVmrPCCardConfigFile). The third
- * argument is not used. On a failing exchange config is not touched. */
+ * argument is not used. On a failing exchange config is not touched.
+ * Returns 1; -2 for a null config or name; -2035 when nothing came back. */
 KORDA_API int KORDA_CALL dlxVmrPCCardConfigGet(int bcn, VmrInstConfig* config, int reserved,
                                                const wchar_t* fileName);
 

@@ -1,10 +1,10 @@
 // korda-sim: the virtual instrument as a standalone program.
-#include "Instrument.h"
-#include "PtyServer.h"
-#include "RecordingWriter.h"
-#include "ScanModel.h"
-#include "ScpiArgs.h"
-#include "TcpServer.h"
+#include "files/RecordingWriter.h"
+#include "scpi/ScpiArgs.h"
+#include "state/Instrument.h"
+#include "state/ScanModel.h"
+#include "transport/PtyServer.h"
+#include "transport/TcpServer.h"
 
 #include <atomic>
 #include <csignal>
@@ -101,12 +101,8 @@ int main(int argc, char** argv) {
             return 0;
         } else if (a == "--model") {
             const std::string m = next();
-            if (m == "7043A")
-                model = Model::M7043A;
-            else if (m == "5129A")
-                model = Model::M5129A;
-            else
-                refuse("--model is 7043A or 5129A, not '" + m + "'");
+            if (!modelNamed(m, model))
+                refuse("--model is " + modelNames(" or ") + ", not '" + m + "'");
         } else if (a == "--modules") {
             moduleList = next();
             modulesGiven = true;
@@ -151,7 +147,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> modules = defaultModules(model);
     if (modulesGiven && !parseModuleList(model, moduleList, modules)) {
         std::fprintf(stderr, "korda-sim: bad module list '%s' for a %s\n", moduleList.c_str(),
-                     model == Model::M7043A ? "7043A" : "5129A");
+                     traitsOf(model).name.data());
         return 2;
     }
     if ((!link.empty() || stall) && !pty) refuse("--link and --stall go with --pty");

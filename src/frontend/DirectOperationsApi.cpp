@@ -1,5 +1,5 @@
 // The direct exported operations: instrument clock, digital I/O byte,
-// totalizer, OEM identity, and the release of library buffers.
+// totalizer, OEM identity.
 #include "comm/ScpiText.h"
 #include "core/Text.h"
 #include "frontend/ApiFrame.h"
@@ -115,11 +115,6 @@ KORDA_API int KORDA_CALL dlxVmrOEMIdentityGetW(int bcn, wchar_t* buffer, uint32_
         if (st == status::kOk) platform::narrowToWide(reply.c_str(), buffer, size);
         return st;
     });
-}
-
-KORDA_API void KORDA_CALL dlxVmrDeleteBuffer(void* buffer) {
-    // Every buffer the library hands out is an array of char.
-    guardedVoid([&] { delete[] static_cast<char*>(buffer); });
 }
 
 } // extern "C"

@@ -1,4 +1,4 @@
-// Library start and stop, and the status texts.
+// Library start and stop, the status texts, and the release of library buffers.
 #include "core/Numbers.h"
 #include "frontend/ApiFrame.h"
 #include "frontend/ConfigApply.h"
@@ -92,6 +92,11 @@ KORDA_API void KORDA_CALL dlxVmrGetErrorStringW(int code, wchar_t* buffer, uint3
         if (buffer == nullptr || size == 0) return;
         platform::narrowToWide(errorText(code).c_str(), buffer, size);
     });
+}
+
+KORDA_API void KORDA_CALL dlxVmrDeleteBuffer(void* buffer) {
+    // Every buffer the library hands out is an array of char.
+    guardedVoid([&] { delete[] static_cast<char*>(buffer); });
 }
 
 } // extern "C"

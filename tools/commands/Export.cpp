@@ -37,7 +37,7 @@ int runExport(const ExportOptions& o) {
         const auto runs = reader->runs();
         const store::RecordedRun* run = store::chooseRun(runs, o.run);
         if (!run) {
-            message(o.path + ": " +
+            message(store::withoutPasswords(o.path) + ": " +
                     (o.run > 0 ? "no run " + std::to_string(o.run) : std::string("no run")));
             return kExitFailure;
         }
@@ -101,7 +101,7 @@ std::int64_t timeArgument(Args& args, const std::string& what) {
 
 Step parseExport(Args& args) {
     ExportOptions o;
-    o.path = args.value("export: the recording (an SQLite file)");
+    o.path = args.value("export: the recording (an SQLite file or postgresql://...)");
     while (args.more() && !isCommandName(args.peek())) {
         const std::string opt = args.take();
         if (opt == "--channels") {

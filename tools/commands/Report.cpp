@@ -27,12 +27,12 @@ int runReport(const ReportOptions& o) {
         const auto runs = reader->runs();
         const store::RecordedRun* run = store::chooseRun(runs, o.run);
         if (!run) {
-            message(o.source + ": " +
+            message(store::withoutPasswords(o.source) + ": " +
                     (o.run > 0 ? "no run " + std::to_string(o.run) : std::string("no run")));
             return kExitFailure;
         }
         report::Report r = report::loadReport(*reader, *run, o.fromMs, o.untilMs);
-        r.source = o.source;
+        r.source = store::withoutPasswords(o.source);
         r.spanAsked = o.spanAsked;
         OutputFile out(o.output);
         if (!out.open()) return kExitFailure;
@@ -85,11 +85,6 @@ Step parseReport(Args& args) {
             throw UsageError("report: unknown option '" + opt + "'");
         }
     }
-    // Reading a PostgreSQL database comes with its store.
-    if (store::isPostgresTarget(o.source))
-        throw UsageError("report --from-db " + o.source +
-                         ": this korda reads no PostgreSQL database yet; report from an SQLite "
-                         "recording");
     if (o.output.empty())
         o.output = store::isPostgresTarget(o.source) ? "report.html" : defaultOutput(o.source);
     return Step{"report", [o](Run&) { return runReport(o); }};

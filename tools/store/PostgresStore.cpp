@@ -1,18 +1,14 @@
 #include "PostgresStore.h"
 
+#include "PostgresConnection.h"
 #include "Schema.h"
 #include "Times.h"
-
-#include <libpq-fe.h>
-
-#include <sys/socket.h>
 
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <mutex>
 
 namespace korda::tool::store {
 
@@ -28,39 +24,6 @@ constexpr const char* kSchemaLock = "SELECT pg_advisory_xact_lock(7043512901)";
 constexpr const char* kScanColumns =
     "instrument_id, sequence, time_ms, utc_offset_min, alarms, readings";
 
-// libpq's messages end with a line end and may span lines: one line.
-std::string oneLine(const char* text) {
-    std::string s = text ? text : "";
-    while (!s.empty() && (s.back() == '\n' || s.back() == ' '))
-        s.pop_back();
-    for (std::size_t at; (at = s.find('\n')) != std::string::npos;) {
-        std::size_t next = at + 1;
-        while (next < s.size() && (s[next] == '\t' || s[next] == ' '))
-            ++next;
-        s.replace(at, next - at, "; ");
-    }
-    return s;
-}
-
-class Result {
-  public:
-    explicit Result(PGresult* r) : r_(r) {}
-    ~Result() { PQclear(r_); }
-    Result(Result&& other) noexcept : r_(other.r_) { other.r_ = nullptr; }
-    Result(const Result&) = delete;
-    Result& operator=(const Result&) = delete;
-    PGresult* get() const { return r_; }
-    int rows() const { return PQntuples(r_); }
-    bool isNull(int row, int col) const { return PQgetisnull(r_, row, col) != 0; }
-    std::string text(int row, int col) const { return PQgetvalue(r_, row, col); }
-    std::int64_t integer(int row, int col) const {
-        return std::strtoll(PQgetvalue(r_, row, col), nullptr, 10);
-    }
-
-  private:
-    PGresult* r_;
-};
-
 void putBigEndian(std::string& out, std::uint64_t v, int bytes) {
     for (int i = bytes - 1; i >= 0; --i)
         out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
@@ -73,82 +36,13 @@ void putInteger(std::string& out, std::int64_t v) {
 
 } // namespace
 
-std::string postgresPlace(const std::string& target) {
-    char* error = nullptr;
-    PQconninfoOption* options = PQconninfoParse(target.c_str(), &error);
-    if (!options) {
-        const std::string why = oneLine(error ? error : "out of memory");
-        PQfreemem(error);
-        throw StoreError(target + ": " + why, false);
-    }
-    std::string user, host, port, db;
-    for (PQconninfoOption* o = options; o->keyword; ++o) {
-        const std::string key = o->keyword;
-        const std::string value = o->val ? o->val : "";
-        if (key == "user") user = value;
-        if (key == "host") host = value;
-        if (key == "port") port = value;
-        if (key == "dbname") db = value;
-    }
-    PQconninfoFree(options);
-    return user + "@" + host + ":" + port + "/" + db;
-}
-
-struct PostgresStore::Impl {
-    PGconn* conn = nullptr;
-    std::string place;
-    std::mutex socketLock; // guards socket against interrupt() from another thread
-    int socket = -1;
+struct PostgresStore::Impl : PostgresConnection {
+    explicit Impl(const std::string& target) : PostgresConnection(target) {}
     std::int64_t run = 0;
     std::string copy; // the COPY data of one batch, kept for its capacity
     // The highest sequence each instrument is known to hold, from
     // instrument() and the batches committed since.
     std::map<std::int64_t, std::int64_t> last;
-    std::string lastState; // the SQLSTATE of the last failure
-
-    [[noreturn]] void fail(const std::string& doing, const PGresult* r) {
-        const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
-        const std::string code = state ? state : "";
-        lastState = code;
-        const char* text = r ? PQresultErrorMessage(r) : nullptr;
-        if (!text || !*text) text = PQerrorMessage(conn);
-        // A lost connection, a server shutting down or out of resources, a
-        // refused login or a missing database may all be over later.
-        const bool transient = PQstatus(conn) != CONNECTION_OK || code.empty() ||
-                               code.rfind("08", 0) == 0 || code.rfind("53", 0) == 0 ||
-                               code.rfind("57", 0) == 0 || code.rfind("40", 0) == 0 ||
-                               code.rfind("28", 0) == 0 || code == "3D000";
-        throw StoreError(place + ": " + doing + ": " + oneLine(text), transient);
-    }
-
-    Result exec(const std::string& sql, const std::vector<std::string>& params,
-                ExecStatusType want) {
-        std::vector<const char*> values;
-        for (const auto& p : params)
-            values.push_back(p.c_str());
-        Result r(params.empty() ? PQexec(conn, sql.c_str())
-                                : PQexecParams(conn, sql.c_str(), static_cast<int>(values.size()),
-                                               nullptr, values.data(), nullptr, nullptr, 0));
-        if (PQresultStatus(r.get()) != want) fail(sql.substr(0, sql.find(' ', 7)), r.get());
-        return r;
-    }
-    Result query(const std::string& sql, const std::vector<std::string>& params = {}) {
-        return exec(sql, params, PGRES_TUPLES_OK);
-    }
-    void command(const std::string& sql, const std::vector<std::string>& params = {}) {
-        exec(sql, params, PGRES_COMMAND_OK);
-    }
-
-    template <class F> void transaction(F body) {
-        command("BEGIN");
-        try {
-            body();
-            command("COMMIT");
-        } catch (...) {
-            if (PQtransactionStatus(conn) != PQTRANS_IDLE) Result(PQexec(conn, "ROLLBACK"));
-            throw;
-        }
-    }
 
     void prepareSchema() {
         transaction([&] {
@@ -162,7 +56,7 @@ struct PostgresStore::Impl {
             }
             const std::int64_t v = query("SELECT max(version) FROM schema_version").integer(0, 0);
             if (v != kSchemaVersion)
-                throw StoreError(place + ": a recording of schema version " + std::to_string(v) +
+                throw StoreError(place() + ": a recording of schema version " + std::to_string(v) +
                                      "; this korda writes version " +
                                      std::to_string(kSchemaVersion),
                                  false);
@@ -172,55 +66,14 @@ struct PostgresStore::Impl {
     }
 };
 
-PostgresStore::PostgresStore(const std::string& target) : impl_(std::make_unique<Impl>()) {
-    impl_->place = postgresPlace(target);
-    // The target's own settings come after these and win: a connection
-    // attempt takes 5 s at most, and a TCP link that stops acknowledging
-    // (keepalives while idle, data unacknowledged for 20 s) is given up.
-    const char* keys[] = {"connect_timeout",
-                          "keepalives_idle",
-                          "keepalives_interval",
-                          "keepalives_count",
-                          "tcp_user_timeout",
-                          "application_name",
-                          "dbname",
-                          nullptr};
-    const char* values[] = {"5", "10", "5", "3", "20000", "korda", target.c_str(), nullptr};
-    impl_->conn = PQconnectdbParams(keys, values, 1);
-    if (!impl_->conn) throw StoreError(impl_->place + ": out of memory", true);
-    if (PQstatus(impl_->conn) != CONNECTION_OK) {
-        const std::string why = oneLine(PQerrorMessage(impl_->conn));
-        PQfinish(impl_->conn);
-        impl_->conn = nullptr;
-        throw StoreError(impl_->place + ": " + why, true);
-    }
-    {
-        std::lock_guard<std::mutex> g(impl_->socketLock);
-        impl_->socket = PQsocket(impl_->conn);
-    }
-    try {
-        Result(PQexec(impl_->conn, "SET client_min_messages = warning"));
-        impl_->prepareSchema();
-    } catch (...) {
-        std::lock_guard<std::mutex> g(impl_->socketLock);
-        impl_->socket = -1;
-        PQfinish(impl_->conn);
-        impl_->conn = nullptr;
-        throw;
-    }
+PostgresStore::PostgresStore(const std::string& target) : impl_(std::make_unique<Impl>(target)) {
+    impl_->prepareSchema();
 }
 
-PostgresStore::~PostgresStore() {
-    {
-        std::lock_guard<std::mutex> g(impl_->socketLock);
-        impl_->socket = -1;
-    }
-    PQfinish(impl_->conn);
-}
+PostgresStore::~PostgresStore() = default;
 
 void PostgresStore::interrupt() {
-    std::lock_guard<std::mutex> g(impl_->socketLock);
-    if (impl_->socket >= 0) ::shutdown(impl_->socket, SHUT_RDWR);
+    impl_->interrupt();
 }
 
 int PostgresStore::schemaVersion() const {
@@ -232,9 +85,10 @@ RunStart PostgresStore::beginRun(const RunInfo& run) {
     RunStart out;
     out.startedMs = run.startedMs;
     const std::string ms = std::to_string(run.startedMs);
-    const Result found = m.query("SELECT id FROM runs WHERE started_ms = $1 AND command_line = $2 "
-                                 "ORDER BY id LIMIT 1",
-                                 {ms, run.commandLine});
+    const PostgresResult found =
+        m.query("SELECT id FROM runs WHERE started_ms = $1 AND command_line = $2 "
+                "ORDER BY id LIMIT 1",
+                {ms, run.commandLine});
     if (found.rows() > 0) {
         out.id = found.integer(0, 0);
         out.continued = true;
@@ -255,7 +109,7 @@ InstrumentStart PostgresStore::instrument(const InstrumentInfo& info) {
     m.transaction([&] {
         // Two connections adding the same instrument at once: one waits.
         m.query("SELECT pg_advisory_xact_lock(hashtext($1))", {run + info.host + info.address});
-        const Result found =
+        const PostgresResult found =
             m.query("SELECT id FROM instruments WHERE run_id = $1 AND host = $2 AND address = $3",
                     {run, info.host, info.address});
         const char* config = info.configJson.empty() ? nullptr : info.configJson.c_str();
@@ -264,15 +118,16 @@ InstrumentStart PostgresStore::instrument(const InstrumentInfo& info) {
             out.known = true;
             const std::string id = std::to_string(out.id);
             const char* values[] = {info.model.c_str(), info.identity.c_str(), config, id.c_str()};
-            Result r(PQexecParams(m.conn,
-                                  "UPDATE instruments SET model = $1, identity = $2, "
-                                  "config_json = $3 WHERE id = $4",
-                                  4, nullptr, values, nullptr, nullptr, 0));
+            PostgresResult r(PQexecParams(m.conn,
+                                          "UPDATE instruments SET model = $1, identity = $2, "
+                                          "config_json = $3 WHERE id = $4",
+                                          4, nullptr, values, nullptr, nullptr, 0));
             if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) m.fail("UPDATE", r.get());
             m.command("DELETE FROM channels WHERE instrument_id = $1", {id});
-            const Result last = m.query("SELECT sequence, time_ms, utc_offset_min FROM scans WHERE "
-                                        "instrument_id = $1 ORDER BY sequence DESC LIMIT 1",
-                                        {id});
+            const PostgresResult last =
+                m.query("SELECT sequence, time_ms, utc_offset_min FROM scans WHERE "
+                        "instrument_id = $1 ORDER BY sequence DESC LIMIT 1",
+                        {id});
             if (last.rows() > 0) {
                 out.lastSequence = last.integer(0, 0);
                 out.lastTime =
@@ -281,10 +136,11 @@ InstrumentStart PostgresStore::instrument(const InstrumentInfo& info) {
         } else {
             const char* values[] = {info.model.c_str(), info.identity.c_str(), config, run.c_str(),
                                     info.host.c_str(),  info.address.c_str()};
-            Result r(PQexecParams(m.conn,
-                                  "INSERT INTO instruments (model, identity, config_json, run_id, "
-                                  "host, address) VALUES ($1, $2, $3, $4, $5, $6) RETURNING id",
-                                  6, nullptr, values, nullptr, nullptr, 0));
+            PostgresResult r(
+                PQexecParams(m.conn,
+                             "INSERT INTO instruments (model, identity, config_json, run_id, "
+                             "host, address) VALUES ($1, $2, $3, $4, $5, $6) RETURNING id",
+                             6, nullptr, values, nullptr, nullptr, 0));
             if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) m.fail("INSERT", r.get());
             out.id = std::strtoll(PQgetvalue(r.get(), 0, 0), nullptr, 10);
         }
@@ -333,7 +189,7 @@ void PostgresStore::appendScans(std::int64_t instrument, const std::vector<ScanR
     const auto copy = [&](bool direct) {
         m.transaction([&] {
             {
-                Result start(
+                PostgresResult start(
                     PQexec(m.conn, (std::string("COPY ") + (direct ? "scans (" : "incoming (") +
                                     kScanColumns + ") FROM STDIN (FORMAT binary)")
                                        .c_str()));
@@ -343,7 +199,7 @@ void PostgresStore::appendScans(std::int64_t instrument, const std::vector<ScanR
                 PQputCopyEnd(m.conn, nullptr) != 1)
                 m.fail("COPY", nullptr);
             for (PGresult* r; (r = PQgetResult(m.conn)) != nullptr;) {
-                Result done(r);
+                PostgresResult done(r);
                 if (PQresultStatus(r) != PGRES_COMMAND_OK) m.fail("COPY", r);
             }
             if (!direct)

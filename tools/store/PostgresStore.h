@@ -10,6 +10,7 @@
 // - gap skips an event the instrument already holds word for word.
 #pragma once
 
+#include "Reader.h"
 #include "Store.h"
 
 #include <memory>
@@ -47,5 +48,8 @@ class PostgresStore final : public Store {
 // (parts left to libpq's defaults are empty). Throws StoreError (not
 // transient) for a text libpq cannot parse.
 std::string postgresPlace(const std::string& target);
+
+// Opens a recording in a database for reading. Throws StoreError.
+std::unique_ptr<Reader> openPostgresReader(const std::string& source);
 
 } // namespace korda::tool::store

@@ -2,6 +2,9 @@
 #include "Reader.h"
 
 #include "Channels.h"
+#if defined(KORDA_HAVE_POSTGRES)
+#include "PostgresStore.h"
+#endif
 #if defined(KORDA_HAVE_SQLITE)
 #include "SqliteStore.h"
 #endif
@@ -11,9 +14,14 @@ namespace korda::tool {
 namespace store {
 
 std::unique_ptr<Reader> openReader(const std::string& source) {
-    if (isPostgresTarget(source))
-        throw UnsupportedTarget(source + ": this korda reads no PostgreSQL database yet; record "
-                                         "to an SQLite file and read that");
+    if (isPostgresTarget(source)) {
+#if defined(KORDA_HAVE_POSTGRES)
+        return openPostgresReader(source);
+#else
+        throw UnsupportedTarget(withoutPasswords(source) +
+                                ": this korda was built without PostgreSQL (libpq)");
+#endif
+    }
 #if defined(KORDA_HAVE_SQLITE)
     return openSqliteReader(source);
 #else

@@ -93,6 +93,8 @@ bool OutputFile::open() {
         }
         temporary_ = candidate;
         removeOnSignal(temporary_);
+        // The file that replaces another keeps the other's permissions.
+        if (fs::is_regular_file(status)) fs::permissions(temporary_, status.permissions(), ec);
     }
     if (file_ == nullptr) return fail(EEXIST);
     target_ = target.string();

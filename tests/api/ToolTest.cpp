@@ -201,13 +201,19 @@ std::string temporaryOutput(const TempDir& dir) {
 
 } // namespace
 
+// A file replaced with -o keeps its permissions.
 TEST(Tool, ScanShowsProgressOnATerminal) {
     TempDir dir;
+    namespace fs = std::filesystem;
+    dir.write("run.csv", "old");
+    fs::permissions(dir.file("run.csv"), fs::perms::owner_read | fs::perms::owner_write);
     const auto r = korda::test::runKordaOnTerminal(
         dir, {"scan", "--count", "3", "--interval", "0", "-o", "run.csv"});
     EXPECT_EQ(r.code, 0) << r.out;
     EXPECT_TRUE(contains(r.out, "\rscan: 3 of 3")) << r.out;
     EXPECT_EQ(outputLines(dir.read("run.csv")).size(), 4u);
+    EXPECT_EQ(fs::status(dir.file("run.csv")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 // Ctrl-C, SIGTERM and SIGHUP stop a scan or a monitor in order: the

@@ -124,6 +124,8 @@ Step parseFiles(Args& args) {
     for (;;) {
         if (what == "read" && args.takeIf("--skip-bad"))
             skipBad = true;
+        else if (args.more() && args.peek() == "-o" && what == "verify")
+            throw UsageError("files verify writes no file: its verdict goes to standard output");
         else if (args.more() && args.peek() == "-o")
             path = optionalOutput(args);
         else

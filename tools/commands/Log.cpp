@@ -105,6 +105,10 @@ Step parseLogFile(Args& args, const std::string& what) {
                     columnsFor(channels, readings, cst == DLXVMR_OK ? setup.get() : nullptr)) ||
                 !csv.rows(*record))
                 return kExitFailure;
+        } else if (!csv.header(columnsFor(channels, static_cast<int>(channels.size()),
+                                          cst == DLXVMR_OK ? setup.get() : nullptr))) {
+            // An empty log still gets its header: the file says what it would hold.
+            return kExitFailure;
         }
         return out.finish() ? kExitOk : kExitFailure;
     });

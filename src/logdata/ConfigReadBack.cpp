@@ -229,7 +229,10 @@ int restoreConfiguration(SCPIHandler& h, VmrInstConfig& record, const CaptureSta
             commands.push_back("TRIG:SOUR EXT");
         } else if (record.triggerSource == 2) {
             commands.push_back("TRIG:SOUR ALAR");
-            commands.push_back("TRIG:ALAR:CHAN " + channelList(record.alarmTriggerChannel));
+            // No channel was set (the instrument answered 0): naming channel 0
+            // would be refused and leave the rest of the capture in place.
+            if (record.alarmTriggerChannel != 0)
+                commands.push_back("TRIG:ALAR:CHAN " + channelList(record.alarmTriggerChannel));
         } else {
             commands.push_back("TRIG:SOUR AUTO");
         }

@@ -4,6 +4,7 @@
 #include "comm/ScpiText.h"
 #include "files/RecordingWriter.h"
 #include "logdata/SetupCells.h"
+#include "logdata/SetupTables.h"
 #include "scpi/ScpiArgs.h"
 
 #include <algorithm>
@@ -195,19 +196,9 @@ template <class Record> void sharedFields(const ChannelSettings& s, Record& ch) 
 }
 
 void analogRecord(const ChannelState& c, ChannelRecord& ch) {
-    ch.function = codeOf(c.function, {{"VOLT", 1},
-                                      {"VOLT:AC", 2},
-                                      {"CURR", 3},
-                                      {"CURR:AC", 4},
-                                      {"RES", 5},
-                                      {"FRES", 6},
-                                      {"TEMP RTD", 7},
-                                      {"TEMP TRTD", 8},
-                                      {"TEMP FRTD", 9},
-                                      {"TEMP THER", 10},
-                                      {"TEMP FTH", 11},
-                                      {"TEMP TC", 12},
-                                      {"FREQ", 13}});
+    // The setup file's own words for the measurement functions (1 to 13).
+    const auto function = korda32ex::logdata::setupTokenCode(c.function);
+    ch.function = function && *function >= 1 && *function <= 13 ? *function : 0;
     ch.range = ch.function >= 7 && ch.function <= 12 ? sensorCode(c) : meterRange(ch.function, c);
     sensorCoefficients(c, ch.sensorCoef);
     sharedFields(c.settings, ch);

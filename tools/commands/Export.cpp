@@ -35,12 +35,8 @@ int runExport(const ExportOptions& o) {
     try {
         const auto reader = store::openReader(o.path);
         const auto runs = reader->runs();
-        const store::RecordedRun* run = store::chooseRun(runs, o.run);
-        if (!run) {
-            message(store::withoutPasswords(o.path) + ": " +
-                    (o.run > 0 ? "no run " + std::to_string(o.run) : std::string("no run")));
-            return kExitFailure;
-        }
+        const store::RecordedRun* run = store::chooseRun(runs, o.run, o.path);
+        if (!run) return kExitFailure;
         const auto instruments = reader->instruments(run->id);
         std::vector<Column> columns;
         std::vector<Place> places;

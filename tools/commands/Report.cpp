@@ -25,12 +25,8 @@ int runReport(const ReportOptions& o) {
     try {
         const auto reader = store::openReader(o.source);
         const auto runs = reader->runs();
-        const store::RecordedRun* run = store::chooseRun(runs, o.run);
-        if (!run) {
-            message(store::withoutPasswords(o.source) + ": " +
-                    (o.run > 0 ? "no run " + std::to_string(o.run) : std::string("no run")));
-            return kExitFailure;
-        }
+        const store::RecordedRun* run = store::chooseRun(runs, o.run, o.source);
+        if (!run) return kExitFailure;
         report::Report r = report::loadReport(*reader, *run, o.fromMs, o.untilMs);
         r.source = store::withoutPasswords(o.source);
         r.spanAsked = o.spanAsked;

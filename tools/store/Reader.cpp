@@ -51,10 +51,13 @@ void Reader::scans(const std::vector<std::int64_t>& instruments, std::int64_t fr
     }
 }
 
-const RecordedRun* chooseRun(const std::vector<RecordedRun>& runs, std::int64_t wanted) {
-    if (wanted <= 0) return runs.empty() ? nullptr : &runs.back();
+const RecordedRun* chooseRun(const std::vector<RecordedRun>& runs, std::int64_t wanted,
+                             const std::string& source) {
+    if (wanted <= 0 && !runs.empty()) return &runs.back();
     for (const auto& r : runs)
         if (r.id == wanted) return &r;
+    message(withoutPasswords(source) + ": " +
+            (wanted > 0 ? "no run " + std::to_string(wanted) : std::string("no run")));
     return nullptr;
 }
 

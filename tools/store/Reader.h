@@ -114,8 +114,10 @@ class Reader {
 // one), UnsupportedTarget when this build cannot read it.
 std::unique_ptr<Reader> openReader(const std::string& source);
 
-// The run asked for (0: the last); nullptr when there is none.
-const RecordedRun* chooseRun(const std::vector<RecordedRun>& runs, std::int64_t wanted);
+// The run asked for (0: the last); nullptr, with a message naming the source
+// (without its password) and the run it lacks, when there is none.
+const RecordedRun* chooseRun(const std::vector<RecordedRun>& runs, std::int64_t wanted,
+                             const std::string& source);
 
 } // namespace korda::tool::store
 

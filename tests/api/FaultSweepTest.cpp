@@ -14,11 +14,9 @@
 // and leave the BCN usable: the next call works, or fails cleanly.
 //
 // The library runs with a short time limit (KORDA_TEST_TIMEOUT_MS).
-#include "FullRecord.h"
+#include "InstrumentCalls.h"
 #include "ProcessUsage.h"
 #include "PtyServer.h"
-#include "ScanBuffer.h"
-#include "ScanModel.h"
 #include "SlowTests.h"
 #include "TestSupport.h"
 #include "korda32ext.h"
@@ -190,65 +188,7 @@ void expectLateReplyDiscarded(const std::function<void()>& arm,
     EXPECT_EQ(value, dio);
 }
 
-struct Call {
-    const char* name;
-    std::function<int()> run;
-    // The most lines one exchange of the call sends: its time limit is at
-    // least kPerLineMs for each.
-    int linesPerExchange = 1;
-    // Any text is a valid reply (the OEM identity, the module names):
-    // spoiled bytes are read as the text they are.
-    bool freeText = false;
-    // The last exchange may fail without failing the call (the fingerprint
-    // that a configuration stores at its end only serves the next skip test).
-    bool lastExchangeTolerated = false;
-};
-
-// Outputs of the calls (the calls run on the test's thread only).
-int gValue = 0;
-float gReading = 0;
-char gText[64];
-std::int32_t gStatus[3];
-
-std::vector<Call> instrumentCalls(FaultyPeer& peer) {
-    sim::Instrument& instrument = peer.instrument();
-    const std::shared_ptr<VmrInstConfig> config = korda::test::threeVoltageInputs();
-    return {
-        {"ModelCheck", [] { return dlxVmrModelCheck(1); }},
-        {"TimeSet", [] { return dlxVmrTimeSet(1); }, 3},
-        {"TimeSetUTC", [] { return dlxVmrTimeSetUTC(1); }, 3},
-        {"DIOGet", [] { return dlxVmrDIOGet(1, &gValue); }},
-        {"DIOSet", [] { return dlxVmrDIOSet(1, 0x0F, 0x05); }, 3},
-        {"TotalizerGet", [] { return dlxVmrTotalizerGet(1, &gValue); }},
-        {"TotalizerClear", [] { return dlxVmrTotalizerClear(1); }, 3},
-        {"OEMIdentitySetA", [] { return dlxVmrOEMIdentitySetA(1, "lab 7"); }, 3},
-        {"OEMIdentityGetA", [] { return dlxVmrOEMIdentityGetA(1, gText, sizeof gText); }, 1, true},
-        {"GetInstalledModules", [] { return dlxVmrGetInstalledModules(1); }, 1, true},
-        {"ScansEnable", [] { return dlxVmrScansEnable(1, 0); }, 5},
-        {"ScansClear", [] { return dlxVmrScansClear(1); }, 3},
-        {"GetScansCount", [] { return dlxVmrGetScansCount(1, &gValue); }},
-        {"ScansCount", [] { return dlxVmrScansCount(1, &gValue); }},
-        {"InstMonitor", [] { return dlxVmrInstMonitor(1, 1, 101); }, 5},
-        {"SpyEnable", [] { return dlxVmrSpyEnable(1, 1); }, 5},
-        {"SpyGet", [] { return dlxVmrSpyGet(1101, &gReading); }, 9},
-        {"PCCardStatus", [] { return dlxVmrPCCardStatus(1, gStatus); }},
-        {"ScansGet",
-         [&instrument] {
-             // Fresh readings for every call: the instrument scans every
-             // second without end (a monitor reading leaves a count of one
-             // behind) and its clock moves on by three.
-             if (!sim::scanning(instrument))
-                 for (const char* line : {"TRIG:TIM 1", "TRIG:COUN 0", "FORM:READ:TIME 1",
-                                          "FORM:READ:ALAR ON", "INIT"})
-                     instrument.execute(line);
-             sim::advanceClock(instrument, 3000);
-             test::ScanBuffer buffer(2, 3);
-             return dlxVmrScansGet(1, 2, buffer.record());
-         }},
-        {"ConfigSet", [config] { return dlxVmrConfigSet(1, config.get(), 0, nullptr); }, 41, false,
-         true},
-    };
-}
+using test::Call;
 
 const Call& named(const std::vector<Call>& calls, const char* name) {
     return *std::find_if(calls.begin(), calls.end(),
@@ -340,7 +280,7 @@ class FaultSweep : public ::testing::Test {
 } // namespace
 
 TEST_F(FaultSweep, ConnectionCutAtAnyByteOfEveryReply) {
-    for (const Call& call : instrumentCalls(peer)) {
+    for (const Call& call : test::instrumentCalls(peer.instrument())) {
         // The reply of the call, exchange by exchange. A configuration
         // pauses a second before its last exchange: in the normal suite its
         // first exchanges are measured in a run with spoiled replies (of the
@@ -388,7 +328,7 @@ TEST_F(FaultSweep, SpoiledAndMissingRepliesFailCleanly) {
         {Fault::NoLineEnd, "no line end", false, {"DIOGet"}},
     };
     for (const auto& f : faults)
-        for (const Call& call : instrumentCalls(peer)) {
+        for (const Call& call : test::instrumentCalls(peer.instrument())) {
             if (f.fault != Fault::Garbage && !test::slowTests() &&
                 std::find(f.normal.begin(), f.normal.end(), call.name) == f.normal.end())
                 continue;
@@ -398,7 +338,7 @@ TEST_F(FaultSweep, SpoiledAndMissingRepliesFailCleanly) {
 }
 
 TEST_F(FaultSweep, AnEndlessReplyEndsAtTheTimeLimit) {
-    const auto calls = instrumentCalls(peer);
+    const auto calls = test::instrumentCalls(peer.instrument());
     const Call& query = named(calls, "DIOGet");
     // The reply starts and never ends: the call gives up at its limit, with
     // no second round (the peer was still sending), and holds no more than
@@ -430,7 +370,7 @@ TEST_F(FaultSweep, ALateReplyIsNeverTakenForTheNextCall) {
 }
 
 TEST_F(FaultSweep, APeerThatHangsUpBetweenCalls) {
-    const auto calls = instrumentCalls(peer);
+    const auto calls = test::instrumentCalls(peer.instrument());
     const std::vector<Call> chosen =
         test::slowTests() ? calls
                           : std::vector<Call>{named(calls, "DIOGet"), named(calls, "TimeSet")};

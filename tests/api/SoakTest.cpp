@@ -1,7 +1,7 @@
 // Scale and endurance through the exported interface: 64 virtual instruments
 // open in one process, each scanning and fetched from, and many open/close
-// cycles against one instrument, in this process and as the korda-sim
-// program. Descriptors, threads and resident memory are measured at the
+// cycles against the korda-sim program (the library's side and the
+// program's). Descriptors, threads and resident memory are measured at the
 // start and the end, printed, and must stay flat.
 //
 // The normal suite runs short versions; the slow CI step (KORDA_SLOW_TESTS=1)
@@ -115,31 +115,6 @@ TEST(Soak, SixtyFourInstrumentsScanAndAreFetched) {
         EXPECT_EQ(dlxVmrScansEnable(i + 1, 0), 1);
         EXPECT_EQ(dlxVmrCommClose(i + 1), 1);
     });
-    EXPECT_EQ(dlxVmrLibExit(), 1);
-}
-
-TEST(Soak, OpenCloseCyclesLeaveNothingBehind) {
-    const int cycles = slowOr(20, 1000);
-    sim::Instrument instrument(sim::Model::M7043A);
-    sim::TcpServer server(instrument);
-    ASSERT_EQ(dlxVmrLibInit(0), 1);
-    ASSERT_EQ(test::openLoopback(1, server.port()), 1);
-    ASSERT_EQ(dlxVmrCommClose(1), 1);
-    // The server joins the thread of an ended connection within its poll
-    // interval; both sides are measured with no connection open.
-    const auto settled = [&] {
-        test::waitUntil([&] { return server.connectionThreads() == 0; }, 10000);
-        return ownUsage();
-    };
-    const Usage start = settled();
-    for (int i = 0; i < cycles; ++i) {
-        ASSERT_EQ(dlxVmrCommOpen(1), 1) << i;
-        ASSERT_EQ(dlxVmrCommClose(1), 1) << i;
-    }
-    const Usage end = settled();
-    expectFlat("open/close cycles", start, end, 4 * 1024);
-    EXPECT_EQ(server.connectionThreads(), 0u);
-    EXPECT_EQ(server.connectionsAccepted(), cycles + 1);
     EXPECT_EQ(dlxVmrLibExit(), 1);
 }
 

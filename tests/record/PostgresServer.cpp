@@ -7,10 +7,8 @@
 #include <sqlite3.h>
 
 #include <pwd.h>
-#include <sys/stat.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -58,8 +56,6 @@ PostgresServer::PostgresServer() : bin_(serverPrograms()) {
                    "PostgreSQL tests";
         return;
     }
-    char pattern[] = "/tmp/korda-postgres-XXXXXX";
-    dir_ = ::mkdtemp(pattern) ? pattern : "";
     const passwd* nobody = ::getpwnam("nobody");
     if (::geteuid() == 0 && (!nobody || ::chown(dir_.c_str(), nobody->pw_uid, nobody->pw_gid) != 0))
         problem_ = "cannot hand " + dir_ + " to the user nobody";
@@ -80,8 +76,6 @@ PostgresServer::PostgresServer() : bin_(serverPrograms()) {
 
 PostgresServer::~PostgresServer() {
     stop();
-    std::error_code ec;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
 }
 
 bool PostgresServer::start() {

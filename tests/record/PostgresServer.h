@@ -1,11 +1,12 @@
 // A private PostgreSQL server for the recorder's tests and benchmarks: a
 // data directory made by initdb in a temporary directory, its Unix socket
 // there and TCP on a free loopback port, run as nobody when this process is
-// root, stopped with the object. Logins over TCP need a password (role
+// root, stopped (and its directory removed) with the object. Logins over TCP need a password (role
 // "recorder", password "secret", database "korda").
 #pragma once
 
 #include "Child.h"
+#include "TempDir.h"
 
 #include <memory>
 #include <string>
@@ -33,7 +34,8 @@ class PostgresServer {
     bool copyTo(const std::string& sqlitePath) const;
 
   private:
-    std::string dir_, bin_, problem_;
+    TempDir tmp_;
+    std::string dir_ = tmp_.path().string(), bin_, problem_;
     int port_ = 0;
     std::unique_ptr<Child> server_;
 };

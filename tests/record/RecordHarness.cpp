@@ -1,4 +1,5 @@
 #include "RecordHarness.h"
+#include "KordaRun.h"
 #include "LoopbackSocket.h"
 
 #include <sqlite3.h>
@@ -62,16 +63,6 @@ bool sendAll(int s, const char* p, std::size_t n) {
         n -= static_cast<std::size_t>(w);
     }
     return true;
-}
-
-// One reply line from a plain connection (bounded wait).
-std::string readLine(int s) {
-    std::string line;
-    char c = 0;
-    pollfd p{s, POLLIN, 0};
-    while (::poll(&p, 1, 2000) > 0 && ::recv(s, &c, 1, 0) == 1 && c != '\n')
-        if (c != '\r') line += c;
-    return line;
 }
 
 } // namespace
@@ -427,14 +418,13 @@ Reconciliation RecordingBench::reconcile(int i) {
         }
     }
     // The instrument's next scan must be the one after the last stored.
-    const int s = connectLoopback(sims_[static_cast<std::size_t>(i)]->port);
-    const std::string held = (sendAll(s, "DATA:POIN?\n", 11), readLine(s));
-    if (held != "0") problems << "the instrument still holds " << held << " scans\n";
-    sendAll(s, "INIT\n", 5);
+    const std::string sim =
+        "tcp://127.0.0.1:" + std::to_string(sims_[static_cast<std::size_t>(i)]->port);
+    const std::string held = runKorda(dir_, sim + " raw 'DATA:POIN?' INIT").out;
+    if (held != "0\n") problems << "the instrument still holds " << held << " scans\n";
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    sendAll(s, "ABOR\nDATA:READ?\n", 16);
-    const auto next = static_cast<long long>(std::atof(readLine(s).c_str()));
-    ::close(s);
+    const auto next = static_cast<long long>(
+        std::atof(runKorda(dir_, sim + " raw ABOR 'DATA:READ?'").out.c_str()));
     if (next != last + 1)
         problems << "the instrument's next scan is " << next << ", the last stored " << last
                  << "\n";

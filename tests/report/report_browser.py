@@ -15,6 +15,7 @@ usage: report_browser.py KORDA [--picture RUN.sqlite OUT.png]
 Environment: KORDA_CHROMIUM (the browser, default chromium on PATH);
 KORDA_REQUIRE_CHROMIUM=1 makes a missing browser a failure, not a skip.
 """
+import base64
 import json
 import os
 import select
@@ -25,7 +26,6 @@ import subprocess
 import sys
 import tempfile
 import time
-import zlib
 
 SKIP = 77  # ctest's SKIP_RETURN_CODE for this test
 
@@ -99,53 +99,22 @@ class Browser:
             self.events.append(self._message(deadline))
 
 
-def png_pixels(data):
-    """Width, height and rows of RGB(A) byte rows of an 8-bit PNG."""
-    assert data[:8] == b"\x89PNG\r\n\x1a\n"
-    pos, idat = 8, b""
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
-            assert depth == 8 and colour in (2, 6), (depth, colour)
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    bpp = 4 if colour == 6 else 3
-    raw, stride = zlib.decompress(idat), width * bpp
-    rows, prev = [], bytearray(stride)
-    for y in range(height):
-        f, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        if f == 1:
-            for i in range(bpp, stride):
-                line[i] = (line[i] + line[i - bpp]) & 255
-        elif f == 2:
-            line = bytearray((x + p) & 255 for x, p in zip(line, prev))
-        elif f == 3:
-            for i in range(stride):
-                left = line[i - bpp] if i >= bpp else 0
-                line[i] = (line[i] + ((left + prev[i]) >> 1)) & 255
-        elif f == 4:
-            for i in range(stride):
-                a = line[i - bpp] if i >= bpp else 0
-                b, c = prev[i], prev[i - bpp] if i >= bpp else 0
-                pa, pb, pc = abs(b - c), abs(a - c), abs(a + b - 2 * c)
-                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        rows.append(line)
-        prev = line
-    return width, height, bpp, rows
-
-
-def coloured_pixels(png):
-    """Pixels in colour (not white, grey or black): the drawn lines."""
-    _, _, bpp, rows = png_pixels(png)
-    n = 0
-    for line in rows:
-        for i in range(0, len(line), bpp):
-            r, g, b = line[i], line[i + 1], line[i + 2]
-            n += max(r, g, b) - min(r, g, b) > 60
-    return n
+# The pixels in colour (not white, grey or black), the drawn lines, of a PNG
+# screenshot, counted by the browser itself.
+COLOURED_PIXELS = """new Promise(done => {
+  const img = new Image();
+  img.onload = () => {
+    const c = document.createElement('canvas');
+    [c.width, c.height] = [img.width, img.height];
+    c.getContext('2d').drawImage(img, 0, 0);
+    const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+    let n = 0;
+    for (let i = 0; i < d.length; i += 4)
+      n += Math.max(d[i], d[i + 1], d[i + 2]) - Math.min(d[i], d[i + 1], d[i + 2]) > 60;
+    done(n);
+  };
+  img.src = 'data:image/png;base64,PNG';
+})"""
 
 
 # What the page shows, measured in it.
@@ -195,11 +164,16 @@ def open_page(browser, path, width=1200):
 
 
 def screenshot(browser, session, clip):
-    shot = browser.call("Page.captureScreenshot",
+    """The PNG of the clip, in base64."""
+    return browser.call("Page.captureScreenshot",
                         {"format": "png", "captureBeyondViewport": True,
-                         "clip": dict(clip, scale=1)}, session)
-    import base64
-    return base64.b64decode(shot["data"])
+                         "clip": dict(clip, scale=1)}, session)["data"]
+
+
+def coloured_pixels(browser, session, png):
+    return browser.call("Runtime.evaluate", {"expression": COLOURED_PIXELS.replace("PNG", png),
+                                             "awaitPromise": True, "returnByValue": True},
+                        session)["result"]["value"]
 
 
 def korda(exe, cwd, *args):
@@ -274,7 +248,7 @@ def test(exe_korda, browser, work):
         # The chart of C and the chart of V hold lines; the one of mV has none to draw.
         for chart in facts["charts"][:2]:
             clip = {k: chart[k] for k in ("x", "y", "width", "height")}
-            n = coloured_pixels(screenshot(browser, session, clip))
+            n = coloured_pixels(browser, session, screenshot(browser, session, clip))
             check(n >= (8 if name == "single" else 500), f"{name}: {n} coloured pixels in {chart}")
         if name == "full":
             check(facts["legend"][0] == '101 Oven <top> & "door"', f"legend text {facts['legend']}")
@@ -297,7 +271,7 @@ def picture(exe_korda, browser, work, recording, out):
     first = facts["charts"][0]
     clip = {"x": 0, "y": 0, "width": 960, "height": first["y"] + first["height"] + 95}
     with open(out, "wb") as f:
-        f.write(screenshot(browser, session, clip))
+        f.write(base64.b64decode(screenshot(browser, session, clip)))
 
 
 def main():

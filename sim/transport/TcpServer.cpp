@@ -80,17 +80,19 @@ void TcpServer::admit(std::intptr_t s) {
         return;
     }
     Connection& c = connections_.back();
+    // Counted before its thread can answer anything on it.
+    ++accepted_;
     try {
         c.thread = std::thread([this, s, &c] {
             serve(s);
             c.done = true;
         });
     } catch (...) {
+        --accepted_;
         connections_.pop_back();
         pf::socketClose(s);
         return;
     }
-    ++accepted_;
 }
 
 std::size_t TcpServer::connectionThreads() {

@@ -57,6 +57,9 @@ TEST(SimService, OpcWaitsWithoutHoldingTheInstrument) {
             (end == End::RunOver ? "ROUT:SCAN (@101)\nTRIG:TIM 1\nTRIG:COUN 3\nINIT\n" : kLongRun) +
             "*OPC?\n*IDN?\n");
         if (end != End::RunOver) {
+            // The run has begun (the wait follows at once): an ABORt sent
+            // before it would leave the wait to the whole run.
+            ASSERT_TRUE(test::waitUntil([&] { return sim::scanning(s.instrument); }, kBoundMs));
             EXPECT_EQ(other.ask("*IDN?\n"), kIdn);
         }
         const auto start = std::chrono::steady_clock::now();

@@ -6,10 +6,10 @@
 #include "ScanModel.h"
 #include "SimProcess.h"
 #include "TestSupport.h"
+#include "platform/platform.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -20,6 +20,7 @@
 #endif
 
 using namespace korda;
+namespace pf = korda32ex::platform;
 using test::LoopbackClient;
 
 namespace {
@@ -40,12 +41,6 @@ struct Served {
     sim::TcpServer server{instrument};
 };
 
-long long msSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 start)
-        .count();
-}
-
 TEST(SimService, OpcWaitsWithoutHoldingTheInstrument) {
     enum class End { RunOver, AbortElsewhere, WaiterCloses, Shutdown };
     for (const End end : {End::RunOver, End::AbortElsewhere, End::WaiterCloses, End::Shutdown}) {
@@ -62,7 +57,7 @@ TEST(SimService, OpcWaitsWithoutHoldingTheInstrument) {
             ASSERT_TRUE(test::waitUntil([&] { return sim::scanning(s.instrument); }, kBoundMs));
             EXPECT_EQ(other.ask("*IDN?\n"), kIdn);
         }
-        const auto start = std::chrono::steady_clock::now();
+        const std::uint32_t start = pf::tickCount();
         switch (end) {
         case End::RunOver:
             break;
@@ -77,7 +72,7 @@ TEST(SimService, OpcWaitsWithoutHoldingTheInstrument) {
             break;
         case End::Shutdown:
             s.server.stop();
-            EXPECT_LT(msSince(start), kBoundMs);
+            EXPECT_LT(pf::tickCount() - start, kBoundMs);
             EXPECT_TRUE(waiter.endedWithin(kBoundMs));
             break;
         }
@@ -148,9 +143,9 @@ TEST(SimProgram, EndsPromptlyOnSigtermWhateverItsClientsDo) {
             client.send(kLongRun + "*OPC?\n");
         }
         EXPECT_EQ(other.ask("*IDN?\n"), kIdn) << neverReads;
-        const auto start = std::chrono::steady_clock::now();
+        const std::uint32_t start = pf::tickCount();
         EXPECT_EQ(sim.stop(SIGTERM, kBoundMs), 0) << neverReads;
-        EXPECT_LT(msSince(start), kBoundMs);
+        EXPECT_LT(pf::tickCount() - start, kBoundMs);
     }
 }
 

@@ -14,15 +14,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <regex>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #if !defined(_WIN32)
@@ -40,13 +36,6 @@ using korda::test::runKorda;
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-std::string sourceFile(const std::string& relative) {
-    std::ifstream f(std::string(KORDA_SOURCE_DIR) + "/" + relative, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
 }
 
 // One run of korda and what it must answer: its exit code, its whole
@@ -340,7 +329,7 @@ TEST(Tool, ConfigSetThenGetGivesTheSameJsonForEachModel) {
         const auto r = runKorda(dir, "sim:" + model + " config set '" + KORDA_SOURCE_DIR + "/" +
                                          example + "' config get -o back.json");
         ASSERT_EQ(r.code, 0) << r.err;
-        EXPECT_EQ(dir.read("back.json"), sourceFile(example)) << model;
+        EXPECT_EQ(dir.read("back.json"), dir.read(KORDA_SOURCE_DIR "/" + example)) << model;
     }
 }
 
@@ -394,7 +383,7 @@ TEST_F(ToolFiles, AChangedReadingIsReportedWithItsLine) {
 
 // The example with its scans recorded into the instrument's log memory.
 std::string loggingExample(const TempDir& dir) {
-    std::string text = sourceFile("examples/5129A-thermocouples.json");
+    std::string text = dir.read(KORDA_SOURCE_DIR "/examples/5129A-thermocouples.json");
     const std::string off = "\"recordDestination\": \"OFF\"";
     text.replace(text.find(off), off.size(), "\"recordDestination\": \"MEM\"");
     dir.write("logging.json", text);

@@ -32,18 +32,14 @@ struct Place {
 };
 
 int runExport(const ExportOptions& o) {
-    try {
-        const auto reader = store::openReader(o.path);
-        const auto runs = reader->runs();
-        const store::RecordedRun* run = store::chooseRun(runs, o.run, o.path);
-        if (!run) return kExitFailure;
-        const auto instruments = reader->instruments(run->id);
+    return store::readRun(o.path, o.run, [&](store::Reader& reader, const store::RecordedRun& run) {
+        const auto instruments = reader.instruments(run.id);
         std::vector<Column> columns;
         std::vector<Place> places;
         std::vector<std::int64_t> ids;
         for (const auto& in : instruments) {
             ids.push_back(in.id);
-            std::vector<Column> mine = recordedColumns(*reader, in, o.fromMs, o.untilMs);
+            std::vector<Column> mine = recordedColumns(reader, in, o.fromMs, o.untilMs);
             for (std::size_t p = 0; p < mine.size(); ++p) {
                 const bool wanted =
                     o.channels.empty() || std::find(o.channels.begin(), o.channels.end(),
@@ -59,7 +55,7 @@ int runExport(const ExportOptions& o) {
         CsvWriter csv(out);
         bool written = csv.header(columns);
         std::string line;
-        reader->scans(ids, o.fromMs, o.untilMs, [&](const store::RecordedScan& s) {
+        reader.scans(ids, o.fromMs, o.untilMs, [&](const store::RecordedScan& s) {
             line = store::isoText(s.timeMs, s.utcOffsetMinutes, true);
             for (const Place& p : places) {
                 line += ',';
@@ -71,13 +67,7 @@ int runExport(const ExportOptions& o) {
             return written;
         });
         return out.finish() && written ? kExitOk : kExitFailure;
-    } catch (const store::StoreError& e) {
-        message(e.what());
-        return kExitFailure;
-    } catch (const store::UnsupportedTarget& e) {
-        message(e.what());
-        return kExitUsage;
-    }
+    });
 }
 
 #endif

@@ -22,25 +22,16 @@ struct ReportOptions {
 };
 
 int runReport(const ReportOptions& o) {
-    try {
-        const auto reader = store::openReader(o.source);
-        const auto runs = reader->runs();
-        const store::RecordedRun* run = store::chooseRun(runs, o.run, o.source);
-        if (!run) return kExitFailure;
-        report::Report r = report::loadReport(*reader, *run, o.fromMs, o.untilMs);
-        r.source = store::withoutPasswords(o.source);
-        r.spanAsked = o.spanAsked;
-        OutputFile out(o.output);
-        if (!out.open()) return kExitFailure;
-        const bool written = out.write(report::reportHtml(r));
-        return out.finish() && written ? kExitOk : kExitFailure;
-    } catch (const store::StoreError& e) {
-        message(e.what());
-        return kExitFailure;
-    } catch (const store::UnsupportedTarget& e) {
-        message(e.what());
-        return kExitUsage;
-    }
+    return store::readRun(
+        o.source, o.run, [&](store::Reader& reader, const store::RecordedRun& run) {
+            report::Report r = report::loadReport(reader, run, o.fromMs, o.untilMs);
+            r.source = store::withoutPasswords(o.source);
+            r.spanAsked = o.spanAsked;
+            OutputFile out(o.output);
+            if (!out.open()) return kExitFailure;
+            const bool written = out.write(report::reportHtml(r));
+            return out.finish() && written ? kExitOk : kExitFailure;
+        });
 }
 
 // The recording's name with ".html" for its extension.

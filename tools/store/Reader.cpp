@@ -51,14 +51,23 @@ void Reader::scans(const std::vector<std::int64_t>& instruments, std::int64_t fr
     }
 }
 
-const RecordedRun* chooseRun(const std::vector<RecordedRun>& runs, std::int64_t wanted,
-                             const std::string& source) {
-    if (wanted <= 0 && !runs.empty()) return &runs.back();
-    for (const auto& r : runs)
-        if (r.id == wanted) return &r;
-    message(withoutPasswords(source) + ": " +
-            (wanted > 0 ? "no run " + std::to_string(wanted) : std::string("no run")));
-    return nullptr;
+int readRun(const std::string& source, std::int64_t wanted,
+            const std::function<int(Reader&, const RecordedRun&)>& use) {
+    try {
+        const auto reader = openReader(source);
+        const auto runs = reader->runs();
+        for (const auto& r : runs)
+            if (r.id == wanted || (wanted <= 0 && &r == &runs.back())) return use(*reader, r);
+        message(withoutPasswords(source) + ": " +
+                (wanted > 0 ? "no run " + std::to_string(wanted) : std::string("no run")));
+        return kExitFailure;
+    } catch (const StoreError& e) {
+        message(e.what());
+        return kExitFailure;
+    } catch (const UnsupportedTarget& e) {
+        message(e.what());
+        return kExitUsage;
+    }
 }
 
 } // namespace store

@@ -114,10 +114,12 @@ class Reader {
 // one), UnsupportedTarget when this build cannot read it.
 std::unique_ptr<Reader> openReader(const std::string& source);
 
-// The run asked for (0: the last); nullptr, with a message naming the source
-// (without its password) and the run it lacks, when there is none.
-const RecordedRun* chooseRun(const std::vector<RecordedRun>& runs, std::int64_t wanted,
-                             const std::string& source);
+// Opens source, finds its run `wanted` (0: the last) and gives both to use,
+// returning what it returns. A run that is not there, a recording that
+// cannot be read and a source this build cannot read are said in a message
+// naming the source without its password: exit 1, 1 and 2.
+int readRun(const std::string& source, std::int64_t wanted,
+            const std::function<int(Reader&, const RecordedRun&)>& use);
 
 } // namespace korda::tool::store
 

@@ -35,8 +35,10 @@ inline KordaResult runKorda(const TempDir& dir, const std::string& arguments,
     const std::string sink = to.empty()     ? ">'" + out + "'"
                              : to[0] == '|' ? to + " >'" + out + "'"
                                             : ">" + to;
-    dir.write("run.sh", "cd '" + dir.path().string() + "' && " + env + " " + program + " " +
-                            arguments + " 2>'" + err + "' </dev/null " + sink +
+    // A program that hangs is stopped after two minutes (exit 124), not at
+    // the test's own limit.
+    dir.write("run.sh", "cd '" + dir.path().string() + "' && " + env + " timeout -k 5 120 " +
+                            program + " " + arguments + " 2>'" + err + "' </dev/null " + sink +
                             "; exit ${PIPESTATUS[0]}\n");
     const int raw = std::system(("bash '" + dir.file("run.sh").string() + "'").c_str());
     KordaResult r;

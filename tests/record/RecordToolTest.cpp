@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <fstream>
 #include <regex>

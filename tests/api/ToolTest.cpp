@@ -322,17 +322,6 @@ TEST_F(ToolOverUsb, PortsAreOpenedGivenOrSearched) {
     expectRunsOf(dir, "tool/runs-usb.txt");
 }
 
-TEST(Tool, ConfigSetThenGetGivesTheSameJsonForEachModel) {
-    TempDir dir;
-    for (const std::string model : {"5129A", "7043A"}) {
-        const std::string example = "examples/" + model + "-thermocouples.json";
-        const auto r = runKorda(dir, "sim:" + model + " config set '" + KORDA_SOURCE_DIR + "/" +
-                                         example + "' config get -o back.json");
-        ASSERT_EQ(r.code, 0) << r.err;
-        EXPECT_EQ(dir.read("back.json"), dir.read(KORDA_SOURCE_DIR "/" + example)) << model;
-    }
-}
-
 // A recording of four scans as the instrument writes it to a USB drive.
 class ToolFiles : public ::testing::Test {
   protected:
